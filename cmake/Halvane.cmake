@@ -1,0 +1,47 @@
+# Helpers shared by the subsystem CMakeLists.
+
+set(HALVANE_BUILD_DATE "" CACHE STRING "Build date shown in the About box (default: configure date)")
+if(NOT HALVANE_BUILD_DATE)
+  string(TIMESTAMP HALVANE_BUILD_DATE "%Y-%m-%d")
+endif()
+
+# Collects every library a target links, directly or through other targets.
+function(_halvane_collect_links target out)
+  set(seen ${${out}})
+  get_target_property(libs ${target} LINK_LIBRARIES)
+  if(NOT libs)
+    return()
+  endif()
+  foreach(lib IN LISTS libs)
+    if(lib IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${lib})
+    if(TARGET ${lib} AND lib MATCHES "^halvane_")
+      _halvane_collect_links(${lib} seen)
+    endif()
+  endforeach()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# The logic targets must stay usable without a window system: no QtGui, no QtWidgets.
+function(halvane_check_headless)
+  foreach(target IN LISTS ARGN)
+    set(links "")
+    _halvane_collect_links(${target} links)
+    foreach(lib IN LISTS links)
+      if(lib MATCHES "Qt6?::(Gui|Widgets|Charts|Svg)")
+        message(FATAL_ERROR "${target} must not link ${lib}: keep window code out of it")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
+# One test program per subsystem folder, registered with ctest.
+function(halvane_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+endfunction()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests, the benchmarks and the demo
+# need. Does nothing (quickly) when every package is already present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build pkg-config g++ make
+  qt6-base-dev qt6-charts-dev qt6-svg-dev
+  libcpp-httplib-dev libmodbus-dev
+  python3-pymodbus socat curl
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=()
+elif command -v sudo >/dev/null 2>&1; then
+  sudo=(sudo)
+else
+  echo "install-deps: missing packages (${missing[*]}) and neither root nor sudo" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

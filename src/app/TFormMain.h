@@ -1,0 +1,67 @@
+#pragma once
+
+#include "TDataChannel.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <vector>
+
+class QScrollArea;
+class QTabBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace halvane {
+
+class ProfileStore;
+
+// The station's main window: it owns the configuration store and the tag table for the
+// whole run and drives start-up and shut-down.
+class TFormMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFormMain(bool runtimeSwitch, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The creation step: opens cfg/config.cfg, makes the string defaults present and reads
+    // the screen list. False (after the error box) when there is no configuration file.
+    bool Create();
+
+    ProfileStore* Store() const { return m_store.get(); }
+    const std::vector<TDataChannel>& Tags() const { return m_tags; }
+    const std::vector<int>& ScreenIds() const { return m_screenIds; }
+    bool RuntimeSwitch() const { return m_runtimeSwitch; }
+    QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
+
+    void ReloadTags();
+    void RefreshTagNodes();
+    void BringToFront();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildWindow();
+    void ShowStep();
+    void Exit1Click();
+
+    bool m_runtimeSwitch;
+    bool m_shown = false;
+    std::unique_ptr<ProfileStore> m_store;
+    std::vector<TDataChannel> m_tags;
+    std::vector<int> m_screenIds;
+    bool m_editMode = true;
+    int m_tagCounter = 0;    // web templates' running tag number
+    int m_screenCounter = 0; // web templates' running screen number
+
+    QTreeWidget* m_treeViewMain = nullptr;
+    QTreeWidgetItem* m_connectionsNode = nullptr;
+    QTreeWidgetItem* m_screensNode = nullptr;
+    QTreeWidgetItem* m_tagsNode = nullptr;
+    QTabBar* m_tabSetScreens = nullptr;
+    QScrollArea* m_scrollBoxDock = nullptr;
+};
+
+} // namespace halvane

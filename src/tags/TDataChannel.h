@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace halvane {
+
+class ProfileStore;
+
+constexpr int kMaxPoints = 100;
+
+// One polled value: a coil, discrete input or register group of one slave on one
+// connection, with everything that turns its bytes into an engineering value.
+// A plain value type: copying a tag copies its configuration and its run-time state.
+struct TDataChannel {
+    // Run-time: last decoded reading before scaling.
+    double RawValue = 0;
+    // Run-time: integer produced for a write; its low 16 bits are sent.
+    uint32_t RawInteger = 0;
+    // Run-time: engineering value; for output tags also the value written.
+    double RealValue = 0;
+    double DefaultValue = 0;
+    std::string Format = "%0.2f";
+    std::string Unit;
+    std::string Name;
+    std::string Desc;
+    int DataType = 0;
+    int ByteLength = 0; // derived from DataType
+    int DisplayType = 0;
+    bool Signed = false;
+    bool ReverseOrder = false;
+    bool SwapBytes = false;
+    bool SwapWords = false;
+    bool SwapDWords = false;
+    int ModuleAddr = 1;
+    int RegisterAddr = 0;
+    int Function = 0;
+    int Port = 0;
+    double LowThreshold = 0;
+    double HighThreshold = 0;
+    bool EnableAlert = false;
+    bool SMSAlert = false;
+    std::array<int32_t, kMaxPoints> PointX{};
+    std::array<double, kMaxPoints> PointY{};
+    double Offset = 0;
+    int PointCount = 0;
+    double ACoff = 0;
+    double BCoff = 0;
+    double MaxX = 0;
+    double MinX = 0;
+    int Linear = 0;
+    int Filter = 0;
+    // Run-time state of the last transaction.
+    bool ValueValid = false;
+    int FilterCountdown = 0;
+    std::string Status = "Unknown";
+    bool PollingNow = false;
+
+    bool operator==(const TDataChannel&) const = default;
+
+    // Fills the tag from "Channel.<index>" and "Points.<index>"; false (tag untouched)
+    // when that section does not exist.
+    bool LoadFromConfig(const ProfileStore& store, int index);
+    // Writes the tag to "Channel.<index>" and "Points.<index>" in one file write; false
+    // when the file could not be written (the store's LastError says why).
+    bool SaveToConfig(ProfileStore& store, int index) const;
+    // Function 4 (Write Coil) or 5 (Write Holding Register).
+    bool IsOutputTag() const;
+    void SetTagError(std::string text);
+};
+
+std::string ChannelSection(int index);
+std::string PointsSection(int index);
+
+} // namespace halvane

@@ -16,9 +16,9 @@ std::string Lower(std::string text) {
 
 // Qt's own options: the toolkit reads them, we only step over them.
 constexpr std::array<std::string_view, 13> kToolkitOptionsWithValue{
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
-    "-qwindowicon", "-qwindowtitle", "-style", "-stylesheet", "-session", "-display",
-    "-geometry", "-qmljsdebugger"};
+    "-platform",    "-platformpluginpath", "-platformtheme", "-plugin",     "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle",       "-style",         "-stylesheet", "-session",
+    "-display",     "-geometry",           "-qmljsdebugger"};
 constexpr std::array<std::string_view, 5> kToolkitFlags{"-reverse", "-widgetcount", "-nograb",
                                                         "-dograb", "-sync"};
 

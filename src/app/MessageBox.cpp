@@ -22,9 +22,8 @@ MessageBox::Button FirstButton(MessageBox::Buttons buttons) {
 
 } // namespace
 
-MessageBox::Button MessageBox::Show(QWidget* parent, QMessageBox::Icon icon,
-                                    const QString& caption, const QString& text, Buttons buttons,
-                                    Button defaultButton) {
+MessageBox::Button MessageBox::Show(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                    const QString& text, Buttons buttons, Button defaultButton) {
     g_lastCaption = caption;
     g_lastText = text;
     if (icon == QMessageBox::Critical || icon == QMessageBox::Warning) {
@@ -56,10 +55,16 @@ MessageBox::Button MessageBox::Question(QWidget* parent, const QString& caption,
     return Show(parent, QMessageBox::Question, caption, text, buttons);
 }
 
-void MessageBox::SetNextAnswer(Button answer) { g_nextAnswer = answer; }
+void MessageBox::SetNextAnswer(Button answer) {
+    g_nextAnswer = answer;
+}
 
-QString MessageBox::LastCaption() { return g_lastCaption; }
+QString MessageBox::LastCaption() {
+    return g_lastCaption;
+}
 
-QString MessageBox::LastText() { return g_lastText; }
+QString MessageBox::LastText() {
+    return g_lastText;
+}
 
 } // namespace halvane

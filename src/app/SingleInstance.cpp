@@ -21,8 +21,10 @@ SingleInstance::SingleInstance(const QString& dataRoot, QObject* parent)
 
 QString SingleInstance::ServerName(const QString& dataRoot) {
     QFileInfo info(dataRoot);
-    const QString root = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
-    const QByteArray hash = QCryptographicHash::hash(root.toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QString root =
+        info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    const QByteArray hash =
+        QCryptographicHash::hash(root.toUtf8(), QCryptographicHash::Sha1).toHex();
     return QStringLiteral("halvane-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash.left(16)));
 }
 

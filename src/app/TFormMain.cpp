@@ -134,8 +134,8 @@ void TFormMain::RefreshTagNodes() {
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(m_tags.size()));
     for (size_t i = 0; i < m_tags.size(); ++i)
-        children.push_back(new QTreeWidgetItem(
-            {QStringLiteral("%1. %2").arg(i + 1).arg(QString::fromStdString(StoredTextToUtf8(m_tags[i].Name)))}));
+        children.push_back(new QTreeWidgetItem({QStringLiteral("%1. %2").arg(i + 1).arg(
+            QString::fromStdString(StoredTextToUtf8(m_tags[i].Name)))}));
     m_tagsNode->addChildren(children);
     m_tagsNode->setExpanded(expanded);
 }
@@ -148,7 +148,9 @@ void TFormMain::BringToFront() {
     activateWindow();
 }
 
-void TFormMain::Exit1Click() { close(); }
+void TFormMain::Exit1Click() {
+    close();
+}
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -84,14 +84,16 @@ int main(int argc, char** argv) {
         if (instance.RaiseRunningInstance())
             return 0;
         TFormMain formMain(commandLine.runtime);
+        // Listen before the creation step, so that a start racing this one finds us.
+        instance.Listen([&formMain] { formMain.BringToFront(); });
         if (!formMain.Create())
             return 1;
-        instance.Listen([&formMain] { formMain.BringToFront(); });
         ShutdownSignals shutdownSignals([&formMain] { formMain.close(); });
         formMain.show();
         return QApplication::exec();
     } catch (const std::exception& e) {
-        MessageBox::Error(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(e.what()));
+        MessageBox::Error(nullptr, QApplication::applicationName(),
+                          QString::fromLocal8Bit(e.what()));
         return 1;
     }
 }

@@ -18,7 +18,9 @@ std::string WithTrailingSlash(std::string folder) {
     return folder;
 }
 
-bool Present(const std::optional<std::string>& value) { return value && !value->empty(); }
+bool Present(const std::optional<std::string>& value) {
+    return value && !value->empty();
+}
 
 std::optional<std::string> Environment(const char* name) {
     if (const char* value = std::getenv(name))

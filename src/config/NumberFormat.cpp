@@ -14,9 +14,13 @@ namespace {
 
 std::atomic<char> g_decimalSeparator{'.'};
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int HexDigit(char c) {
     if (IsDigit(c))
@@ -54,9 +58,13 @@ Decimal ToDecimal(double magnitude) {
 
 } // namespace
 
-char DecimalSeparator() { return g_decimalSeparator.load(std::memory_order_relaxed); }
+char DecimalSeparator() {
+    return g_decimalSeparator.load(std::memory_order_relaxed);
+}
 
-void SetDecimalSeparator(char separator) { g_decimalSeparator.store(separator); }
+void SetDecimalSeparator(char separator) {
+    g_decimalSeparator.store(separator);
+}
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front()))

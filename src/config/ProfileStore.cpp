@@ -16,9 +16,9 @@
 namespace halvane {
 
 struct ProfileStore::Line {
-    std::string raw;        // the line's bytes without its line end
-    bool newline = true;    // false only for a last line without a line end
-    bool crlf = false;      // the line ends in "\r\n"
+    std::string raw;               // the line's bytes without its line end
+    bool newline = true;           // false only for a last line without a line end
+    bool crlf = false;             // the line ends in "\r\n"
     size_t eq = std::string::npos; // position of "=" when the line holds a key
 };
 
@@ -65,13 +65,17 @@ size_t KeyEquals(std::string_view line) {
     return eq;
 }
 
-std::string_view KeyOf(std::string_view line, size_t eq) { return TrimBlanks(line.substr(0, eq)); }
+std::string_view KeyOf(std::string_view line, size_t eq) {
+    return TrimBlanks(line.substr(0, eq));
+}
 
 std::string_view ValueOf(std::string_view line, size_t eq) {
     return TrimBlanks(line.substr(eq + 1));
 }
 
-bool IsBlankLine(std::string_view line) { return TrimBlanks(line).empty(); }
+bool IsBlankLine(std::string_view line) {
+    return TrimBlanks(line).empty();
+}
 
 } // namespace
 
@@ -181,7 +185,8 @@ ProfileStore::Section& ProfileStore::FindOrAppend(std::string_view name) {
         return *found;
     // The previous last line gets a line end, and a blank line sets the new section apart.
     Section& last = *m_sections.back();
-    Line* lastLine = !last.lines.empty() ? &last.lines.back() : (last.hasHeader ? &last.header : nullptr);
+    Line* lastLine =
+        !last.lines.empty() ? &last.lines.back() : (last.hasHeader ? &last.header : nullptr);
     if (lastLine) {
         if (!lastLine->newline) {
             lastLine->newline = true;
@@ -415,9 +420,13 @@ bool ProfileStore::EndBatch() {
     return !m_dirty || m_batchDepth > 0;
 }
 
-ProfileStore::Batch::Batch(ProfileStore& store) : m_store(&store) { m_store->BeginBatch(); }
+ProfileStore::Batch::Batch(ProfileStore& store) : m_store(&store) {
+    m_store->BeginBatch();
+}
 
-ProfileStore::Batch::~Batch() { Commit(); }
+ProfileStore::Batch::~Batch() {
+    Commit();
+}
 
 bool ProfileStore::Batch::Commit() {
     if (!m_store)

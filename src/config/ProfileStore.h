@@ -90,7 +90,7 @@ private:
 
     std::filesystem::path m_file;
     mutable std::mutex m_mutex;
-    mutable std::vector<std::unique_ptr<Section>> m_sections; // [0]: lines before any header
+    mutable std::vector<std::unique_ptr<Section>> m_sections;  // [0]: lines before any header
     mutable std::unordered_map<std::string, Section*> m_index; // lower-case name → first
     mutable FileStamp m_stamp;
     mutable std::string m_eol = "\n";

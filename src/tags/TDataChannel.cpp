@@ -10,7 +10,9 @@ namespace halvane {
 
 namespace {
 
-std::string PointKey(int i) { return "Point." + std::to_string(i); }
+std::string PointKey(int i) {
+    return "Point." + std::to_string(i);
+}
 
 // "x;y": x as strtol base 10, y as strtod; nothing when there is no ";" or nothing before it.
 bool ParsePoint(std::string_view text, int32_t& x, double& y) {
@@ -24,9 +26,13 @@ bool ParsePoint(std::string_view text, int32_t& x, double& y) {
 
 } // namespace
 
-std::string ChannelSection(int index) { return "Channel." + std::to_string(index); }
+std::string ChannelSection(int index) {
+    return "Channel." + std::to_string(index);
+}
 
-std::string PointsSection(int index) { return "Points." + std::to_string(index); }
+std::string PointsSection(int index) {
+    return "Points." + std::to_string(index);
+}
 
 bool TDataChannel::IsOutputTag() const {
     return Function == kFunctionWriteCoil || Function == kFunctionWriteRegister;
@@ -126,7 +132,8 @@ bool TDataChannel::SaveToConfig(ProfileStore& store, int index) const {
     const int count = std::clamp(PointCount, 0, kMaxPoints);
     for (int i = 0; i < count; ++i) {
         const auto at = static_cast<size_t>(i);
-        store.WriteString(p, PointKey(i), std::to_string(PointX[at]) + ";" + FormatFixed(PointY[at], 4));
+        store.WriteString(p, PointKey(i),
+                          std::to_string(PointX[at]) + ";" + FormatFixed(PointY[at], 4));
     }
     // Points of a longer earlier function must not come back.
     for (int i = count; i < kMaxPoints; ++i)

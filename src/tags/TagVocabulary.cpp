@@ -48,7 +48,9 @@ constexpr std::array<std::string_view, 3> kConversionModes{
 
 } // namespace
 
-std::span<const DataTypeInfo> DataTypes() { return kDataTypes; }
+std::span<const DataTypeInfo> DataTypes() {
+    return kDataTypes;
+}
 
 std::optional<DataTypeInfo> FindDataType(int id) {
     const auto it = std::find_if(kDataTypes.begin(), kDataTypes.end(),
@@ -63,7 +65,9 @@ int DataTypeByteLength(int id) {
     return info ? info->byteLength : 0;
 }
 
-std::span<const FunctionInfo> Functions() { return kFunctions; }
+std::span<const FunctionInfo> Functions() {
+    return kFunctions;
+}
 
 std::string_view FunctionListText(int function) {
     if (function < 0 || function >= static_cast<int>(kFunctions.size()))
@@ -71,8 +75,12 @@ std::string_view FunctionListText(int function) {
     return kFunctions[static_cast<size_t>(function)].listText;
 }
 
-std::span<const PortInfo> Ports() { return kPorts; }
+std::span<const PortInfo> Ports() {
+    return kPorts;
+}
 
-std::span<const std::string_view> ConversionModes() { return kConversionModes; }
+std::span<const std::string_view> ConversionModes() {
+    return kConversionModes;
+}
 
 } // namespace halvane

@@ -18,7 +18,9 @@ std::span<const DataTypeInfo> DataTypes();
 std::optional<DataTypeInfo> FindDataType(int id);
 // Byte length of a data type id, 0 for an id that is not in the table.
 int DataTypeByteLength(int id);
-constexpr bool IsFloatDataType(int id) { return id >= 100; }
+constexpr bool IsFloatDataType(int id) {
+    return id >= 100;
+}
 
 constexpr int kDataTypeWord = 0;
 constexpr int kDataTypeByte = 1;

@@ -1,0 +1,210 @@
+#include "TagTable.h"
+#include "NumberFormat.h"
+#include "ProfileStore.h"
+#include "TagVocabulary.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace halvane;
+
+namespace {
+
+class TagTableTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetDecimalSeparator('.'); }
+    std::filesystem::path File(const std::string& content) {
+        WriteText(m_dir / "config.cfg", content);
+        return m_dir / "config.cfg";
+    }
+    TempDir m_dir;
+};
+
+std::string SavedTagExample() {
+    return "[Channel.0]\nPort=1\nModuleAddr=1\nRegisterAddr=100\nFunction=2\nDataType=0\n"
+           "DisplayType=0\nSigned=0\nReverseOrder=0\nSwapBytes=0\nSwapWords=0\nSwapDWords=0\n"
+           "Name=Tank level\nUnit=m\nDesc=\nFormat=%0.2f\nHigh.Threshold=4.5\n"
+           "Low.Threshold=0.5\nEnableAlert=1\nSMSAlert=0\nLinear=2\nFilter=0\nMaxX=4000\n"
+           "MinX=0\nACoff=0.00125\nBCoff=0\nOffset=0\nDefaultValue=0\n\n"
+           "[Points.0]\nPoint.0=0;0.0000\nPoint.1=4000;5.0000\n";
+}
+
+} // namespace
+
+TEST_F(TagTableTest, ANewTagHasTheConstructedState) {
+    const TDataChannel tag;
+    EXPECT_EQ(tag.Format, "%0.2f");
+    EXPECT_EQ(tag.ModuleAddr, 1);
+    EXPECT_EQ(tag.Function, 0);
+    EXPECT_EQ(tag.Linear, 0);
+    EXPECT_FALSE(tag.EnableAlert);
+    EXPECT_EQ(tag.Status, "Unknown");
+    EXPECT_FALSE(tag.ValueValid);
+}
+
+TEST_F(TagTableTest, ASectionWithOnlyANameTakesTheLoadDefaults) {
+    ProfileStore store(File("[Channel.0]\nName=Pump\n"));
+    const auto tags = LoadAllTags(store);
+    ASSERT_EQ(tags.size(), 1u);
+    const TDataChannel& t = tags[0];
+    EXPECT_EQ(t.Name, "Pump");
+    EXPECT_TRUE(t.EnableAlert);
+    EXPECT_EQ(t.Linear, 2);
+    EXPECT_EQ(t.Function, 2);
+    EXPECT_EQ(t.DataType, 0);
+    EXPECT_EQ(t.ByteLength, 2);
+    EXPECT_FALSE(t.Signed);
+    EXPECT_EQ(t.Port, 0);
+    EXPECT_EQ(t.Status, "Cfg: Disabled");
+    EXPECT_EQ(t.Format, "%0.2f");
+    EXPECT_EQ(t.ModuleAddr, 1);
+}
+
+TEST_F(TagTableTest, LoadingStopsAtTheFirstMissingSection) {
+    ProfileStore store(File("[Channel.0]\nName=a\n[Channel.1]\nName=b\n[Channel.3]\nName=d\n"
+                            "[Channel.2]\n; no key: the section does not exist\n"));
+    const auto tags = LoadAllTags(store);
+    ASSERT_EQ(tags.size(), 2u);
+    EXPECT_EQ(tags[1].Name, "b");
+}
+
+TEST_F(TagTableTest, LoadsTheSavedExample) {
+    ProfileStore store(File(SavedTagExample()));
+    const auto tags = LoadAllTags(store);
+    ASSERT_EQ(tags.size(), 1u);
+    const TDataChannel& t = tags[0];
+    EXPECT_EQ(t.Port, 1);
+    EXPECT_EQ(t.RegisterAddr, 100);
+    EXPECT_EQ(t.Status, "Unknown");
+    EXPECT_DOUBLE_EQ(t.HighThreshold, 4.5);
+    EXPECT_DOUBLE_EQ(t.ACoff, 0.00125);
+    ASSERT_EQ(t.PointCount, 2);
+    EXPECT_EQ(t.PointX[1], 4000);
+    EXPECT_DOUBLE_EQ(t.PointY[1], 5.0);
+}
+
+TEST_F(TagTableTest, SavingTheExampleWritesItByteForByte) {
+    ProfileStore source(File(SavedTagExample()));
+    const auto tags = LoadAllTags(source);
+    ProfileStore target(m_dir / "saved.cfg");
+    ASSERT_TRUE(tags[0].SaveToConfig(target, 0));
+    EXPECT_EQ(ReadText(m_dir / "saved.cfg"), SavedTagExample());
+}
+
+TEST_F(TagTableTest, DefaultValueBecomesTheOutputTagsRealValue) {
+    ProfileStore store(File("[Channel.0]\nFunction=5\nDefaultValue=12.5\n"
+                            "[Channel.1]\nFunction=2\nDefaultValue=12.5\n"
+                            "[Channel.2]\nFunction=4\nDefaultValue=1\n"));
+    const auto tags = LoadAllTags(store);
+    EXPECT_DOUBLE_EQ(tags[0].RealValue, 12.5);
+    EXPECT_DOUBLE_EQ(tags[0].DefaultValue, 12.5);
+    EXPECT_TRUE(tags[0].IsOutputTag());
+    EXPECT_DOUBLE_EQ(tags[1].RealValue, 0);
+    EXPECT_DOUBLE_EQ(tags[1].DefaultValue, 0);
+    EXPECT_FALSE(tags[1].IsOutputTag());
+    EXPECT_DOUBLE_EQ(tags[2].RealValue, 1);
+}
+
+TEST_F(TagTableTest, PointEntries) {
+    ProfileStore store(File("[Channel.0]\nName=x\n[Points.0]\n"
+                            "Point.0=10;1.5\n"
+                            "Point.3=;7\n"
+                            "Point.4=12\n"
+                            "Point.5=abc;2.5\n"
+                            "Point.6= -20x;junk\n"
+                            "Point.99=99;9.9\n"
+                            "Point.100=100;10\n"));
+    const auto tags = LoadAllTags(store);
+    const TDataChannel& t = tags[0];
+    ASSERT_EQ(t.PointCount, 4);
+    EXPECT_EQ(t.PointX[0], 10);
+    EXPECT_DOUBLE_EQ(t.PointY[0], 1.5);
+    EXPECT_EQ(t.PointX[1], 0);
+    EXPECT_DOUBLE_EQ(t.PointY[1], 2.5);
+    EXPECT_EQ(t.PointX[2], -20);
+    EXPECT_DOUBLE_EQ(t.PointY[2], 0);
+    EXPECT_EQ(t.PointX[3], 99);
+}
+
+TEST_F(TagTableTest, SavingAShorterFunctionRemovesStalePoints) {
+    const auto file =
+        File("[Channel.0]\nName=x\n[Points.0]\nPoint.0=0;0\nPoint.1=1;1\nPoint.2=2;2\n"
+             "Point.3=3;3\nPoint.4=4;4\n");
+    ProfileStore store(file);
+    auto tags = LoadAllTags(store);
+    ASSERT_EQ(tags[0].PointCount, 5);
+    tags[0].PointCount = 2;
+    tags[0].PointY[1] = 1.23456;
+    ASSERT_TRUE(tags[0].SaveToConfig(store, 0));
+    EXPECT_EQ(store.ReadKeys("Points.0"), (std::vector<std::string>{"Point.0", "Point.1"}));
+    EXPECT_EQ(store.ReadString("Points.0", "Point.1", ""), "1;1.2346");
+    EXPECT_DOUBLE_EQ(LoadAllTags(store)[0].PointY[1], 1.2346);
+}
+
+TEST_F(TagTableTest, FloatsFollowTheLocaleSeparatorPointsDoNot) {
+    ProfileStore store(m_dir / "c.cfg");
+    TDataChannel tag;
+    tag.HighThreshold = 4.5;
+    tag.PointCount = 1;
+    tag.PointY[0] = 2.5;
+    SetDecimalSeparator(',');
+    ASSERT_TRUE(tag.SaveToConfig(store, 0));
+    EXPECT_EQ(store.ReadString("Channel.0", "High.Threshold", ""), "4,5");
+    EXPECT_EQ(store.ReadString("Points.0", "Point.0", ""), "0;2.5000");
+    EXPECT_DOUBLE_EQ(LoadAllTags(store)[0].HighThreshold, 4.5);
+    SetDecimalSeparator('.');
+}
+
+TEST_F(TagTableTest, TextsKeepTheirBytes) {
+    const auto file = File("[Channel.0]\nName=Temp\xE9rature\nUnit=\xB0"
+                           "C\nDesc=\xC2\xB0"
+                           "C utf8\n");
+    ProfileStore store(file);
+    const auto tags = LoadAllTags(store);
+    ASSERT_TRUE(tags[0].SaveToConfig(store, 0));
+    EXPECT_EQ(store.ReadString("Channel.0", "Name", ""), "Temp\xE9rature");
+    EXPECT_EQ(store.ReadString("Channel.0", "Unit", ""), "\xB0"
+                                                         "C");
+    EXPECT_EQ(store.ReadString("Channel.0", "Desc", ""), "\xC2\xB0"
+                                                         "C utf8");
+}
+
+TEST_F(TagTableTest, DeletingRenumbersTheSections) {
+    std::string content;
+    for (int i = 0; i < 4; ++i)
+        content += "[Channel." + std::to_string(i) + "]\nName=tag" + std::to_string(i) +
+                   "\nPort=1\n[Points." + std::to_string(i) + "]\nPoint.0=" + std::to_string(i) +
+                   ";1\n" + (i == 3 ? "Point.1=30;2\n" : "");
+    ProfileStore store(File(content));
+    auto tags = LoadAllTags(store);
+    int events = 0;
+    ASSERT_TRUE(DeleteTag(store, tags, 1, [&] { ++events; }));
+    EXPECT_EQ(events, 1); // after the tag at index 0
+    ASSERT_EQ(tags.size(), 3u);
+    EXPECT_FALSE(store.SectionExists("Channel.3"));
+    EXPECT_FALSE(store.SectionExists("Points.3"));
+    const auto reloaded = LoadAllTags(store);
+    ASSERT_EQ(reloaded.size(), 3u);
+    EXPECT_EQ(reloaded[0].Name, "tag0");
+    EXPECT_EQ(reloaded[1].Name, "tag2");
+    EXPECT_EQ(reloaded[2].Name, "tag3");
+    EXPECT_EQ(reloaded[2].PointCount, 2);
+    EXPECT_EQ(reloaded[1].PointCount, 1);
+    EXPECT_EQ(reloaded[1].PointX[0], 2);
+
+    ASSERT_TRUE(DeleteTag(store, tags, 2));
+    ASSERT_TRUE(DeleteTag(store, tags, 0));
+    EXPECT_EQ(LoadAllTags(store).size(), 1u);
+    EXPECT_EQ(LoadAllTags(store)[0].Name, "tag2");
+}
+
+TEST_F(TagTableTest, VocabularyTables) {
+    EXPECT_EQ(DataTypes().front().name, "Integer - Byte");
+    EXPECT_EQ(DataTypeByteLength(102), 8);
+    EXPECT_EQ(DataTypeByteLength(27), 1);
+    EXPECT_EQ(DataTypeByteLength(28), 0); // bit 8: understood, but not in the table
+    EXPECT_EQ(FunctionListText(5), "(6) Write Holding Register");
+    EXPECT_EQ(FunctionListText(6), "Unknown");
+    EXPECT_EQ(Ports()[4].listText, "Network");
+    EXPECT_EQ(ConversionModes()[2], "Use function y=f(x)");
+}

@@ -71,6 +71,20 @@ bool IsAbsoluteStoredPath(std::string_view stored) {
            stored[1] == ':';
 }
 
+std::string ResolveComDevice(int n) {
+    const std::string name = "COM" + std::to_string(n);
+    if (const auto variable = Environment(("HALVANE_" + name).c_str()); Present(variable))
+        return *variable;
+    const std::filesystem::path link = ResolveDataPath("dev/" + name);
+    std::error_code ec;
+    if (std::filesystem::is_symlink(link, ec)) {
+        auto target = std::filesystem::read_symlink(link, ec);
+        if (!ec)
+            return (target.is_absolute() ? target : link.parent_path() / target).string();
+    }
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
 std::filesystem::path ResolveDataPath(std::string_view relative) {
     return std::filesystem::path(DataRoot() + NativeSeparators(relative));
 }

@@ -36,4 +36,8 @@ bool IsAbsoluteStoredPath(std::string_view stored);
 // A stored path ("cfg\back.bmp" or "C:\x.bmp") with every "\" read as "/".
 std::string NativeSeparators(std::string_view stored);
 
+// The device of serial port "COM" + n: $HALVANE_COM<n> when set, else the target of the
+// link <data root>/dev/COM<n> when it exists, else /dev/ttyS<n-1>.
+std::string ResolveComDevice(int n);
+
 } // namespace halvane

@@ -1,6 +1,10 @@
 #include "DataRoot.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace halvane;
 
@@ -38,4 +42,21 @@ TEST(DataRoot, AbsoluteStoredPaths) {
     EXPECT_FALSE(IsAbsoluteStoredPath("cfg\\back.bmp"));
     EXPECT_FALSE(IsAbsoluteStoredPath(""));
     EXPECT_EQ(NativeSeparators("gallery\\pumps\\p1.bmp"), "gallery/pumps/p1.bmp");
+}
+
+TEST(DataRoot, ComPortsReachDevices) {
+    TempDir root;
+    SetDataRoot(root.Path().string());
+    ::unsetenv("HALVANE_COM1");
+    ::unsetenv("HALVANE_COM2");
+    EXPECT_EQ(ResolveComDevice(1), "/dev/ttyS0");
+    std::filesystem::create_directories(root / "dev");
+    std::filesystem::create_symlink("/dev/ttyUSB0", root / "dev/COM1");
+    std::filesystem::create_symlink("../pts/ttyB", root / "dev/COM2");
+    EXPECT_EQ(ResolveComDevice(1), "/dev/ttyUSB0");
+    EXPECT_EQ(ResolveComDevice(2), (root / "dev/../pts/ttyB").string());
+    ::setenv("HALVANE_COM1", "/dev/ttyACM3", 1);
+    EXPECT_EQ(ResolveComDevice(1), "/dev/ttyACM3");
+    ::unsetenv("HALVANE_COM1");
+    EXPECT_EQ(ResolveComDevice(3), "/dev/ttyS2");
 }

@@ -198,7 +198,9 @@ ProfileStore::Section& ProfileStore::FindOrAppend(std::string_view name) {
     auto section = std::make_unique<Section>();
     section->nameLower = Lower(name);
     section->hasHeader = true;
-    section->header = Line{"[" + std::string(name) + "]", true, m_eol == "\r\n"};
+    std::string header(1, '[');
+    header.append(name).push_back(']');
+    section->header = Line{std::move(header), true, m_eol == "\r\n"};
     Section& added = *section;
     m_sections.push_back(std::move(section));
     m_index.try_emplace(added.nameLower, &added);
@@ -378,7 +380,9 @@ int WriteAll(int fd, std::string_view content) {
 
 bool ProfileStore::WriteFile() {
     const std::filesystem::path folder = m_file.parent_path().empty() ? "." : m_file.parent_path();
-    std::string temp = (folder / ("." + m_file.filename().string() + ".XXXXXX")).string();
+    std::string tempName(1, '.');
+    tempName.append(m_file.filename().string()).append(".XXXXXX");
+    std::string temp = (folder / tempName).string();
     int error = 0;
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {

@@ -35,3 +35,58 @@ bool DeleteTag(ProfileStore& store, std::vector<TDataChannel>& tags, size_t inde
 }
 
 } // namespace halvane
+
+namespace halvane {
+
+void TagTable::Assign(std::vector<TDataChannel> tags) {
+    std::lock_guard lock(m_mutex);
+    m_tags = std::move(tags);
+}
+
+size_t TagTable::Size() const {
+    std::lock_guard lock(m_mutex);
+    return m_tags.size();
+}
+
+TDataChannel TagTable::Snapshot(size_t index) const {
+    std::lock_guard lock(m_mutex);
+    return index < m_tags.size() ? m_tags[index] : TDataChannel{};
+}
+
+std::vector<TDataChannel> TagTable::SnapshotAll() const {
+    std::lock_guard lock(m_mutex);
+    return m_tags;
+}
+
+bool TagTable::Update(size_t index, const std::function<void(TDataChannel&)>& change) {
+    std::lock_guard lock(m_mutex);
+    if (index >= m_tags.size())
+        return false;
+    change(m_tags[index]);
+    return true;
+}
+
+void TagTable::UpdateAll(const std::function<void(TDataChannel&, size_t)>& change) {
+    std::lock_guard lock(m_mutex);
+    for (size_t i = 0; i < m_tags.size(); ++i)
+        change(m_tags[i], i);
+}
+
+void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
+    std::lock_guard lock(m_mutex);
+    if (index >= m_tags.size())
+        return;
+    TDataChannel& tag = m_tags[index];
+    // Preset while the old value was on its way: the new one is still pending.
+    if (tag.IsOutputTag() && tag.RealValue != outcome.RealValue)
+        return;
+    tag.RawValue = outcome.RawValue;
+    tag.RawInteger = outcome.RawInteger;
+    if (!tag.IsOutputTag())
+        tag.RealValue = outcome.RealValue;
+    tag.ValueValid = outcome.ValueValid;
+    tag.Status = outcome.Status;
+    tag.FilterCountdown = outcome.FilterCountdown;
+}
+
+} // namespace halvane

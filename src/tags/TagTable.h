@@ -3,6 +3,7 @@
 #include "TDataChannel.h"
 
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace halvane {
@@ -16,5 +17,30 @@ std::vector<TDataChannel> LoadAllTags(ProfileStore& store);
 // file is written once, at the end; false when that failed (LastError says why).
 bool DeleteTag(ProfileStore& store, std::vector<TDataChannel>& tags, size_t index,
                const std::function<void()>& processEvents = {});
+
+// The station's tag table, shared by the UI thread, the connection workers and the web
+// server's threads. Every access to a tag goes through the table's lock; workers copy a
+// tag, run their transaction on the copy without the lock and store the outcome back.
+// The table itself is replaced only while no worker runs.
+class TagTable final {
+public:
+    void Assign(std::vector<TDataChannel> tags);
+    size_t Size() const;
+    TDataChannel Snapshot(size_t index) const;
+    std::vector<TDataChannel> SnapshotAll() const;
+
+    // Runs `change` on the tag at `index` under the lock; false when there is no such tag.
+    bool Update(size_t index, const std::function<void(TDataChannel&)>& change);
+    // Runs `change` on every tag under the lock.
+    void UpdateAll(const std::function<void(TDataChannel&, size_t)>& change);
+
+    // Stores the run-time outcome of a transaction made on a copy of the tag. The value of
+    // an output tag stays as it is: it may have been preset meanwhile.
+    void StoreOutcome(size_t index, const TDataChannel& outcome);
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<TDataChannel> m_tags;
+};
 
 } // namespace halvane

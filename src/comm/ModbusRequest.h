@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace halvane {
+
+// The protocol identifier of a connection, as stored in its settings.
+enum class ModbusProtocol : uint8_t {
+    Ascii = 0, // ':' + upper-case hexadecimal text + LRC + CR LF
+    Rtu = 1,   // raw bytes + CRC-16
+    Modem = 2, // "AT Hayes (GSM Modem)": the bare request and reply, no checksum
+    Tcp = 3,   // MBAP header + raw bytes
+};
+
+// Function codes as sent on the wire; a tag's `Function` index is the code minus 1.
+enum class ModbusFunction : uint8_t {
+    ReadCoils = 1,
+    ReadDiscreteInputs = 2,
+    ReadHoldingRegisters = 3,
+    ReadInputRegisters = 4,
+    WriteSingleCoil = 5,
+    WriteSingleRegister = 6,
+};
+
+// The function of a tag's `Function` index 0..5; nothing for any other index.
+std::optional<ModbusFunction> FunctionFromIndex(int functionIndex);
+
+constexpr bool IsWriteFunction(ModbusFunction function) {
+    return function >= ModbusFunction::WriteSingleCoil;
+}
+
+constexpr bool IsBitRead(ModbusFunction function) {
+    return function == ModbusFunction::ReadCoils || function == ModbusFunction::ReadDiscreteInputs;
+}
+
+// No data type is wider than 8 bytes, the size of the value buffer.
+constexpr uint8_t kMaxRegisterCount = 4;
+
+// The quantity a read asks for, for a data type of `byteLength` bytes: one register per
+// two bytes, at least 1 (a byte-wide or unknown type still reads one), at most
+// kMaxRegisterCount.
+uint8_t RegisterCount(int byteLength);
+
+// Slave address, function code, register address (high, low), then the count (high,
+// low) of a read or the value (high, low) of a write. Every framing carries these bytes.
+using RequestCore = std::array<uint8_t, 6>;
+
+// One request for one tag. Built only through Make, so a Write Single Coil request can
+// carry nothing but 0xFF00 or 0x0000.
+class ModbusRequest final {
+public:
+    // A read asks for RegisterCount(byteLength) items and ignores `writeValue`; a write
+    // ignores `byteLength`. Write Single Coil sends 0xFF00 for any non-zero value and
+    // 0x0000 for zero (a slave rejects or misreads anything else); Write Single Register
+    // sends the value as it is. The slave address and the register address are sent as
+    // their low 8 and 16 bits.
+    static ModbusRequest Make(ModbusFunction function, int moduleAddr, int registerAddr,
+                              int byteLength, uint16_t writeValue);
+
+    ModbusFunction Function() const { return static_cast<ModbusFunction>(m_core[1]); }
+    // The configured slave address, compared as a whole number with a reply's address.
+    int ModuleAddr() const { return m_moduleAddr; }
+    // The quantity of a read request (for a write: the low byte of the value).
+    uint8_t Count() const { return m_core[5]; }
+    const RequestCore& Core() const { return m_core; }
+
+    bool operator==(const ModbusRequest&) const = default;
+
+private:
+    ModbusRequest(int moduleAddr, const RequestCore& core)
+        : m_moduleAddr(moduleAddr), m_core(core) {}
+
+    int m_moduleAddr;
+    RequestCore m_core;
+};
+
+} // namespace halvane

@@ -1,0 +1,165 @@
+#include "ModbusTransaction.h"
+
+#include "ModbusFrame.h"
+#include "ModbusReply.h"
+#include "NetworkLink.h"
+#include "ProfileStore.h"
+#include "TComPort.h"
+#include "TDataChannel.h"
+#include "TraceLine.h"
+#include "TraceSink.h"
+#include "ValueConversion.h"
+#include "WriteValue.h"
+
+#include <array>
+#include <chrono>
+#include <variant>
+
+namespace halvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The bytes of one reply as they arrived, in a fixed buffer.
+struct Reception {
+    std::array<uint8_t, kMaxReplyFrameLength> bytes{};
+    size_t length = 0;
+    bool ioError = false;
+
+    std::span<const uint8_t> View() const { return {bytes.data(), length}; }
+    void Drop(size_t count) {
+        std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(count),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(length), bytes.begin());
+        length -= count;
+    }
+};
+
+void Trace(const TransactionContext& context, TraceDirection direction,
+           std::span<const uint8_t> bytes) {
+    if (bytes.empty() || !context.trace || !context.trace->Accepting())
+        return;
+    context.trace->Append(TraceLine(context.connection, direction, bytes));
+}
+
+uint16_t NextTransactionId(const TransactionContext& context) {
+    if (!context.random)
+        return 0;
+    // Two independent bytes, each 0..254.
+    const auto high = static_cast<uint16_t>((*context.random)() % 255);
+    const auto low = static_cast<uint16_t>((*context.random)() % 255);
+    return static_cast<uint16_t>(high << 8 | low);
+}
+
+// Reads until the reply is complete as far as its first bytes tell (a short exception
+// reply included) or the read timeout passes. A serial line delivers whole replies only:
+// an incomplete one counts as nothing received.
+Reception ReceiveSerial(TComPort& port, const FramedRequest& sent) {
+    Reception r;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(port.ReadTimeoutMs());
+    while (r.length < ReplyFrameLength(sent, r.View())) {
+        const size_t need = ReplyFrameLength(sent, r.View()) - r.length;
+        const int n = port.ReadSome({r.bytes.data() + r.length, need}, deadline);
+        if (n < 0) {
+            r.ioError = true;
+            return r;
+        }
+        if (n == 0) {
+            r.length = 0;
+            return r;
+        }
+        r.length += static_cast<size_t>(n);
+    }
+    return r;
+}
+
+// Assembles the reply from as many receives as it takes, until its length or the
+// deadline. Replies to earlier requests (another transaction identifier) are traced and
+// dropped.
+Reception ReceiveNetwork(NetworkLink& link, const FramedRequest& sent,
+                         const TransactionContext& context) {
+    Reception r;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(link.IoTimeoutMs());
+    for (;;) {
+        const size_t frame = ReplyFrameLength(sent, r.View());
+        if (r.length >= frame) {
+            if (!std::holds_alternative<StaleReply>(CheckReply(sent, r.View(), true)))
+                return r;
+            Trace(context, TraceDirection::Rx, r.View().first(frame));
+            r.Drop(frame);
+            continue;
+        }
+        const auto got = link.ReceiveSome({r.bytes.data() + r.length, frame - r.length}, deadline);
+        if (got.status == NetworkLink::ReceiveStatus::Error) {
+            r.ioError = true;
+            return r;
+        }
+        if (got.status == NetworkLink::ReceiveStatus::Timeout)
+            return r;
+        r.length += got.count;
+    }
+}
+
+} // namespace
+
+void DoTransaction(TDataChannel& tag, const TransactionContext& context) {
+    const bool ignoreChecksum =
+        context.config && context.config->ReadBool("General", "IgnoreCRC", false);
+    const auto function = FunctionFromIndex(tag.Function);
+    if (!function) {
+        tag.SetTagError("Write: Not supported Modbus function");
+        return;
+    }
+    uint16_t writeValue = 0;
+    if (IsWriteFunction(*function)) {
+        PrepareWrite(tag);
+        writeValue = WriteRequestValue(tag);
+    }
+    const FramedRequest sent{context.protocol,
+                             ModbusRequest::Make(*function, tag.ModuleAddr, tag.RegisterAddr,
+                                                 tag.ByteLength, writeValue),
+                             context.protocol == ModbusProtocol::Tcp ? NextTransactionId(context)
+                                                                     : uint16_t{0}};
+    const RequestFrame frame = BuildFrame(sent);
+
+    Reception reply;
+    if (context.protocol == ModbusProtocol::Tcp) {
+        NetworkLink* link = context.link;
+        if (link && link->IsConnected()) {
+            if (!link->Send(frame.View())) {
+                tag.SetTagError("Write: I/O error");
+                return;
+            }
+            Trace(context, TraceDirection::Tx, frame.View());
+            reply = ReceiveNetwork(*link, sent, context);
+        }
+    } else {
+        TComPort* port = context.port;
+        if (!port || !port->IsOpen()) {
+            tag.SetTagError("Disconnected");
+            return;
+        }
+        if (!port->Purge(true, true) || port->Write(frame.View()) < 0) {
+            tag.SetTagError("Write: I/O error");
+            return;
+        }
+        Trace(context, TraceDirection::Tx, frame.View());
+        reply = ReceiveSerial(*port, sent);
+    }
+    if (reply.ioError) {
+        tag.SetTagError("Read: I/O error");
+        return;
+    }
+    Trace(context, TraceDirection::Rx, reply.View());
+
+    const ReplyResult result = CheckReply(sent, reply.View(), ignoreChecksum);
+    if (const auto* failure = std::get_if<ReplyFailure>(&result)) {
+        tag.SetTagError(FailureText(*failure));
+    } else if (std::holds_alternative<StaleReply>(result)) {
+        tag.SetTagError(FailureText({ReplyFault::Timeout}));
+    } else if (!IsWriteFunction(*function)) {
+        StoreReading(tag, std::get<ValueBuffer>(result), context.config);
+    }
+}
+
+} // namespace halvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ModbusRequest.h"
+
+#include <cstdint>
+#include <random>
+
+namespace halvane {
+
+class NetworkLink;
+class ProfileStore;
+class TComPort;
+class TraceSink;
+struct TDataChannel;
+
+// What one transaction works with: the worker's connection and its transport.
+struct TransactionContext {
+    int connection = 0; // 1..4, shown in trace lines
+    ModbusProtocol protocol = ModbusProtocol::Rtu;
+    TComPort* port = nullptr;    // serial connections
+    NetworkLink* link = nullptr; // the network connection
+    const ProfileStore* config = nullptr;
+    TraceSink* trace = nullptr;
+    std::minstd_rand* random = nullptr; // transaction identifiers
+};
+
+// One Modbus request and its reply for `tag`; the outcome is in the tag: a decoded
+// reading, a prepared write, or the status text of the failure.
+void DoTransaction(TDataChannel& tag, const TransactionContext& context);
+
+} // namespace halvane

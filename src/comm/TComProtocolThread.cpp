@@ -1,0 +1,58 @@
+#include "TComProtocolThread.h"
+
+#include "TagTable.h"
+
+#include <utility>
+
+namespace halvane {
+
+TComProtocolThread::TComProtocolThread(TagTable& tags, TransactionContext context)
+    : m_tags(tags), m_context(context), m_random(std::random_device{}()) {
+    m_context.random = &m_random;
+}
+
+TComProtocolThread::~TComProtocolThread() {
+    Stop();
+}
+
+void TComProtocolThread::Resume() {
+    if (!m_thread.joinable())
+        m_thread = std::thread(&TComProtocolThread::Execute, this);
+}
+
+void TComProtocolThread::Stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_terminated = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TComProtocolThread::HandOver(size_t tagIndex) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_slot = tagIndex;
+    }
+    m_wake.notify_one();
+}
+
+void TComProtocolThread::Execute() {
+    for (;;) {
+        size_t index = 0;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_terminated || m_slot.has_value(); });
+            if (m_terminated)
+                return;
+            // Taking the tag empties the slot: one hand-over, one transaction.
+            index = *std::exchange(m_slot, std::nullopt);
+        }
+        TDataChannel tag = m_tags.Snapshot(index);
+        DoTransaction(tag, m_context);
+        m_tags.StoreOutcome(index, tag);
+    }
+}
+
+} // namespace halvane

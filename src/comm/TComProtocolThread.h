@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ModbusTransaction.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <thread>
+
+namespace halvane {
+
+class TagTable;
+
+// The worker of one connection: waits for a handed-over tag and runs its transaction on
+// a copy, then stores the outcome in the table. Idle, it sleeps on a condition variable.
+class TComProtocolThread final {
+public:
+    TComProtocolThread(TagTable& tags, TransactionContext context);
+    ~TComProtocolThread();
+    TComProtocolThread(const TComProtocolThread&) = delete;
+    TComProtocolThread& operator=(const TComProtocolThread&) = delete;
+
+    void Resume();
+    // Asks the thread to end after the transaction under way and waits for it.
+    void Stop();
+    // Puts a tag into the single slot, replacing one the worker has not taken yet.
+    void HandOver(size_t tagIndex);
+    const TransactionContext& Context() const { return m_context; }
+
+private:
+    void Execute();
+
+    TagTable& m_tags;
+    TransactionContext m_context;
+    std::minstd_rand m_random;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<size_t> m_slot;
+    bool m_terminated = false;
+    std::thread m_thread;
+};
+
+} // namespace halvane

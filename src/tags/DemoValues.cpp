@@ -1,0 +1,36 @@
+#include "DemoValues.h"
+
+#include "ValueConversion.h"
+
+#include <random>
+
+namespace halvane {
+
+DemoRandom MakeDemoRandom(uint32_t seed) {
+    return [engine = std::mt19937(seed),
+            values = std::uniform_int_distribution<uint32_t>(0, kDemoValueMax)]() mutable {
+        return values(engine);
+    };
+}
+
+void DemoTick(std::vector<TDataChannel>& tags, const ProfileStore* config,
+              const DemoRandom& random) {
+    for (TDataChannel& tag : tags) {
+        if (tag.Port == 0) {
+            tag.SetTagError("Cfg: Disabled");
+            continue;
+        }
+        tag.PollingNow = false;
+        StoreReading(tag, ValueBufferFromInteger(random()), config);
+    }
+}
+
+void ResetDemoValues(std::vector<TDataChannel>& tags) {
+    for (TDataChannel& tag : tags) {
+        tag.RawValue = 0;
+        tag.RealValue = 0;
+        tag.SetTagError("Unknown");
+    }
+}
+
+} // namespace halvane

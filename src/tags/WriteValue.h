@@ -1,0 +1,33 @@
+#pragma once
+
+#include "TDataChannel.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace halvane {
+
+class ProfileStore;
+
+// The one way users write: the tag at `index` takes `value` as its real and default
+// value, becomes not valid with the status "Pending write", and is saved under its
+// index so that a restart writes the value again. Does not check that it is an output
+// tag. False when `index` is outside the table or the file could not be written.
+bool PresetValue(std::vector<TDataChannel>& tags, ProfileStore& store, size_t index, double value);
+
+// Encodes the tag's `RealValue` for a write, before the request is built: the tag
+// becomes valid, `RawInteger` receives the encoded value (byte order applied) and
+// `RawValue` the integer before the byte order.
+void PrepareWrite(TDataChannel& tag);
+
+// The inverse of the conversion mode: the whole number whose reading would give
+// `RealValue`, as its low 32 bits (two's complement), which is all a write uses.
+uint32_t ComputeRawForWrite(const TDataChannel& tag);
+
+// The 16-bit value that the write request of a prepared output tag carries (its high
+// byte goes first): the low 16 bits of `RawInteger`, except that a coil is switched
+// with 0xFF00 (on) or 0x0000 (off).
+uint16_t WriteRequestValue(const TDataChannel& tag);
+
+} // namespace halvane

@@ -1,6 +1,8 @@
 #include "TFormMain.h"
 
+#include "Connections.h"
 #include "DataRoot.h"
+#include "DemoValues.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
 #include "StartUp.h"
@@ -17,10 +19,12 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <random>
 
 namespace halvane {
 
@@ -86,6 +90,17 @@ void TFormMain::BuildWindow() {
     exit->setObjectName("Exit1");
     connect(exit, &QAction::triggered, this, &TFormMain::Exit1Click);
 
+    for (int n = 1; n <= kConnectionCount; ++n) {
+        QTimer* timer = new QTimer(this);
+        timer->setObjectName(QStringLiteral("TimerPoll%1").arg(n));
+        connect(timer, &QTimer::timeout, this, [this, n] { TimerPollTimer(n); });
+        m_timerPoll[static_cast<size_t>(n - 1)] = timer;
+    }
+    m_timerDemo = new QTimer(this);
+    m_timerDemo->setObjectName("TimerDemo");
+    m_timerDemo->setInterval(2000);
+    connect(m_timerDemo, &QTimer::timeout, this, &TFormMain::TimerDemoTimer);
+
     statusBar()->setObjectName("StatusBar1");
     resize(994, 635);
 }
@@ -99,6 +114,7 @@ bool TFormMain::Create() {
         return false;
     }
     m_store = std::make_unique<ProfileStore>(config);
+    m_connections = std::make_unique<Connections>(m_tags, *m_store, nullptr);
     EnsureStringDefaults(*m_store);
     if (!m_store->LastError().empty())
         MessageBox::Warning(nullptr, tr("Configuration not saved"),
@@ -119,23 +135,90 @@ void TFormMain::ShowStep() {
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     ReloadTags();
     m_treeViewMain->expandAll();
+    if (m_store && m_store->ReadBool("General", "DemoMode", false))
+        SetDemoMode(true);
 }
 
 void TFormMain::ReloadTags() {
-    m_tags.clear();
-    if (m_store)
-        m_tags = LoadAllTags(*m_store);
+    ShutdownConnections();
+    m_tags.Assign(m_store ? LoadAllTags(*m_store) : std::vector<TDataChannel>{});
+    SetupConnections();
     RefreshTagNodes();
+    ShowConnectionStatus();
+}
+
+bool TFormMain::SetupConnections() {
+    if (!m_connections)
+        return true;
+    const Connections::StartResult result = m_connections->Setup();
+    for (const ConnectionProblem& problem : result.problems)
+        MessageBox::Warning(this, QString::fromStdString(problem.caption),
+                            QString::fromStdString(problem.text));
+    for (int n = 1; n <= kConnectionCount; ++n) {
+        QTimer* timer = m_timerPoll[static_cast<size_t>(n - 1)];
+        timer->setInterval(m_connections->PollIntervalMs(n));
+        timer->start();
+    }
+    return result.serialPortsOpened;
+}
+
+void TFormMain::ShutdownConnections() {
+    for (QTimer* timer : m_timerPoll)
+        timer->stop();
+    if (m_connections)
+        m_connections->Shutdown();
+}
+
+void TFormMain::ShowConnectionStatus() {
+    if (!m_connections)
+        return;
+    while (m_connectionsNode->childCount() < kConnectionCount)
+        new QTreeWidgetItem(m_connectionsNode);
+    for (int n = 1; n <= kConnectionCount; ++n) {
+        QTreeWidgetItem* item = m_connectionsNode->child(n - 1);
+        item->setText(0, QString::fromStdString(m_connections->StatusText(n)));
+        item->setToolTip(0, QString::fromStdString(m_connections->StatusHint(n)));
+    }
+}
+
+void TFormMain::TimerPollTimer(int connection) {
+    // In demo mode the demo timer feeds the tags instead.
+    if (!m_demoMode && m_connections)
+        m_connections->PollNext(connection);
+}
+
+void TFormMain::SetDemoMode(bool on) {
+    m_demoMode = on;
+    if (m_store)
+        m_store->WriteBool("General", "DemoMode", on);
+    setWindowTitle(on ? QStringLiteral("Halvane [demo mode]") : QStringLiteral("Halvane"));
+    if (on) {
+        if (!m_demoRandom)
+            m_demoRandom = MakeDemoRandom(std::random_device{}());
+        m_timerDemo->start();
+        return;
+    }
+    m_timerDemo->stop();
+    auto tags = m_tags.SnapshotAll();
+    ResetDemoValues(tags);
+    m_tags.Assign(std::move(tags));
+}
+
+void TFormMain::TimerDemoTimer() {
+    auto tags = m_tags.SnapshotAll();
+    DemoTick(tags, m_store.get(), m_demoRandom);
+    m_tags.Assign(std::move(tags));
 }
 
 void TFormMain::RefreshTagNodes() {
     const bool expanded = m_tagsNode->isExpanded();
     qDeleteAll(m_tagsNode->takeChildren());
     QList<QTreeWidgetItem*> children;
-    children.reserve(static_cast<qsizetype>(m_tags.size()));
-    for (size_t i = 0; i < m_tags.size(); ++i)
+    const auto tags = m_tags.SnapshotAll();
+    children.reserve(static_cast<qsizetype>(tags.size()));
+    for (size_t i = 0; i < tags.size(); ++i)
         children.push_back(new QTreeWidgetItem({QStringLiteral("%1. %2").arg(i + 1).arg(
-            QString::fromStdString(StoredTextToUtf8(m_tags[i].Name)))}));
+            QString::fromStdString(StoredTextToUtf8(tags[i].Name)))}));
     m_tagsNode->addChildren(children);
     m_tagsNode->setExpanded(expanded);
 }
@@ -154,7 +237,7 @@ void TFormMain::Exit1Click() {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Screens close and communication stops here once they exist.
+    ShutdownConnections();
     QApplication::restoreOverrideCursor();
     event->accept();
     QApplication::quit();

@@ -1,19 +1,23 @@
 #pragma once
 
-#include "TDataChannel.h"
+#include "DemoValues.h"
+#include "TagTable.h"
 
 #include <QMainWindow>
 
+#include <array>
 #include <memory>
 #include <vector>
 
 class QScrollArea;
+class QTimer;
 class QTabBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace halvane {
 
+class Connections;
 class ProfileStore;
 
 // The station's main window: it owns the configuration store and the tag table for the
@@ -29,13 +33,20 @@ public:
     bool Create();
 
     ProfileStore* Store() const { return m_store.get(); }
-    const std::vector<TDataChannel>& Tags() const { return m_tags; }
+    TagTable& Tags() { return m_tags; }
+    Connections* Comm() const { return m_connections.get(); }
     const std::vector<int>& ScreenIds() const { return m_screenIds; }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
 
     void ReloadTags();
     void RefreshTagNodes();
+    // Stop and start of all communication; false when a serial port failed to open.
+    bool SetupConnections();
+    void ShutdownConnections();
+    void ShowConnectionStatus();
+    bool DemoMode() const { return m_demoMode; }
+    void SetDemoMode(bool on);
     void BringToFront();
 
 protected:
@@ -46,11 +57,16 @@ private:
     void BuildWindow();
     void ShowStep();
     void Exit1Click();
+    void TimerPollTimer(int connection);
+    void TimerDemoTimer();
 
     bool m_runtimeSwitch;
     bool m_shown = false;
     std::unique_ptr<ProfileStore> m_store;
-    std::vector<TDataChannel> m_tags;
+    TagTable m_tags;
+    std::unique_ptr<Connections> m_connections;
+    bool m_demoMode = false;
+    DemoRandom m_demoRandom;
     std::vector<int> m_screenIds;
     bool m_editMode = true;
     int m_tagCounter = 0;    // web templates' running tag number
@@ -62,6 +78,8 @@ private:
     QTreeWidgetItem* m_tagsNode = nullptr;
     QTabBar* m_tabSetScreens = nullptr;
     QScrollArea* m_scrollBoxDock = nullptr;
+    std::array<QTimer*, 4> m_timerPoll{};
+    QTimer* m_timerDemo = nullptr;
 };
 
 } // namespace halvane

@@ -1,0 +1,117 @@
+#include "Connections.h"
+
+#include "ProfileStore.h"
+#include "TagTable.h"
+
+namespace halvane {
+
+Connections::Connections(TagTable& tags, const ProfileStore& store, TraceSink* trace)
+    : m_tags(tags), m_store(store), m_trace(trace) {}
+
+Connections::~Connections() {
+    Shutdown();
+}
+
+bool Connections::OpenSerialPort(int connection, std::vector<ConnectionProblem>& problems) {
+    TComPort& port = SerialPort(connection);
+    port.Close();
+    const SerialSettings s = ReadSerialSettings(m_store, connection);
+    if (!s.enabled)
+        return true;
+    port.SetPortSettings(s.PortName(), s.baudRate, s.dataBits, s.parity, s.stopBits);
+    port.SetTimeouts(s.readTimeoutMs, -1);
+    if (!port.Open()) {
+        problems.push_back({"Error while opening serial port #" + std::to_string(connection),
+                            "Cannot open serial port " + s.PortName() +
+                                ". Please make sure if this serial port is available in your "
+                                "system and was not opened by another application."});
+        return false;
+    }
+    // Ptys and some adapters have no modem lines: nobody acts on these failing.
+    port.SetRts(true);
+    port.SetDtr(true);
+    return true;
+}
+
+void Connections::ConnectNetwork(std::vector<ConnectionProblem>& problems) {
+    m_link.Close();
+    const NetworkSettings s = ReadNetworkSettings(m_store);
+    if (!s.enabled)
+        return;
+    m_link.SetIoTimeout(s.timeoutMs.value_or(NetworkLink::kDefaultIoTimeoutMs));
+    if (!m_link.Connect(s.host, s.port))
+        problems.push_back({"Error while connecting to the server",
+                            "Cannot connect to the server " + s.host +
+                                ". Please make sure if this server is up and running, your "
+                                "connection details are correct, or a firewall does not block "
+                                "connection."});
+}
+
+Connections::StartResult Connections::Setup() {
+    StartResult result;
+    for (int n = 1; n <= kSerialConnections; ++n)
+        if (!OpenSerialPort(n, result.problems))
+            result.serialPortsOpened = false;
+    ConnectNetwork(result.problems);
+    for (int n = 1; n <= kConnectionCount; ++n) {
+        TransactionContext context;
+        context.connection = n;
+        context.config = &m_store;
+        context.trace = m_trace;
+        if (n == kNetworkConnection) {
+            context.protocol = ModbusProtocol::Tcp;
+            context.link = &m_link;
+        } else {
+            context.protocol =
+                static_cast<ModbusProtocol>(ReadSerialSettings(m_store, n).protocolId);
+            context.port = &SerialPort(n);
+        }
+        m_protocols[static_cast<size_t>(n - 1)].AttachWorker(m_tags, context);
+    }
+    for (TComProtocol& protocol : m_protocols)
+        protocol.StartWorker();
+    return result;
+}
+
+void Connections::Shutdown() {
+    for (TComProtocol& protocol : m_protocols)
+        protocol.StopWorker();
+    for (TComPort& port : m_ports)
+        port.Close();
+    m_link.Close();
+}
+
+void Connections::PollNext(int connection) {
+    if (connection >= 1 && connection <= kConnectionCount)
+        m_protocols[static_cast<size_t>(connection - 1)].PollNext(m_tags);
+}
+
+int Connections::PollIntervalMs(int connection) const {
+    return PollInterval(m_store, connection);
+}
+
+bool Connections::IsConnected(int connection) const {
+    if (connection == kNetworkConnection)
+        return m_link.IsConnected();
+    return m_ports[static_cast<size_t>(connection - 1)].IsOpen();
+}
+
+std::string Connections::StatusText(int connection) const {
+    const std::string section = ConnectionSection(connection);
+    if (connection == kNetworkConnection)
+        return "Network 1, " + m_store.ReadString(section, "host", "localhost") + ":" +
+               m_store.ReadString(section, "port", "502");
+    return "Serial port " + std::to_string(connection) + ", COM" +
+           std::to_string(m_store.ReadInteger(section, "comport", 1));
+}
+
+std::string Connections::StatusHint(int connection) const {
+    const std::string section = ConnectionSection(connection);
+    const std::string state = IsConnected(connection) ? "Connected" : "Disconnected";
+    if (connection == kNetworkConnection)
+        return "Host " + m_store.ReadString(section, "host", "localhost") + ":" +
+               m_store.ReadString(section, "port", "502") + ", " + state;
+    return "COM" + std::to_string(m_store.ReadInteger(section, "comport", 1)) + ", " + state;
+}
+
+} // namespace halvane

@@ -1,0 +1,46 @@
+#!/usr/bin/python3
+"""A pymodbus slave for the communication tests.
+
+Units 1 and 2 hold distinct values, so a reply that belongs to another request shows:
+holding register i = 1000 * unit + i, input register i = 2000 * unit + i,
+coil i = (i % 3 == 0), discrete input i = (i % 2 == 1); 100 of each from address 0.
+"""
+import argparse
+import logging
+
+from pymodbus.datastore import (ModbusSequentialDataBlock, ModbusServerContext,
+                                ModbusSlaveContext)
+from pymodbus.server import StartSerialServer, StartTcpServer
+from pymodbus.transaction import (ModbusAsciiFramer, ModbusRtuFramer,
+                                  ModbusSocketFramer)
+
+
+def unit_context(unit):
+    return ModbusSlaveContext(
+        co=ModbusSequentialDataBlock(0, [i % 3 == 0 for i in range(100)]),
+        di=ModbusSequentialDataBlock(0, [i % 2 == 1 for i in range(100)]),
+        hr=ModbusSequentialDataBlock(0, [1000 * unit + i for i in range(100)]),
+        ir=ModbusSequentialDataBlock(0, [2000 * unit + i for i in range(100)]),
+        zero_mode=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tcp", type=int, help="TCP port on 127.0.0.1")
+    parser.add_argument("--rtu", help="serial device, Modbus RTU")
+    parser.add_argument("--ascii", help="serial device, Modbus ASCII")
+    args = parser.parse_args()
+    logging.basicConfig(level=logging.ERROR)
+    context = ModbusServerContext(slaves={1: unit_context(1), 2: unit_context(2)},
+                                  single=False)
+    if args.tcp:
+        StartTcpServer(context=context, framer=ModbusSocketFramer,
+                       address=("127.0.0.1", args.tcp))
+    else:
+        framer = ModbusRtuFramer if args.rtu else ModbusAsciiFramer
+        StartSerialServer(context=context, framer=framer, port=args.rtu or args.ascii,
+                          baudrate=9600, bytesize=8, parity="N", stopbits=1, timeout=0.05)
+
+
+if __name__ == "__main__":
+    main()

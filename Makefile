@@ -34,7 +34,7 @@ run: build $(DEMO_ROOT)/cfg/config.cfg
 	@scripts/run-demo.sh $(RUN_DIR) $(DEMO_ROOT)
 
 bench: build
-	$(RUN_DIR)/bench/bench_config
+	for b in $(RUN_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

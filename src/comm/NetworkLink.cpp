@@ -1,5 +1,7 @@
 #include "NetworkLink.h"
 
+#include "PollWait.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -19,25 +21,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int RemainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// 1 ready, 0 timed out, −1 failed.
+// 1 ready (a hang-up too: the next receive tells), 0 timed out, −1 failed.
 int WaitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const int n = ::poll(&p, 1, RemainingMs(deadline));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            return 0;
-        return (p.revents & (events | POLLHUP | POLLERR)) ? 1 : -1;
-    }
+    const int revents = WaitForEvents(fd, events, deadline);
+    if (revents <= 0)
+        return revents;
+    return (revents & (events | POLLHUP | POLLERR)) ? 1 : -1;
 }
 
 struct AddrInfoDeleter {

@@ -1,6 +1,7 @@
 #include "TComPort.h"
 
 #include "DataRoot.h"
+#include "PollWait.h"
 #include "SerialSpeed.h"
 
 #include <cerrno>
@@ -25,28 +26,15 @@ constexpr int kDefaultTimeoutMs = 1000;
 // The bits of c_cflag that the stored line settings govern.
 constexpr tcflag_t kLineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 
-int RemainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 // Waits for `events` on fd until the deadline: 1 ready, 0 timed out, −1 device error.
+// A hang-up with data still queued delivers the data first.
 int WaitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const int n = ::poll(&p, 1, RemainingMs(deadline));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 || (p.revents & (POLLERR | POLLNVAL)))
-            return -1;
-        if (n == 0)
-            return 0;
-        // A hang-up with data still queued delivers the data first.
-        if ((p.revents & events) != 0)
-            return 1;
+    const int revents = WaitForEvents(fd, events, deadline);
+    if (revents <= 0)
+        return revents;
+    if (revents & (POLLERR | POLLNVAL))
         return -1;
-    }
+    return (revents & events) ? 1 : -1;
 }
 
 bool DataBitsFlag(int dataBits, tcflag_t& flag) {

@@ -84,8 +84,9 @@ class PtyPair:
                  "the socat pty pair")
 
     def close(self):
-        self.process.terminate()
-        self.process.wait()
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait()
 
 
 class Simulator:
@@ -120,6 +121,8 @@ class Simulator:
 
     def stop(self, signal_number=signal.SIGTERM):
         """Sends the signal; returns the exit status and the seconds until the exit."""
+        if self.process.returncode is not None:
+            return self.process.returncode, 0.0
         sent = time.monotonic()
         self.process.send_signal(signal_number)
         try:
@@ -149,22 +152,19 @@ class Masters(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.folder = tempfile.TemporaryDirectory()
-        cls.pty = PtyPair(cls.folder.name)
-        cls.sim = Simulator("--tcp", "127.0.0.1:0", "--rtu", cls.pty.slave_end, "--baud", "9600",
-                            "--units", ",".join(map(str, UNITS)))
-        port = cls.sim.tcp_port(cls.sim.start(servers=2))
+        folder = tempfile.TemporaryDirectory()
+        cls.addClassCleanup(folder.cleanup)
+        pty = PtyPair(folder.name)
+        cls.addClassCleanup(pty.close)
+        sim = Simulator("--tcp", "127.0.0.1:0", "--rtu", pty.slave_end, "--baud", "9600",
+                        "--units", ",".join(map(str, UNITS)))
+        cls.addClassCleanup(sim.stop)
+        port = sim.tcp_port(sim.start(servers=2))
         cls.tcp = tcp_client(port)
-        cls.rtu = rtu_client(cls.pty.master_end)
+        cls.addClassCleanup(cls.tcp.close)
+        cls.rtu = rtu_client(pty.master_end)
+        cls.addClassCleanup(cls.rtu.close)
         cls.links = {"TCP": cls.tcp, "RTU": cls.rtu}
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.tcp.close()
-        cls.rtu.close()
-        cls.sim.stop()
-        cls.pty.close()
-        cls.folder.cleanup()
 
     def read(self, client, method, address, count, unit):
         reply = getattr(client, method)(address, count, slave=unit)
@@ -232,17 +232,15 @@ class Masters(unittest.TestCase):
 class Lifecycle(unittest.TestCase):
     def test_signals_end_the_simulator_promptly(self):
         for signal_number in (signal.SIGTERM, signal.SIGINT):
-            with self.subTest(signal=signal_number.name), \
-                    tempfile.TemporaryDirectory() as folder:
-                pty = PtyPair(folder)
+            with self.subTest(signal=signal_number.name):
+                pty = PtyPair(self.enterContext(tempfile.TemporaryDirectory()))
+                self.addCleanup(pty.close)
                 sim = Simulator("--tcp", "127.0.0.1:0", "--rtu", pty.slave_end, "--static")
-                try:
-                    client = tcp_client(sim.tcp_port(sim.start(servers=2)))
-                    self.assertFalse(client.read_holding_registers(101, 1, slave=1).isError())
-                    status, seconds = sim.stop(signal_number)
-                    client.close()
-                finally:
-                    pty.close()
+                self.addCleanup(sim.stop)
+                client = tcp_client(sim.tcp_port(sim.start(servers=2)))
+                self.addCleanup(client.close)
+                self.assertFalse(client.read_holding_registers(101, 1, slave=1).isError())
+                status, seconds = sim.stop(signal_number)
                 self.assertEqual(status, 0)
                 self.assertLess(seconds, STOP_LIMIT)
 

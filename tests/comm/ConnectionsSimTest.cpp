@@ -1,0 +1,280 @@
+// The connections against the libmodbus simulator (every data type, both writes, wrong
+// addresses, a stopped slave), against a proxy that hurts its replies (split, stale,
+// foreign address, dropped link), and the start and stop sequences themselves.
+#include "PeerSupport.h"
+#include "TComPort.h"
+
+#include <gtest/gtest.h>
+
+using namespace halvane;
+using namespace peers;
+
+namespace {
+
+const std::string kSimulator = HALVANE_SIM;
+
+TDataChannel With(TDataChannel tag, bool TDataChannel::*flag) {
+    tag.*flag = true;
+    return tag;
+}
+
+struct Expected {
+    const char* what;
+    TDataChannel tag;
+    double raw;
+};
+
+// The simulator's test block of unit `u` (addresses 100..115, the same in the holding
+// and the input registers) read as every data type.
+std::vector<Expected> TestBlock(int port, int u) {
+    const auto bit = [](int pattern, int n) { return double((pattern >> n) & 1); };
+    return {
+        {"byte", Tag(port, u, 2, 100, 1), double(u)},
+        {"word", Tag(port, u, 3, 101, 0), 12000.0 + u},
+        {"signed word", With(Tag(port, u, 2, 102, 0), &TDataChannel::Signed), -(1000.0 + u)},
+        {"double word AB CD", Tag(port, u, 3, 103, 2), 1000000.0 + u},
+        {"double word CD AB", With(Tag(port, u, 2, 105, 2), &TDataChannel::SwapWords),
+         1000000.0 + u},
+        {"float AB CD", Tag(port, u, 2, 107, 101), 100.25 + u},
+        {"float CD AB", With(Tag(port, u, 3, 109, 101), &TDataChannel::SwapWords), 100.25 + u},
+        {"double", Tag(port, u, 2, 111, 102), 1234567.890625 + u},
+        {"bit 2", Tag(port, u, 2, 115, 22), bit(0xA5 ^ u, 2)},
+        {"bit 0", Tag(port, u, 2, 115, 20), bit(0xA5 ^ u, 0)},
+        {"bit 6", Tag(port, u, 3, 115, 26), bit(0xA5 ^ u, 6)},
+        {"coil 100", Tag(port, u, 0, 100, 20), bit(0xA5 ^ u, 0)},
+        {"input 100", Tag(port, u, 1, 100, 20), bit(0x5A ^ u, 0)},
+    };
+}
+
+class SimTest : public ::testing::TestWithParam<std::string>, protected Station {
+protected:
+    // The simulator over TCP or RTU (a pty pair), and the station's connection to it.
+    int StartSimulator() {
+        if (GetParam() == "tcp") {
+            m_port = FreePort();
+            m_sim = std::make_unique<Child>(
+                std::vector<std::string>{kSimulator, "--tcp", "127.0.0.1:" + std::to_string(m_port),
+                                         "--units", "1,2", "--static"});
+            UseNetwork(m_port);
+            return kNetworkConnection;
+        }
+        m_pty = std::make_unique<PtyPair>(m_dir.Path());
+        m_sim = std::make_unique<Child>(std::vector<std::string>{
+            kSimulator, "--rtu", m_pty->PeerEnd(), "--units", "1,2", "--static"});
+        UseSerial(m_pty->StationEnd(), 1, 300);
+        std::this_thread::sleep_for(300ms);
+        return 1;
+    }
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<Child> m_sim;
+    int m_port = 0;
+};
+
+} // namespace
+
+TEST_P(SimTest, EveryDataTypeBothWritesAndWrongAddresses) {
+    const int connection = StartSimulator();
+    std::vector<Expected> cases = TestBlock(connection, 1);
+    for (const auto& c : TestBlock(connection, 2))
+        cases.push_back(c);
+    TDataChannel pump = Tag(connection, 1, 4, 0);
+    pump.RealValue = 1;
+    TDataChannel setpoint = Tag(connection, 2, 5, 0);
+    setpoint.RealValue = 80;
+    cases.push_back({"write coil", pump, 0xFF00}); // the raw value of a coil write is its bit image
+    cases.push_back({"pump running", Tag(connection, 1, 1, 0, 20), 1});
+    cases.push_back({"write register", setpoint, 80});
+    cases.push_back({"setpoint read back", Tag(connection, 2, 2, 0), 80});
+    std::vector<TDataChannel> tags;
+    for (const auto& c : cases)
+        tags.push_back(c.tag);
+    tags.push_back(Tag(connection, 9, 2, 101)); // a slave nobody serves
+    tags.push_back(Tag(connection, 1, 2, 300)); // beyond the map
+    m_tags.Assign(tags);
+
+    Connections connections(m_tags, *m_store, nullptr);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    for (const Expected& c : cases) {
+        const TDataChannel tag = PollAndWait(connections, connection);
+        SCOPED_TRACE(GetParam() + ": " + c.what + " of unit " + std::to_string(c.tag.ModuleAddr));
+        EXPECT_TRUE(tag.ValueValid) << tag.Status;
+        if (c.tag.Function < 4) {
+            EXPECT_DOUBLE_EQ(tag.RawValue, c.raw);
+        }
+    }
+    // Over TCP the simulator answers for a unit it does not serve; on a bus nobody does.
+    EXPECT_EQ(PollAndWait(connections, connection).Status,
+              GetParam() == "tcp" ? "Exception code 0B" : "Read: Timeout");
+    EXPECT_EQ(PollAndWait(connections, connection).Status, "Exception code 02");
+}
+
+TEST_P(SimTest, AStoppedSlaveTimesOutAndAClosedTransportIsReported) {
+    const int connection = StartSimulator();
+    m_tags.Assign({Tag(connection, 1, 2, 101)});
+    Connections connections(m_tags, *m_store, nullptr);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    EXPECT_TRUE(PollAndWait(connections, connection).ValueValid);
+    m_sim->Stop();
+    const std::string afterStop = PollAndWait(connections, connection).Status;
+    if (GetParam() == "tcp") {
+        // The slave's end closed the link: this transaction fails, later turns are refused.
+        EXPECT_EQ(afterStop, "Read: I/O error");
+        EXPECT_FALSE(connections.IsConnected(connection));
+        EXPECT_EQ(PollAndWait(connections, connection).Status, "Connection is closed");
+    } else {
+        EXPECT_EQ(afterStop, "Read: Timeout");
+    }
+    connections.Shutdown();
+    EXPECT_EQ(PollAndWait(connections, connection).Status, "Unknown"); // no worker: no poll
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SimTest, ::testing::Values("tcp", "rtu"));
+
+class ProxyTest : public ::testing::Test, protected Station {
+protected:
+    // The simulator behind a proxy that hurts its replies in `mode`.
+    Connections& Through(const std::string& mode, int timeoutMs = 1000) {
+        const int simPort = FreePort();
+        const int proxyPort = FreePort();
+        m_sim = std::make_unique<Child>(
+            std::vector<std::string>{kSimulator, "--tcp", "127.0.0.1:" + std::to_string(simPort),
+                                     "--units", "1,2", "--static"});
+        std::this_thread::sleep_for(200ms);
+        m_proxy = std::make_unique<Child>(
+            std::vector<std::string>{"/usr/bin/python3", kPeersDir + "/fault_proxy.py",
+                                     std::to_string(proxyPort), std::to_string(simPort), mode});
+        UseNetwork(proxyPort, timeoutMs);
+        m_tags.Assign({Tag(kNetworkConnection, 1, 3, 101), Tag(kNetworkConnection, 2, 3, 103, 2)});
+        m_connections = std::make_unique<Connections>(m_tags, *m_store, nullptr);
+        EXPECT_TRUE(Start(*m_connections).problems.empty());
+        return *m_connections;
+    }
+    std::unique_ptr<Child> m_sim;
+    std::unique_ptr<Child> m_proxy;
+    std::unique_ptr<Connections> m_connections;
+};
+
+TEST_F(ProxyTest, ARepliesSplitIntoSingleBytesIsAssembled) {
+    Connections& c = Through("split");
+    for (double expected : {12001.0, 1000002.0}) {
+        const TDataChannel tag = PollAndWait(c, kNetworkConnection);
+        EXPECT_TRUE(tag.ValueValid) << tag.Status;
+        EXPECT_DOUBLE_EQ(tag.RawValue, expected);
+    }
+}
+
+TEST_F(ProxyTest, AReplyCutShortByTheDeadlineIsTooFewBytes) {
+    Connections& c = Through("split", 100); // 11 bytes 20 ms apart need 200 ms
+    EXPECT_EQ(PollAndWait(c, kNetworkConnection).Status, "Read: Too few bytes received");
+}
+
+TEST_F(ProxyTest, StaleRepliesAreDropped) {
+    Connections& c = Through("stale");
+    // Each reply comes after the previous one again: the old one must not be taken.
+    for (double expected : {12001.0, 1000002.0, 12001.0, 1000002.0}) {
+        const TDataChannel tag = PollAndWait(c, kNetworkConnection);
+        EXPECT_TRUE(tag.ValueValid) << tag.Status;
+        EXPECT_DOUBLE_EQ(tag.RawValue, expected);
+    }
+}
+
+TEST_F(ProxyTest, AReplyFromAnotherSlaveIsRefused) {
+    Connections& c = Through("readdress");
+    EXPECT_EQ(PollAndWait(c, kNetworkConnection).Status, "Read: Invalid module address");
+}
+
+TEST_F(ProxyTest, ADroppedLinkStaysDownUntilTheNextStart) {
+    Connections& c = Through("drop");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(PollAndWait(c, kNetworkConnection).ValueValid);
+    EXPECT_EQ(PollAndWait(c, kNetworkConnection).Status, "Read: I/O error");
+    EXPECT_FALSE(c.IsConnected(kNetworkConnection));
+    EXPECT_EQ(PollAndWait(c, kNetworkConnection).Status, "Connection is closed");
+    c.Shutdown();
+    ASSERT_TRUE(Start(c).problems.empty());
+    EXPECT_TRUE(PollAndWait(c, kNetworkConnection).ValueValid);
+}
+
+TEST_F(ProxyTest, StopAndStartWhileTransactionsAreUnderWay) {
+    Connections& c = Through("split");
+    for (int round = 0; round < 5; ++round) {
+        c.PollNext(kNetworkConnection); // a reply takes over 200 ms to come
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
+        const auto before = std::chrono::steady_clock::now();
+        c.Shutdown();
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 1500ms);
+        ASSERT_TRUE(Start(c).problems.empty());
+    }
+    EXPECT_TRUE(PollAndWait(c, kNetworkConnection).ValueValid);
+}
+
+TEST(ConnectionsTest, RoundRobinOverEachConnectionsTags) {
+    Station station;
+    // Tags 0..4 on connections 1, 2, 1, 0, 1 and tag 5 on the network connection; every
+    // transport is closed, so each turn is reported on the tag.
+    std::vector<TDataChannel> tags;
+    for (int port : {1, 2, 1, 0, 1, 4})
+        tags.push_back(Tag(port, 1, 2, 0));
+    station.m_tags.Assign(tags);
+    Connections connections(station.m_tags, *station.m_store, nullptr);
+    const auto started = connections.Setup();
+    EXPECT_TRUE(started.serialPortsOpened);
+    EXPECT_TRUE(started.problems.empty());
+
+    auto polled = [&](int connection) {
+        connections.PollNext(connection);
+        int index = -1;
+        station.m_tags.UpdateAll([&](TDataChannel& tag, size_t i) {
+            if (tag.PollingNow && tag.Port == connection)
+                index = static_cast<int>(i);
+        });
+        return index;
+    };
+    for (int expected : {0, 2, 4, 0, 2})
+        EXPECT_EQ(polled(1), expected);
+    EXPECT_EQ(polled(2), 1);
+    EXPECT_EQ(polled(2), 1);
+    EXPECT_EQ(polled(3), -1);
+    EXPECT_EQ(polled(4), 5);
+    const auto after = station.m_tags.SnapshotAll();
+    EXPECT_EQ(after[0].Status, "Connection closed");
+    EXPECT_EQ(after[1].Status, "Connection closed");
+    EXPECT_EQ(after[3].Status, "Unknown");
+    EXPECT_EQ(after[5].Status, "Connection is closed");
+    EXPECT_FALSE(after[0].ValueValid);
+
+    connections.Shutdown();
+    connections.Setup();
+    EXPECT_EQ(polled(1), 0); // a start polls each connection's first tag first
+}
+
+TEST(ConnectionsTest, StartFailuresAreReported) {
+    Station station;
+    PtyPair pty(station.m_dir.Path());
+    TComPort other;
+    other.SetPortSettings(pty.StationEnd(), -1, -1, -1, -1);
+    ASSERT_TRUE(other.Open()); // another program holds the device
+    station.UseSerial(pty.StationEnd(), 1);
+    const int refused = FreePort();
+    station.UseNetwork(refused);
+    station.m_store->WriteString("Ethernet.1", "host", "localhost");
+    Connections connections(station.m_tags, *station.m_store, nullptr);
+    const auto started = connections.Setup();
+    EXPECT_FALSE(started.serialPortsOpened);
+    ASSERT_EQ(started.problems.size(), 2u);
+    EXPECT_EQ(started.problems[0].caption, "Error while opening serial port #1");
+    EXPECT_EQ(started.problems[0].text,
+              "Cannot open serial port COM7. Please make sure if this serial port is available in "
+              "your system and was not opened by another application.");
+    EXPECT_EQ(started.problems[1].caption, "Error while connecting to the server");
+    EXPECT_EQ(started.problems[1].text,
+              "Cannot connect to the server localhost. Please make sure if this server is up and "
+              "running, your connection details are correct, or a firewall does not block "
+              "connection.");
+    EXPECT_EQ(connections.StatusText(1), "Serial port 1, COM7");
+    EXPECT_EQ(connections.StatusHint(1), "COM7, Disconnected");
+    EXPECT_EQ(connections.StatusText(4), "Network 1, localhost:" + std::to_string(refused));
+    EXPECT_EQ(connections.StatusHint(4),
+              "Host localhost:" + std::to_string(refused) + ", Disconnected");
+    EXPECT_EQ(connections.StatusText(2), "Serial port 2, COM1");
+}

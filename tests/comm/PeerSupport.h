@@ -1,0 +1,159 @@
+#pragma once
+
+// Real peers for the communication tests: child processes (pymodbus, the libmodbus
+// simulator, socat, a fault proxy) and the station's side set up on a temporary root.
+
+#include "Connections.h"
+#include "DataRoot.h"
+#include "NumberFormat.h"
+#include "ProfileStore.h"
+#include "TagTable.h"
+#include "TempDir.h"
+
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace peers {
+
+using namespace std::chrono_literals;
+
+// A child process, ended with SIGTERM when it goes out of scope.
+class Child final {
+public:
+    explicit Child(std::vector<std::string> args) {
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+    }
+    ~Child() { Stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    void Stop() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+inline const std::string kPeersDir = PEERS_DIR;
+
+inline int FreePort() {
+    static int next = 20000 + (::getpid() * 7 % 20000);
+    return next++;
+}
+
+// A socat pty pair under `folder`: the station opens "ttyA" (as COM7), the peer "ttyB".
+class PtyPair final {
+public:
+    explicit PtyPair(const std::filesystem::path& folder)
+        : m_a((folder / "ttyA").string()), m_b((folder / "ttyB").string()),
+          m_socat({"/usr/bin/socat", "pty,raw,echo=0,link=" + m_a, "pty,raw,echo=0,link=" + m_b}) {
+        for (int i = 0; i < 200 && !(std::filesystem::exists(m_a) && std::filesystem::exists(m_b));
+             ++i)
+            std::this_thread::sleep_for(10ms);
+    }
+    const std::string& StationEnd() const { return m_a; }
+    const std::string& PeerEnd() const { return m_b; }
+
+private:
+    std::string m_a;
+    std::string m_b;
+    Child m_socat;
+};
+
+inline halvane::TDataChannel Tag(int port, int unit, int function, int reg, int dataType = 0) {
+    halvane::TDataChannel tag;
+    tag.Port = port;
+    tag.ModuleAddr = unit;
+    tag.Function = function;
+    tag.RegisterAddr = reg;
+    tag.DataType = dataType;
+    tag.ByteLength = dataType == 2 || dataType == 101 ? 4
+                     : dataType == 102                ? 8
+                     : dataType == 0                  ? 2
+                                                      : 1;
+    tag.Linear = 0;
+    return tag;
+}
+
+// The station's side: a data root with an empty project, its store and tag table.
+class Station {
+public:
+    Station() {
+        halvane::SetDecimalSeparator('.');
+        halvane::SetDataRoot(m_dir.Path().string());
+        WriteText(m_dir / "cfg/config.cfg", "");
+        m_store = std::make_unique<halvane::ProfileStore>(m_dir / "cfg/config.cfg");
+    }
+    void UseNetwork(int port, int timeoutMs = 1000) {
+        m_store->WriteString("Ethernet.1", "enabled", "1");
+        m_store->WriteString("Ethernet.1", "host", "127.0.0.1");
+        m_store->WriteInteger("Ethernet.1", "port", port);
+        m_store->WriteInteger("Ethernet.1", "timeout", timeoutMs);
+    }
+    // Serial connection 1 on COM7, which the data root links to `device`.
+    void UseSerial(const std::string& device, int protocolId, int timeoutMs = 1000) {
+        std::filesystem::create_directories(m_dir / "dev");
+        std::filesystem::remove(m_dir / "dev/COM7");
+        std::filesystem::create_symlink(device, m_dir / "dev/COM7");
+        m_store->WriteString("Serial.1", "enabled", "1");
+        m_store->WriteInteger("Serial.1", "comport", 7);
+        m_store->WriteInteger("Serial.1", "protocolId", protocolId);
+        m_store->WriteInteger("Serial.1", "timeout", timeoutMs);
+    }
+    // Starts the connections, retrying while the peer is still starting.
+    halvane::Connections::StartResult Start(halvane::Connections& connections) {
+        halvane::Connections::StartResult started;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            started = connections.Setup();
+            if (started.problems.empty())
+                break;
+            connections.Shutdown();
+            std::this_thread::sleep_for(100ms);
+        }
+        return started;
+    }
+    // One poll of `connection`, then the outcome of the tag it handed over.
+    halvane::TDataChannel PollAndWait(halvane::Connections& connections, int connection) {
+        ResetOutcome();
+        connections.PollNext(connection);
+        size_t polled = 0;
+        m_tags.UpdateAll([&](halvane::TDataChannel& tag, size_t i) {
+            if (tag.PollingNow && tag.Port == connection)
+                polled = i;
+        });
+        for (int w = 0; w < 600; ++w) {
+            const auto tag = m_tags.Snapshot(polled);
+            if (tag.ValueValid || tag.Status != "Unknown")
+                return tag;
+            std::this_thread::sleep_for(5ms);
+        }
+        return m_tags.Snapshot(polled);
+    }
+    void ResetOutcome() {
+        m_tags.UpdateAll([](halvane::TDataChannel& tag, size_t) { tag.SetTagError("Unknown"); });
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<halvane::ProfileStore> m_store;
+    halvane::TagTable m_tags;
+};
+
+} // namespace peers

@@ -1,0 +1,76 @@
+#!/usr/bin/python3
+"""A Modbus TCP proxy that hurts the replies of a real slave on their way back.
+
+Usage: fault_proxy.py LISTEN_PORT SLAVE_PORT MODE
+  split      each reply arrives in single bytes, 20 ms apart
+  stale      before each reply, the previous reply (another transaction id) arrives again
+  readdress  replies carry unit id + 1
+  drop       the link is closed after the third reply
+Requests pass unchanged; one client at a time.
+"""
+import socket
+import sys
+import time
+
+
+def read_frame(sock):
+    """One Modbus TCP frame: the MBAP header tells its length."""
+    header = b""
+    while len(header) < 6:
+        chunk = sock.recv(6 - len(header))
+        if not chunk:
+            return None
+        header += chunk
+    length = int.from_bytes(header[4:6], "big")
+    body = b""
+    while len(body) < length:
+        chunk = sock.recv(length - len(body))
+        if not chunk:
+            return None
+        body += chunk
+    return header + body
+
+
+def serve(client, slave_port, mode):
+    slave = socket.create_connection(("127.0.0.1", slave_port))
+    previous = None
+    replies = 0
+    while True:
+        request = read_frame(client)
+        if request is None:
+            break
+        slave.sendall(request)
+        reply = read_frame(slave)
+        if reply is None:
+            break
+        replies += 1
+        if mode == "split":
+            for byte in reply:
+                client.sendall(bytes([byte]))
+                time.sleep(0.02)
+            continue
+        if mode == "stale" and previous is not None:
+            client.sendall(previous)
+        if mode == "readdress":
+            reply = reply[:6] + bytes([(reply[6] + 1) % 256]) + reply[7:]
+        client.sendall(reply)
+        previous = reply
+        if mode == "drop" and replies == 3:
+            break
+    client.close()
+    slave.close()
+
+
+def main():
+    listen_port, slave_port, mode = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+    server = socket.socket()
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", listen_port))
+    server.listen(1)
+    while True:
+        client, _ = server.accept()
+        serve(client, slave_port, mode)
+
+
+if __name__ == "__main__":
+    main()

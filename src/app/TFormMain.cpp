@@ -5,6 +5,7 @@
 #include "DemoValues.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
+#include "QueuedTraceSink.h"
 #include "StartUp.h"
 #include "StoredText.h"
 #include "TagTable.h"
@@ -96,6 +97,7 @@ void TFormMain::BuildWindow() {
         connect(timer, &QTimer::timeout, this, [this, n] { TimerPollTimer(n); });
         m_timerPoll[static_cast<size_t>(n - 1)] = timer;
     }
+    m_traceSink = new QueuedTraceSink(this);
     m_timerDemo = new QTimer(this);
     m_timerDemo->setObjectName("TimerDemo");
     m_timerDemo->setInterval(2000);
@@ -114,7 +116,7 @@ bool TFormMain::Create() {
         return false;
     }
     m_store = std::make_unique<ProfileStore>(config);
-    m_connections = std::make_unique<Connections>(m_tags, *m_store, nullptr);
+    m_connections = std::make_unique<Connections>(m_tags, *m_store, m_traceSink);
     EnsureStringDefaults(*m_store);
     if (!m_store->LastError().empty())
         MessageBox::Warning(nullptr, tr("Configuration not saved"),

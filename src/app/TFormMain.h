@@ -19,6 +19,7 @@ namespace halvane {
 
 class Connections;
 class ProfileStore;
+class QueuedTraceSink;
 
 // The station's main window: it owns the configuration store and the tag table for the
 // whole run and drives start-up and shut-down.
@@ -35,6 +36,7 @@ public:
     ProfileStore* Store() const { return m_store.get(); }
     TagTable& Tags() { return m_tags; }
     Connections* Comm() const { return m_connections.get(); }
+    QueuedTraceSink* TraceLines() const { return m_traceSink; }
     const std::vector<int>& ScreenIds() const { return m_screenIds; }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
@@ -64,6 +66,7 @@ private:
     bool m_shown = false;
     std::unique_ptr<ProfileStore> m_store;
     TagTable m_tags;
+    QueuedTraceSink* m_traceSink = nullptr;
     std::unique_ptr<Connections> m_connections;
     bool m_demoMode = false;
     DemoRandom m_demoRandom;

@@ -68,8 +68,10 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 std::string StoredTextToUtf8(std::string_view stored) {
-    if (IsValidUtf8(stored))
-        return std::string(stored);
+    return IsValidUtf8(stored) ? std::string(stored) : Windows1252ToUtf8(stored);
+}
+
+std::string Windows1252ToUtf8(std::string_view stored) {
     std::string out;
     out.reserve(stored.size() * 2);
     for (char byte : stored) {

@@ -11,4 +11,7 @@ std::string StoredTextToUtf8(std::string_view stored);
 
 bool IsValidUtf8(std::string_view text);
 
+// 8-bit text of the Windows code page as UTF-8 (trace lines show frame bytes this way).
+std::string Windows1252ToUtf8(std::string_view text);
+
 } // namespace halvane

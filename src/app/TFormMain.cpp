@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -62,6 +64,7 @@ void TFormMain::BuildWindow() {
     m_treeViewMain->setObjectName("TreeViewMain");
     m_treeViewMain->setHeaderHidden(true);
     m_treeViewMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_treeViewMain->viewport()->installEventFilter(this);
     m_connectionsNode = new QTreeWidgetItem(m_treeViewMain, {tr("Connections")});
     m_screensNode = new QTreeWidgetItem(m_treeViewMain, {tr("Screens")});
     m_tagsNode = new QTreeWidgetItem(m_treeViewMain, {tr("Tags")});
@@ -179,8 +182,25 @@ void TFormMain::ShowConnectionStatus() {
     for (int n = 1; n <= kConnectionCount; ++n) {
         QTreeWidgetItem* item = m_connectionsNode->child(n - 1);
         item->setText(0, QString::fromStdString(m_connections->StatusText(n)));
-        item->setToolTip(0, QString::fromStdString(m_connections->StatusHint(n)));
     }
+}
+
+// A connection's hint is built when the tree asks for it: the link may have dropped since.
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_treeViewMain->viewport() || event->type() != QEvent::ToolTip ||
+        !m_connections)
+        return QMainWindow::eventFilter(watched, event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    QTreeWidgetItem* item = m_treeViewMain->itemAt(help->pos());
+    if (!item || item->parent() != m_connectionsNode) {
+        QToolTip::hideText();
+        return true;
+    }
+    const int connection = m_connectionsNode->indexOfChild(item) + 1;
+    QToolTip::showText(help->globalPos(),
+                       QString::fromStdString(m_connections->StatusHint(connection)),
+                       m_treeViewMain);
+    return true;
 }
 
 void TFormMain::TimerPollTimer(int connection) {

@@ -19,10 +19,6 @@ void FromWorker(const std::function<void()>& trace) {
 } // namespace
 
 TEST(QueuedTraceSink, LinesArriveInOrderOnlyWhileAccepted) {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
     QueuedTraceSink sink;
     QStringList shown;
     sink.SetTarget([&](const QString& line) { shown << line; });

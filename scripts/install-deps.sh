@@ -10,6 +10,7 @@ packages=(
   python3-pymodbus python3-serial python3-serial-asyncio socat curl
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
+  wrk nginx-light
   xvfb xauth
 )
 

@@ -18,13 +18,27 @@ namespace {
 
 constexpr int kTags = 10000;
 
-std::filesystem::path BenchFolder() {
-    static const std::filesystem::path folder = [] {
+// A temporary folder for the run, removed at exit.
+class BenchFolderOwner final {
+public:
+    BenchFolderOwner() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "halvane-bench-XXXXXX").string();
-        return std::filesystem::path(::mkdtemp(pattern.data()));
-    }();
-    return folder;
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~BenchFolderOwner() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::filesystem::path BenchFolder() {
+    static const BenchFolderOwner folder;
+    return folder.Path();
 }
 
 // A project file with `count` tags, written once and copied for every run that changes it.

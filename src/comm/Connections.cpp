@@ -69,7 +69,7 @@ Connections::StartResult Connections::Setup() {
         m_protocols[static_cast<size_t>(n - 1)].AttachWorker(m_tags, context);
     }
     for (TComProtocol& protocol : m_protocols)
-        protocol.StartWorker();
+        protocol.StartWorker(m_tags);
     return result;
 }
 

@@ -5,6 +5,8 @@
 #include "TComPort.h"
 #include "TagTable.h"
 
+#include <algorithm>
+
 namespace halvane {
 
 void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& context) {
@@ -12,10 +14,16 @@ void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& contex
         m_worker = std::make_unique<TComProtocolThread>(tags, context);
 }
 
-void TComProtocol::StartWorker() {
+void TComProtocol::StartWorker(const TagTable& tags) {
     m_cursor = -1;
-    if (m_worker)
-        m_worker->Resume();
+    m_members.clear();
+    if (!m_worker)
+        return;
+    const int connection = m_worker->Context().connection;
+    for (const auto& [index, port] : tags.Ports())
+        if (port == connection)
+            m_members.push_back(index);
+    m_worker->Resume();
 }
 
 void TComProtocol::StopWorker() {
@@ -37,40 +45,33 @@ bool TComProtocol::TransportUp() const {
 }
 
 void TComProtocol::PollNext(TagTable& tags) {
-    if (!m_worker)
+    if (!m_worker || m_members.empty())
         return;
-    const int connection = m_worker->Context().connection;
     // The connection's first tag after the cursor, wrapping round; the cursor's own tag
     // comes last, so a connection with one tag polls it at every tick.
-    int afterCursor = -1;
-    int first = -1;
-    tags.UpdateAll([&](TDataChannel& tag, size_t i) {
-        const int index = static_cast<int>(i);
-        if (tag.Port != connection)
-            return;
-        if (first < 0)
-            first = index;
-        if (afterCursor < 0 && index > m_cursor)
-            afterCursor = index;
-    });
-    if (tags.Size() == 0)
-        m_cursor = -1;
-    const int next = afterCursor >= 0 ? afterCursor : first;
-    if (next < 0)
-        return;
-    m_cursor = next;
+    const auto after =
+        std::upper_bound(m_members.begin(), m_members.end(), m_cursor,
+                         [](int cursor, size_t index) { return cursor < static_cast<int>(index); });
+    const size_t next = after != m_members.end() ? *after : m_members.front();
+    // Only the tag polled last has the mark; after a start, any of them may hold an old one.
+    const auto unmark = [&](size_t index) {
+        tags.Update(index, [](TDataChannel& tag) { tag.PollingNow = false; });
+    };
+    if (m_cursor >= 0)
+        unmark(static_cast<size_t>(m_cursor));
+    else
+        std::for_each(m_members.begin(), m_members.end(), unmark);
+    m_cursor = static_cast<int>(next);
     const bool up = TransportUp();
-    const char* down =
-        connection == kNetworkConnection ? "Connection is closed" : "Connection closed";
-    tags.UpdateAll([&](TDataChannel& tag, size_t i) {
-        if (tag.Port != connection)
-            return;
-        tag.PollingNow = static_cast<int>(i) == next;
-        if (tag.PollingNow && !up)
+    const char* down = m_worker->Context().connection == kNetworkConnection ? "Connection is closed"
+                                                                            : "Connection closed";
+    tags.Update(next, [&](TDataChannel& tag) {
+        tag.PollingNow = true;
+        if (!up)
             tag.SetTagError(down);
     });
     if (up)
-        m_worker->HandOver(static_cast<size_t>(next));
+        m_worker->HandOver(next);
 }
 
 } // namespace halvane

@@ -3,6 +3,7 @@
 #include "TComProtocolThread.h"
 
 #include <memory>
+#include <vector>
 
 namespace halvane {
 
@@ -10,7 +11,9 @@ namespace halvane {
 class TComProtocol final {
 public:
     void AttachWorker(TagTable& tags, const TransactionContext& context);
-    void StartWorker();
+    // Starts the worker; the connection's tags are looked up once here, since the table
+    // changes only while communication is stopped.
+    void StartWorker(const TagTable& tags);
     void StopWorker();
     bool HasWorker() const { return m_worker != nullptr; }
 
@@ -24,6 +27,7 @@ private:
     bool TransportUp() const;
 
     std::unique_ptr<TComProtocolThread> m_worker;
+    std::vector<size_t> m_members; // the connection's tags, in table order
     int m_cursor = -1;
 };
 

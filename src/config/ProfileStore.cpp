@@ -129,7 +129,7 @@ void ProfileStore::RefreshIfChanged() const {
 void ProfileStore::Parse(std::string_view content) const {
     m_sections.clear();
     m_sections.push_back(std::make_unique<Section>());
-    m_eol = "\n";
+    m_crlf = false;
     bool eolChosen = false;
     size_t start = 0;
     while (start < content.size()) {
@@ -145,7 +145,7 @@ void ProfileStore::Parse(std::string_view content) const {
             text.remove_suffix(1);
         }
         if (line.newline && !eolChosen) {
-            m_eol = line.crlf ? "\r\n" : "\n";
+            m_crlf = line.crlf;
             eolChosen = true;
         }
         line.raw.assign(text);
@@ -190,17 +190,17 @@ ProfileStore::Section& ProfileStore::FindOrAppend(std::string_view name) {
     if (lastLine) {
         if (!lastLine->newline) {
             lastLine->newline = true;
-            lastLine->crlf = m_eol == "\r\n";
+            lastLine->crlf = m_crlf;
         }
         if (!IsBlankLine(lastLine->raw) || lastLine == &last.header)
-            last.lines.push_back(Line{"", true, m_eol == "\r\n"});
+            last.lines.push_back(Line{"", true, m_crlf});
     }
     auto section = std::make_unique<Section>();
     section->nameLower = Lower(name);
     section->hasHeader = true;
     std::string header(1, '[');
     header.append(name).push_back(']');
-    section->header = Line{std::move(header), true, m_eol == "\r\n"};
+    section->header = Line{std::move(header), true, m_crlf};
     Section& added = *section;
     m_sections.push_back(std::move(section));
     m_index.try_emplace(added.nameLower, &added);
@@ -273,9 +273,9 @@ bool ProfileStore::Set(std::string_view sectionName, std::string_view key, std::
         --at;
     if (at > 0 && !section.lines[at - 1].newline) {
         section.lines[at - 1].newline = true;
-        section.lines[at - 1].crlf = m_eol == "\r\n";
+        section.lines[at - 1].crlf = m_crlf;
     }
-    Line line{std::string(key) + "=" + value, true, m_eol == "\r\n", key.size()};
+    Line line{std::string(key) + "=" + value, true, m_crlf, key.size()};
     section.lines.insert(section.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
     section.RebuildKeys();
     return Changed();

@@ -93,7 +93,7 @@ private:
     mutable std::vector<std::unique_ptr<Section>> m_sections;  // [0]: lines before any header
     mutable std::unordered_map<std::string, Section*> m_index; // lower-case name → first
     mutable FileStamp m_stamp;
-    mutable std::string m_eol = "\n";
+    mutable bool m_crlf = false; // new lines end like the file's first line
     int m_batchDepth = 0;
     bool m_dirty = false;
     std::string m_lastError;

@@ -58,6 +58,15 @@ std::vector<TDataChannel> TagTable::SnapshotAll() const {
     return m_tags;
 }
 
+std::vector<std::pair<size_t, int>> TagTable::Ports() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::pair<size_t, int>> ports;
+    ports.reserve(m_tags.size());
+    for (size_t i = 0; i < m_tags.size(); ++i)
+        ports.emplace_back(i, m_tags[i].Port);
+    return ports;
+}
+
 bool TagTable::Update(size_t index, const std::function<void(TDataChannel&)>& change) {
     std::lock_guard lock(m_mutex);
     if (index >= m_tags.size())

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace halvane {
@@ -28,6 +29,8 @@ public:
     size_t Size() const;
     TDataChannel Snapshot(size_t index) const;
     std::vector<TDataChannel> SnapshotAll() const;
+    // Index and Port of every tag.
+    std::vector<std::pair<size_t, int>> Ports() const;
 
     // Runs `change` on the tag at `index` under the lock; false when there is no such tag.
     bool Update(size_t index, const std::function<void(TDataChannel&)>& change);

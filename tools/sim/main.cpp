@@ -41,8 +41,11 @@ Servers OpenServers(const SimOptions& options, PlantModel& model) {
 
 std::string UnitList(const PlantModel& model) {
     std::string list;
-    for (int unit : model.Units())
-        list += (list.empty() ? "" : ",") + std::to_string(unit);
+    for (int unit : model.Units()) {
+        if (!list.empty())
+            list.push_back(',');
+        list.append(std::to_string(unit));
+    }
     return list;
 }
 

@@ -1,0 +1,86 @@
+#include "HistoryTestSupport.h"
+
+#include <filesystem>
+
+using namespace halvane;
+
+namespace {
+
+using CLogTest = HistoryTest;
+
+} // namespace
+
+TEST_F(CLogTest, DayFileIsNamedAfterTheLocalDate) {
+    EXPECT_EQ(HistoryFile(QDate(2014, 4, 8)), m_root.Path() / "history" / "log20140408.csv");
+    EXPECT_EQ(HistoryFolder(), m_root.Path() / "history");
+}
+
+TEST_F(CLogTest, MissingFolderIsCreatedAndHeaderGoesIntoTheEmptyFile) {
+    CLog log(Clock());
+    log.Init("\"Timestamp\"", 7);
+    ASSERT_TRUE(std::filesystem::is_directory(HistoryFolder()));
+    EXPECT_EQ(DayText(2014, 4, 8), "\"Timestamp\"\r\n");
+    log.Write("line 1");
+    log.Write("line 2");
+    EXPECT_EQ(DayText(2014, 4, 8), "\"Timestamp\"\r\nline 1\r\nline 2\r\n");
+}
+
+TEST_F(CLogTest, SecondStartOnTheSameDayAppendsWithoutRepeatingTheHeader) {
+    {
+        CLog first(Clock());
+        first.Init("H", 7);
+        first.Write("a");
+    }
+    SetNow(2014, 4, 8, 18);
+    CLog second(Clock());
+    second.Init("H changed", 7);
+    second.Write("b");
+    EXPECT_EQ(DayText(2014, 4, 8), "H\r\na\r\nb\r\n");
+}
+
+TEST_F(CLogTest, FirstLineAfterMidnightOpensTheNextDaysFileWithItsHeader) {
+    SetNow(2014, 4, 8, 23, 59, 58);
+    CLog log(Clock());
+    log.Init("H", 7);
+    SetNow(2014, 4, 8, 23, 59, 59);
+    log.Write("late");
+    SetNow(2014, 4, 9, 0, 0, 0);
+    EXPECT_FALSE(std::filesystem::exists(DayFile(2014, 4, 9))) << "opened only by a line";
+    log.Write("early");
+    EXPECT_EQ(DayText(2014, 4, 8), "H\r\nlate\r\n");
+    EXPECT_EQ(DayText(2014, 4, 9), "H\r\nearly\r\n");
+}
+
+TEST_F(CLogTest, RetentionRemovesTwentyDayFilesEndingRetentionDaysAgo) {
+    for (QDate day(2014, 3, 1); day <= QDate(2014, 4, 8); day = day.addDays(1))
+        WriteText(HistoryFile(day), "old\r\n");
+    SetNow(2014, 4, 8, 9, 30);
+    CLog log(Clock());
+    log.Init("H", 7);
+    for (QDate day(2014, 3, 1); day <= QDate(2014, 4, 8); day = day.addDays(1)) {
+        const bool removed = day >= QDate(2014, 3, 13) && day <= QDate(2014, 4, 1);
+        EXPECT_EQ(std::filesystem::exists(HistoryFile(day)), !removed)
+            << day.toString(Qt::ISODate).toStdString();
+    }
+    EXPECT_EQ(DayText(2014, 4, 8), "old\r\n") << "today's file is kept as it is";
+}
+
+TEST_F(CLogTest, UnopenableFileDropsLinesUntilTheDateChanges) {
+    WriteText(HistoryFolder(), "a file where the folder should be");
+    CLog log(Clock());
+    log.Init("H", 7);
+    log.Write("dropped");
+    std::filesystem::remove(HistoryFolder());
+    SetNow(2014, 4, 8, 23, 0);
+    log.Write("still dropped");
+    EXPECT_FALSE(std::filesystem::exists(DayFile(2014, 4, 8)));
+    SetNow(2014, 4, 9, 0, 1);
+    log.Write("kept");
+    EXPECT_EQ(DayText(2014, 4, 9), "H\r\nkept\r\n");
+}
+
+TEST_F(CLogTest, WriteWithoutInitHasNoHeaderToWrite) {
+    CLog log(Clock());
+    log.Write("a");
+    EXPECT_EQ(DayText(2014, 4, 8), "a\r\n");
+}

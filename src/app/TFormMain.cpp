@@ -101,6 +101,11 @@ void TFormMain::BuildWindow() {
         m_timerPoll[static_cast<size_t>(n - 1)] = timer;
     }
     m_traceSink = new QueuedTraceSink(this);
+    m_timerHistory = new QTimer(this);
+    m_timerHistory->setObjectName("TimerHistory");
+    m_timerHistory->setInterval(1000);
+    connect(m_timerHistory, &QTimer::timeout, this, &TFormMain::TimerHistoryTimer);
+    m_timerHistory->start();
     m_timerDemo = new QTimer(this);
     m_timerDemo->setObjectName("TimerDemo");
     m_timerDemo->setInterval(2000);
@@ -142,7 +147,11 @@ void TFormMain::ShowStep() {
     m_treeViewMain->expandAll();
     if (m_store && m_store->ReadBool("General", "DemoMode", false))
         SetDemoMode(true);
+    if (m_store)
+        StartHistory(m_log, *m_store, m_tags);
 }
+
+void TFormMain::TimerHistoryTimer() { m_historyTicker.Tick(m_store.get(), m_tags); }
 
 void TFormMain::ReloadTags() {
     ShutdownConnections();

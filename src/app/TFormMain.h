@@ -1,6 +1,8 @@
 #pragma once
 
+#include "CLog.h"
 #include "DemoValues.h"
+#include "HistoryTicker.h"
 #include "TagTable.h"
 
 #include <QMainWindow>
@@ -62,6 +64,7 @@ private:
     void Exit1Click();
     void TimerPollTimer(int connection);
     void TimerDemoTimer();
+    void TimerHistoryTimer();
 
     bool m_runtimeSwitch;
     bool m_shown = false;
@@ -84,6 +87,9 @@ private:
     QScrollArea* m_scrollBoxDock = nullptr;
     std::array<QTimer*, 4> m_timerPoll{};
     QTimer* m_timerDemo = nullptr;
+    QTimer* m_timerHistory = nullptr;
+    CLog m_log;
+    HistoryTicker m_historyTicker{m_log};
 };
 
 } // namespace halvane

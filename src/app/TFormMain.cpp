@@ -9,6 +9,7 @@
 #include "StartUp.h"
 #include "StoredText.h"
 #include "TagTable.h"
+#include "WebServer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -149,6 +150,19 @@ void TFormMain::ShowStep() {
         SetDemoMode(true);
     if (m_store)
         StartHistory(m_log, *m_store, m_tags);
+    StartWebServer();
+}
+
+void TFormMain::StartWebServer() {
+    if (!m_store || !m_store->ReadBool("WebServer", "Enabled", false))
+        return;
+    m_webServer = std::make_unique<WebServer>(WebContext{*m_store, m_tags, nullptr, m_templateCounters});
+    if (m_webServer->Start(m_store->ReadInteger("WebServer", "Port", 8088)))
+        return;
+    m_webServer.reset();
+    MessageBox::Error(this, tr("Cannot start Web server"),
+                      tr("Web server cannot start. Please verify if the server port is not "
+                         "occupied by another process."));
 }
 
 void TFormMain::TimerHistoryTimer() { m_historyTicker.Tick(m_store.get(), m_tags); }

@@ -4,6 +4,7 @@
 #include "DemoValues.h"
 #include "HistoryTicker.h"
 #include "TagTable.h"
+#include "TemplateCounter.h"
 
 #include <QMainWindow>
 
@@ -22,6 +23,7 @@ namespace halvane {
 class Connections;
 class ProfileStore;
 class QueuedTraceSink;
+class WebServer;
 
 // The station's main window: it owns the configuration store and the tag table for the
 // whole run and drives start-up and shut-down.
@@ -39,6 +41,7 @@ public:
     TagTable& Tags() { return m_tags; }
     Connections* Comm() const { return m_connections.get(); }
     QueuedTraceSink* TraceLines() const { return m_traceSink; }
+    WebServer* Web() const { return m_webServer.get(); }
     const std::vector<int>& ScreenIds() const { return m_screenIds; }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
@@ -65,6 +68,7 @@ private:
     void TimerPollTimer(int connection);
     void TimerDemoTimer();
     void TimerHistoryTimer();
+    void StartWebServer();
 
     bool m_runtimeSwitch;
     bool m_shown = false;
@@ -72,12 +76,12 @@ private:
     TagTable m_tags;
     QueuedTraceSink* m_traceSink = nullptr;
     std::unique_ptr<Connections> m_connections;
+    std::unique_ptr<WebServer> m_webServer; // declared after what it reads: it goes first
     bool m_demoMode = false;
     DemoRandom m_demoRandom;
     std::vector<int> m_screenIds;
     bool m_editMode = true;
-    int m_tagCounter = 0;    // web templates' running tag number
-    int m_screenCounter = 0; // web templates' running screen number
+    TemplateCounters m_templateCounters; // the web templates' running tag and screen numbers
 
     QTreeWidget* m_treeViewMain = nullptr;
     QTreeWidgetItem* m_connectionsNode = nullptr;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvane {
+
+// The text of a template file as UTF-8. A byte-order mark names the encoding (UTF-8,
+// UTF-16 LE, UTF-16 BE); without one, valid UTF-8 is read as UTF-8 and anything else as
+// Windows-1252, like all stored text. Broken UTF-16 becomes U+FFFD.
+std::string TemplateTextToUtf8(std::string_view bytes);
+
+// The lines of a text split at CR LF, a lone LF or a lone CR. A line end at the very end
+// opens no further line; an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// UTF-8 text as the body of a page sent as "text/html" without a charset parameter, one
+// byte per character. Browsers read such a page as Windows-1252, which agrees with
+// ISO 8859-1 except at 0x80-0x9F: characters U+0000-U+007F and U+00A0-U+00FF therefore
+// go out as their single ISO 8859-1 byte, every other character as the numeric character
+// reference "&#N;", which a browser shows as that character whatever it takes the bytes
+// for. Invalid UTF-8 bytes count as U+FFFD.
+std::string Utf8ToLatin1Page(std::string_view utf8);
+
+} // namespace halvane

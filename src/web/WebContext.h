@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ScreenSource.h"
+#include "TemplateCounter.h"
+
+namespace halvane {
+
+class ProfileStore;
+class TagTable;
+
+// The station's data that requests read: the configuration store (credentials), the tag
+// table, the screens and the template counters. Owned by the main window; everything
+// here must outlive the web server.
+struct WebContext {
+    const ProfileStore& store;
+    const TagTable& tags;
+    const ScreenSource* screens; // null while the station has no screens to offer
+    TemplateCounters& counters;
+
+    size_t ScreenCount() const { return screens ? screens->ScreenCount() : 0; }
+};
+
+} // namespace halvane

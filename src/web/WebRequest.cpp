@@ -1,0 +1,142 @@
+#include "WebRequest.h"
+
+#include "DecimalIndex.h"
+#include "DocumentPath.h"
+#include "MediaType.h"
+#include "PageText.h"
+#include "ProfileStore.h"
+#include "StoredText.h"
+#include "WebTemplate.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+namespace halvane {
+
+namespace {
+
+constexpr std::string_view kScreenPrefix = "/screen-image-";
+constexpr std::string_view kScreenSuffix = ".bmp";
+
+bool IsFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+bool IsHead(std::string_view method) {
+    constexpr std::string_view kHead = "HEAD";
+    return std::equal(method.begin(), method.end(), kHead.begin(), kHead.end(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+// The number of "/screen-image-N.bmp" (N up to the first ".bmp"); -1 for any other path.
+OrRequestError<int> ScreenNumber(std::string_view path) {
+    if (!path.starts_with(kScreenPrefix))
+        return -1;
+    const std::string_view rest = path.substr(kScreenPrefix.size());
+    const size_t end = rest.find(kScreenSuffix);
+    if (end == std::string_view::npos)
+        return -1;
+    return ParseDecimalIndex(rest.substr(0, end));
+}
+
+// Credentials are compared exactly; a stored value counts both as its bytes and as the
+// UTF-8 text they show, so one kept in Windows-1252 still matches a browser's UTF-8.
+bool Matches(const std::string& sent, const std::string& stored) {
+    return sent == stored || sent == StoredTextToUtf8(stored);
+}
+
+bool Authorized(const WebRequest& request, const ProfileStore& store) {
+    const std::string user = store.ReadString("WebServer", "Username", "");
+    if (user.empty())
+        return true;
+    return Matches(request.user, user) &&
+           Matches(request.password, store.ReadString("WebServer", "Password", ""));
+}
+
+WebResponse Failure(int status, std::string_view reason) {
+    return {status, "text/html", ErrorPage(reason), {}, false, {}};
+}
+
+WebResponse Unauthorized() {
+    WebResponse response = Failure(401, "Unauthorized");
+    response.realm = kRealm;
+    return response;
+}
+
+WebResponse ServerError(const RequestError& error) {
+    return {500, "text/plain", error.message, {}, false, {}};
+}
+
+WebResponse Document(const std::filesystem::path& file, std::string_view method) {
+    return {200, MediaTypeOf(file), {}, file, IsHead(method), {}};
+}
+
+std::optional<std::string> ReadBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
+}
+
+WebResponse Template(const std::filesystem::path& file, const WebContext& context) {
+    const auto bytes = ReadBytes(file);
+    if (!bytes)
+        return ServerError({"Cannot read " + file.filename().string()});
+    auto page = ExpandTemplate(TemplateTextToUtf8(*bytes), context);
+    if (auto* error = std::get_if<RequestError>(&page))
+        return ServerError(*error);
+    return {200, "text/html", Utf8ToLatin1Page(std::get<std::string>(page)), {}, false, {}};
+}
+
+WebResponse ScreenPicture(int number, const WebContext& context) {
+    auto bmp =
+        context.screens ? context.screens->ScreenBmp(static_cast<size_t>(number)) : std::nullopt;
+    if (!bmp)
+        return Failure(404, "Not Found");
+    return {200, "image/bmp", std::string(bmp->begin(), bmp->end()), {}, false, {}};
+}
+
+} // namespace
+
+std::string ErrorPage(std::string_view reasonPhrase) {
+    return "<html><head><title>Error</title></head><body>" + std::string(reasonPhrase) +
+           "</body></html>";
+}
+
+WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context) {
+    const std::string_view requestPath =
+        request.path == "/" ? std::string_view("/index.html") : std::string_view(request.path);
+    const auto path = DocumentPath(requestPath);
+    if (!path)
+        return Failure(404, "Not Found");
+    auto templatePath = *path;
+    templatePath += ".tpl";
+    const bool isFile = IsFile(*path);
+    const bool isTemplate = !isFile && IsFile(templatePath);
+    int screen = -1;
+    if (!isFile && !isTemplate) {
+        const auto number = ScreenNumber(requestPath);
+        if (auto* error = std::get_if<RequestError>(&number))
+            return ServerError(*error);
+        screen = std::get<int>(number);
+        if (screen < 0 || static_cast<size_t>(screen) >= context.ScreenCount())
+            return Failure(404, "Not Found");
+    }
+    if (!Authorized(request, context.store))
+        return Unauthorized();
+    if (isFile)
+        return Document(*path, request.method);
+    if (isTemplate)
+        return Template(templatePath, context);
+    return ScreenPicture(screen, context);
+}
+
+} // namespace halvane

@@ -1,0 +1,400 @@
+#include "WebServer.h"
+
+#include "WebTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+namespace halvane {
+namespace {
+
+using test::Curl;
+using test::HttpReply;
+using test::NamedTag;
+using test::NumberedTags;
+
+const std::string kNotFoundPage =
+    "<html><head><title>Error</title></head><body>Not Found</body></html>";
+const std::string kUnauthorizedPage =
+    "<html><head><title>Error</title></head><body>Unauthorized</body></html>";
+
+class WebServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Start(0)) << server.LastError(); }
+
+    HttpReply Get(const std::string& path, const std::vector<std::string>& options = {}) {
+        return Curl(server.Port(), path, options);
+    }
+
+    test::WebStation station;
+    WebServer server{station.Context()};
+};
+
+TEST_F(WebServerTest, DocumentsAreSentWithTheTypeOfTheirExtension) {
+    const std::string binary("\x00\x01\xFF\r\n\x80", 6);
+    station.Document("index.html", "<html>caf\xE9</html>");
+    station.Document("sub/STYLE.CSS", "p { color: red }");
+    station.Document("data.bin", binary);
+    station.Document("page.tpl", "${tag_count}");
+    station.Document("empty.txt", "");
+    const struct {
+        std::string path;
+        std::string type;
+        std::string body;
+    } cases[] = {
+        {"/", "text/html", "<html>caf\xE9</html>"},
+        {"/index.html", "text/html", "<html>caf\xE9</html>"},
+        {"/sub/STYLE.CSS", "text/css", "p { color: red }"},
+        {"/data.bin", "application/octet-stream", binary},
+        {"/page.tpl", "application/octet-stream", "${tag_count}"}, // not expanded
+        {"/empty.txt", "text/plain", ""},
+        {"/index.html?x=1", "text/html", "<html>caf\xE9</html>"},
+    };
+    for (const auto& c : cases) {
+        // Accept-Encoding asks for compression, which must not change any body.
+        const HttpReply reply = Get(c.path, {"-H", "Accept-Encoding: gzip, br"});
+        EXPECT_EQ(reply.status, 200) << c.path;
+        EXPECT_EQ(reply.Header("content-type"), c.type) << c.path;
+        EXPECT_EQ(reply.Header("content-length"), std::to_string(c.body.size())) << c.path;
+        EXPECT_FALSE(reply.HasHeader("content-encoding")) << c.path;
+        EXPECT_EQ(reply.body, c.body) << c.path;
+        EXPECT_EQ(reply.Header("connection"), "close") << c.path;
+    }
+}
+
+TEST_F(WebServerTest, HeadSendsTheLengthOfADocumentWithoutBody) {
+    station.Document("big.bin", std::string(200'000, 'x'));
+    const HttpReply reply = Get("/big.bin", {"-I"});
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.Header("content-type"), "application/octet-stream");
+    EXPECT_EQ(reply.Header("content-length"), "200000");
+    EXPECT_EQ(reply.body, "");
+    EXPECT_EQ(Get("/big.bin").body, std::string(200'000, 'x'));
+    EXPECT_EQ(Get("/missing.bin", {"-I"}).status, 404);
+}
+
+TEST_F(WebServerTest, RangesStayInsideTheBody) {
+    station.Document("index.html.tpl", "0123456789");
+    const HttpReply part = Get("/", {"-H", "Range: bytes=2-4"});
+    EXPECT_EQ(part.status, 206);
+    EXPECT_EQ(part.body, "234");
+    // A range beyond the body ends the reply without sending anything past it.
+    const HttpReply beyond = Get("/", {"-H", "Range: bytes=5-40"});
+    EXPECT_LE(beyond.body.size(), 7u);
+    EXPECT_EQ(Get("/").body, "0123456789\r\n");
+}
+
+TEST_F(WebServerTest, OtherMethodsAndMalformedRequestsGetAnErrorPage) {
+    station.Document("index.html", "x");
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        std::string reason;
+    } cases[] = {
+        {{"-X", "PUT", "-d", "x"}, 405, "Method Not Allowed"},
+        {{"-X", "DELETE"}, 405, "Method Not Allowed"},
+        {{"-X", "OPTIONS"}, 405, "Method Not Allowed"},
+        {{"-X", "head"}, 400, "Bad Request"},
+    };
+    for (const auto& c : cases) {
+        const HttpReply reply = Get("/", c.options);
+        EXPECT_EQ(reply.status, c.status) << c.options[1];
+        EXPECT_EQ(reply.body,
+                  "<html><head><title>Error</title></head><body>" + c.reason + "</body></html>")
+            << c.options[1];
+    }
+    EXPECT_EQ(Get("/", {"-X", "DELETE"}).Header("allow"), "GET, HEAD, POST");
+}
+
+TEST_F(WebServerTest, PostIsAnsweredLikeGet) {
+    station.Document("index.html.tpl", "${tag_count} tags");
+    const HttpReply reply = Get("/", {"-d", "ignored=1"});
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "0 tags\r\n");
+}
+
+TEST_F(WebServerTest, RootWithOnlyATemplateIsTheExpandedTemplate) {
+    station.SetTags({NamedTag("Level", "m", 2.5)});
+    station.Document("index.html.tpl", "<p>${tag_name.0}: ${tag_value.0} ${tag_unit.0}</p>");
+    const HttpReply reply = Get("/", {"-H", "Accept-Encoding: gzip"});
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.Header("content-type"), "text/html");
+    EXPECT_FALSE(reply.HasHeader("content-encoding"));
+    EXPECT_EQ(reply.body, "<p>Level: 2.50 m</p>\r\n");
+    EXPECT_EQ(reply.Header("content-length"), std::to_string(reply.body.size()));
+    EXPECT_EQ(Get("/index.html").body, reply.body);
+    EXPECT_EQ(Get("/index.html.tpl").body, "<p>${tag_name.0}: ${tag_value.0} ${tag_unit.0}</p>");
+}
+
+TEST_F(WebServerTest, AFileWinsOverATemplateWhichWinsOverAScreen) {
+    station.SetScreens({{"Overview", "BM-frame"}});
+    station.Document("page.html", "file");
+    station.Document("page.html.tpl", "template");
+    station.Document("screen-image-0.bmp.tpl", "template of screen 0");
+    EXPECT_EQ(Get("/page.html").body, "file");
+    EXPECT_EQ(Get("/screen-image-0.bmp").body, "template of screen 0\r\n");
+    station.Document("screen-image-0.bmp", "file of screen 0");
+    EXPECT_EQ(Get("/screen-image-0.bmp").body, "file of screen 0");
+}
+
+TEST_F(WebServerTest, ScreenPicturesComeFromTheScreenList) {
+    EXPECT_EQ(Get("/screen-image-0.bmp").status, 404); // no screens yet
+    station.SetScreens({{"Overview", "BM-first"}, {"Pumps", std::string("BM\0\xFF", 4)}});
+    WebServer withScreens{station.Context()};
+    ASSERT_TRUE(withScreens.Start(0)) << withScreens.LastError();
+    const HttpReply second = Curl(withScreens.Port(), "/screen-image-1.bmp");
+    EXPECT_EQ(second.status, 200);
+    EXPECT_EQ(second.Header("content-type"), "image/bmp");
+    EXPECT_EQ(second.body, std::string("BM\0\xFF", 4));
+    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-0.bmp").body, "BM-first");
+    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-1.bmpx").body, second.body);
+    for (const char* path : {"/screen-image-2.bmp", "/screen-image--1.bmp", "/screen-image-1",
+                             "/Screen-image-1.bmp", "/screen-image-1.BMP"}) {
+        const HttpReply reply = Curl(withScreens.Port(), path);
+        EXPECT_EQ(reply.status, 404) << path;
+        EXPECT_EQ(reply.body, kNotFoundPage) << path;
+    }
+}
+
+class FailingScreens final : public ScreenSource {
+public:
+    size_t ScreenCount() const override { return 1; }
+    std::string ScreenCaption(size_t) const override { throw std::runtime_error("no caption"); }
+    std::optional<std::vector<uint8_t>> ScreenBmp(size_t) const override {
+        throw std::runtime_error("frame lost");
+    }
+};
+
+TEST_F(WebServerTest, AFailureWhileAnsweringIsStatus500WithItsMessage) {
+    FailingScreens screens;
+    TemplateCounters counters;
+    const WebContext context = station.Context();
+    WebServer failing{{context.store, context.tags, &screens, counters}};
+    ASSERT_TRUE(failing.Start(0)) << failing.LastError();
+    station.Document("caption.html.tpl", "${screen_name.0}");
+    for (const auto& [path, message] : {std::pair{"/screen-image-0.bmp", "frame lost"},
+                                        std::pair{"/caption.html", "no caption"}}) {
+        const HttpReply reply = Curl(failing.Port(), path);
+        EXPECT_EQ(reply.status, 500) << path;
+        EXPECT_EQ(reply.body, message) << path;
+        EXPECT_EQ(reply.Header("content-type"), "text/plain") << path;
+        EXPECT_FALSE(reply.HasHeader("exception_what")) << path;
+    }
+}
+
+TEST_F(WebServerTest, NumbersThatAreNoIntegersFailWithTheirMessage) {
+    station.Document("bad.html.tpl", "ok\n${tag_name.two}\n");
+    station.Document("big.html.tpl", "${screen_img.2147483648}");
+    const struct {
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {"/screen-image-x.bmp", "'x' is not a valid integer value"},
+        {"/screen-image-.bmp", "'' is not a valid integer value"},
+        {"/screen-image-99999999999.bmp", "'99999999999' is not a valid integer value"},
+        {"/screen-image-%3Cb%3E.bmp", "'<b>' is not a valid integer value"},
+        {"/bad.html", "'two' is not a valid integer value"},
+        {"/big.html", "'2147483648' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        const HttpReply reply = Get(c.path);
+        EXPECT_EQ(reply.status, 500) << c.path;
+        EXPECT_EQ(reply.body, c.message) << c.path;
+        EXPECT_EQ(reply.Header("content-type"), "text/plain") << c.path;
+        EXPECT_FALSE(reply.HasHeader("exception_what")) << c.path;
+    }
+}
+
+TEST_F(WebServerTest, MissingThingsGetTheErrorPage) {
+    station.Document("sub/page.html", "x");
+    for (const char* path :
+         {"/missing.html", "/index.html", "/sub", "/sub/", "/page.html", "/%00", "/a%0Ab"}) {
+        const HttpReply reply = Get(path);
+        EXPECT_EQ(reply.status, 404) << path;
+        EXPECT_EQ(reply.Header("content-type"), "text/html") << path;
+        EXPECT_EQ(reply.body, kNotFoundPage) << path;
+    }
+    const HttpReply longPath = Get("/" + std::string(8000, 'a'));
+    EXPECT_TRUE(longPath.status == 404 || longPath.status == 414) << longPath.status;
+}
+
+TEST_F(WebServerTest, NoPathReachesAFileOutsideTheDocumentRoot) {
+    WriteText(station.Dir() / "cfg/secret.txt", "secret");
+    WriteText(station.Dir() / "httpx/page.html", "sibling");
+    station.Document("sub/page.html", "inside");
+    for (const char* path :
+         {"/../cfg/secret.txt", "/%2e%2e/cfg/secret.txt", "/%2E%2E/cfg/secret.txt",
+          "/..%2fcfg%2fsecret.txt", "/..%5ccfg%5csecret.txt", "/sub/../../cfg/secret.txt",
+          "/sub/%2e%2e/%2e%2e/cfg/secret.txt", "/../httpx/page.html", "/sub/../page.html", "/..",
+          "/%2e%2e"}) {
+        const HttpReply reply = Get(path);
+        EXPECT_EQ(reply.status, 404) << path;
+        EXPECT_EQ(reply.body, kNotFoundPage) << path;
+    }
+    EXPECT_EQ(Get("/sub/page.html").body, "inside");
+}
+
+TEST_F(WebServerTest, CredentialsAreAskedOnlyWhenAUserNameIsSet) {
+    station.Document("index.html", "welcome");
+    station.SetCredentials("", "secret");
+    EXPECT_EQ(Get("/").status, 200);
+
+    station.SetCredentials("Operator", "s3cret:x");
+    const HttpReply challenge = Get("/");
+    EXPECT_EQ(challenge.status, 401);
+    EXPECT_EQ(challenge.Header("www-authenticate"), "Basic realm=\"Login to Halvane\"");
+    EXPECT_EQ(challenge.Header("content-type"), "text/html");
+    EXPECT_EQ(challenge.body, kUnauthorizedPage);
+
+    const struct {
+        std::string credentials;
+        int status;
+    } cases[] = {
+        {"Operator:s3cret:x", 200}, {"operator:s3cret:x", 401}, {"Operator:S3cret:x", 401},
+        {"Operator:s3cret", 401},   {"Operator:", 401},         {":s3cret:x", 401},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Get("/", {"-u", c.credentials}).status, c.status) << c.credentials;
+    EXPECT_EQ(Get("/", {"-H", "Authorization: Basic !!!!"}).status, 401);
+    EXPECT_EQ(Get("/", {"-u", "Operator:s3cret:x"}).body, "welcome");
+
+    // Read at every request: a change applies to the next one.
+    station.SetCredentials("Operator", "new");
+    EXPECT_EQ(Get("/", {"-u", "Operator:s3cret:x"}).status, 401);
+    EXPECT_EQ(Get("/", {"-u", "Operator:new"}).status, 200);
+}
+
+TEST_F(WebServerTest, MissingThingsAreNotFoundBeforeCredentialsAreAsked) {
+    station.SetCredentials("Operator", "pw");
+    station.SetScreens({{"Overview", "BM"}});
+    WebServer withScreens{station.Context()};
+    ASSERT_TRUE(withScreens.Start(0)) << withScreens.LastError();
+    EXPECT_EQ(Curl(withScreens.Port(), "/missing.html").status, 404);
+    EXPECT_EQ(Curl(withScreens.Port(), "/../cfg/config.cfg").status, 404);
+    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-1.bmp").status, 404);
+    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-0.bmp").status, 401);
+    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-0.bmp", {"-u", "Operator:pw"}).body, "BM");
+}
+
+TEST_F(WebServerTest, ListingCountersPersistBetweenRequests) {
+    station.SetTags(
+        {NamedTag("Level", "m", 2.5), NamedTag("Flow", "l/s", 7), NamedTag("Temp", "C", 21)});
+    const std::string rows = "<tr><td>${tag_name_next}</td><td>${tag_value_next}</td></tr>\n"
+                             "${tag_gotonext}\n"
+                             "</table>";
+    station.Document("list.html.tpl", "<table>\n" + rows);
+    station.Document("reset.html.tpl", "<table>${tag_resetcount}\n" + rows);
+    const std::string all = "<table>\r\n"
+                            "<tr><td>Level</td><td>2.50</td></tr>\r\n"
+                            "<tr><td>Flow</td><td>7.00</td></tr>\r\n"
+                            "<tr><td>Temp</td><td>21.00</td></tr>\r\n"
+                            "\r\n"
+                            "</table>\r\n";
+    EXPECT_EQ(Get("/list.html").body, all);
+    EXPECT_EQ(Get("/list.html").body,
+              "<table>\r\n<tr><td>Temp</td><td>21.00</td></tr>\r\n\r\n</table>\r\n");
+    EXPECT_EQ(Get("/reset.html").body, all);
+}
+
+size_t Occurrences(const std::string& text, const std::string& word) {
+    size_t count = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+TEST_F(WebServerTest, TheDemoPageListsEveryTagAndScreen) {
+    station.SetTags(
+        {NamedTag("Tank level", "m", 2.5), NamedTag("Water temperature", "°C", 12.34, "%0.1f")});
+    station.SetScreens({{"Overview", "BM0"}, {"Pumps", "BM1"}});
+    station.Document("index.html.tpl", ReadText(HALVANE_DEMO_ROOT "/http/index.html.tpl"));
+    WebServer demo{station.Context()};
+    ASSERT_TRUE(demo.Start(0)) << demo.LastError();
+    for (int request = 0; request < 2; ++request) {
+        const std::string page = Curl(demo.Port(), "/").body;
+        EXPECT_NE(page.find("<title>Halvane</title>"), std::string::npos);
+        EXPECT_NE(page.find("<meta http-equiv=\"refresh\" content=\"2\">"), std::string::npos);
+        EXPECT_EQ(Occurrences(page, "<td class=\"number\">"), 2u);
+        EXPECT_NE(page.find("<td>Tank level</td><td class=\"value\">2.50</td><td>m</td>"),
+                  std::string::npos);
+        EXPECT_NE(page.find("<td>Water temperature</td><td class=\"value\">12.3</td>"
+                            "<td>\260C</td>"), // octal 260: the Latin-1 byte of "°"
+                  std::string::npos);
+        EXPECT_EQ(Occurrences(page, "<img "), 2u);
+        EXPECT_NE(page.find("<img src=\"screen-image-0.bmp\" alt=\"Overview\">"),
+                  std::string::npos);
+        EXPECT_NE(page.find("<img src=\"screen-image-1.bmp\" alt=\"Pumps\">"), std::string::npos);
+        EXPECT_EQ(page.find("${"), std::string::npos);
+    }
+}
+
+TEST_F(WebServerTest, NonLatin1TextIsSentAsCharacterReferences) {
+    // Tag texts stored as UTF-8 and as Windows-1252 ("D\xE9bit"); templates in
+    // Windows-1252, UTF-8 with a byte-order mark and UTF-8 without. Latin-1 bytes are
+    // written in octal below: \351 "é", \260 "°", \263 "³".
+    station.SetTags(
+        {NamedTag("Température €", "°C", 21.5, "%0.1f"), NamedTag("D\351bit", "m\263/h", 3)});
+    station.Document("a.html.tpl", "${tag_name.0}=${tag_value.0} ${tag_unit.0}\n"
+                                   "${tag_name.1} ${tag_unit.1} \351t\351");
+    station.Document("b.html.tpl", "\xEF\xBB\xBF"
+                                   "été Ω");
+    station.Document("c.html.tpl", "été Ω");
+    const HttpReply a = Get("/a.html");
+    EXPECT_EQ(a.body, "Temp\351rature &#8364;=21.5 \260C\r\nD\351bit m\263/h \351t\351\r\n");
+    EXPECT_EQ(a.Header("content-type"), "text/html");
+    EXPECT_EQ(a.Header("content-length"), std::to_string(a.body.size()));
+    EXPECT_EQ(Get("/b.html").body, "\351t\351 &#937;\r\n");
+    EXPECT_EQ(Get("/c.html").body, "\351t\351 &#937;\r\n");
+}
+
+TEST_F(WebServerTest, ConcurrentRequestsAreAllAnswered) {
+    station.SetTags(NumberedTags(20));
+    station.Document("list.html.tpl", "${tag_resetcount}\n${tag_name_next}\n${tag_gotonext}");
+    station.Document("index.html", "static");
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 6; ++t) {
+        clients.emplace_back([&, t] {
+            for (int i = 0; i < 5; ++i) {
+                const HttpReply reply = Get(t % 2 ? "/list.html" : "/index.html");
+                failures += reply.status != 200 || reply.body.empty();
+            }
+        });
+    }
+    for (auto& client : clients)
+        client.join();
+    EXPECT_EQ(failures.load(), 0);
+}
+
+TEST_F(WebServerTest, APortInUseFailsToStart) {
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    WebServer second{station.Context()};
+    EXPECT_FALSE(second.Start(port));
+    EXPECT_EQ(second.LastError(),
+              "Cannot listen on port " + std::to_string(port) + ": Address already in use");
+    EXPECT_EQ(second.Port(), 0);
+
+    // Once the first one stops, the port is free again, also right after a request.
+    station.Document("index.html", "x");
+    EXPECT_EQ(Get("/").status, 200);
+    server.Stop();
+    EXPECT_EQ(server.Port(), 0);
+    ASSERT_TRUE(second.Start(port)) << second.LastError();
+    EXPECT_EQ(Curl(port, "/").body, "x");
+    EXPECT_FALSE(server.Start(70000));
+    EXPECT_EQ(server.LastError(), "Invalid port 70000");
+}
+
+TEST_F(WebServerTest, StopRightAfterStartEnds) {
+    for (int i = 0; i < 20; ++i) {
+        WebServer quick{station.Context()};
+        ASSERT_TRUE(quick.Start(0)) << quick.LastError();
+        quick.Stop();
+    }
+}
+
+} // namespace
+} // namespace halvane

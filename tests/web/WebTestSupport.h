@@ -1,0 +1,144 @@
+#pragma once
+
+#include "DataRoot.h"
+#include "ProfileStore.h"
+#include "ScreenSource.h"
+#include "TagTable.h"
+#include "TempDir.h"
+#include "WebContext.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halvane::test {
+
+class FakeScreens final : public ScreenSource {
+public:
+    struct Screen {
+        std::string caption;
+        std::string bmp;
+    };
+    explicit FakeScreens(std::vector<Screen> screens) : m_screens(std::move(screens)) {}
+
+    size_t ScreenCount() const override { return m_screens.size(); }
+    std::string ScreenCaption(size_t index) const override {
+        return index < m_screens.size() ? m_screens[index].caption : std::string();
+    }
+    std::optional<std::vector<uint8_t>> ScreenBmp(size_t index) const override {
+        if (index >= m_screens.size())
+            return std::nullopt;
+        return std::vector<uint8_t>(m_screens[index].bmp.begin(), m_screens[index].bmp.end());
+    }
+
+private:
+    std::vector<Screen> m_screens;
+};
+
+inline TDataChannel NamedTag(std::string name, std::string unit = "", double value = 0,
+                             std::string format = "%0.2f") {
+    TDataChannel tag;
+    tag.Name = std::move(name);
+    tag.Unit = std::move(unit);
+    tag.RealValue = value;
+    tag.Format = std::move(format);
+    return tag;
+}
+
+// Tags named "T0", "T1", ...
+inline std::vector<TDataChannel> NumberedTags(size_t count) {
+    std::vector<TDataChannel> tags;
+    for (size_t i = 0; i < count; ++i)
+        tags.push_back(NamedTag("T" + std::to_string(i)));
+    return tags;
+}
+
+// A data root of its own with an empty configuration, no tags and no screens.
+class WebStation {
+public:
+    WebStation() {
+        SetDataRoot(m_dir.Path().string());
+        WriteText(m_dir / "cfg/config.cfg", "[WebServer]\r\nEnabled=1\r\n");
+        m_store = std::make_unique<ProfileStore>(m_dir / "cfg/config.cfg");
+        std::filesystem::create_directories(m_dir / "http");
+    }
+
+    void Document(const std::string& name, const std::string& bytes) {
+        WriteText(m_dir / "http" / name, bytes);
+    }
+    void SetTags(std::vector<TDataChannel> tags) { m_tags.Assign(std::move(tags)); }
+    void SetScreens(std::vector<FakeScreens::Screen> screens) {
+        m_screens = std::make_unique<FakeScreens>(std::move(screens));
+    }
+    void SetCredentials(const std::string& user, const std::string& password) {
+        m_store->WriteString("WebServer", "Username", user);
+        m_store->WriteString("WebServer", "Password", password);
+    }
+    WebContext Context() { return {*m_store, m_tags, m_screens.get(), m_counters}; }
+    TemplateCounters& Counters() { return m_counters; }
+    const TempDir& Dir() const { return m_dir; }
+
+private:
+    TempDir m_dir;
+    std::unique_ptr<ProfileStore> m_store;
+    TagTable m_tags;
+    std::unique_ptr<FakeScreens> m_screens;
+    TemplateCounters m_counters;
+};
+
+struct HttpReply {
+    int status = 0;
+    std::multimap<std::string, std::string> headers; // lower-case names
+    std::string body;
+
+    std::string Header(const std::string& name) const {
+        const auto it = headers.find(name);
+        return it == headers.end() ? std::string() : it->second;
+    }
+    bool HasHeader(const std::string& name) const { return headers.count(name) > 0; }
+};
+
+inline HttpReply ParseReply(const std::string& raw) {
+    HttpReply reply;
+    const size_t headerEnd = raw.find("\r\n\r\n");
+    if (raw.size() < 12 || headerEnd == std::string::npos)
+        return reply;
+    reply.status = std::stoi(raw.substr(9, 3));
+    reply.body = raw.substr(headerEnd + 4);
+    size_t line = raw.find("\r\n") + 2;
+    while (line < headerEnd) {
+        const size_t end = raw.find("\r\n", line);
+        const std::string text = raw.substr(line, end - line);
+        const size_t colon = text.find(':');
+        std::string name = text.substr(0, colon);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        reply.headers.emplace(name, text.substr(text.find_first_not_of(' ', colon + 1)));
+        line = end + 2;
+    }
+    return reply;
+}
+
+// One request sent by curl exactly as written (no path normalisation, no decompression),
+// with curl's extra options, e.g. {"-I"} for HEAD or {"-u", "user:pass"}.
+inline HttpReply Curl(int port, const std::string& path,
+                      const std::vector<std::string>& options = {}) {
+    std::string command = "curl -s -i --path-as-is --max-time 20";
+    for (const std::string& option : options)
+        command += " '" + option + "'";
+    command += " 'http://127.0.0.1:" + std::to_string(port) + path + "'";
+    std::string raw;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            raw.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return ParseReply(raw);
+}
+
+} // namespace halvane::test

@@ -45,6 +45,8 @@ run: build $(DEMO_ROOT)/cfg/config.cfg
 
 bench: build
 	for b in $(RUN_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+	@echo "== web server beside nginx (wrk)"
+	scripts/bench-web.sh $(RUN_DIR)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

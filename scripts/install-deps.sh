@@ -9,7 +9,7 @@ packages=(
   libcpp-httplib-dev libmodbus-dev
   python3-pymodbus python3-serial python3-serial-asyncio socat curl
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation
+  fonts-liberation fonts-urw-base35
   wrk nginx-light
   xvfb xauth
 )

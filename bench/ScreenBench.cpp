@@ -1,0 +1,176 @@
+// Screen drawing on a large screen: one full paint of 500 text objects and 50 symbols on
+// a 1280 × 1024 frame, with every style key and label read from the stores as each paint
+// of a screen window does; and the BMP encoding that every web request for a screen picture costs.
+#include "DataRoot.h"
+#include "NumberFormat.h"
+#include "ProfileStore.h"
+#include "ScreenPainter.h"
+#include "SymbolGraphic.h"
+#include "TDataChannel.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+#include <vector>
+
+using namespace halvane;
+
+namespace {
+
+constexpr int kTextObjects = 500;
+constexpr int kSymbols = 50;
+constexpr int kTags = 100;
+const QSize kFrameSize(1280, 1024);
+
+// A temporary data root for the run, removed at exit.
+class BenchFolderOwner final {
+public:
+    BenchFolderOwner() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "halvane-bench-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+        std::filesystem::create_directories(m_path / "cfg");
+        SetDataRoot(m_path.string());
+    }
+    ~BenchFolderOwner() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+const std::filesystem::path& BenchFolder() {
+    static const BenchFolderOwner folder;
+    return folder.Path();
+}
+
+// Four styles and the label sets of a typical project.
+void WriteConfig(ProfileStore& config) {
+    ProfileStore::Batch batch(config);
+    for (int style = 0; style < 4; ++style) {
+        const std::string section = "Style." + std::to_string(style);
+        config.WriteString(section, "Name", "Style " + std::to_string(style));
+        config.WriteInteger(section, "M.Height", 10 + style * 2);
+        config.WriteInteger(section, "A.Font.Color.G", 0);
+        config.WriteInteger(section, "D.Height", 8);
+    }
+    config.WriteString("Strings", "Marker.Binary.0", "Open;Closed");
+    config.WriteString("Strings", "FunctionButton.0", "<<");
+}
+
+std::vector<TDataChannel> Tags() {
+    std::vector<TDataChannel> tags(kTags);
+    for (int i = 0; i < kTags; ++i) {
+        tags[i].Name = "Tag " + std::to_string(i);
+        tags[i].Unit = i % 2 ? "bar" : "";
+        tags[i].RealValue = i * 1.37;
+        tags[i].ValueValid = i % 5 != 0;
+        tags[i].EnableAlert = true;
+        tags[i].HighThreshold = 100;
+    }
+    return tags;
+}
+
+// Text objects of every kind on a 10-column grid, then symbols with placeholder pictures.
+ObjectList Objects() {
+    const int32_t kinds[] = {kNumericDisplay, kBinaryDisplay, kMultiStateDisplay,
+                             kCurrentTime,    kCurrentDate,   kFunctionButton,
+                             kStaticText,     kNumericInput,  kPresetValueButton};
+    ObjectList objects;
+    for (int i = 0; i < kTextObjects; ++i) {
+        TScreenMarker object;
+        object.Left = (i % 10) * 125 + 3;
+        object.Top = (i / 10) * 20 + 7;
+        object.Right = object.Left + 120;
+        object.Bottom = object.Top + 40;
+        object.Type = kinds[i % std::size(kinds)];
+        object.Channel = i % kTags;
+        object.UseStyle = i % 4;
+        object.AttrInt1 = 0;
+        object.AttrStr1 = object.Type == kMultiStateDisplay ? "0=stopped;1=running;2=fault"
+                                                            : "Text " + std::to_string(i);
+        objects.push_back(object);
+    }
+    for (int i = 0; i < kSymbols; ++i) {
+        TScreenMarker symbol;
+        symbol.Type = kGraphicalSymbol;
+        symbol.Left = (i % 25) * 50;
+        symbol.Top = 900 + (i / 25) * 50;
+        symbol.AttrStr1 = "missing.bmp"; // the 30 × 30 placeholder
+        LoadSymbolGraphic(symbol, false);
+        symbol.Right += 10;
+        symbol.Bottom += 10;
+        objects.push_back(symbol);
+    }
+    return objects;
+}
+
+void BM_PaintScreen(benchmark::State& state) {
+    const auto& root = BenchFolder();
+    ProfileStore config(root / "cfg" / "config.cfg");
+    WriteConfig(config);
+    ProfileStore screenFile(root / "cfg" / "screen.1.cfg");
+    screenFile.WriteInteger("General", "Background.Solid.Color", 0x404040);
+    ScreenPainter painter(config);
+    ScreenView view;
+    view.clientSize = kFrameSize;
+    view.editMode = state.range(0) != 0;
+    ObjectList objects = Objects();
+    const std::vector<TDataChannel> tags = Tags();
+    for (auto _ : state) {
+        // As the screen window paints: one look for external edits of each file per paint.
+        const ProfileStore::Batch configReads(config);
+        const ProfileStore::Batch screenReads(screenFile);
+        ScreenFrame frame = painter.PaintScreen(view, screenFile, objects, tags);
+        benchmark::DoNotOptimize(frame.image.constBits());
+    }
+    state.SetLabel(view.editMode ? "edit mode, grid" : "run-time mode");
+}
+BENCHMARK(BM_PaintScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_EncodeBmp(benchmark::State& state) {
+    QImage frame(kFrameSize, QImage::Format_RGB32);
+    frame.fill(QColor(10, 20, 30));
+    for (auto _ : state) {
+        std::vector<uint8_t> bmp = EncodeBmp(frame);
+        benchmark::DoNotOptimize(bmp.data());
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t{kFrameSize.width()} * kFrameSize.height() *
+                            3);
+}
+BENCHMARK(BM_EncodeBmp)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+// Fonts need a GUI application; without a display it runs on the offscreen platform
+// unless the command line or QT_QPA_PLATFORM names another.
+int main(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    static char platformOption[] = "-platform";
+    static char offscreen[] = "offscreen";
+    const bool platformGiven = std::getenv("QT_QPA_PLATFORM") != nullptr ||
+                               std::any_of(args.begin(), args.end(), [](const char* a) {
+                                   return !std::strcmp(a, "-platform");
+                               });
+    if (!platformGiven)
+        args.insert(args.begin() + 1, {platformOption, offscreen});
+    int count = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    QGuiApplication app(count, args.data());
+    SetDecimalSeparator('.');
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+#include <optional>
+
+namespace halvane {
+
+// Decodes a device-independent bitmap file (.bmp). A file whose pixel data is shorter than
+// its headers announce does not decode, although the toolkit would fill the missing rows.
+std::optional<QImage> DecodeBitmapFile(const QByteArray& file);
+
+} // namespace halvane

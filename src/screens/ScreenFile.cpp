@@ -1,0 +1,148 @@
+#include "ScreenFile.h"
+
+#include "NumberFormat.h"
+#include "ProfileStore.h"
+#include "SymbolGraphic.h"
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+
+namespace halvane {
+
+namespace {
+
+constexpr std::string_view kScreensSection = "Screens";
+
+int32_t SaturateToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+std::string MarkerSection(int index) {
+    return "Marker." + std::to_string(index);
+}
+
+std::string ScreenCfgIdKey(size_t index) {
+    return "ScreenCfgId." + std::to_string(index);
+}
+
+bool Inside(int32_t x, int32_t y, int width, int height) {
+    return x >= 0 && x < width && y >= 0 && y < height;
+}
+
+// Puts the corners in order and moves an object that leaves the reference area to the
+// origin, keeping its size.
+void PlaceLoadedRect(TScreenMarker& object, int width, int height) {
+    if (object.Bottom < object.Top)
+        std::swap(object.Top, object.Bottom);
+    if (object.Right < object.Left)
+        std::swap(object.Left, object.Right);
+    if (Inside(object.Left, object.Top, width, height) &&
+        Inside(object.Right, object.Bottom, width, height))
+        return;
+    object.Right = SaturateToInt32(int64_t{object.Right} - object.Left);
+    object.Bottom = SaturateToInt32(int64_t{object.Bottom} - object.Top);
+    object.Left = 0;
+    object.Top = 0;
+}
+
+TScreenMarker LoadObject(const ProfileStore& file, int index, int width, int height) {
+    const std::string section = MarkerSection(index);
+    TScreenMarker object;
+    const StoredPoint topLeft = ParseStoredPoint(file.ReadString(section, "TL", "0,0"));
+    const StoredPoint bottomRight = ParseStoredPoint(file.ReadString(section, "BR", "0,0"));
+    object.Left = topLeft.x;
+    object.Top = topLeft.y;
+    object.Right = bottomRight.x;
+    object.Bottom = bottomRight.y;
+    PlaceLoadedRect(object, width, height);
+    object.Bounds = object.Rect();
+    object.UseStyle = file.ReadInteger(section, "UseStyle", 0);
+    object.Type = file.ReadInteger(section, "Type", 0);
+    object.Channel = file.ReadInteger(section, "Channel", 0);
+    object.AttrInt1 = file.ReadInteger(section, "AttrInt1", -1);
+    object.AttrStr1 = file.ReadString(section, "AttrStr1", "");
+    object.AttrDouble1 = file.ReadFloat(section, "AttrDouble1", 0.0);
+    if (object.Type == kGraphicalSymbol)
+        LoadSymbolGraphic(object, false);
+    return object;
+}
+
+void SaveObject(ProfileStore& file, int index, const TScreenMarker& object) {
+    const std::string section = MarkerSection(index);
+    file.WriteString(section, "TL", FormatStoredPoint(object.Left, object.Top));
+    file.WriteString(section, "BR", FormatStoredPoint(object.Right, object.Bottom));
+    file.WriteInteger(section, "UseStyle", object.UseStyle);
+    file.WriteInteger(section, "Type", object.Type);
+    file.WriteInteger(section, "Channel", object.Channel);
+    file.WriteInteger(section, "AttrInt1", object.AttrInt1);
+    file.WriteString(section, "AttrStr1", object.AttrStr1);
+    file.WriteFloat(section, "AttrDouble1", object.AttrDouble1);
+}
+
+} // namespace
+
+StoredPoint ParseStoredPoint(std::string_view text) {
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return {};
+    return {SaturateToInt32(StrtolPrefix(text.substr(0, comma))),
+            SaturateToInt32(StrtolPrefix(text.substr(comma + 1)))};
+}
+
+std::string FormatStoredPoint(int32_t x, int32_t y) {
+    return std::to_string(x) + "," + std::to_string(y);
+}
+
+std::string ScreenFileName(int number) {
+    return "cfg\\screen." + std::to_string(number) + ".cfg";
+}
+
+bool CreateScreenFile(const std::filesystem::path& path, int number) {
+    std::error_code error;
+    if (std::filesystem::exists(path, error))
+        return true;
+    std::ofstream file(path, std::ios::binary);
+    file << ";Configuration file for screen: " << number << ' ';
+    return static_cast<bool>(file.flush());
+}
+
+ObjectList LoadObjects(const ProfileStore& file) {
+    const int count = file.ReadInteger(kScreenGeneralSection, "NoOfMarkers", 0);
+    const int width = file.ReadInteger(kScreenGeneralSection, "Width", kDefaultScreenWidth);
+    const int height = file.ReadInteger(kScreenGeneralSection, "Height", kDefaultScreenHeight);
+    ObjectList objects;
+    for (int i = 0; i < count; ++i)
+        objects.push_back(LoadObject(file, i, width, height));
+    return objects;
+}
+
+bool SaveObjects(ProfileStore& file, const ObjectList& objects) {
+    ProfileStore::Batch batch(file);
+    int index = 0;
+    for (const TScreenMarker& object : objects)
+        SaveObject(file, index++, object);
+    file.WriteInteger(kScreenGeneralSection, "NoOfMarkers", index);
+    return batch.Commit();
+}
+
+std::vector<int> ReadScreenList(const ProfileStore& config) {
+    std::vector<int> numbers;
+    for (;;) {
+        const int number = config.ReadInteger(kScreensSection, ScreenCfgIdKey(numbers.size()), -1);
+        if (number < 0)
+            return numbers;
+        numbers.push_back(number);
+    }
+}
+
+bool WriteScreenList(ProfileStore& config, const std::vector<int>& numbers) {
+    ProfileStore::Batch batch(config);
+    config.EraseSection(kScreensSection);
+    for (size_t i = 0; i < numbers.size(); ++i)
+        config.WriteInteger(kScreensSection, ScreenCfgIdKey(i), numbers[i]);
+    return batch.Commit();
+}
+
+} // namespace halvane

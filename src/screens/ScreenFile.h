@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ObjectList.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvane {
+
+class ProfileStore;
+
+inline constexpr int kDefaultScreenWidth = 640;
+inline constexpr int kDefaultScreenHeight = 480;
+inline constexpr std::string_view kDefaultScreenTitle = "Screen";
+inline constexpr std::string_view kScreenGeneralSection = "General";
+
+// One corner of an object rectangle as the screen file stores it: "x,y".
+struct StoredPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+    bool operator==(const StoredPoint&) const = default;
+};
+
+// Reads "x,y" as atol reads each number (leading blanks, a sign, digits up to the first
+// other character, 0 without digits; saturated to 32 bits). Without a comma: (0, 0).
+StoredPoint ParseStoredPoint(std::string_view text);
+std::string FormatStoredPoint(int32_t x, int32_t y);
+
+// "cfg\screen.<number>.cfg", relative to the data root.
+std::string ScreenFileName(int number);
+
+// Creates a missing screen file holding only its comment line (no line break); an
+// existing file is left alone. False when the file could not be created.
+bool CreateScreenFile(const std::filesystem::path& path, int number);
+
+// The objects of "Marker.0" .. "Marker.<NoOfMarkers - 1>", front first. Corners are put
+// in order, an object with a corner outside the screen's Width × Height is moved to the
+// origin keeping its size, and graphical symbols load their pictures without resizing.
+ObjectList LoadObjects(const ProfileStore& file);
+
+// Writes every object to "Marker.<position>" and then "NoOfMarkers", in one file write;
+// sections of an earlier, longer list stay. False when the file could not be written.
+bool SaveObjects(ProfileStore& file, const ObjectList& objects);
+
+// The screen file numbers of the "Screens" section of config.cfg, in display order, up
+// to the first absent or negative entry.
+std::vector<int> ReadScreenList(const ProfileStore& config);
+
+// Replaces the "Screens" section with `numbers` in order, in one file write.
+bool WriteScreenList(ProfileStore& config, const std::vector<int>& numbers);
+
+} // namespace halvane

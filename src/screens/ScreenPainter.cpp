@@ -1,0 +1,168 @@
+#include "ScreenPainter.h"
+
+#include "ObjectLook.h"
+#include "ProfileStore.h"
+#include "ScreenFile.h"
+#include "StyledText.h"
+#include "TDataChannel.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace halvane {
+
+namespace {
+
+// In edit mode an object without a value text shows a focus rectangle this far around
+// its (empty) text, which also becomes the area it can be grabbed at.
+constexpr int kEmptyTextMargin = 10;
+
+int32_t Saturate(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+MarkerRect Enlarge(const MarkerRect& rect, int by) {
+    return {Saturate(int64_t{rect.Left} - by), Saturate(int64_t{rect.Top} - by),
+            Saturate(int64_t{rect.Right} + by), Saturate(int64_t{rect.Bottom} + by)};
+}
+
+QRect ToQRect(const MarkerRect& rect) {
+    return {rect.Left, rect.Top, Saturate(int64_t{rect.Right} - rect.Left),
+            Saturate(int64_t{rect.Bottom} - rect.Top)};
+}
+
+// A screen file colour 0x00BBGGRR.
+QColor StoredColour(int value) {
+    const auto bits = static_cast<uint32_t>(value);
+    return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
+                  static_cast<int>((bits >> 16) & 0xFF));
+}
+
+void SnapObject(TScreenMarker& object, int grid) {
+    const MarkerRect snapped = SnapToGrid(object.Rect(), grid);
+    object.Left = snapped.Left;
+    object.Top = snapped.Top;
+    object.Right = snapped.Right;
+    object.Bottom = snapped.Bottom;
+}
+
+void DrawSymbol(QPainter& canvas, const ScreenView& view, TScreenMarker& object, int index) {
+    if (object.Graphic)
+        object.Graphic->Draw(canvas, ToQRect(object.Rect()));
+    object.Bounds = object.Rect();
+    if (view.editMode && view.marks.Selects(index))
+        DrawFocusRect(canvas, object.Bounds);
+}
+
+} // namespace
+
+ScreenPainter::ScreenPainter(const ProfileStore& config, Clock clock)
+    : m_config(config), m_clock(std::move(clock)) {}
+
+ScreenFrame ScreenPainter::PaintScreen(const ScreenView& view, const ProfileStore& screenFile,
+                                       ObjectList& objects,
+                                       std::span<const TDataChannel> tags) const {
+    ScreenFrame frame{QImage(view.clientSize, QImage::Format_RGB32),
+                      screenFile.ReadBool(kScreenGeneralSection, "Background.Stretch", false)};
+    if (frame.image.isNull())
+        return frame;
+    frame.image.fill(
+        StoredColour(screenFile.ReadInteger(kScreenGeneralSection, "Background.Solid.Color", 0)));
+    QPainter canvas(&frame.image);
+    if (!view.background.isNull())
+        canvas.drawImage(0, 0, view.background);
+    const QDateTime now = m_clock();
+    for (int index = static_cast<int>(objects.size()) - 1; index >= 0; --index)
+        DrawObject(canvas, view, objects[static_cast<size_t>(index)], index, tags, now);
+    canvas.end();
+    if (view.editMode && view.showGrid)
+        InvertGrid(frame.image, kGridSize);
+    return frame;
+}
+
+void ScreenPainter::DrawObject(QPainter& canvas, const ScreenView& view, TScreenMarker& object,
+                               int index, std::span<const TDataChannel> tags,
+                               const QDateTime& now) const {
+    canvas.setBrush(Qt::NoBrush);
+    canvas.setBackgroundMode(Qt::TransparentMode);
+    if (view.snapToGrid)
+        SnapObject(object, kGridSize);
+    if (object.Type < kGraphicalSymbol)
+        DrawTextObject(canvas, view, object, index, tags, now);
+    else if (object.Type == kGraphicalSymbol)
+        DrawSymbol(canvas, view, object, index);
+}
+
+void ScreenPainter::DrawTextObject(QPainter& canvas, const ScreenView& view, TScreenMarker& object,
+                                   int index, std::span<const TDataChannel> tags,
+                                   const QDateTime& now) const {
+    const ObjectLook look =
+        ComposeObjectLook(object, index, {tags, m_config, now, view.marks.pressed});
+    object.Bounds = DrawStyledText(canvas, m_config, object.UseStyle, object.Rect(), look.value,
+                                   look.caption, look.highlighted, look.liveColours, look.framed);
+    if (view.editMode && look.value.empty()) {
+        object.Bounds = Enlarge(object.Bounds, kEmptyTextMargin);
+        DrawFocusRect(canvas, object.Bounds);
+    }
+}
+
+MarkerRect SnapToGrid(const MarkerRect& rect, int grid) {
+    return {rect.Left - rect.Left % grid, rect.Top - rect.Top % grid,
+            rect.Right - rect.Right % grid, rect.Bottom - rect.Bottom % grid};
+}
+
+void InvertGrid(QImage& image, int grid) {
+    for (int j = 0; j < image.height() / grid; ++j) {
+        for (int i = 0; i < image.width() / grid; ++i)
+            image.setPixel(i * grid, j * grid, image.pixel(i * grid, j * grid) ^ 0xFFFFFFu);
+    }
+}
+
+void DrawFocusRect(QPainter& canvas, const MarkerRect& rect) {
+    if (rect.Right <= rect.Left || rect.Bottom <= rect.Top || canvas.device() == nullptr)
+        return;
+    // Only the part of the border that lies on the canvas is visited.
+    const int64_t width = canvas.device()->width();
+    const int64_t height = canvas.device()->height();
+    const int64_t left = rect.Left, top = rect.Top;
+    const int64_t right = int64_t{rect.Right} - 1, bottom = int64_t{rect.Bottom} - 1;
+    QPolygon points;
+    auto add = [&](int64_t x, int64_t y) {
+        if (x >= 0 && x < width && y >= 0 && y < height && (x + y) % 2 == 0)
+            points << QPoint(static_cast<int>(x), static_cast<int>(y));
+    };
+    for (int64_t x = std::max<int64_t>(left, 0); x <= std::min(right, width - 1); ++x) {
+        add(x, top);
+        if (bottom != top)
+            add(x, bottom);
+    }
+    for (int64_t y = std::max(top + 1, int64_t{0}); y <= std::min(bottom - 1, height - 1); ++y) {
+        add(left, y);
+        if (right != left)
+            add(right, y);
+    }
+    canvas.save();
+    canvas.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    canvas.setPen(QPen(QColor(255, 255, 255), 0));
+    canvas.drawPoints(points);
+    canvas.restore();
+}
+
+std::vector<uint8_t> EncodeBmp(const QImage& image) {
+    if (image.isNull())
+        return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "BMP"))
+        return {};
+    return {bytes.begin(), bytes.end()};
+}
+
+} // namespace halvane

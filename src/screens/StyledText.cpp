@@ -1,0 +1,179 @@
+#include "StyledText.h"
+
+#include "ProfileStore.h"
+#include "StoredText.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+namespace halvane {
+namespace {
+
+constexpr int kAlignRight = 1;
+constexpr int kAlignCentre = 2;
+constexpr int kDefaultHeight = 16; // points
+constexpr int kValueOffset = 0;
+constexpr int kCaptionOffset = 20;
+constexpr int kFrameMargin = 2;
+constexpr int kGrey = 100;
+constexpr int kPointsPerInch = 72;
+constexpr int kDefaultDpi = 96;
+// Large enough that measuring a font at this pixel size gives its proportions exactly.
+constexpr int kReferencePixelSize = 1000;
+// Text this tall is already far beyond any screen; it keeps absurd stored heights harmless.
+constexpr double kMaxPixelHeight = 4096;
+
+std::string Section(int style) {
+    return "Style." + std::to_string(style);
+}
+
+std::string Key(char prefix, std::string_view name) {
+    std::string key(1, prefix);
+    key += '.';
+    key += name;
+    return key;
+}
+
+// A coordinate moved by `offset`, held within the range of stored coordinates.
+int32_t Shifted(int32_t coordinate, int64_t offset) {
+    return static_cast<int32_t>(std::clamp<int64_t>(coordinate + offset,
+                                                    std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+QString Shown(const std::string& stored) {
+    return QString::fromStdString(StoredTextToUtf8(stored));
+}
+
+// The stored height read as a point size: minus (stored × dpi / 72), rounded. Negative
+// results are character heights (without internal leading), positive ones cell heights.
+int DrawingHeight(int stored, int dpi) {
+    const double height = -std::round(static_cast<double>(stored) * dpi / kPointsPerInch);
+    return static_cast<int>(std::clamp(height, -kMaxPixelHeight, kMaxPixelHeight));
+}
+
+// The largest whole character height whose cell (ascent + descent) is at most `cell`
+// pixels in this face. The toolkit sizes fonts in whole pixels, so a cell height between
+// two sizes' cells gets the smaller one.
+int CharacterHeightForCell(QFont font, int cell, const QPaintDevice* device) {
+    font.setPixelSize(kReferencePixelSize);
+    const QFontMetricsF reference(font, device);
+    const double referenceCell = reference.ascent() + reference.descent();
+    int height = cell;
+    if (referenceCell > 0)
+        height =
+            std::max(1, static_cast<int>(std::lround(cell * kReferencePixelSize / referenceCell)));
+    const auto cellOf = [&](int pixels) {
+        font.setPixelSize(pixels);
+        return QFontMetrics(font, device).height();
+    };
+    while (height > 1 && cellOf(height) > cell)
+        --height;
+    while (height < kMaxPixelHeight && cellOf(height + 1) <= cell)
+        ++height;
+    return height;
+}
+
+// A negative height is a character height, a positive one a cell height; zero keeps the
+// toolkit's default size.
+void SetDrawingHeight(QFont& font, int height, const QPaintDevice* device) {
+    if (height < 0)
+        font.setPixelSize(-height);
+    else if (height > 0)
+        font.setPixelSize(CharacterHeightForCell(font, height, device));
+}
+
+QColor StyleColour(const ProfileStore& store, const std::string& section, char prefix,
+                   bool liveColours) {
+    if (!liveColours)
+        return QColor(kGrey, kGrey, kGrey);
+    const auto part = [&](std::string_view name) {
+        return store.ReadInteger(section, Key(prefix, name), 255) & 0xFF;
+    };
+    return QColor(part("Font.Color.R"), part("Font.Color.G"), part("Font.Color.B"));
+}
+
+// Writes the text with its top-left corner placed by the alignment inside the rectangle's
+// left and right edges at its top; returns the rectangle the text occupies.
+MarkerRect PlaceText(QPainter& painter, const MarkerRect& rect, const QString& text,
+                     int alignment) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int width = metrics.horizontalAdvance(text);
+    int32_t x = rect.Left;
+    if (alignment == kAlignCentre)
+        x = Shifted(rect.Left, (int64_t{rect.Right} - rect.Left - width) / 2);
+    else if (alignment == kAlignRight)
+        x = Shifted(rect.Right, -int64_t{width});
+    painter.drawText(QPoint(x, Shifted(rect.Top, metrics.ascent())), text);
+    return {x, rect.Top, Shifted(x, width), Shifted(rect.Top, metrics.height())};
+}
+
+MarkerRect DrawComponent(QPainter& painter, const ProfileStore& store, int style, char prefix,
+                         MarkerRect rect, int defaultOffset, const std::string& text,
+                         bool liveColours) {
+    const std::string section = Section(style);
+    const int alignment = store.ReadInteger(section, Key(prefix, "VAlign"), kAlignCentre);
+    LoadStyleFont(painter, store, style, prefix, liveColours);
+    rect.Top = Shifted(rect.Top, store.ReadInteger(section, Key(prefix, "HOffset"), defaultOffset));
+    rect.Bottom = rect.Top;
+    return PlaceText(painter, rect, Shown(text), alignment);
+}
+
+// A one-pixel frame on the outermost columns and rows of `rect` (right and bottom outside).
+void DrawFrame(QPainter& painter, const MarkerRect& rect, const QColor& colour) {
+    const int width = rect.Right - rect.Left;
+    const int height = rect.Bottom - rect.Top;
+    painter.fillRect(rect.Left, rect.Top, width, 1, colour);
+    painter.fillRect(rect.Left, rect.Bottom - 1, width, 1, colour);
+    painter.fillRect(rect.Left, rect.Top, 1, height, colour);
+    painter.fillRect(rect.Right - 1, rect.Top, 1, height, colour);
+}
+
+} // namespace
+
+MarkerRect DrawStyledText(QPainter& painter, const ProfileStore& store, int style,
+                          const MarkerRect& rect, const std::string& value,
+                          const std::string& caption, bool highlighted, bool liveColours,
+                          bool framed) {
+    const char valuePrefix = highlighted ? 'A' : 'M';
+    const MarkerRect occupied =
+        DrawComponent(painter, store, style, valuePrefix, rect, kValueOffset, value, liveColours);
+    if (!store.ReadBool(Section(style), "HideDescription", false))
+        DrawComponent(painter, store, style, 'D', rect, kCaptionOffset, caption, liveColours);
+    if (framed) {
+        const MarkerRect frame{
+            Shifted(occupied.Left, -kFrameMargin), Shifted(occupied.Top, -kFrameMargin),
+            Shifted(occupied.Right, kFrameMargin), Shifted(occupied.Bottom, kFrameMargin)};
+        DrawFrame(painter, frame, painter.pen().color());
+    }
+    return occupied;
+}
+
+void LoadStyleFont(QPainter& painter, const ProfileStore& store, int style, char prefix,
+                   bool liveColours) {
+    const std::string section = Section(style);
+    QFont font(Shown(store.ReadString(section, Key(prefix, "Name"), "Arial")));
+    font.setBold(store.ReadBool(section, Key(prefix, "Bold"), false));
+    font.setItalic(store.ReadBool(section, Key(prefix, "Italic"), false));
+    // Drawing fonts are meant for character set 238 (Central European). The toolkit has no
+    // character sets: it picks each glyph by its Unicode code point, and stored texts are
+    // decoded to Unicode before they are drawn.
+    const QPaintDevice* device = painter.device();
+    const int dpi =
+        device != nullptr && device->logicalDpiY() > 0 ? device->logicalDpiY() : kDefaultDpi;
+    const int stored = store.ReadInteger(section, Key(prefix, "Height"), kDefaultHeight);
+    SetDrawingHeight(font, DrawingHeight(stored, dpi), device);
+    painter.setFont(font);
+    painter.setPen(StyleColour(store, section, prefix, liveColours));
+}
+
+} // namespace halvane

@@ -1,0 +1,333 @@
+#include "TFormScreen.h"
+
+#include "DataRoot.h"
+#include "ProfileStore.h"
+#include "ScreenFile.h"
+#include "ScreenPaintArea.h"
+#include "StoredText.h"
+#include "TagTable.h"
+
+#include <QAction>
+#include <QHideEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QTimer>
+
+namespace halvane {
+
+namespace {
+
+constexpr int kRefreshIntervalMs = 1000;
+constexpr int kMinimumWindowSize = 10;
+// The sizeable border of a docked screen in edit mode.
+constexpr int kEditBorderWidth = 4;
+
+} // namespace
+
+TFormScreen::TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea* dock,
+                         QWidget* owner)
+    : QWidget(nullptr, Qt::Window), m_config(config), m_tags(tags), m_dock(dock), m_owner(owner),
+      m_painter(config) {
+    setObjectName("FormScreen");
+    setMinimumSize(kMinimumWindowSize, kMinimumWindowSize);
+    setMouseTracking(true);
+    m_paintBoxScreen = new ScreenPaintArea(this);
+    m_paintBoxScreen->setCursor(Qt::ArrowCursor); // the border's resize cursors stay on it
+    m_timerRefresh = new QTimer(this);
+    m_timerRefresh->setObjectName("TimerRefresh");
+    m_timerRefresh->setInterval(kRefreshIntervalMs);
+    connect(m_timerRefresh, &QTimer::timeout, this, &TFormScreen::TimerRefreshTimer);
+    BuildPopupMenu();
+    SetCaption(std::string(kDefaultScreenTitle));
+    LayoutClient();
+    m_timerRefresh->start();
+}
+
+TFormScreen::~TFormScreen() = default;
+
+QAction* TFormScreen::AddMenuItem(const char* name, const QString& text, const QString& hint) {
+    QAction* action = m_popupMenuScreen->addAction(text);
+    action->setObjectName(name);
+    action->setStatusTip(hint);
+    action->setToolTip(hint);
+    return action;
+}
+
+void TFormScreen::BuildPopupMenu() {
+    m_popupMenuScreen = new QMenu(this);
+    m_popupMenuScreen->setObjectName("PopupMenuScreen");
+    m_exitProgram = AddMenuItem("ExitProgram", tr("Exit program"));
+    m_popupMenuScreen->addSeparator();
+    m_newObject =
+        AddMenuItem("NewObject", tr("&New object..."), tr("Put a new object on the screen"));
+    m_editObject = AddMenuItem("EditObject", tr("&Edit object..."), tr("Edit selected object"));
+    m_deleteObject = AddMenuItem("DeleteObject", tr("&Delete object"));
+    AddMenuItem("CloneObject", tr("&Clone object"));
+    m_popupMenuScreen->addSeparator();
+    AddMenuItem("BringToFront", tr("Bring to &front"));
+    AddMenuItem("SendToBack", tr("Send to &back"));
+    m_popupMenuScreen->addSeparator();
+    m_screenProperties = AddMenuItem("ScreenProperties", tr("&Screen properties..."),
+                                     tr("View or edit screen properties"));
+}
+
+void TFormScreen::OpenScreenFile(int number) {
+    m_number = number;
+    const std::filesystem::path path = ResolveDataPath(ScreenFileName(number));
+    CreateScreenFile(path, number);
+    m_screenFile = std::make_unique<ProfileStore>(path);
+    LoadObjects();
+}
+
+void TFormScreen::LoadGeneralSettings() {
+    LoadBackground();
+    SetCaption(m_screenFile->ReadString(kScreenGeneralSection, "Title", kDefaultScreenTitle));
+    move(0, 0);
+    SetClientSize(
+        {m_screenFile->ReadInteger(kScreenGeneralSection, "Width", kDefaultScreenWidth),
+         m_screenFile->ReadInteger(kScreenGeneralSection, "Height", kDefaultScreenHeight)});
+    PaintScreen();
+}
+
+// A relative "Background.Bitmap" lies in the data root's "cfg\" folder. A picture that
+// cannot be loaded leaves the background empty.
+void TFormScreen::LoadBackground() {
+    const std::string stored =
+        m_screenFile->ReadString(kScreenGeneralSection, "Background.Bitmap", "");
+    m_background = QImage();
+    if (stored.empty())
+        return;
+    const std::filesystem::path path = IsAbsoluteStoredPath(stored)
+                                           ? std::filesystem::path(NativeSeparators(stored))
+                                           : ResolveDataPath("cfg\\" + stored);
+    QImage picture;
+    if (picture.load(QString::fromStdString(path.string()), "BMP"))
+        m_background = picture.convertToFormat(QImage::Format_RGB32);
+}
+
+void TFormScreen::LoadObjects() {
+    m_objects = halvane::LoadObjects(*m_screenFile);
+}
+
+bool TFormScreen::SaveObjects() {
+    return halvane::SaveObjects(*m_screenFile, m_objects);
+}
+
+void TFormScreen::SaveScreen() {
+    if (!m_editMode)
+        return;
+    ProfileStore::Batch batch(*m_screenFile);
+    m_screenFile->WriteString(kScreenGeneralSection, "Title", Caption());
+    WritePlacement();
+    SaveObjects();
+}
+
+void TFormScreen::WritePlacement() {
+    ProfileStore::Batch batch(*m_screenFile);
+    const QSize client = ClientSize();
+    m_screenFile->WriteInteger(kScreenGeneralSection, "Left", x());
+    m_screenFile->WriteInteger(kScreenGeneralSection, "Top", y());
+    m_screenFile->WriteInteger(kScreenGeneralSection, "Width", client.width());
+    m_screenFile->WriteInteger(kScreenGeneralSection, "Height", client.height());
+}
+
+void TFormScreen::SetScreenTitle(const std::string& text) {
+    m_screenFile->WriteString(kScreenGeneralSection, "Title", text);
+    SetCaption(text);
+}
+
+void TFormScreen::SetCaption(const std::string& stored) {
+    {
+        const std::lock_guard lock(m_publishedMutex);
+        m_caption = stored;
+    }
+    setWindowTitle(QString::fromStdString(StoredTextToUtf8(stored)));
+}
+
+void TFormScreen::SetScreenMode(bool edit, bool startedInRunTime, bool floating) {
+    WritePlacement();
+    m_editMode = edit;
+    m_borderWidth = edit && !floating ? kEditBorderWidth : 0;
+    if (floating)
+        Float(edit);
+    else
+        Dock();
+    m_exitProgram->setVisible(!edit && floating && startedInRunTime);
+    for (QAction* item : {m_newObject, m_editObject, m_deleteObject, m_screenProperties})
+        item->setVisible(edit);
+    SetClientSize(
+        {m_screenFile->ReadInteger(kScreenGeneralSection, "Width", kDefaultScreenWidth),
+         m_screenFile->ReadInteger(kScreenGeneralSection, "Height", kDefaultScreenHeight)});
+}
+
+// Docked at no particular alignment into the dock area's contents, which are made when
+// the dock area has none yet.
+void TFormScreen::Dock() {
+    QWidget* contents = m_dock->widget();
+    if (contents == nullptr) {
+        contents = new QWidget;
+        contents->setObjectName("ScrollBoxDockContents");
+        m_dock->setWidget(contents);
+        m_dock->setWidgetResizable(true);
+        contents->show();
+    }
+    Reparent(contents, Qt::Widget);
+}
+
+// A tool window at the current position; without any border in run-time mode.
+void TFormScreen::Float(bool edit) {
+    const QPoint position = pos();
+    Reparent(m_owner, edit ? Qt::Tool : Qt::Tool | Qt::FramelessWindowHint);
+    move(position);
+}
+
+// A change of parent hides the window; it comes back as it was, and the change itself
+// neither saves nor reloads the screen.
+void TFormScreen::Reparent(QWidget* parent, Qt::WindowFlags flags) {
+    const bool wasVisible = isVisible();
+    m_reparenting = true;
+    setParent(parent, flags);
+    setVisible(wasVisible);
+    m_reparenting = false;
+}
+
+void TFormScreen::SetGrid(bool showGrid, bool snapToGrid) {
+    m_showGrid = showGrid;
+    m_snapToGrid = snapToGrid;
+    PaintScreen();
+}
+
+bool TFormScreen::ReadVisibleFlag() const {
+    return m_screenFile->ReadBool(kScreenGeneralSection, "Visible", true);
+}
+
+bool TFormScreen::IsTagUsed(int tagIndex) const {
+    return halvane::IsTagUsed(m_objects, tagIndex);
+}
+
+void TFormScreen::RenumberTagReferences(int oldIndex, int newIndex) {
+    halvane::RenumberTagReferences(m_objects, oldIndex, newIndex);
+}
+
+void TFormScreen::PaintScreen() {
+    if (!m_screenFile)
+        return;
+    const ScreenView view{ClientSize(), m_editMode,   m_showGrid,
+                          m_snapToGrid, m_background, m_marks};
+    const std::vector<TDataChannel> tags = m_tags.SnapshotAll();
+    // The paint reads a few thousand keys: the files are looked at for external edits once
+    // per paint instead of at every read.
+    const ProfileStore::Batch configReads(m_config);
+    const ProfileStore::Batch screenReads(*m_screenFile);
+    ScreenFrame frame = m_painter.PaintScreen(view, *m_screenFile, m_objects, tags);
+    {
+        const std::lock_guard lock(m_publishedMutex);
+        m_frame = frame.image;
+    }
+    m_paintBoxScreen->ShowFrame(std::move(frame.image), frame.stretch);
+}
+
+void TFormScreen::TimerRefreshTimer() {
+    PaintScreen();
+}
+
+QSize TFormScreen::ClientSize() const {
+    return m_paintBoxScreen->size();
+}
+
+void TFormScreen::SetClientSize(QSize size) {
+    resize(size.width() + 2 * m_borderWidth, size.height() + 2 * m_borderWidth);
+    LayoutClient();
+}
+
+void TFormScreen::LayoutClient() {
+    m_paintBoxScreen->setGeometry(
+        rect().adjusted(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth));
+}
+
+std::string TFormScreen::Caption() const {
+    const std::lock_guard lock(m_publishedMutex);
+    return m_caption;
+}
+
+QImage TFormScreen::Frame() const {
+    const std::lock_guard lock(m_publishedMutex);
+    return m_frame;
+}
+
+std::vector<uint8_t> TFormScreen::FrameBmp() const {
+    return EncodeBmp(Frame());
+}
+
+void TFormScreen::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && !m_reparenting && m_screenFile)
+        LoadGeneralSettings();
+}
+
+void TFormScreen::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous() && !m_reparenting && m_screenFile)
+        SaveScreen();
+}
+
+void TFormScreen::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutClient();
+}
+
+void TFormScreen::paintEvent(QPaintEvent*) {
+    if (m_borderWidth == 0)
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Button));
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// The right and bottom edges of the edit-mode border size the client area.
+Qt::Edges TFormScreen::BorderEdges(QPoint position) const {
+    Qt::Edges edges;
+    if (m_borderWidth == 0)
+        return edges;
+    if (position.x() >= width() - m_borderWidth)
+        edges |= Qt::RightEdge;
+    if (position.y() >= height() - m_borderWidth)
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+void TFormScreen::mousePressEvent(QMouseEvent* event) {
+    m_resizeEdges =
+        event->button() == Qt::LeftButton ? BorderEdges(event->position().toPoint()) : Qt::Edges();
+    m_resizeOrigin = event->globalPosition().toPoint();
+    m_resizeStartSize = ClientSize();
+}
+
+void TFormScreen::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_resizeEdges) {
+        const Qt::Edges edges = BorderEdges(event->position().toPoint());
+        setCursor(edges == (Qt::RightEdge | Qt::BottomEdge) ? Qt::SizeFDiagCursor
+                  : edges == Qt::RightEdge                  ? Qt::SizeHorCursor
+                  : edges == Qt::BottomEdge                 ? Qt::SizeVerCursor
+                                                            : Qt::ArrowCursor);
+        return;
+    }
+    const QPoint moved = event->globalPosition().toPoint() - m_resizeOrigin;
+    QSize size = m_resizeStartSize;
+    if (m_resizeEdges & Qt::RightEdge)
+        size.rwidth() += moved.x();
+    if (m_resizeEdges & Qt::BottomEdge)
+        size.rheight() += moved.y();
+    SetClientSize(size.expandedTo({0, 0}));
+    PaintScreen();
+}
+
+void TFormScreen::mouseReleaseEvent(QMouseEvent*) {
+    m_resizeEdges = {};
+}
+
+} // namespace halvane

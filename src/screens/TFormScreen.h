@@ -1,0 +1,132 @@
+#pragma once
+
+#include "ObjectList.h"
+#include "ScreenPainter.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QScrollArea;
+class QTimer;
+
+namespace halvane {
+
+class ProfileStore;
+class ScreenPaintArea;
+class TagTable;
+
+// A screen: a window showing its objects over a background, kept in its own screen file
+// "cfg\screen.<number>.cfg". Docked into the main window's dock area or floating as a
+// tool window; in edit mode it has a sizeable border. Its refresh timer composes a new
+// frame every second, shown or hidden, and that frame is what the web server serves.
+class TFormScreen final : public QWidget {
+    Q_OBJECT
+public:
+    // `owner` keeps the floating window above it; null lets it float on its own.
+    TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea* dock,
+                QWidget* owner = nullptr);
+    ~TFormScreen() override;
+
+    // Binds the screen to "cfg\screen.<number>.cfg" (created with its comment line when
+    // missing), opens the file and loads the objects.
+    void OpenScreenFile(int number);
+    // Background picture, title, position (0, 0) and client size from "General"; repaints.
+    void LoadGeneralSettings();
+    void LoadObjects();
+    bool SaveObjects();
+    // In edit mode: title, position, client size and the objects; else nothing.
+    void SaveScreen();
+    // `text` as stored (8-bit bytes).
+    void SetScreenTitle(const std::string& text);
+    void SetScreenMode(bool edit, bool startedInRunTime, bool floating);
+    void SetGrid(bool showGrid, bool snapToGrid);
+    bool ReadVisibleFlag() const;
+    bool IsTagUsed(int tagIndex) const;
+    void RenumberTagReferences(int oldIndex, int newIndex);
+    // Composes a new frame from the current objects and tag values and shows it.
+    void PaintScreen();
+
+    int ScreenFileNumber() const { return m_number; }
+    ProfileStore& ScreenFile() const { return *m_screenFile; }
+    ObjectList& Objects() { return m_objects; }
+    ScreenMarks& Marks() { return m_marks; }
+    bool EditMode() const { return m_editMode; }
+    bool ShowGrid() const { return m_showGrid; }
+    bool SnapToGrid() const { return m_snapToGrid; }
+    QSize ClientSize() const;
+    // Resizes the window so that its client area is `size`.
+    void SetClientSize(QSize size);
+    ScreenPaintArea* PaintArea() const { return m_paintBoxScreen; }
+    QMenu* PopupMenu() const { return m_popupMenuScreen; }
+    void SetClock(ScreenPainter::Clock clock) { m_painter.SetClock(std::move(clock)); }
+
+    // Safe from any thread: the caption as stored and the last composed frame.
+    std::string Caption() const;
+    QImage Frame() const;
+    // The last composed frame as the bytes of a BMP file; empty before the first paint.
+    std::vector<uint8_t> FrameBmp() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void BuildPopupMenu();
+    QAction* AddMenuItem(const char* name, const QString& text, const QString& hint = {});
+    void SetCaption(const std::string& stored);
+    void LoadBackground();
+    void WritePlacement();
+    void Dock();
+    void Float(bool edit);
+    void Reparent(QWidget* parent, Qt::WindowFlags flags);
+    void LayoutClient();
+    Qt::Edges BorderEdges(QPoint position) const;
+    void TimerRefreshTimer();
+
+    ProfileStore& m_config;
+    const TagTable& m_tags;
+    QScrollArea* m_dock;
+    QWidget* m_owner;
+    ScreenPainter m_painter;
+    int m_number = 0;
+    std::unique_ptr<ProfileStore> m_screenFile;
+    bool m_editMode = false;
+    bool m_showGrid = true;
+    bool m_snapToGrid = true;
+    ObjectList m_objects;
+    QImage m_background;
+    ScreenMarks m_marks;
+    int m_borderWidth = 0;
+    bool m_reparenting = false;
+    Qt::Edges m_resizeEdges;
+    QPoint m_resizeOrigin;
+    QSize m_resizeStartSize;
+
+    ScreenPaintArea* m_paintBoxScreen = nullptr;
+    QTimer* m_timerRefresh = nullptr;
+    QMenu* m_popupMenuScreen = nullptr;
+    QAction* m_exitProgram = nullptr;
+    QAction* m_newObject = nullptr;
+    QAction* m_editObject = nullptr;
+    QAction* m_deleteObject = nullptr;
+    QAction* m_screenProperties = nullptr;
+
+    mutable std::mutex m_publishedMutex; // guards the two below, read by request threads
+    std::string m_caption;
+    QImage m_frame;
+};
+
+} // namespace halvane

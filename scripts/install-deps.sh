@@ -10,7 +10,7 @@ packages=(
   python3-pymodbus python3-serial python3-serial-asyncio socat curl
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-urw-base35
-  wrk nginx-light
+  wrk nginx-light imagemagick
   xvfb xauth
 )
 

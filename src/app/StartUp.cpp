@@ -25,14 +25,4 @@ void EnsureStringDefaults(ProfileStore& store) {
         store.WriteString("Strings", key, store.ReadString("Strings", key, fallback));
 }
 
-std::vector<int> ReadScreenIds(const ProfileStore& store) {
-    std::vector<int> ids;
-    for (int i = 0;; ++i) {
-        const int id = store.ReadInteger("Screens", "ScreenCfgId." + std::to_string(i), -1);
-        if (id < 0)
-            return ids;
-        ids.push_back(id);
-    }
-}
-
 } // namespace halvane

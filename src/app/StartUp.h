@@ -18,7 +18,4 @@ inline constexpr std::string_view kConfigMissingText =
 // its default and the value read is written back, so a changed text keeps its value.
 void EnsureStringDefaults(ProfileStore& store);
 
-// The screen file numbers of "Screens", in display order, up to the first absent one.
-std::vector<int> ReadScreenIds(const ProfileStore& store);
-
 } // namespace halvane

@@ -6,14 +6,17 @@
 #include "MessageBox.h"
 #include "ProfileStore.h"
 #include "QueuedTraceSink.h"
+#include "ScreenList.h"
 #include "StartUp.h"
 #include "StoredText.h"
+#include "TFormScreen.h"
 #include "TagTable.h"
 #include "WebServer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -23,7 +26,6 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QToolTip>
-#include <QHelpEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -81,6 +83,11 @@ void TFormMain::BuildWindow() {
     m_tabSetScreens->setObjectName("TabSetScreens");
     m_scrollBoxDock = new QScrollArea;
     m_scrollBoxDock->setObjectName("ScrollBoxDock");
+    auto* dockContents = new QWidget;
+    dockContents->setObjectName("ScrollBoxDockContents");
+    m_scrollBoxDock->setWidget(dockContents);
+    m_scrollBoxDock->setWidgetResizable(true);
+    connect(m_tabSetScreens, &QTabBar::currentChanged, this, &TFormMain::TabSetScreensChange);
     screenLayout->addWidget(m_tabSetScreens);
     screenLayout->addWidget(m_scrollBoxDock, 1);
     splitter->addWidget(screenArea);
@@ -130,7 +137,8 @@ bool TFormMain::Create() {
     if (!m_store->LastError().empty())
         MessageBox::Warning(nullptr, tr("Configuration not saved"),
                             QString::fromStdString(m_store->LastError()));
-    m_screenIds = ReadScreenIds(*m_store);
+    m_screens = std::make_unique<ScreenList>(*m_store, m_tags, m_scrollBoxDock, this);
+    m_screens->LoadScreens();
     return true;
 }
 
@@ -145,6 +153,7 @@ void TFormMain::showEvent(QShowEvent* event) {
 void TFormMain::ShowStep() {
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     ReloadTags();
+    PrepareScreens();
     m_treeViewMain->expandAll();
     if (m_store && m_store->ReadBool("General", "DemoMode", false))
         SetDemoMode(true);
@@ -153,10 +162,66 @@ void TFormMain::ShowStep() {
     StartWebServer();
 }
 
+// Every screen takes the start's mode and the grid settings; the first one is shown.
+void TFormMain::PrepareScreens() {
+    if (!m_screens)
+        return;
+    const bool showGrid = m_store->ReadBool("General", "Show.Grid", false);
+    const bool snapToGrid = m_store->ReadBool("General", "Show.SnapToGrid", true);
+    for (size_t i = 0; i < m_screens->Size(); ++i) {
+        TFormScreen* screen = m_screens->At(i);
+        screen->SetScreenMode(!m_runtimeSwitch, m_runtimeSwitch, false);
+        screen->SetGrid(showGrid, snapToGrid);
+    }
+    m_editMode = !m_runtimeSwitch;
+    RefreshScreenNodes();
+    if (m_screens->Size() > 0) {
+        ShowPage(0);
+        m_tabSetScreens->setCurrentIndex(0);
+    }
+}
+
+void TFormMain::RefreshScreenNodes() {
+    const bool expanded = m_screensNode->isExpanded();
+    qDeleteAll(m_screensNode->takeChildren());
+    const QSignalBlocker blocker(m_tabSetScreens);
+    while (m_tabSetScreens->count() > 0)
+        m_tabSetScreens->removeTab(0);
+    const size_t count = m_screens ? m_screens->Size() : 0;
+    for (size_t i = 0; i < count; ++i) {
+        const QString caption =
+            QString::fromStdString(StoredTextToUtf8(m_screens->At(i)->Caption()));
+        new QTreeWidgetItem(m_screensNode, {caption});
+        m_tabSetScreens->addTab(caption);
+    }
+    m_screensNode->setExpanded(expanded);
+}
+
+void TFormMain::ShowPage(int page) {
+    const int count = m_screens ? static_cast<int>(m_screens->Size()) : 0;
+    if (page < 0 || page > count)
+        return;
+    for (int i = 0; i < count; ++i) {
+        TFormScreen* screen = m_screens->At(static_cast<size_t>(i));
+        if (i != page) {
+            screen->hide();
+            continue;
+        }
+        if (!m_editMode)
+            screen->move(0, 0);
+        screen->show();
+    }
+}
+
+void TFormMain::TabSetScreensChange(int index) {
+    ShowPage(index);
+}
+
 void TFormMain::StartWebServer() {
     if (!m_store || !m_store->ReadBool("WebServer", "Enabled", false))
         return;
-    m_webServer = std::make_unique<WebServer>(WebContext{*m_store, m_tags, nullptr, m_templateCounters});
+    m_webServer = std::make_unique<WebServer>(
+        WebContext{*m_store, m_tags, m_screens.get(), m_templateCounters});
     if (m_webServer->Start(m_store->ReadInteger("WebServer", "Port", 8088)))
         return;
     m_webServer.reset();
@@ -165,7 +230,9 @@ void TFormMain::StartWebServer() {
                          "occupied by another process."));
 }
 
-void TFormMain::TimerHistoryTimer() { m_historyTicker.Tick(m_store.get(), m_tags); }
+void TFormMain::TimerHistoryTimer() {
+    m_historyTicker.Tick(m_store.get(), m_tags);
+}
 
 void TFormMain::ReloadTags() {
     ShutdownConnections();
@@ -210,8 +277,7 @@ void TFormMain::ShowConnectionStatus() {
 
 // A connection's hint is built when the tree asks for it: the link may have dropped since.
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_treeViewMain->viewport() || event->type() != QEvent::ToolTip ||
-        !m_connections)
+    if (watched != m_treeViewMain->viewport() || event->type() != QEvent::ToolTip || !m_connections)
         return QMainWindow::eventFilter(watched, event);
     const auto* help = static_cast<QHelpEvent*>(event);
     QTreeWidgetItem* item = m_treeViewMain->itemAt(help->pos());
@@ -282,6 +348,9 @@ void TFormMain::Exit1Click() {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_screens)
+        for (size_t i = 0; i < m_screens->Size(); ++i)
+            m_screens->At(i)->close();
     ShutdownConnections();
     QApplication::restoreOverrideCursor();
     event->accept();

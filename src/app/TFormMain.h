@@ -23,6 +23,7 @@ namespace halvane {
 class Connections;
 class ProfileStore;
 class QueuedTraceSink;
+class ScreenList;
 class WebServer;
 
 // The station's main window: it owns the configuration store and the tag table for the
@@ -42,11 +43,14 @@ public:
     Connections* Comm() const { return m_connections.get(); }
     QueuedTraceSink* TraceLines() const { return m_traceSink; }
     WebServer* Web() const { return m_webServer.get(); }
-    const std::vector<int>& ScreenIds() const { return m_screenIds; }
+    ScreenList* Screens() const { return m_screens.get(); }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
 
     void ReloadTags();
+    // Shows screen `page`, or the tag list for the number of screens; others do nothing.
+    void ShowPage(int page);
+    void RefreshScreenNodes();
     void RefreshTagNodes();
     // Stop and start of all communication; false when a serial port failed to open.
     bool SetupConnections();
@@ -69,6 +73,8 @@ private:
     void TimerDemoTimer();
     void TimerHistoryTimer();
     void StartWebServer();
+    void PrepareScreens();
+    void TabSetScreensChange(int index);
 
     bool m_runtimeSwitch;
     bool m_shown = false;
@@ -76,10 +82,10 @@ private:
     TagTable m_tags;
     QueuedTraceSink* m_traceSink = nullptr;
     std::unique_ptr<Connections> m_connections;
+    std::unique_ptr<ScreenList> m_screens;
     std::unique_ptr<WebServer> m_webServer; // declared after what it reads: it goes first
     bool m_demoMode = false;
     DemoRandom m_demoRandom;
-    std::vector<int> m_screenIds;
     bool m_editMode = true;
     TemplateCounters m_templateCounters; // the web templates' running tag and screen numbers
 

@@ -75,7 +75,12 @@ TEST(EndToEnd, WebPageAndHistoryShowTheSimulatorsScaledValues) {
                   "Linear=1\nACoff=0.5\nBCoff=3\nFormat=%0.1f\n"
                   "[Channel.1]\nName=Temperature\nUnit=\xC2\xB0"
                   "C\nPort=4\nFunction=3\n"
-                  "RegisterAddr=107\nDataType=101\nLinear=0\nFormat=%0.2f\n");
+                  "RegisterAddr=107\nDataType=101\nLinear=0\nFormat=%0.2f\n"
+                  "[Screens]\nScreenCfgId.0=5\n");
+    // One screen with a numeric display of the first tag: white text while it is valid.
+    WriteText(root / "cfg/screen.5.cfg",
+              "[General]\nTitle=Plant\nWidth=320\nHeight=200\nNoOfMarkers=1\n"
+              "[Marker.0]\nTL=0,40\nBR=320,80\nType=0\nChannel=0\nUseStyle=0\n");
     WriteText(root / "http/index.html.tpl",
               "${tag_resetcount}\n<p>${tag_name_next}=${tag_value_next} ${tag_unit_next}</p>\n"
               "${tag_gotonext}\n");

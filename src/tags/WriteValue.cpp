@@ -1,5 +1,6 @@
 #include "WriteValue.h"
 
+#include "TagTable.h"
 #include "TagVocabulary.h"
 #include "ValueConversion.h"
 
@@ -76,14 +77,13 @@ int32_t WriteInteger(const TDataChannel& tag, uint32_t word) {
 
 } // namespace
 
-bool PresetValue(std::vector<TDataChannel>& tags, ProfileStore& store, size_t index, double value) {
-    if (index >= tags.size())
-        return false;
-    TDataChannel& tag = tags[index];
-    tag.RealValue = value;
-    tag.DefaultValue = value;
-    tag.SetTagError("Pending write");
-    return tag.SaveToConfig(store, static_cast<int>(index));
+bool PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value) {
+    const bool present = tags.Update(index, [value](TDataChannel& tag) {
+        tag.RealValue = value;
+        tag.DefaultValue = value;
+        tag.SetTagError("Pending write");
+    });
+    return present && tags.Snapshot(index).SaveToConfig(store, static_cast<int>(index));
 }
 
 void PrepareWrite(TDataChannel& tag) {

@@ -9,12 +9,13 @@
 namespace halvane {
 
 class ProfileStore;
+class TagTable;
 
 // The one way users write: the tag at `index` takes `value` as its real and default
 // value, becomes not valid with the status "Pending write", and is saved under its
 // index so that a restart writes the value again. Does not check that it is an output
 // tag. False when `index` is outside the table or the file could not be written.
-bool PresetValue(std::vector<TDataChannel>& tags, ProfileStore& store, size_t index, double value);
+bool PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value);
 
 // Encodes the tag's `RealValue` for a write, before the request is built: the tag
 // becomes valid, `RawInteger` receives the encoded value (byte order applied) and

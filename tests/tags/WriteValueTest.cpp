@@ -223,15 +223,18 @@ TEST(PresetValueTest, StoresTheValueAndSurvivesARestart) {
             ASSERT_TRUE(tags[i].SaveToConfig(store, static_cast<int>(i)));
 
         tags[3].ValueValid = true;
-        ASSERT_TRUE(PresetValue(tags, store, 3, 12.5));
-        EXPECT_EQ(tags[3].RealValue, 12.5);
-        EXPECT_EQ(tags[3].DefaultValue, 12.5);
-        EXPECT_FALSE(tags[3].ValueValid);
-        EXPECT_EQ(tags[3].Status, "Pending write");
+        TagTable table;
+        table.Assign(tags);
+        ASSERT_TRUE(PresetValue(table, store, 3, 12.5));
+        const TDataChannel preset = table.Snapshot(3);
+        EXPECT_EQ(preset.RealValue, 12.5);
+        EXPECT_EQ(preset.DefaultValue, 12.5);
+        EXPECT_FALSE(preset.ValueValid);
+        EXPECT_EQ(preset.Status, "Pending write");
 
-        const std::vector<TDataChannel> before = tags;
-        EXPECT_FALSE(PresetValue(tags, store, 4, 1));
-        EXPECT_EQ(tags, before);
+        const std::vector<TDataChannel> before = table.SnapshotAll();
+        EXPECT_FALSE(PresetValue(table, store, 4, 1));
+        EXPECT_EQ(table.SnapshotAll(), before);
     }
     ProfileStore restarted(file.Path());
     EXPECT_EQ(restarted.ReadFloat("Channel.3", "DefaultValue", 0), 12.5);

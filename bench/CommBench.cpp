@@ -4,6 +4,7 @@
 #include "Connections.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
+#include "TempDir.h"
 #include "TraceSink.h"
 
 #include <modbus.h>
@@ -102,29 +103,6 @@ private:
     pid_t m_pid = -1;
     int m_out = -1;
     int m_port = 0;
-};
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder final {
-public:
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "halvane-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create " + pattern);
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
 };
 
 // Notes when each frame was traced: a TX line right after the request went out, an RX
@@ -242,7 +220,7 @@ private:
 
 int Run() {
     Simulator sim;
-    ScratchFolder folder;
+    TempDir folder;
     ProfileStore store(folder / "config.cfg");
     store.WriteString("Ethernet.1", "enabled", "1");
     store.WriteString("Ethernet.1", "host", "127.0.0.1");

@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
+#include "TempDir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,25 +20,8 @@ namespace {
 constexpr int kTags = 10000;
 
 // A temporary folder for the run, removed at exit.
-class BenchFolderOwner final {
-public:
-    BenchFolderOwner() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "halvane-bench-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~BenchFolderOwner() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 std::filesystem::path BenchFolder() {
-    static const BenchFolderOwner folder;
+    static const TempDir folder;
     return folder.Path();
 }
 

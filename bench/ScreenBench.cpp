@@ -10,6 +10,8 @@
 
 #include <QGuiApplication>
 
+#include "TempDir.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -29,27 +31,14 @@ constexpr int kTags = 100;
 const QSize kFrameSize(1280, 1024);
 
 // A temporary data root for the run, removed at exit.
-class BenchFolderOwner final {
-public:
-    BenchFolderOwner() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "halvane-bench-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-        std::filesystem::create_directories(m_path / "cfg");
-        SetDataRoot(m_path.string());
-    }
-    ~BenchFolderOwner() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 const std::filesystem::path& BenchFolder() {
-    static const BenchFolderOwner folder;
+    static const TempDir folder;
+    static const bool prepared = [] {
+        std::filesystem::create_directories(folder / "cfg");
+        SetDataRoot(folder.Path().string());
+        return true;
+    }();
+    (void)prepared;
     return folder.Path();
 }
 

@@ -3,19 +3,27 @@
 #include "Connections.h"
 #include "DataRoot.h"
 #include "DemoValues.h"
+#include "Icons.h"
 #include "MessageBox.h"
+#include "ObjectPalette.h"
 #include "ProfileStore.h"
 #include "QueuedTraceSink.h"
 #include "ScreenList.h"
 #include "StartUp.h"
 #include "StoredText.h"
+#include "TFormAbout.h"
+#include "TFormCommSpy.h"
+#include "TFormInput.h"
+#include "TFormNavigator.h"
+#include "TFormProgress.h"
 #include "TFormScreen.h"
 #include "TagTable.h"
 #include "WebServer.h"
+#include "WriteValue.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
+#include <QDesktopServices>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -27,6 +35,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <filesystem>
@@ -35,6 +44,14 @@
 namespace halvane {
 
 namespace {
+
+constexpr int kClientWidth = 994;
+constexpr int kClientHeight = 635;
+constexpr int kLeftPanelWidth = 241;
+constexpr int kPaletteHeight = 128;
+// The dock area of a start with the run-time switch is never smaller than this.
+constexpr int kMinimumDockWidth = 640;
+constexpr int kMinimumDockHeight = 480;
 
 QWidget* PanelWithHeader(const QString& header, QWidget* content) {
     auto* panel = new QWidget;
@@ -48,60 +65,140 @@ QWidget* PanelWithHeader(const QString& header, QWidget* content) {
     return panel;
 }
 
+QString ApplicationTitle() {
+    return QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
+}
+
+QUrl FolderUrl(const std::filesystem::path& folder) {
+    return QUrl::fromLocalFile(QString::fromStdString(folder.string()));
+}
+
 } // namespace
 
 TFormMain::TFormMain(bool runtimeSwitch, QWidget* parent)
     : QMainWindow(parent), m_runtimeSwitch(runtimeSwitch) {
     setObjectName("FormMain");
-    setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
+    setWindowTitle(ApplicationTitle());
     BuildWindow();
 }
 
-TFormMain::~TFormMain() = default;
+// The web server reads the screens, and the screens report their moves to this window:
+// both go while everything they use is still whole.
+TFormMain::~TFormMain() {
+    m_webServer.reset();
+    m_screens.reset();
+}
 
 void TFormMain::BuildWindow() {
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName("Splitter1");
+    splitter->setChildrenCollapsible(false);
+    m_panelLeft = BuildLeftPanel();
+    splitter->addWidget(m_panelLeft);
+    splitter->addWidget(BuildScreenArea());
+    splitter->setSizes({kLeftPanelWidth, kClientWidth - kLeftPanelWidth});
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+    BuildMenu();
+    BuildTimers();
+    statusBar()->setObjectName("StatusBar1");
+    resize(kClientWidth, kClientHeight);
+    move(screen()->availableGeometry().center() - rect().center());
+}
 
+QWidget* TFormMain::BuildLeftPanel() {
     m_treeViewMain = new QTreeWidget;
     m_treeViewMain->setObjectName("TreeViewMain");
     m_treeViewMain->setHeaderHidden(true);
     m_treeViewMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_treeViewMain->viewport()->installEventFilter(this);
     m_connectionsNode = new QTreeWidgetItem(m_treeViewMain, {tr("Connections")});
+    m_connectionsNode->setIcon(0, MakeNavigatorIcon(NavigatorIcon::Connections));
     m_screensNode = new QTreeWidgetItem(m_treeViewMain, {tr("Screens")});
+    m_screensNode->setIcon(0, MakeNavigatorIcon(NavigatorIcon::Screens));
     m_tagsNode = new QTreeWidgetItem(m_treeViewMain, {tr("Tags")});
-    auto* leftPanel = PanelWithHeader(tr("Object Navigator"), m_treeViewMain);
-    leftPanel->setObjectName("PanelLeft");
-    splitter->addWidget(leftPanel);
+    m_tagsNode->setIcon(0, MakeNavigatorIcon(NavigatorIcon::Tags));
+    connect(m_treeViewMain, &QTreeWidget::itemDoubleClicked, this,
+            &TFormMain::TreeViewMainDblClick);
+    m_listView1 = new ObjectPalette;
 
-    auto* screenArea = new QWidget;
-    auto* screenLayout = new QVBoxLayout(screenArea);
-    screenLayout->setContentsMargins(0, 0, 0, 0);
-    screenLayout->setSpacing(0);
+    auto* panel = new QSplitter(Qt::Vertical);
+    panel->setObjectName("PanelLeft");
+    panel->setChildrenCollapsible(false);
+    panel->addWidget(PanelWithHeader(tr("Object Navigator"), m_treeViewMain));
+    panel->addWidget(PanelWithHeader(tr("Screen Object Palette "), m_listView1));
+    panel->setSizes({kClientHeight - kPaletteHeight, kPaletteHeight});
+    panel->setStretchFactor(0, 1);
+    return panel;
+}
+
+QWidget* TFormMain::BuildScreenArea() {
+    auto* area = new QWidget;
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     m_tabSetScreens = new QTabBar;
     m_tabSetScreens->setObjectName("TabSetScreens");
+    m_tabSetScreens->setExpanding(false);
+    // A click on the tab already selected shows its page again: a command may have shown
+    // another page without changing the tab.
+    connect(m_tabSetScreens, &QTabBar::currentChanged, this, &TFormMain::TabSetScreensChange);
+    connect(m_tabSetScreens, &QTabBar::tabBarClicked, this, &TFormMain::TabSetScreensChange);
     m_scrollBoxDock = new QScrollArea;
     m_scrollBoxDock->setObjectName("ScrollBoxDock");
-    auto* dockContents = new QWidget;
-    dockContents->setObjectName("ScrollBoxDockContents");
-    m_scrollBoxDock->setWidget(dockContents);
+    m_dockContents = new QWidget;
+    m_dockContents->setObjectName("ScrollBoxDockContents");
+    m_scrollBoxDock->setWidget(m_dockContents);
     m_scrollBoxDock->setWidgetResizable(true);
-    connect(m_tabSetScreens, &QTabBar::currentChanged, this, &TFormMain::TabSetScreensChange);
-    screenLayout->addWidget(m_tabSetScreens);
-    screenLayout->addWidget(m_scrollBoxDock, 1);
-    splitter->addWidget(screenArea);
-    splitter->setSizes({241, 994 - 241});
-    splitter->setStretchFactor(1, 1);
-    setCentralWidget(splitter);
+    layout->addWidget(m_tabSetScreens);
+    layout->addWidget(m_scrollBoxDock, 1);
+    return area;
+}
 
-    auto* menu = menuBar();
-    menu->setObjectName("MainMenuRuntime");
-    auto* file = menu->addMenu(tr("&File"));
-    auto* exit = file->addAction(tr("&Exit Program"));
-    exit->setObjectName("Exit1");
-    connect(exit, &QAction::triggered, this, &TFormMain::Exit1Click);
+QAction* TFormMain::AddMenuItem(QMenu* menu, const char* name, const QString& caption,
+                                void (TFormMain::*handler)(), bool checkable) {
+    // Owned by the window, so that the checks outlive a removed menu bar.
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setCheckable(checkable);
+    connect(action, &QAction::triggered, this, handler);
+    menu->addAction(action);
+    return action;
+}
 
+void TFormMain::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenuRuntime");
+    QMenu* file = bar->addMenu(tr("&File"));
+    AddMenuItem(file, "Historyfiles1", tr("Open &History Files"), &TFormMain::Historyfiles1Click);
+    file->addSeparator();
+    AddMenuItem(file, "Exit1", tr("&Exit Program"), &TFormMain::Exit1Click);
+
+    QMenu* view = bar->addMenu(tr("&View"));
+    AddMenuItem(view, "PutscreensinEditmode1", tr("Show in &Edit mode"),
+                &TFormMain::PutscreensinEditmode1Click);
+    AddMenuItem(view, "PutscreensinNormalmode1", tr("Show in &Run-time mode"),
+                &TFormMain::PutscreensinNormalmode1Click);
+    view->addSeparator();
+    m_showscreentabs1 = AddMenuItem(view, "Showscreentabs1", tr("Show screen tabs"),
+                                    &TFormMain::Showscreentabs1Click, true);
+    m_showgrid1 = AddMenuItem(view, "Showgrid1", tr("Show Grid"), &TFormMain::Showgrid1Click, true);
+    m_snaptoGrid1 =
+        AddMenuItem(view, "SnaptoGrid1", tr("Snap to Grid"), &TFormMain::SnaptoGrid1Click, true);
+    view->addSeparator();
+    m_demomode1 =
+        AddMenuItem(view, "Demomode1", tr("&Demo Mode"), &TFormMain::Demomode1Click, true);
+
+    QMenu* settings = bar->addMenu(tr("&Settings"));
+    AddMenuItem(settings, "Points1", tr("&Tags"), &TFormMain::Points1Click);
+
+    QMenu* help = bar->addMenu(tr("&Help"));
+    AddMenuItem(help, "About1", tr("&About..."), &TFormMain::About1Click);
+    AddMenuItem(help, "HalvaneWebPage1", tr("&Halvane Online Help"),
+                &TFormMain::HalvaneWebPage1Click);
+}
+
+void TFormMain::BuildTimers() {
     for (int n = 1; n <= kConnectionCount; ++n) {
         QTimer* timer = new QTimer(this);
         timer->setObjectName(QStringLiteral("TimerPoll%1").arg(n));
@@ -118,9 +215,6 @@ void TFormMain::BuildWindow() {
     m_timerDemo->setObjectName("TimerDemo");
     m_timerDemo->setInterval(2000);
     connect(m_timerDemo, &QTimer::timeout, this, &TFormMain::TimerDemoTimer);
-
-    statusBar()->setObjectName("StatusBar1");
-    resize(994, 635);
 }
 
 bool TFormMain::Create() {
@@ -138,8 +232,36 @@ bool TFormMain::Create() {
         MessageBox::Warning(nullptr, tr("Configuration not saved"),
                             QString::fromStdString(m_store->LastError()));
     m_screens = std::make_unique<ScreenList>(*m_store, m_tags, m_scrollBoxDock, this);
+    m_screens->SetActions(this);
     m_screens->LoadScreens();
+    CreateWindows();
     return true;
+}
+
+// The other windows, hidden, in the order of the start-up; they live as long as this one.
+void TFormMain::CreateWindows() {
+    m_about = new TFormAbout(this);
+    m_navigator = new TFormNavigator(*m_store, *m_screens, this);
+
+    DockTagListWindow(new QWidget);
+    m_commSpy = new TFormCommSpy(*m_traceSink, this);
+    m_progress = new TFormProgress(this);
+    m_input = new TFormInput(this);
+    for (size_t i = 0; i < m_screens->Size(); ++i)
+        m_screens->At(i)->SetValueQuestion([input = m_input](QPoint position, const QString& unit) {
+            return input->AskValue(position, unit);
+        });
+}
+
+// The tag list window fills the dock area from its top-left corner, hidden until its page
+// is shown.
+void TFormMain::DockTagListWindow(QWidget* window) {
+    m_tagListWindow = window;
+    m_tagListWindow->setParent(m_dockContents);
+    m_tagListWindow->hide();
+    auto* layout = new QVBoxLayout(m_dockContents);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_tagListWindow);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
@@ -151,34 +273,78 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::ShowStep() {
-    setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
+    setWindowTitle(ApplicationTitle());
     ReloadTags();
-    PrepareScreens();
-    m_treeViewMain->expandAll();
-    if (m_store && m_store->ReadBool("General", "DemoMode", false))
-        SetDemoMode(true);
-    if (m_store)
-        StartHistory(m_log, *m_store, m_tags);
-    StartWebServer();
-}
-
-// Every screen takes the start's mode and the grid settings; the first one is shown.
-void TFormMain::PrepareScreens() {
-    if (!m_screens)
-        return;
-    const bool showGrid = m_store->ReadBool("General", "Show.Grid", false);
-    const bool snapToGrid = m_store->ReadBool("General", "Show.SnapToGrid", true);
-    for (size_t i = 0; i < m_screens->Size(); ++i) {
-        TFormScreen* screen = m_screens->At(i);
-        screen->SetScreenMode(!m_runtimeSwitch, m_runtimeSwitch, false);
-        screen->SetGrid(showGrid, snapToGrid);
-    }
-    m_editMode = !m_runtimeSwitch;
     RefreshScreenNodes();
-    if (m_screens->Size() > 0) {
+    EnterStartMode();
+    if (ScreenCount() > 0) {
         ShowPage(0);
         m_tabSetScreens->setCurrentIndex(0);
     }
+    ShowConnectionStatus();
+    RefreshTagNodes();
+    for (QTreeWidgetItem* node : {m_connectionsNode, m_screensNode, m_tagsNode})
+        node->setExpanded(true);
+    if (m_store->ReadBool("General", "DemoMode", false))
+        m_demomode1->trigger();
+    ApplyViewSettings();
+    StartHistory(m_log, *m_store, m_tags);
+    StartWebServer();
+}
+
+// With the run-time switch the window is reduced to the screens, exactly as large as the
+// largest of them; otherwise the screens start in edit mode.
+void TFormMain::EnterStartMode() {
+    if (!m_runtimeSwitch) {
+        SetEditMode(true, false, false);
+        return;
+    }
+    SetEditMode(false, true, false);
+    setMenuWidget(nullptr);
+    statusBar()->hide();
+    FitToLargestScreen();
+}
+
+// The dock area becomes as wide as the widest screen and as high as the highest one; the
+// tab bar above it is all the window holds besides.
+void TFormMain::FitToLargestScreen() {
+    QSize area(kMinimumDockWidth, kMinimumDockHeight);
+    for (size_t i = 0; i < m_screens->Size(); ++i)
+        area = area.expandedTo(m_screens->At(i)->ClientSize());
+    m_scrollBoxDock->setFrameShape(QFrame::NoFrame);
+    const int tabBarHeight =
+        m_tabSetScreens->isVisibleTo(this) ? m_tabSetScreens->sizeHint().height() : 0;
+    setFixedSize(area.width(), area.height() + tabBarHeight);
+    move(screen()->availableGeometry().center() - rect().center());
+}
+
+void TFormMain::ApplyViewSettings() {
+    const bool showTabs = m_store->ReadBool("General", "Show.ScreenTabs", true);
+    m_showscreentabs1->setChecked(showTabs);
+    m_tabSetScreens->setVisible(showTabs);
+    m_showgrid1->setChecked(m_store->ReadBool("General", "Show.Grid", false));
+    m_snaptoGrid1->setChecked(m_store->ReadBool("General", "Show.SnapToGrid", true));
+    ApplyGridToScreens();
+}
+
+void TFormMain::ApplyGridToScreens() {
+    for (size_t i = 0; i < m_screens->Size(); ++i)
+        m_screens->At(i)->SetGrid(m_showgrid1->isChecked(), m_snaptoGrid1->isChecked());
+}
+
+int TFormMain::ScreenCount() const {
+    return m_screens ? static_cast<int>(m_screens->Size()) : 0;
+}
+
+void TFormMain::SetEditMode(bool edit, bool runtimeSwitch, bool floating) {
+    m_editMode = edit;
+    m_panelLeft->setVisible(edit);
+    for (size_t i = 0; i < m_screens->Size(); ++i)
+        m_screens->At(i)->SetScreenMode(edit, runtimeSwitch, floating);
+    if (!edit)
+        SetTagListVisible(false);
+    RefreshScreenNodes();
+    FitDockContents();
 }
 
 void TFormMain::RefreshScreenNodes() {
@@ -187,20 +353,43 @@ void TFormMain::RefreshScreenNodes() {
     const QSignalBlocker blocker(m_tabSetScreens);
     while (m_tabSetScreens->count() > 0)
         m_tabSetScreens->removeTab(0);
-    const size_t count = m_screens ? m_screens->Size() : 0;
-    for (size_t i = 0; i < count; ++i) {
-        const QString caption =
-            QString::fromStdString(StoredTextToUtf8(m_screens->At(i)->Caption()));
-        new QTreeWidgetItem(m_screensNode, {caption});
+    for (int i = 0; i < ScreenCount(); ++i) {
+        TFormScreen* screen = m_screens->At(static_cast<size_t>(i));
+        screen->installEventFilter(this);
+        const QString caption = QString::fromStdString(StoredTextToUtf8(screen->Caption()));
+        auto* node = new QTreeWidgetItem(m_screensNode, {caption});
+        node->setIcon(0, MakeNavigatorIcon(NavigatorIcon::Screen));
         m_tabSetScreens->addTab(caption);
     }
+    if (m_editMode)
+        m_tabSetScreens->addTab(QString::fromLatin1(kTagsTabCaption));
     m_screensNode->setExpanded(expanded);
 }
 
+void TFormMain::RefreshTagNodes() {
+    const bool expanded = m_tagsNode->isExpanded();
+    qDeleteAll(m_tagsNode->takeChildren());
+    const QIcon input = MakeNavigatorIcon(NavigatorIcon::InputTag);
+    const QIcon output = MakeNavigatorIcon(NavigatorIcon::OutputTag);
+    QList<QTreeWidgetItem*> children;
+    const auto tags = m_tags.SnapshotAll();
+    children.reserve(static_cast<qsizetype>(tags.size()));
+    for (size_t i = 0; i < tags.size(); ++i) {
+        auto* node = new QTreeWidgetItem({QStringLiteral("%1. %2").arg(i + 1).arg(
+            QString::fromStdString(StoredTextToUtf8(tags[i].Name)))});
+        node->setIcon(0, tags[i].Function < 4 ? input : output);
+        children.push_back(node);
+    }
+    m_tagsNode->addChildren(children);
+    m_tagsNode->setExpanded(expanded);
+}
+
 void TFormMain::ShowPage(int page) {
-    const int count = m_screens ? static_cast<int>(m_screens->Size()) : 0;
+    const int count = ScreenCount();
     if (page < 0 || page > count)
         return;
+    if (page < count)
+        SetTagListVisible(false);
     for (int i = 0; i < count; ++i) {
         TFormScreen* screen = m_screens->At(static_cast<size_t>(i));
         if (i != page) {
@@ -211,10 +400,42 @@ void TFormMain::ShowPage(int page) {
             screen->move(0, 0);
         screen->show();
     }
+    if (page == count)
+        SetTagListVisible(true);
+}
+
+void TFormMain::SetTagListVisible(bool visible) {
+    if (m_tagListWindow)
+        m_tagListWindow->setVisible(visible);
+}
+
+// The dock area scrolls over the docked screens that are shown: its contents are at least
+// as large as they reach.
+void TFormMain::FitDockContents() {
+    QRect used;
+    for (QWidget* child : m_dockContents->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child != m_tagListWindow && child->isVisibleTo(m_dockContents))
+            used |= child->geometry();
+    }
+    m_dockContents->setMinimumSize(used.isEmpty() ? QSize(0, 0)
+                                                  : QSize(used.right() + 1, used.bottom() + 1));
 }
 
 void TFormMain::TabSetScreensChange(int index) {
     ShowPage(index);
+}
+
+void TFormMain::TreeViewMainDblClick() {
+    QTreeWidgetItem* node = m_treeViewMain->currentItem();
+    int page = -1;
+    if (node && node->parent() == m_screensNode)
+        page = m_screensNode->indexOfChild(node);
+    else if (node == m_tagsNode)
+        page = ScreenCount();
+    if (page < 0)
+        return;
+    ShowPage(page);
+    m_tabSetScreens->setCurrentIndex(page);
 }
 
 void TFormMain::StartWebServer() {
@@ -272,13 +493,26 @@ void TFormMain::ShowConnectionStatus() {
     for (int n = 1; n <= kConnectionCount; ++n) {
         QTreeWidgetItem* item = m_connectionsNode->child(n - 1);
         item->setText(0, QString::fromStdString(m_connections->StatusText(n)));
+        item->setIcon(0, MakeNavigatorIcon(m_connections->IsConnected(n)
+                                               ? NavigatorIcon::Connected
+                                               : NavigatorIcon::Disconnected));
     }
 }
 
-// A connection's hint is built when the tree asks for it: the link may have dropped since.
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_treeViewMain->viewport() || event->type() != QEvent::ToolTip || !m_connections)
-        return QMainWindow::eventFilter(watched, event);
+    if (watched == m_treeViewMain->viewport() && event->type() == QEvent::ToolTip && m_connections)
+        return ShowConnectionHint(event);
+    if (watched->parent() == m_dockContents) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show ||
+            type == QEvent::Hide)
+            FitDockContents();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// A connection's hint is built when the tree asks for it: the link may have dropped since.
+bool TFormMain::ShowConnectionHint(QEvent* event) {
     const auto* help = static_cast<QHelpEvent*>(event);
     QTreeWidgetItem* item = m_treeViewMain->itemAt(help->pos());
     if (!item || item->parent() != m_connectionsNode) {
@@ -298,12 +532,13 @@ void TFormMain::TimerPollTimer(int connection) {
         m_connections->PollNext(connection);
 }
 
-void TFormMain::SetDemoMode(bool on) {
-    m_demoMode = on;
-    if (m_store)
-        m_store->WriteBool("General", "DemoMode", on);
-    setWindowTitle(on ? QStringLiteral("Halvane [demo mode]") : QStringLiteral("Halvane"));
-    if (on) {
+// The menu item has already changed its check when this runs.
+void TFormMain::Demomode1Click() {
+    m_demoMode = m_demomode1->isChecked();
+    m_store->WriteBool("General", "DemoMode", m_demoMode);
+    setWindowTitle(m_demoMode ? ApplicationTitle() + QStringLiteral(" [demo mode]")
+                              : ApplicationTitle());
+    if (m_demoMode) {
         if (!m_demoRandom)
             m_demoRandom = MakeDemoRandom(std::random_device{}());
         m_timerDemo->start();
@@ -321,17 +556,79 @@ void TFormMain::TimerDemoTimer() {
     m_tags.Assign(std::move(tags));
 }
 
-void TFormMain::RefreshTagNodes() {
-    const bool expanded = m_tagsNode->isExpanded();
-    qDeleteAll(m_tagsNode->takeChildren());
-    QList<QTreeWidgetItem*> children;
-    const auto tags = m_tags.SnapshotAll();
-    children.reserve(static_cast<qsizetype>(tags.size()));
-    for (size_t i = 0; i < tags.size(); ++i)
-        children.push_back(new QTreeWidgetItem({QStringLiteral("%1. %2").arg(i + 1).arg(
-            QString::fromStdString(StoredTextToUtf8(tags[i].Name)))}));
-    m_tagsNode->addChildren(children);
-    m_tagsNode->setExpanded(expanded);
+void TFormMain::Historyfiles1Click() {
+    OpenHistoryFolder();
+}
+
+void TFormMain::Exit1Click() {
+    close();
+}
+
+void TFormMain::PutscreensinEditmode1Click() {
+    SetEditMode(true, false, false);
+}
+
+void TFormMain::PutscreensinNormalmode1Click() {
+    SetEditMode(false, false, m_store->ReadBool("General", "FloatingScreens", false));
+}
+
+void TFormMain::Showscreentabs1Click() {
+    m_store->WriteBool("General", "Show.ScreenTabs", m_showscreentabs1->isChecked());
+    m_tabSetScreens->setVisible(m_showscreentabs1->isChecked());
+}
+
+void TFormMain::Showgrid1Click() {
+    m_store->WriteBool("General", "Show.Grid", m_showgrid1->isChecked());
+    ApplyGridToScreens();
+}
+
+void TFormMain::SnaptoGrid1Click() {
+    m_store->WriteBool("General", "Show.SnapToGrid", m_snaptoGrid1->isChecked());
+    ApplyGridToScreens();
+}
+
+void TFormMain::Points1Click() {
+    const int tagsPage = ScreenCount();
+    ShowPage(tagsPage);
+    if (m_editMode)
+        m_tabSetScreens->setCurrentIndex(tagsPage);
+}
+
+void TFormMain::About1Click() {
+    m_about->exec();
+}
+
+void TFormMain::HalvaneWebPage1Click() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kOnlineHelpUrl)));
+}
+
+void TFormMain::PreviousScreen() {
+    m_navigator->PreviousScreen();
+}
+
+void TFormMain::NextScreen() {
+    m_navigator->NextScreen();
+}
+
+// The message loop ends at once: the close sequence does not run, what this window owns
+// is still released when it is destroyed.
+void TFormMain::ExitNow() {
+    QCoreApplication::exit(0);
+}
+
+void TFormMain::OpenHistoryFolder() {
+    QDesktopServices::openUrl(FolderUrl(HistoryFolder()));
+}
+
+// A preset that cannot be stored is dropped without a message.
+void TFormMain::PresetTagValue(size_t tagIndex, double value) {
+    PresetValue(m_tags, *m_store, tagIndex, value);
+}
+
+void TFormMain::ExitProgram() {
+    if (MessageBox::Question(this, tr("Confirmation"), tr("Do you want to exit Halvane?.")) ==
+        QMessageBox::Yes)
+        close();
 }
 
 void TFormMain::BringToFront() {
@@ -340,10 +637,6 @@ void TFormMain::BringToFront() {
     show();
     raise();
     activateWindow();
-}
-
-void TFormMain::Exit1Click() {
-    close();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

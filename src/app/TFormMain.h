@@ -3,6 +3,7 @@
 #include "CLog.h"
 #include "DemoValues.h"
 #include "HistoryTicker.h"
+#include "ScreenActions.h"
 #include "TagTable.h"
 #include "TemplateCounter.h"
 
@@ -12,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+class QAction;
+class QMenu;
 class QScrollArea;
 class QTimer;
 class QTabBar;
@@ -21,21 +24,35 @@ class QTreeWidgetItem;
 namespace halvane {
 
 class Connections;
+class ObjectPalette;
 class ProfileStore;
 class QueuedTraceSink;
 class ScreenList;
+class TFormAbout;
+class TFormCommSpy;
+class TFormInput;
+class TFormNavigator;
+class TFormProgress;
 class WebServer;
 
-// The station's main window: it owns the configuration store and the tag table for the
-// whole run and drives start-up and shut-down.
-class TFormMain final : public QMainWindow {
+// The online help page that "Help" opens in the browser.
+inline constexpr char kOnlineHelpUrl[] = "https://halvane.example/help";
+// The last tab in edit mode: it stands for the tag list window.
+inline constexpr char kTagsTabCaption[] = "<Tags>";
+
+// The station's main window: it owns the configuration store, the tag table, the screens
+// and the other windows for the whole run and drives start-up and shut-down. It holds the
+// object navigator and the palette (edit mode only), the screen tabs and the dock area
+// into which screens and the tag list window are placed, and the menu bar.
+class TFormMain final : public QMainWindow, public ScreenActions {
     Q_OBJECT
 public:
     explicit TFormMain(bool runtimeSwitch, QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    // The creation step: opens cfg/config.cfg, makes the string defaults present and reads
-    // the screen list. False (after the error box) when there is no configuration file.
+    // The creation step: opens cfg/config.cfg, makes the string defaults present, reads
+    // the screen list and creates the other windows, hidden. False (after the error box)
+    // when there is no configuration file.
     bool Create();
 
     ProfileStore* Store() const { return m_store.get(); }
@@ -45,20 +62,39 @@ public:
     WebServer* Web() const { return m_webServer.get(); }
     ScreenList* Screens() const { return m_screens.get(); }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
+    bool EditMode() const { return m_editMode; }
+    bool DemoMode() const { return m_demoMode; }
     QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
+    QTabBar* TabSetScreens() const { return m_tabSetScreens; }
+    QScrollArea* ScrollBoxDock() const { return m_scrollBoxDock; }
+    QWidget* TagListWindow() const { return m_tagListWindow; }
+    TFormNavigator* Navigator() const { return m_navigator; }
+    TFormCommSpy* CommSpy() const { return m_commSpy; }
+    TFormProgress* Progress() const { return m_progress; }
+    TFormAbout* About() const { return m_about; }
 
     void ReloadTags();
-    // Shows screen `page`, or the tag list for the number of screens; others do nothing.
+    // Shows screen `page` and hides the others and the tag list window; for the number of
+    // screens, hides every screen and shows the tag list window; others do nothing.
     void ShowPage(int page);
+    // Edit mode shows the left panel; run-time mode hides it and the tag list window.
+    // Screens float only in run-time mode with `floating`.
+    void SetEditMode(bool edit, bool runtimeSwitch, bool floating);
     void RefreshScreenNodes();
     void RefreshTagNodes();
     // Stop and start of all communication; false when a serial port failed to open.
     bool SetupConnections();
     void ShutdownConnections();
     void ShowConnectionStatus();
-    bool DemoMode() const { return m_demoMode; }
-    void SetDemoMode(bool on);
     void BringToFront();
+
+    // What the screens ask for in run-time mode.
+    void PreviousScreen() override;
+    void NextScreen() override;
+    void ExitNow() override;
+    void OpenHistoryFolder() override;
+    void PresetTagValue(size_t tagIndex, double value) override;
+    void ExitProgram() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,14 +103,41 @@ protected:
 
 private:
     void BuildWindow();
+    QWidget* BuildLeftPanel();
+    QWidget* BuildScreenArea();
+    void BuildMenu();
+    QAction* AddMenuItem(QMenu* menu, const char* name, const QString& caption,
+                         void (TFormMain::*handler)(), bool checkable = false);
+    void BuildTimers();
+    void CreateWindows();
+    void DockTagListWindow(QWidget* window);
     void ShowStep();
+    void EnterStartMode();
+    void FitToLargestScreen();
+    void ApplyViewSettings();
+    void ApplyGridToScreens();
+    void SetTagListVisible(bool visible);
+    void FitDockContents();
+    int ScreenCount() const;
+    bool ShowConnectionHint(QEvent* event);
+    void StartWebServer();
+
+    void Historyfiles1Click();
     void Exit1Click();
+    void PutscreensinEditmode1Click();
+    void PutscreensinNormalmode1Click();
+    void Showscreentabs1Click();
+    void Showgrid1Click();
+    void SnaptoGrid1Click();
+    void Demomode1Click();
+    void Points1Click();
+    void About1Click();
+    void HalvaneWebPage1Click();
+    void TabSetScreensChange(int index);
+    void TreeViewMainDblClick();
     void TimerPollTimer(int connection);
     void TimerDemoTimer();
     void TimerHistoryTimer();
-    void StartWebServer();
-    void PrepareScreens();
-    void TabSetScreensChange(int index);
 
     bool m_runtimeSwitch;
     bool m_shown = false;
@@ -89,12 +152,28 @@ private:
     bool m_editMode = true;
     TemplateCounters m_templateCounters; // the web templates' running tag and screen numbers
 
+    QWidget* m_panelLeft = nullptr;
     QTreeWidget* m_treeViewMain = nullptr;
     QTreeWidgetItem* m_connectionsNode = nullptr;
     QTreeWidgetItem* m_screensNode = nullptr;
     QTreeWidgetItem* m_tagsNode = nullptr;
+    ObjectPalette* m_listView1 = nullptr;
     QTabBar* m_tabSetScreens = nullptr;
     QScrollArea* m_scrollBoxDock = nullptr;
+    QWidget* m_dockContents = nullptr;
+    QWidget* m_tagListWindow = nullptr;
+
+    QAction* m_showscreentabs1 = nullptr;
+    QAction* m_showgrid1 = nullptr;
+    QAction* m_snaptoGrid1 = nullptr;
+    QAction* m_demomode1 = nullptr;
+
+    TFormAbout* m_about = nullptr;
+    TFormNavigator* m_navigator = nullptr;
+    TFormCommSpy* m_commSpy = nullptr;
+    TFormProgress* m_progress = nullptr;
+    TFormInput* m_input = nullptr;
+
     std::array<QTimer*, 4> m_timerPoll{};
     QTimer* m_timerDemo = nullptr;
     QTimer* m_timerHistory = nullptr;

@@ -27,7 +27,9 @@ ScreenList::ScreenList(ProfileStore& config, const TagTable& tags, QScrollArea* 
 ScreenList::~ScreenList() = default;
 
 std::unique_ptr<TFormScreen> ScreenList::NewWindow() const {
-    return std::make_unique<TFormScreen>(m_config, m_tags, m_dock, m_owner);
+    auto screen = std::make_unique<TFormScreen>(m_config, m_tags, m_dock, m_owner);
+    screen->SetActions(m_actions);
+    return screen;
 }
 
 void ScreenList::Append(std::unique_ptr<TFormScreen> screen) {
@@ -98,6 +100,13 @@ bool ScreenList::WriteScreenList() {
             numbers.push_back(screen->ScreenFileNumber());
     }
     return halvane::WriteScreenList(m_config, numbers);
+}
+
+void ScreenList::SetActions(ScreenActions* actions) {
+    m_actions = actions;
+    const std::lock_guard lock(m_mutex);
+    for (const auto& screen : m_screens)
+        screen->SetActions(actions);
 }
 
 size_t ScreenList::Size() const {

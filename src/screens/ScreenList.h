@@ -15,6 +15,7 @@ class QWidget;
 namespace halvane {
 
 class ProfileStore;
+class ScreenActions;
 class TagTable;
 class TFormScreen;
 
@@ -42,6 +43,9 @@ public:
     void DeleteScreen(size_t position);
     // Rewrites "Screens" with the file numbers in list order.
     bool WriteScreenList();
+    // What run-time clicks ask of the station, for every screen of the list, those made
+    // later included.
+    void SetActions(ScreenActions* actions);
 
     size_t Size() const;
     TFormScreen* At(size_t position) const;
@@ -60,6 +64,7 @@ private:
     const TagTable& m_tags;
     QScrollArea* m_dock;
     QWidget* m_owner;
+    ScreenActions* m_actions = nullptr;
     std::minstd_rand m_random;
     mutable std::mutex m_mutex; // guards the sequence below against the request threads
     std::vector<std::unique_ptr<TFormScreen>> m_screens;

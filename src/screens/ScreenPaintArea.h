@@ -6,7 +6,8 @@
 namespace halvane {
 
 // The screen's client area. It only shows the last composed frame: at its own size from
-// the top-left corner, or scaled to the whole area when the screen stretches it.
+// the top-left corner, or scaled to the whole area when the screen stretches it. Its mouse
+// events go to the screen as signals, positions in the area's own (client) coordinates.
 class ScreenPaintArea final : public QWidget {
     Q_OBJECT
 public:
@@ -15,8 +16,21 @@ public:
     // Shows `frame` from the next paint event on; `frame` is never written afterwards.
     void ShowFrame(QImage frame, bool stretch);
 
+signals:
+    // A double click arrives as a second MouseDown.
+    void MouseDown(Qt::MouseButton button, QPoint position);
+    // With or without a button held.
+    void MouseMove(QPoint position);
+    // `position` may lie outside the area when the button was pressed inside it.
+    void MouseUp(Qt::MouseButton button, QPoint position, QPoint globalPosition);
+    void ContextPopup(QPoint position, QPoint globalPosition);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     QImage m_frame;

@@ -1,10 +1,14 @@
 #include "TFormScreen.h"
 
 #include "DataRoot.h"
+#include "NumberFormat.h"
 #include "ProfileStore.h"
+#include "RunTimeClick.h"
+#include "ScreenActions.h"
 #include "ScreenFile.h"
 #include "ScreenPaintArea.h"
 #include "StoredText.h"
+#include "TFormInput.h"
 #include "TagTable.h"
 
 #include <QAction>
@@ -16,6 +20,9 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace halvane {
 
 namespace {
@@ -24,6 +31,13 @@ constexpr int kRefreshIntervalMs = 1000;
 constexpr int kMinimumWindowSize = 10;
 // The sizeable border of a docked screen in edit mode.
 constexpr int kEditBorderWidth = 4;
+
+// A clone's coordinate, held at the largest one a file can give.
+int32_t OneGridStepOn(int32_t coordinate) {
+    return coordinate > std::numeric_limits<int32_t>::max() - kGridSize
+               ? std::numeric_limits<int32_t>::max()
+               : coordinate + kGridSize;
+}
 
 } // namespace
 
@@ -36,6 +50,17 @@ TFormScreen::TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea
     setMouseTracking(true);
     m_paintBoxScreen = new ScreenPaintArea(this);
     m_paintBoxScreen->setCursor(Qt::ArrowCursor); // the border's resize cursors stay on it
+    connect(m_paintBoxScreen, &ScreenPaintArea::MouseDown, this,
+            &TFormScreen::PaintBoxScreenMouseDown);
+    connect(m_paintBoxScreen, &ScreenPaintArea::MouseMove, this,
+            &TFormScreen::PaintBoxScreenMouseMove);
+    connect(m_paintBoxScreen, &ScreenPaintArea::MouseUp, this, &TFormScreen::PaintBoxScreenMouseUp);
+    connect(m_paintBoxScreen, &ScreenPaintArea::ContextPopup, this,
+            &TFormScreen::PaintBoxScreenContextPopup);
+    m_valueQuestion = [this](QPoint position, const QString& unit) {
+        TFormInput dialog(this);
+        return dialog.AskValue(position, unit);
+    };
     m_timerRefresh = new QTimer(this);
     m_timerRefresh->setObjectName("TimerRefresh");
     m_timerRefresh->setInterval(kRefreshIntervalMs);
@@ -65,13 +90,20 @@ void TFormScreen::BuildPopupMenu() {
         AddMenuItem("NewObject", tr("&New object..."), tr("Put a new object on the screen"));
     m_editObject = AddMenuItem("EditObject", tr("&Edit object..."), tr("Edit selected object"));
     m_deleteObject = AddMenuItem("DeleteObject", tr("&Delete object"));
-    AddMenuItem("CloneObject", tr("&Clone object"));
+    m_cloneObject = AddMenuItem("CloneObject", tr("&Clone object"));
     m_popupMenuScreen->addSeparator();
-    AddMenuItem("BringToFront", tr("Bring to &front"));
-    AddMenuItem("SendToBack", tr("Send to &back"));
+    m_bringToFront = AddMenuItem("BringToFront", tr("Bring to &front"));
+    m_sendToBack = AddMenuItem("SendToBack", tr("Send to &back"));
     m_popupMenuScreen->addSeparator();
     m_screenProperties = AddMenuItem("ScreenProperties", tr("&Screen properties..."),
                                      tr("View or edit screen properties"));
+    connect(m_exitProgram, &QAction::triggered, this,
+            &TFormScreen::PopupMenuScreenExitProgramClick);
+    connect(m_cloneObject, &QAction::triggered, this,
+            &TFormScreen::PopupMenuScreenCloneObjectClick);
+    connect(m_bringToFront, &QAction::triggered, this,
+            &TFormScreen::PopupMenuScreenBringToFrontClick);
+    connect(m_sendToBack, &QAction::triggered, this, &TFormScreen::PopupMenuScreenSendToBackClick);
 }
 
 void TFormScreen::OpenScreenFile(int number) {
@@ -231,6 +263,138 @@ void TFormScreen::PaintScreen() {
 }
 
 void TFormScreen::TimerRefreshTimer() {
+    PaintScreen();
+}
+
+void TFormScreen::PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position) {
+    if (m_editMode || button != Qt::LeftButton)
+        return;
+    PressObject(position);
+}
+
+void TFormScreen::PaintBoxScreenMouseMove(QPoint position) {
+    if (m_editMode)
+        return;
+    UpdateRunTimeCursor(position);
+}
+
+// The click's action, a modal dialog included, runs while the object still looks pressed.
+// A release outside the area only ends the press.
+void TFormScreen::PaintBoxScreenMouseUp(Qt::MouseButton button, QPoint position,
+                                        QPoint globalPosition) {
+    if (m_editMode || button != Qt::LeftButton)
+        return;
+    if (m_paintBoxScreen->rect().contains(position))
+        ClickObject(position, globalPosition);
+    ReleaseObject();
+}
+
+void TFormScreen::PaintBoxScreenContextPopup(QPoint position, QPoint globalPosition) {
+    PreparePopup(position);
+    m_popupMenuScreen->popup(globalPosition);
+}
+
+void TFormScreen::PressObject(QPoint position) {
+    const int index = FrontObjectAt(m_objects, position);
+    if (index < 0)
+        return;
+    m_marks.pressed = index;
+    PaintScreen();
+}
+
+void TFormScreen::UpdateRunTimeCursor(QPoint position) {
+    if (const auto cursor = RunTimeCursorAt(m_objects, position))
+        m_paintBoxScreen->setCursor(*cursor);
+}
+
+void TFormScreen::ClickObject(QPoint position, QPoint globalPosition) {
+    const int target = BackObjectAt(m_objects, position);
+    if (target < 0 || m_actions == nullptr)
+        return;
+    const RunTimeClick click = ClickActionOf(m_objects[static_cast<size_t>(target)], m_tags.Size());
+    switch (click.kind) {
+    case RunTimeClick::Kind::PreviousScreen:
+        m_actions->PreviousScreen();
+        break;
+    case RunTimeClick::Kind::NextScreen:
+        m_actions->NextScreen();
+        break;
+    case RunTimeClick::Kind::ExitNow:
+        m_actions->ExitNow();
+        break;
+    case RunTimeClick::Kind::OpenHistoryFolder:
+        m_actions->OpenHistoryFolder();
+        break;
+    case RunTimeClick::Kind::AskValue:
+        InputValue(click.tagIndex, globalPosition);
+        break;
+    case RunTimeClick::Kind::PresetValue:
+        m_actions->PresetTagValue(click.tagIndex, click.value);
+        break;
+    case RunTimeClick::Kind::None:
+        break;
+    }
+}
+
+// A text that is not a number writes nothing and says nothing.
+void TFormScreen::InputValue(size_t tagIndex, QPoint globalPosition) {
+    const QString unit = QString::fromStdString(StoredTextToUtf8(m_tags.Snapshot(tagIndex).Unit));
+    const std::optional<QString> text = m_valueQuestion(globalPosition, unit);
+    if (!text)
+        return;
+    if (const std::optional<double> value = ParseFloat(text->toStdString()))
+        m_actions->PresetTagValue(tagIndex, *value);
+}
+
+void TFormScreen::ReleaseObject() {
+    m_marks.pressed = -1;
+    PaintScreen();
+}
+
+// In both modes: the commands that need an object act on the topmost one under the pointer.
+void TFormScreen::PreparePopup(QPoint position) {
+    m_marks.popupTarget = FrontObjectAt(m_objects, position);
+    const bool onObject = m_marks.popupTarget >= 0;
+    for (QAction* item :
+         {m_editObject, m_cloneObject, m_deleteObject, m_bringToFront, m_sendToBack})
+        item->setEnabled(onObject);
+    m_newObject->setEnabled(!onObject);
+}
+
+bool TFormScreen::HasPopupTarget() const {
+    return m_marks.popupTarget >= 0 && static_cast<size_t>(m_marks.popupTarget) < m_objects.size();
+}
+
+void TFormScreen::PopupMenuScreenExitProgramClick() {
+    if (m_actions != nullptr)
+        m_actions->ExitProgram();
+}
+
+// The copy lies one grid step right of and below the original, in front of everything.
+void TFormScreen::PopupMenuScreenCloneObjectClick() {
+    if (!HasPopupTarget())
+        return;
+    TScreenMarker copy = m_objects[static_cast<size_t>(m_marks.popupTarget)];
+    for (int32_t* coordinate : {&copy.Left, &copy.Top, &copy.Right, &copy.Bottom})
+        *coordinate = OneGridStepOn(*coordinate);
+    m_objects.push_front(std::move(copy));
+    m_marks.popupTarget = -1;
+    PaintScreen();
+}
+
+void TFormScreen::PopupMenuScreenBringToFrontClick() {
+    if (!HasPopupTarget())
+        return;
+    const auto target = m_objects.begin() + m_marks.popupTarget;
+    std::rotate(m_objects.begin(), target, target + 1);
+    PaintScreen();
+}
+
+void TFormScreen::PopupMenuScreenSendToBackClick() {
+    if (!HasPopupTarget())
+        return;
+    const auto target = m_objects.begin() + m_marks.popupTarget;
+    std::rotate(target, target + 1, m_objects.end());
     PaintScreen();
 }
 

@@ -4,11 +4,14 @@
 #include "ScreenPainter.h"
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,7 @@ class QTimer;
 namespace halvane {
 
 class ProfileStore;
+class ScreenActions;
 class ScreenPaintArea;
 class TagTable;
 
@@ -27,9 +31,16 @@ class TagTable;
 // "cfg\screen.<number>.cfg". Docked into the main window's dock area or floating as a
 // tool window; in edit mode it has a sizeable border. Its refresh timer composes a new
 // frame every second, shown or hidden, and that frame is what the web server serves.
+// In run-time mode a left press highlights the topmost object under the pointer and the
+// release acts on the lowest one there (function buttons, numeric inputs, preset buttons).
 class TFormScreen final : public QWidget {
     Q_OBJECT
 public:
+    // Asks the operator for a value, the dialog's top-left corner at `position` on the
+    // desktop and `unit` beside the field: the typed text after OK, nothing when cancelled.
+    using ValueQuestion =
+        std::function<std::optional<QString>(QPoint position, const QString& unit)>;
+
     // `owner` keeps the floating window above it; null lets it float on its own.
     TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea* dock,
                 QWidget* owner = nullptr);
@@ -67,6 +78,10 @@ public:
     ScreenPaintArea* PaintArea() const { return m_paintBoxScreen; }
     QMenu* PopupMenu() const { return m_popupMenuScreen; }
     void SetClock(ScreenPainter::Clock clock) { m_painter.SetClock(std::move(clock)); }
+    // What run-time clicks ask of the station; null makes them do nothing.
+    void SetActions(ScreenActions* actions) { m_actions = actions; }
+    // Replaces the value dialog of numeric inputs (TFormInput, shown modally).
+    void SetValueQuestion(ValueQuestion question) { m_valueQuestion = std::move(question); }
 
     // Safe from any thread: the caption as stored and the last composed frame.
     std::string Caption() const;
@@ -95,6 +110,21 @@ private:
     void LayoutClient();
     Qt::Edges BorderEdges(QPoint position) const;
     void TimerRefreshTimer();
+    void PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position);
+    void PaintBoxScreenMouseMove(QPoint position);
+    void PaintBoxScreenMouseUp(Qt::MouseButton button, QPoint position, QPoint globalPosition);
+    void PaintBoxScreenContextPopup(QPoint position, QPoint globalPosition);
+    void PressObject(QPoint position);
+    void UpdateRunTimeCursor(QPoint position);
+    void ClickObject(QPoint position, QPoint globalPosition);
+    void ReleaseObject();
+    void InputValue(size_t tagIndex, QPoint globalPosition);
+    void PreparePopup(QPoint position);
+    bool HasPopupTarget() const;
+    void PopupMenuScreenExitProgramClick();
+    void PopupMenuScreenCloneObjectClick();
+    void PopupMenuScreenBringToFrontClick();
+    void PopupMenuScreenSendToBackClick();
 
     ProfileStore& m_config;
     const TagTable& m_tags;
@@ -109,6 +139,8 @@ private:
     ObjectList m_objects;
     QImage m_background;
     ScreenMarks m_marks;
+    ScreenActions* m_actions = nullptr;
+    ValueQuestion m_valueQuestion;
     int m_borderWidth = 0;
     bool m_reparenting = false;
     Qt::Edges m_resizeEdges;
@@ -122,6 +154,9 @@ private:
     QAction* m_newObject = nullptr;
     QAction* m_editObject = nullptr;
     QAction* m_deleteObject = nullptr;
+    QAction* m_cloneObject = nullptr;
+    QAction* m_bringToFront = nullptr;
+    QAction* m_sendToBack = nullptr;
     QAction* m_screenProperties = nullptr;
 
     mutable std::mutex m_publishedMutex; // guards the two below, read by request threads

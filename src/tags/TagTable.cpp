@@ -81,6 +81,12 @@ void TagTable::UpdateAll(const std::function<void(TDataChannel&, size_t)>& chang
         change(m_tags[i], i);
 }
 
+void TagTable::ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const {
+    std::lock_guard lock(m_mutex);
+    for (size_t i = 0; i < m_tags.size(); ++i)
+        read(m_tags[i], i);
+}
+
 void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     std::lock_guard lock(m_mutex);
     if (index >= m_tags.size())

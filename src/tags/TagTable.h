@@ -36,6 +36,8 @@ public:
     bool Update(size_t index, const std::function<void(TDataChannel&)>& change);
     // Runs `change` on every tag under the lock.
     void UpdateAll(const std::function<void(TDataChannel&, size_t)>& change);
+    // Runs `read` on every tag under the lock, without copying the table.
+    void ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const;
 
     // Stores the run-time outcome of a transaction made on a copy of the tag. The value of
     // an output tag stays as it is: it may have been preset meanwhile.

@@ -6,6 +6,7 @@
 #include "NumberFormat.h"
 #include "TempDir.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
@@ -83,12 +84,12 @@ TEST(TFormMain, PollsItsTagsAndShowsTheConnections) {
     EXPECT_EQ(form.Tags().Snapshot(1).Status, "Cfg: Disabled");
 
     // Demo mode: the poll timers hand nothing over, the demo timer feeds the tags.
-    form.SetDemoMode(true);
+    form.findChild<QAction*>("Demomode1")->trigger();
     EXPECT_EQ(form.windowTitle(), "Halvane [demo mode]");
     form.Tags().Update(0, [](TDataChannel& t) { t.SetTagError("Unknown"); });
     QTest::qWait(300);
     EXPECT_FALSE(form.Tags().Snapshot(0).ValueValid);
-    form.SetDemoMode(false);
+    form.findChild<QAction*>("Demomode1")->trigger();
     EXPECT_EQ(form.windowTitle(), "Halvane");
     ASSERT_TRUE(WaitUntil([&] { return form.Tags().Snapshot(0).ValueValid; }));
     form.close();

@@ -1,15 +1,18 @@
 #include "MessageBox.h"
 
 #include <QGuiApplication>
+#include <QInputDialog>
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace halvane {
 
 namespace {
 
 std::optional<MessageBox::Button> g_nextAnswer;
+std::optional<QString> g_nextInput;
 QString g_lastCaption;
 QString g_lastText;
 
@@ -55,8 +58,26 @@ MessageBox::Button MessageBox::Question(QWidget* parent, const QString& caption,
     return Show(parent, QMessageBox::Question, caption, text, buttons);
 }
 
+QString MessageBox::InputBox(QWidget* parent, const QString& caption, const QString& prompt,
+                             const QString& initial) {
+    g_lastCaption = caption;
+    g_lastText = prompt;
+    if (g_nextInput)
+        return *std::exchange(g_nextInput, std::nullopt);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return initial;
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, initial, &ok);
+    return ok ? text : initial;
+}
+
 void MessageBox::SetNextAnswer(Button answer) {
     g_nextAnswer = answer;
+}
+
+void MessageBox::SetNextInput(const QString& text) {
+    g_nextInput = text;
 }
 
 QString MessageBox::LastCaption() {

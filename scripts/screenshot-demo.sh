@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs the demo (Modbus simulator and station) on a virtual display, takes a picture of the
+# whole display and stops everything again.
+#
+#   scripts/screenshot-demo.sh [BUILD_DIR] [OUTPUT]
+#
+# BUILD_DIR defaults to build/release, OUTPUT to build/screenshot.png. The station runs on a
+# fresh copy of examples/demo, polling the simulator at HALVANE_SIM_ADDRESS (default
+# 127.0.0.1:1502), with its web server off so that no port of this machine is needed.
+# HALVANE_SCREENSHOT_DISPLAY (default :99) and HALVANE_SCREENSHOT_DELAY (seconds, default 5)
+# choose the virtual display and how long the station runs before the picture.
+set -euo pipefail
+build_dir=${1:-build/release}
+output=${2:-build/screenshot.png}
+sim_address=${HALVANE_SIM_ADDRESS:-127.0.0.1:1502}
+display=${HALVANE_SCREENSHOT_DISPLAY:-:99}
+delay=${HALVANE_SCREENSHOT_DELAY:-5}
+repo=$(cd "$(dirname "$0")/.." && pwd)
+
+for tool in Xvfb import; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh" >&2; exit 1; }
+done
+for program in "$build_dir/src/app/halvane" "$build_dir/tools/sim/halvane-sim"; do
+  [ -x "$program" ] || { echo "$program not found: build first" >&2; exit 1; }
+done
+
+data_root=$(mktemp -d "${TMPDIR:-/tmp}/halvane-screenshot-XXXXXX")
+pids=()
+cleanup() {
+  # Newest first: the station, the simulator, then the display.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill -TERM "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$data_root"
+}
+trap cleanup EXIT
+
+cp -a "$repo/examples/demo/." "$data_root/"
+# The copy polls the simulator's port and leaves the web server off.
+awk -v port="${sim_address##*:}" '
+  /^\[/ { section = $0 }
+  section == "[Ethernet.1]" && /^port=/ { $0 = "port=" port }
+  section == "[WebServer]" && /^Enabled=/ { $0 = "Enabled=0" }
+  { print }
+' "$repo/examples/demo/cfg/config.cfg" >"$data_root/cfg/config.cfg"
+
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp &
+pids+=($!)
+socket=/tmp/.X11-unix/X${display#:}
+for _ in $(seq 50); do
+  [ -S "$socket" ] && break
+  sleep 0.1
+done
+[ -S "$socket" ] || { echo "The virtual display $display did not start" >&2; exit 1; }
+
+"$build_dir/tools/sim/halvane-sim" --tcp "$sim_address" --units 1,2 &
+pids+=($!)
+sleep 0.3
+kill -0 "${pids[-1]}" 2>/dev/null ||
+  { echo "The Modbus simulator could not start on $sim_address" >&2; exit 1; }
+
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$build_dir/src/app/halvane" --data-root "$data_root" &
+pids+=($!)
+sleep "$delay"
+kill -0 "${pids[-1]}" 2>/dev/null || { echo "The station ended before the picture" >&2; exit 1; }
+
+mkdir -p "$(dirname "$output")"
+DISPLAY=$display import -window root "$output"
+echo "Screenshot: $output"

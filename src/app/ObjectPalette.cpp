@@ -1,0 +1,63 @@
+#include "ObjectPalette.h"
+
+#include "Icons.h"
+#include "TScreenMarker.h"
+
+#include <QMimeData>
+
+namespace halvane {
+
+namespace {
+
+struct ObjectKind {
+    const char* name;
+    int32_t type;
+};
+
+constexpr ObjectKind kObjectKinds[] = {
+    {"Numeric Display", kNumericDisplay},
+    {"Binary Display", kBinaryDisplay},
+    {"Multi-state Display", kMultiStateDisplay},
+    {"Current Time", kCurrentTime},
+    {"Current Date", kCurrentDate},
+    {"Function Button", kFunctionButton},
+    {"Static Text", kStaticText},
+    {"Graphical symbol", kGraphicalSymbol},
+    {"Numeric Input", kNumericInput},
+    {"Preset Value Button", kPresetValueButton},
+};
+
+constexpr int kTypeRole = Qt::UserRole;
+
+} // namespace
+
+ObjectPalette::ObjectPalette(QWidget* parent) : QListWidget(parent) {
+    setObjectName("ListView1");
+    setToolTip(tr("Drag object and drop on the screen"));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setDefaultDropAction(Qt::CopyAction);
+    for (const ObjectKind& kind : kObjectKinds) {
+        auto* item = new QListWidgetItem(MakeObjectKindIcon(kind.type), tr(kind.name), this);
+        item->setData(kTypeRole, kind.type);
+    }
+}
+
+QStringList ObjectPalette::mimeTypes() const {
+    return {QString::fromLatin1(kObjectTypeMimeType)};
+}
+
+QMimeData* ObjectPalette::mimeData(const QList<QListWidgetItem*>& items) const {
+    if (items.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(kObjectTypeMimeType, QByteArray::number(items.first()->data(kTypeRole).toInt()));
+    return data;
+}
+
+Qt::DropActions ObjectPalette::supportedDropActions() const {
+    return Qt::CopyAction;
+}
+
+} // namespace halvane

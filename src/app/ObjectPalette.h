@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QListWidget>
+
+namespace halvane {
+
+// The drag of a palette item carries the object's type code, in decimal, in this format.
+inline constexpr char kObjectTypeMimeType[] = "application/x-halvane-object-type";
+
+// The palette of screen-object kinds, in the order the user sees them. Items are dragged
+// onto a screen in edit mode, which creates an object of that kind where they drop.
+class ObjectPalette final : public QListWidget {
+    Q_OBJECT
+public:
+    explicit ObjectPalette(QWidget* parent = nullptr);
+
+protected:
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override;
+    // Items are copied onto screens, never moved out of the palette.
+    Qt::DropActions supportedDropActions() const override;
+};
+
+} // namespace halvane

@@ -1,0 +1,114 @@
+#include "TagEditorValues.h"
+
+#include "ConversionMessages.h"
+#include "NumberFormat.h"
+#include "StoredText.h"
+
+#include <array>
+#include <cstdio>
+
+namespace halvane {
+
+namespace {
+
+// The stored bytes when the user left the shown text alone, else the typed UTF-8 text.
+std::string EditedText(const std::string& shown, const std::string& stored) {
+    return shown == StoredTextToUtf8(stored) ? stored : shown;
+}
+
+} // namespace
+
+TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
+    TagEditorValues values;
+    values.port = tag.Port;
+    values.function = tag.Function;
+    values.dataTypeRow = DataTypeRow(tag.DataType);
+    values.slaveAddress = std::to_string(tag.ModuleAddr);
+    values.registerAddress = std::to_string(tag.RegisterAddr);
+    values.signedValue = tag.Signed;
+    values.swapBytes = tag.SwapBytes;
+    values.swapWords = tag.SwapWords;
+    values.swapDWords = tag.SwapDWords;
+    values.reverseOrder = tag.ReverseOrder;
+    values.name = StoredTextToUtf8(tag.Name);
+    values.unit = StoredTextToUtf8(tag.Unit);
+    values.description = StoredTextToUtf8(tag.Desc);
+    values.format = StoredTextToUtf8(tag.Format);
+    values.highThreshold = FormatGeneral(tag.HighThreshold);
+    values.lowThreshold = FormatGeneral(tag.LowThreshold);
+    values.enableAlert = tag.EnableAlert;
+    values.smsAlert = tag.SMSAlert;
+    if (tag.Linear >= 0 && static_cast<size_t>(tag.Linear) < ConversionModes().size())
+        values.linear = tag.Linear;
+    values.filter = tag.Filter != 0;
+    return values;
+}
+
+std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDataChannel& tag) {
+    tag.Port = values.port;
+    const auto slave = ParseInteger(values.slaveAddress);
+    if (!slave)
+        return NotAnIntegerMessage(values.slaveAddress);
+    tag.ModuleAddr = *slave;
+    const auto reg = ParseInteger(values.registerAddress);
+    if (!reg)
+        return NotAnIntegerMessage(values.registerAddress);
+    tag.RegisterAddr = *reg;
+    tag.Function = values.function;
+    const auto types = DataTypes();
+    if (values.dataTypeRow >= 0 && static_cast<size_t>(values.dataTypeRow) < types.size()) {
+        tag.DataType = types[static_cast<size_t>(values.dataTypeRow)].id;
+        tag.ByteLength = DataTypeByteLength(tag.DataType);
+    }
+    tag.ReverseOrder = values.reverseOrder;
+    tag.SwapBytes = values.swapBytes;
+    tag.SwapWords = values.swapWords;
+    tag.SwapDWords = values.swapDWords;
+    tag.Signed = values.signedValue;
+    tag.Name = EditedText(values.name, tag.Name);
+    tag.Unit = EditedText(values.unit, tag.Unit);
+    tag.Desc = EditedText(values.description, tag.Desc);
+    tag.Format = EditedText(values.format, tag.Format);
+    const auto high = ParseFloat(values.highThreshold);
+    const auto low = ParseFloat(values.lowThreshold);
+    tag.HighThreshold = high && low ? *high : 0.0;
+    tag.LowThreshold = high && low ? *low : 0.0;
+    tag.EnableAlert = values.enableAlert;
+    tag.SMSAlert = values.smsAlert;
+    if (values.linear)
+        tag.Linear = *values.linear;
+    tag.Filter = values.filter ? 1 : 0;
+    return std::nullopt;
+}
+
+std::string DataTypeItemText(const DataTypeInfo& info) {
+    return std::string(info.name) + " (" + std::to_string(info.byteLength) + " B)";
+}
+
+int DataTypeRow(int id) {
+    const auto types = DataTypes();
+    for (size_t row = 0; row < types.size(); ++row)
+        if (types[row].id == id)
+            return static_cast<int>(row);
+    return -1;
+}
+
+SignOptions SignOptionsFor(int dataTypeRow) {
+    const auto types = DataTypes();
+    const bool selected = dataTypeRow >= 0 && static_cast<size_t>(dataTypeRow) < types.size();
+    const int id = selected ? types[static_cast<size_t>(dataTypeRow)].id : kDataTypeWord;
+    if (IsFloatDataType(id))
+        return {false, true};
+    return {true, false};
+}
+
+std::optional<std::string> RegisterHexText(std::string_view text) {
+    const auto value = ParseInteger(text);
+    if (!value)
+        return std::nullopt;
+    std::array<char, 16> hex{};
+    std::snprintf(hex.data(), hex.size(), "0x%04X", static_cast<unsigned>(*value));
+    return std::string(hex.data());
+}
+
+} // namespace halvane

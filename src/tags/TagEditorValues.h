@@ -1,0 +1,68 @@
+#pragma once
+
+#include "TDataChannel.h"
+#include "TagVocabulary.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace halvane {
+
+// What the tag editor's controls hold, one member per control: combo boxes as their
+// index, edits as their UTF-8 text, check and radio buttons as flags.
+struct TagEditorValues {
+    int port = 0;         // index in Ports()
+    int function = 0;     // index in Functions()
+    int dataTypeRow = -1; // position in DataTypes(); -1 selects nothing
+    std::string slaveAddress;
+    std::string registerAddress;
+    bool signedValue = false;
+    bool swapBytes = false;
+    bool swapWords = false;
+    bool swapDWords = false;
+    bool reverseOrder = false;
+    std::string name;
+    std::string unit;
+    std::string description;
+    std::string format;
+    std::string highThreshold;
+    std::string lowThreshold;
+    bool enableAlert = false;
+    bool smsAlert = false;
+    std::optional<int> linear; // the checked conversion button; none for another mode
+    bool filter = false;
+
+    bool operator==(const TagEditorValues&) const = default;
+};
+
+// The controls for a tag: addresses in decimal, thresholds in general format with the
+// locale's separator, stored texts decoded for display.
+TagEditorValues EditorValuesFromTag(const TDataChannel& tag);
+
+// Reads the controls into `tag` in this order: port, slave address, register address,
+// function, data type (with its byte length), byte order and sign, texts, thresholds,
+// alarm flags, conversion mode, pulse filter. An address that is not a whole number
+// stops the reading there and gives the message to show; the fields read before it
+// keep their new values. Thresholds that are not both numbers both become 0. A text
+// left as it was shown keeps its stored bytes; a changed one is stored as UTF-8.
+std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDataChannel& tag);
+
+// "Integer - Byte (1 B)".
+std::string DataTypeItemText(const DataTypeInfo& info);
+// The position of a data type id in DataTypes(); -1 when it has no entry.
+int DataTypeRow(int id);
+
+// The sign options for the selected data type row (no selection counts as id 0): float
+// types are always signed, so the options are disabled with "signed" checked.
+struct SignOptions {
+    bool enabled = true;
+    bool forceSigned = false;
+};
+SignOptions SignOptionsFor(int dataTypeRow);
+
+// "0x03E8" for the register address text "1000"; nothing when the text is not a whole
+// number (the label then keeps what it showed).
+std::optional<std::string> RegisterHexText(std::string_view text);
+
+} // namespace halvane

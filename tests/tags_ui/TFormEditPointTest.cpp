@@ -1,0 +1,209 @@
+#include "TFormEditPoint.h"
+
+#include "TFormFunction.h"
+#include "TagWindowSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+
+namespace halvane {
+namespace {
+
+using test::Child;
+using test::Click;
+using test::ModalAnswers;
+using test::SetText;
+using test::Text;
+
+class TFormEditPointTest : public test::ConfigFileTest {
+protected:
+    TFormEditPointTest() {
+        m_config.WriteInteger("Serial.2", "comport", 5);
+        m_config.WriteInteger("Serial.2", "protocolId", 1);
+        m_config.WriteInteger("Serial.3", "protocolId", 9);
+    }
+    ~TFormEditPointTest() override { m_editor.hide(); }
+
+    void Open(const TDataChannel& tag, int number = 1) {
+        m_editor.Tag() = tag;
+        m_editor.SetTagNumber(number);
+        m_editor.show();
+    }
+    // Saves and returns the working copy as the caller takes it over.
+    TDataChannel Save() {
+        Click(m_editor, "ButtonSave");
+        EXPECT_EQ(m_editor.result(), QDialog::Accepted);
+        EXPECT_FALSE(m_editor.isVisible());
+        return m_editor.Tag();
+    }
+    template <class W> W* Get(const char* name) { return Child<W>(m_editor, name); }
+    bool Checked(const char* name) { return Get<QAbstractButton>(name)->isChecked(); }
+    bool Enabled(const char* name) { return Get<QWidget>(name)->isEnabled(); }
+
+    TFormEditPoint m_editor{m_config};
+};
+
+TEST_F(TFormEditPointTest, ShowsTheTag) {
+    TDataChannel tag;
+    tag.Name = "Flow";
+    tag.Unit = "m3/h";
+    tag.HighThreshold = 12.5;
+    tag.Linear = 1;
+    tag.Filter = 1;
+    tag.RegisterAddr = 100;
+    Open(tag, 7);
+    EXPECT_EQ(Text(m_editor, "EditId"), "7");
+    EXPECT_FALSE(Enabled("EditId"));
+    EXPECT_EQ(Text(m_editor, "EditName"), "Flow");
+    EXPECT_EQ(Text(m_editor, "EditHighThreshold"), "12.5");
+    EXPECT_EQ(Get<QLabel>("LabelHighUnit")->text(), "m3/h");
+    EXPECT_EQ(Get<QLabel>("LabelRegHex")->text(), "0x0064");
+    EXPECT_TRUE(Checked("RadioButtonLinearized"));
+    EXPECT_TRUE(Checked("CheckBoxFilter"));
+    EXPECT_FALSE(Get<QCheckBox>("CheckBoxSMSAlert")->isVisible());
+    EXPECT_EQ(m_editor.windowTitle(), "Tag");
+    auto* types = Get<QComboBox>("ComboBoxDataType");
+    ASSERT_EQ(types->count(), 13);
+    EXPECT_EQ(types->itemText(0), "Integer - Byte (1 B)");
+    EXPECT_EQ(types->currentText(), "Integer - Word (2 B)");
+}
+
+TEST_F(TFormEditPointTest, FloatTypesAreAlwaysSigned) {
+    TDataChannel tag;
+    tag.DataType = 101;
+    tag.Signed = false;
+    Open(tag);
+    EXPECT_TRUE(Checked("RadioButtonSigned"));
+    EXPECT_FALSE(Enabled("RadioButtonSigned"));
+    EXPECT_FALSE(Enabled("RadioButtonUnsigned"));
+
+    Get<QComboBox>("ComboBoxDataType")->setCurrentText("Integer - Word (2 B)");
+    EXPECT_TRUE(Enabled("RadioButtonSigned"));
+    EXPECT_TRUE(Enabled("RadioButtonUnsigned"));
+    EXPECT_TRUE(Checked("RadioButtonSigned"));
+    Get<QRadioButton>("RadioButtonUnsigned")->setChecked(true);
+    const TDataChannel saved = Save();
+    EXPECT_EQ(saved.DataType, 0);
+    EXPECT_EQ(saved.ByteLength, 2);
+    EXPECT_FALSE(saved.Signed);
+}
+
+TEST_F(TFormEditPointTest, RegisterAddressShownInHexadecimal) {
+    Open(TDataChannel{});
+    SetText(m_editor, "EditRegisterAddr", "1000");
+    EXPECT_EQ(Get<QLabel>("LabelRegHex")->text(), "0x03E8");
+    SetText(m_editor, "EditRegisterAddr", "");
+    EXPECT_EQ(Get<QLabel>("LabelRegHex")->text(), "0x03E8");
+    SetText(m_editor, "EditRegisterAddr", "12x");
+    EXPECT_EQ(Get<QLabel>("LabelRegHex")->text(), "0x03E8");
+}
+
+TEST_F(TFormEditPointTest, ConnectionDisplayFollowsThePort) {
+    TDataChannel tag;
+    tag.Port = 4;
+    Open(tag);
+    EXPECT_EQ(Text(m_editor, "EditComPort"), "Network adapter");
+    EXPECT_EQ(Text(m_editor, "EditProtocol"), "Modbus TCP");
+    EXPECT_FALSE(Enabled("EditComPort"));
+
+    const struct {
+        int port;
+        const char* name;
+        const char* protocol;
+    } cases[] = {
+        {0, "", ""},
+        {1, "COM1", "Modbus ASCII"}, // no section: the defaults
+        {2, "COM5", "Modbus RTU"},
+        {3, "COM1", ""}, // protocol id without a name
+        {4, "Network adapter", "Modbus TCP"},
+    };
+    for (const auto& c : cases) {
+        Get<QComboBox>("ComboBoxCommunication")->setCurrentIndex(c.port);
+        EXPECT_EQ(Text(m_editor, "EditComPort"), c.name) << c.port;
+        EXPECT_EQ(Text(m_editor, "EditProtocol"), c.protocol) << c.port;
+    }
+    EXPECT_EQ(Save().Port, 4);
+}
+
+TEST_F(TFormEditPointTest, ThresholdsThatAreNotNumbersBecomeZero) {
+    TDataChannel tag;
+    tag.HighThreshold = 3;
+    tag.LowThreshold = 1;
+    Open(tag);
+    EXPECT_FALSE(Enabled("EditHighThreshold"));
+    SetText(m_editor, "EditHighThreshold", "");
+    SetText(m_editor, "EditLowThreshold", "");
+    TDataChannel saved = Save();
+    EXPECT_EQ(saved.HighThreshold, 0);
+    EXPECT_EQ(saved.LowThreshold, 0);
+
+    tag.EnableAlert = true;
+    Open(tag);
+    EXPECT_TRUE(Enabled("EditHighThreshold"));
+    Get<QCheckBox>("CheckBoxEnableAlert")->click();
+    EXPECT_FALSE(Enabled("EditLowThreshold"));
+    Get<QCheckBox>("CheckBoxEnableAlert")->click();
+    SetText(m_editor, "EditHighThreshold", "10");
+    SetText(m_editor, "EditLowThreshold", "abc");
+    saved = Save();
+    EXPECT_EQ(saved.HighThreshold, 0);
+    EXPECT_EQ(saved.LowThreshold, 0);
+    EXPECT_TRUE(saved.EnableAlert);
+}
+
+TEST_F(TFormEditPointTest, BadSlaveAddressIsReportedAndOnlyThePortTaken) {
+    TDataChannel tag;
+    tag.Name = "Kept";
+    Open(tag);
+    Get<QComboBox>("ComboBoxCommunication")->setCurrentIndex(2);
+    SetText(m_editor, "EditSlaveAddress", "one");
+    SetText(m_editor, "EditName", "Lost");
+    const TDataChannel saved = Save();
+    EXPECT_EQ(MessageBox::LastText(), "'one' is not a valid integer value");
+    EXPECT_EQ(saved.Port, 2);
+    EXPECT_EQ(saved.ModuleAddr, 1);
+    EXPECT_EQ(saved.Name, "Kept");
+}
+
+TEST_F(TFormEditPointTest, FormatIsStoredAsTyped) {
+    Open(TDataChannel{});
+    Get<QComboBox>("ComboBoxFormat")->setEditText("%0.3f V");
+    EXPECT_EQ(Save().Format, "%0.3f V");
+}
+
+TEST_F(TFormEditPointTest, ConfirmedFunctionSelectsUseFunction) {
+    TDataChannel tag;
+    tag.Name = "Scaled";
+    tag.Linear = 0;
+    Open(tag);
+    EXPECT_TRUE(Checked("RadioButtonNoConversion"));
+    {
+        ModalAnswers answers;
+        answers.Then<TFormFunction>([](TFormFunction& function) {
+            function.Tag().PointCount = 1;
+            function.Tag().PointX[0] = 50;
+            Click(function, "ButtonCancel");
+        });
+        Click(m_editor, "ButtonDefineFunction");
+    }
+    EXPECT_TRUE(Checked("RadioButtonNoConversion"));
+
+    ModalAnswers answers;
+    answers.Then<TFormFunction>([](TFormFunction& function) {
+        EXPECT_EQ(function.windowTitle(), "Function for tag: Scaled");
+        function.Tag().PointCount = 1;
+        function.Tag().PointX[0] = 50;
+        Click(function, "ButtonSave");
+    });
+    Click(m_editor, "ButtonDefineFunction");
+    EXPECT_TRUE(Checked("RadioButtonFunction"));
+    const TDataChannel saved = Save();
+    EXPECT_EQ(saved.Linear, 2);
+    EXPECT_EQ(saved.PointCount, 1);
+    EXPECT_EQ(saved.PointX[0], 50);
+}
+
+} // namespace
+} // namespace halvane

@@ -12,6 +12,7 @@
 #include "StartUp.h"
 #include "StoredText.h"
 #include "TFormAbout.h"
+#include "TFormChannelSetup.h"
 #include "TFormCommSpy.h"
 #include "TFormInput.h"
 #include "TFormNavigator.h"
@@ -243,7 +244,7 @@ void TFormMain::CreateWindows() {
     m_about = new TFormAbout(this);
     m_navigator = new TFormNavigator(*m_store, *m_screens, this);
 
-    DockTagListWindow(new QWidget);
+    DockTagListWindow(new TFormChannelSetup(m_tags, *m_store, *this, m_dockContents));
     m_commSpy = new TFormCommSpy(*m_traceSink, this);
     m_progress = new TFormProgress(this);
     m_input = new TFormInput(this);
@@ -255,7 +256,7 @@ void TFormMain::CreateWindows() {
 
 // The tag list window fills the dock area from its top-left corner, hidden until its page
 // is shown.
-void TFormMain::DockTagListWindow(QWidget* window) {
+void TFormMain::DockTagListWindow(TFormChannelSetup* window) {
     m_tagListWindow = window;
     m_tagListWindow->setParent(m_dockContents);
     m_tagListWindow->hide();
@@ -282,6 +283,7 @@ void TFormMain::ShowStep() {
         m_tabSetScreens->setCurrentIndex(0);
     }
     ShowConnectionStatus();
+    m_tagListWindow->Fill();
     RefreshTagNodes();
     for (QTreeWidgetItem* node : {m_connectionsNode, m_screensNode, m_tagsNode})
         node->setExpanded(true);
@@ -427,6 +429,10 @@ void TFormMain::TabSetScreensChange(int index) {
 
 void TFormMain::TreeViewMainDblClick() {
     QTreeWidgetItem* node = m_treeViewMain->currentItem();
+    if (node && node->parent() == m_tagsNode) {
+        m_tagListWindow->EditTag(m_tagsNode->indexOfChild(node));
+        return;
+    }
     int page = -1;
     if (node && node->parent() == m_screensNode)
         page = m_screensNode->indexOfChild(node);
@@ -461,6 +467,37 @@ void TFormMain::ReloadTags() {
     SetupConnections();
     RefreshTagNodes();
     ShowConnectionStatus();
+    if (m_tagListWindow)
+        m_tagListWindow->Fill();
+}
+
+void TFormMain::StopCommunication() {
+    ShutdownConnections();
+}
+
+std::optional<std::string> TFormMain::ScreenUsingTag(int tagIndex) {
+    for (size_t i = 0; i < m_screens->Size(); ++i)
+        if (m_screens->At(i)->IsTagUsed(tagIndex))
+            return m_screens->At(i)->Caption();
+    return std::nullopt;
+}
+
+void TFormMain::RenumberScreenTags(int deletedIndex, int oldCount) {
+    for (int j = deletedIndex + 1; j < oldCount; ++j)
+        for (size_t i = 0; i < m_screens->Size(); ++i) {
+            TFormScreen* screen = m_screens->At(i);
+            screen->RenumberTagReferences(j, j - 1);
+            screen->SaveObjects();
+        }
+}
+
+void TFormMain::ShowProgress(bool shown) {
+    m_progress->setVisible(shown);
+}
+
+void TFormMain::ShowCommunicationMonitor() {
+    m_commSpy->show();
+    m_commSpy->raise();
 }
 
 bool TFormMain::SetupConnections() {

@@ -4,6 +4,7 @@
 #include "DemoValues.h"
 #include "HistoryTicker.h"
 #include "ScreenActions.h"
+#include "TagListHost.h"
 #include "TagTable.h"
 #include "TemplateCounter.h"
 
@@ -29,6 +30,7 @@ class ProfileStore;
 class QueuedTraceSink;
 class ScreenList;
 class TFormAbout;
+class TFormChannelSetup;
 class TFormCommSpy;
 class TFormInput;
 class TFormNavigator;
@@ -44,7 +46,7 @@ inline constexpr char kTagsTabCaption[] = "<Tags>";
 // and the other windows for the whole run and drives start-up and shut-down. It holds the
 // object navigator and the palette (edit mode only), the screen tabs and the dock area
 // into which screens and the tag list window are placed, and the menu bar.
-class TFormMain final : public QMainWindow, public ScreenActions {
+class TFormMain final : public QMainWindow, public ScreenActions, public TagListHost {
     Q_OBJECT
 public:
     explicit TFormMain(bool runtimeSwitch, QWidget* parent = nullptr);
@@ -67,13 +69,19 @@ public:
     QTreeWidget* TreeViewMain() const { return m_treeViewMain; }
     QTabBar* TabSetScreens() const { return m_tabSetScreens; }
     QScrollArea* ScrollBoxDock() const { return m_scrollBoxDock; }
-    QWidget* TagListWindow() const { return m_tagListWindow; }
+    TFormChannelSetup* TagListWindow() const { return m_tagListWindow; }
     TFormNavigator* Navigator() const { return m_navigator; }
     TFormCommSpy* CommSpy() const { return m_commSpy; }
     TFormProgress* Progress() const { return m_progress; }
     TFormAbout* About() const { return m_about; }
 
-    void ReloadTags();
+    void ReloadTags() override;
+    // The tag list window's needs around a change of the tag table.
+    void StopCommunication() override;
+    std::optional<std::string> ScreenUsingTag(int tagIndex) override;
+    void RenumberScreenTags(int deletedIndex, int oldCount) override;
+    void ShowProgress(bool shown) override;
+    void ShowCommunicationMonitor() override;
     // Shows screen `page` and hides the others and the tag list window; for the number of
     // screens, hides every screen and shows the tag list window; others do nothing.
     void ShowPage(int page);
@@ -110,7 +118,7 @@ private:
                          void (TFormMain::*handler)(), bool checkable = false);
     void BuildTimers();
     void CreateWindows();
-    void DockTagListWindow(QWidget* window);
+    void DockTagListWindow(TFormChannelSetup* window);
     void ShowStep();
     void EnterStartMode();
     void FitToLargestScreen();
@@ -161,7 +169,7 @@ private:
     QTabBar* m_tabSetScreens = nullptr;
     QScrollArea* m_scrollBoxDock = nullptr;
     QWidget* m_dockContents = nullptr;
-    QWidget* m_tagListWindow = nullptr;
+    TFormChannelSetup* m_tagListWindow = nullptr;
 
     QAction* m_showscreentabs1 = nullptr;
     QAction* m_showgrid1 = nullptr;

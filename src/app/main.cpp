@@ -86,9 +86,10 @@ int main(int argc, char** argv) {
         TFormMain formMain(commandLine.runtime);
         // Listen before the creation step, so that a start racing this one finds us.
         instance.Listen([&formMain] { formMain.BringToFront(); });
+        // A signal that comes during start-up is served once the message loop runs.
+        ShutdownSignals shutdownSignals([&formMain] { formMain.close(); });
         if (!formMain.Create())
             return 1;
-        ShutdownSignals shutdownSignals([&formMain] { formMain.close(); });
         formMain.show();
         return QApplication::exec();
     } catch (const std::exception& e) {

@@ -5,6 +5,8 @@
 #include "ProfileStore.h"
 #include "ScreenList.h"
 #include "StationSupport.h"
+#include "TFormChannelSetup.h"
+#include "TFormCommSpy.h"
 #include "TFormScreen.h"
 
 #include <QAction>
@@ -408,3 +410,28 @@ TEST(ObjectPalette, OffersTheTenKindsAndDragsTheirTypeCodes) {
 }
 
 #include "TFormMainWindowTest.moc"
+
+TEST(TFormMainWindow, TheTagListReachesTheScreensThroughTheMainWindow) {
+    TempDir root;
+    // Screen 7 shows tag 2 in a numeric display and has a static text whose Channel is 2.
+    WriteStation(root, "[Channel.0]\nName=a\n[Channel.1]\nName=b\n[Channel.2]\nName=c\n",
+                 {{7, "Main", 640, 480}});
+    WriteText(root / "cfg/screen.7.cfg",
+              "[General]\nTitle=Main\nWidth=640\nHeight=480\nNoOfMarkers=2\n"
+              "[Marker.0]\nTL=0,0\nBR=100,20\nType=0\nChannel=2\n"
+              "[Marker.1]\nTL=0,40\nBR=100,60\nType=6\nChannel=2\nAttrStr1=note\n");
+    const auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->ScreenUsingTag(2), std::optional<std::string>("Main"));
+    EXPECT_EQ(form->ScreenUsingTag(1), std::nullopt);
+
+    form->RenumberScreenTags(1, 3); // tag 1 of 3 deleted: tag 2 becomes tag 1
+    const halvane::ProfileStore file(root / "cfg/screen.7.cfg");
+    EXPECT_EQ(file.ReadInteger("Marker.0", "Channel", -1), 1);
+    EXPECT_EQ(file.ReadInteger("Marker.1", "Channel", -1), 2); // a static text binds no tag
+
+    form->ShowPage(1);
+    EXPECT_TRUE(form->TagListWindow()->isVisible());
+    form->ShowCommunicationMonitor();
+    EXPECT_TRUE(form->CommSpy()->isVisible());
+}

@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-urw-base35
   wrk nginx-light imagemagick
-  xvfb xauth
+  xvfb xauth xdotool
 )
 
 missing=()

@@ -68,3 +68,31 @@ kill -0 "${pids[-1]}" 2>/dev/null || { echo "The station ended before the pictur
 mkdir -p "$(dirname "$output")"
 DISPLAY=$display import -window root "$output"
 echo "Screenshot: $output"
+
+# Then operate the station as an operator would, in run-time mode without tabs, so the first
+# screen's client area starts at the window's client origin (+1 for the dock's frame):
+# preset the pump speed setpoint to 80 % (the simulator then reports the pump speed at 80 %),
+# and switch to the next screen with its ">>" button.
+command -v xdotool >/dev/null || { echo "xdotool is missing: no operated pictures" >&2; exit 0; }
+kill -TERM "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+unset 'pids[-1]'
+sed -i 's/^Show.ScreenTabs=1/Show.ScreenTabs=0/' "$data_root/cfg/config.cfg"
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$build_dir/src/app/halvane" --data-root "$data_root" -runtime &
+pids+=($!)
+sleep "$delay"
+window=$(DISPLAY=$display xdotool search --name '^Halvane$' | head -n 1)
+eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")"
+click() { # client x, y of the screen
+  DISPLAY=$display xdotool mousemove $((X + 1 + $1)) $((Y + 1 + $2)) click 1
+}
+click 710 332 # "Setpoint 80 %"
+sleep 3
+operated="${output%.png}-preset.png"
+DISPLAY=$display import -window root "$operated"
+echo "Screenshot after the preset: $operated"
+click 740 482 # ">>"
+sleep 2
+next="${output%.png}-next.png"
+DISPLAY=$display import -window root "$next"
+echo "Screenshot after >>: $next"

@@ -69,11 +69,28 @@ mkdir -p "$(dirname "$output")"
 DISPLAY=$display import -window root "$output"
 echo "Screenshot: $output"
 
+have_xdotool=$(command -v xdotool || true)
+[ -n "$have_xdotool" ] || { echo "xdotool is missing: no operated pictures" >&2; exit 0; }
+# Positions within the window's client area, as the demo lays it out at 1280 x 1024.
+window_click() { # window name, x, y
+  local window
+  window=$(DISPLAY=$display xdotool search --name "$1" | head -n 1)
+  eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")"
+  DISPLAY=$display xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+# The "<Tags>" tab, then the tag list's "Communication monitor" button.
+window_click '^Halvane$' 466 32
+sleep 1
+window_click '^Halvane$' 972 65
+sleep 2
+monitor="${output%.png}-monitor.png"
+DISPLAY=$display import -window root "$monitor"
+echo "Screenshot of the tag list and the communication monitor: $monitor"
+
 # Then operate the station as an operator would, in run-time mode without tabs, so the first
 # screen's client area starts at the window's client origin (+1 for the dock's frame):
 # preset the pump speed setpoint to 80 % (the simulator then reports the pump speed at 80 %),
 # and switch to the next screen with its ">>" button.
-command -v xdotool >/dev/null || { echo "xdotool is missing: no operated pictures" >&2; exit 0; }
 kill -TERM "${pids[-1]}"
 wait "${pids[-1]}" 2>/dev/null || true
 unset 'pids[-1]'

@@ -324,6 +324,8 @@ void TFormMain::ApplyViewSettings() {
     const bool showTabs = m_store->ReadBool("General", "Show.ScreenTabs", true);
     m_showscreentabs1->setChecked(showTabs);
     m_tabSetScreens->setVisible(showTabs);
+    if (m_runtimeSwitch)
+        FitToLargestScreen(); // without the tab bar the window holds the dock area alone
     m_showgrid1->setChecked(m_store->ReadBool("General", "Show.Grid", false));
     m_snaptoGrid1->setChecked(m_store->ReadBool("General", "Show.SnapToGrid", true));
     ApplyGridToScreens();

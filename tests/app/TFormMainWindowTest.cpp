@@ -323,6 +323,16 @@ TEST(TFormMainWindow, RuntimeSwitchFitsTheDockAreaToTheLargestScreen) {
     }
 }
 
+TEST(TFormMainWindow, RuntimeSwitchWithoutTabsHoldsTheDockAreaAlone) {
+    TempDir root;
+    WriteStation(root, "[General]\nShow.ScreenTabs=0\n", {{1, "Wide", 800, 600}});
+    auto form = StartStation(root, true);
+    ASSERT_TRUE(form);
+    QApplication::processEvents();
+    EXPECT_EQ(form->ScrollBoxDock()->size(), QSize(800, 600));
+    EXPECT_EQ(form->size(), QSize(800, 600));
+}
+
 TEST(TFormMainWindow, ExitProgramAsksFirst) {
     TempDir root;
     WriteStation(root, "", {});

@@ -40,7 +40,8 @@ $(DEMO_ROOT)/cfg/config.cfg:
 	mkdir -p $(DEMO_ROOT)
 	cp -a examples/demo/. $(DEMO_ROOT)/
 
-run: build $(DEMO_ROOT)/cfg/config.cfg
+run: deps $(RUN_DIR)/build.ninja $(DEMO_ROOT)/cfg/config.cfg
+	cmake --build $(RUN_DIR) -j $(JOBS) --target halvane halvane-sim
 	@scripts/run-demo.sh $(RUN_DIR) $(DEMO_ROOT)
 
 bench: build

@@ -36,7 +36,7 @@ void ListenSocketOptions(socket_t sock) {
     ::fcntl(sock, F_SETFD, FD_CLOEXEC);
 }
 
-constexpr std::array<std::pair<int, std::string_view>, 16> kReasonPhrases{{
+constexpr std::array<std::pair<int, std::string_view>, 15> kReasonPhrases{{
     {400, "Bad Request"},
     {401, "Unauthorized"},
     {403, "Forbidden"},
@@ -51,7 +51,6 @@ constexpr std::array<std::pair<int, std::string_view>, 16> kReasonPhrases{{
     {417, "Expectation Failed"},
     {431, "Request Header Fields Too Large"},
     {500, "Internal Server Error"},
-    {501, "Not Implemented"},
     {503, "Service Unavailable"},
 }};
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace halvane::test {
@@ -25,6 +26,21 @@ inline ValueBuffer FromReply(std::initializer_list<uint8_t> data) {
 }
 
 // A new tag of `dataType` with its byte length, converting y = x.
+// A tag scaled by `linear` with the line a·x + b, the offset and the points given.
+inline TDataChannel ScaledTag(int linear, double a, double b, double offset,
+                              const std::vector<std::pair<int32_t, double>>& points) {
+    TDataChannel tag;
+    tag.Linear = linear;
+    tag.ACoff = a;
+    tag.BCoff = b;
+    tag.Offset = offset;
+    for (const auto& [x, y] : points) {
+        tag.PointX[static_cast<size_t>(tag.PointCount)] = x;
+        tag.PointY[static_cast<size_t>(tag.PointCount++)] = y;
+    }
+    return tag;
+}
+
 inline TDataChannel MakeTag(int dataType, bool isSigned = false) {
     TDataChannel tag;
     tag.DataType = dataType;

@@ -176,15 +176,7 @@ TEST(ComputeRealValueTest, ScalesByConversionMode) {
     };
     for (const ScaleCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TDataChannel tag;
-        tag.Linear = c.linear;
-        tag.ACoff = c.a;
-        tag.BCoff = c.b;
-        tag.Offset = c.offset;
-        for (const auto& [x, y] : c.points) {
-            tag.PointX[static_cast<size_t>(tag.PointCount)] = x;
-            tag.PointY[static_cast<size_t>(tag.PointCount++)] = y;
-        }
+        TDataChannel tag = test::ScaledTag(c.linear, c.a, c.b, c.offset, c.points);
         tag.RawValue = c.raw;
         ComputeRealValue(tag);
         EXPECT_DOUBLE_EQ(tag.RealValue, c.real);

@@ -129,15 +129,7 @@ TEST(ComputeRawForWriteTest, InvertsTheConversionMode) {
     };
     for (const InverseCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TDataChannel tag;
-        tag.Linear = c.linear;
-        tag.ACoff = c.a;
-        tag.BCoff = c.b;
-        tag.Offset = c.offset;
-        for (const auto& [x, y] : c.points) {
-            tag.PointX[static_cast<size_t>(tag.PointCount)] = x;
-            tag.PointY[static_cast<size_t>(tag.PointCount++)] = y;
-        }
+        TDataChannel tag = test::ScaledTag(c.linear, c.a, c.b, c.offset, c.points);
         tag.RealValue = c.value;
         EXPECT_EQ(ComputeRawForWrite(tag), c.raw);
     }

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -77,6 +75,51 @@ bool IsBlankLine(std::string_view line) {
     return TrimBlanks(line).empty();
 }
 
+std::string Reason(int error) {
+    return std::generic_category().message(error);
+}
+
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+struct FileContent {
+    std::string bytes;
+    std::string error; // why the file could not be read; empty when it was
+};
+
+// Reads a whole regular file. Anything else (a folder, a pipe) is refused unread.
+FileContent ReadRegularFile(const std::filesystem::path& file) {
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
+        return {{}, Reason(errno)};
+    if (!S_ISREG(st.st_mode))
+        return {{}, S_ISDIR(st.st_mode) ? Reason(EISDIR) : "not a regular file"};
+    FileContent content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n == 0)
+            return content;
+        if (n > 0)
+            content.bytes.append(buffer, static_cast<size_t>(n));
+        else if (errno != EINTR)
+            return {{}, Reason(errno)};
+    }
+}
+
 } // namespace
 
 void ProfileStore::Section::RebuildKeys() {
@@ -103,8 +146,10 @@ ProfileStore::~ProfileStore() = default;
 
 ProfileStore::FileStamp ProfileStore::ReadStamp() const {
     struct stat st {};
+    // A file that cannot even be looked at (a folder on the way that may not be searched)
+    // may well be there.
     if (::stat(m_file.c_str(), &st) != 0)
-        return {};
+        return FileStamp{errno != ENOENT && errno != ENOTDIR};
     return FileStamp{true, static_cast<uintmax_t>(st.st_size),
                      int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec,
                      static_cast<uintmax_t>(st.st_ino)};
@@ -114,16 +159,18 @@ void ProfileStore::RefreshIfChanged() const {
     if (m_batchDepth > 0)
         return;
     const FileStamp stamp = ReadStamp();
-    // Unsaved writes (the last file write failed) win over the file on disk.
-    if (stamp == m_stamp || m_dirty || !stamp.exists)
+    if (!stamp.exists) {
+        m_readError.clear(); // nothing there that a write could lose
         return;
-    std::ifstream in(m_file, std::ios::binary);
-    if (!in)
+    }
+    // Unsaved writes (the last file write failed) win over the file on disk. A file that
+    // could not be read is tried again every time: a new mode leaves its stamp alone.
+    if (m_dirty || (stamp == m_stamp && m_readError.empty()))
         return;
-    std::ostringstream content;
-    content << in.rdbuf();
-    Parse(content.str());
-    m_stamp = stamp;
+    const FileContent content = ReadRegularFile(m_file);
+    m_readError = content.error;
+    Parse(content.bytes);
+    m_stamp = m_readError.empty() ? stamp : FileStamp{};
 }
 
 void ProfileStore::Parse(std::string_view content) const {
@@ -256,6 +303,8 @@ std::vector<std::string> ProfileStore::ReadKeys(std::string_view section) const 
 bool ProfileStore::Set(std::string_view sectionName, std::string_view key, std::string value) {
     std::lock_guard lock(m_mutex);
     RefreshIfChanged();
+    if (!m_readError.empty())
+        return Refuse();
     key = TrimBlanks(key);
     Section& section = FindOrAppend(sectionName);
     const auto it = section.keys.find(Lower(key));
@@ -301,6 +350,8 @@ bool ProfileStore::WriteFloat(std::string_view section, std::string_view key, do
 bool ProfileStore::EraseSection(std::string_view section) {
     std::lock_guard lock(m_mutex);
     RefreshIfChanged();
+    if (!m_readError.empty())
+        return Refuse();
     const std::string name = Lower(TrimBlanks(section));
     const auto removed = std::erase_if(m_sections, [&](const std::unique_ptr<Section>& s) {
         return s->hasHeader && s->nameLower == name;
@@ -314,6 +365,8 @@ bool ProfileStore::EraseSection(std::string_view section) {
 bool ProfileStore::DeleteKey(std::string_view sectionName, std::string_view key) {
     std::lock_guard lock(m_mutex);
     RefreshIfChanged();
+    if (!m_readError.empty())
+        return Refuse();
     Section* section = Find(sectionName);
     if (!section)
         return m_dirty ? Changed() : true;
@@ -328,6 +381,15 @@ bool ProfileStore::DeleteKey(std::string_view sectionName, std::string_view key)
 std::string ProfileStore::LastError() const {
     std::lock_guard lock(m_mutex);
     return m_lastError;
+}
+
+// What the file holds is unknown, so no write may replace it.
+bool ProfileStore::Refuse() {
+    m_lastError = "Cannot write " + m_file.string() + ": the file is there but cannot be read (" +
+                  m_readError + ")";
+    if (m_batchDepth > 0)
+        m_batchRefused = true;
+    return false;
 }
 
 bool ProfileStore::Changed() {
@@ -376,33 +438,51 @@ int WriteAll(int fd, std::string_view content) {
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 
+struct Replacement {
+    int error = 0; // errno why the file may not be replaced
+    mode_t mode = 0;
+};
+
+// The mode for a new version of `file`. A rename would replace even what a write in place
+// could not change, so the file, when it is there, must be a regular file that the user
+// may read and write (not read-only by its mode or its mount).
+Replacement CheckReplaceable(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return errno == ENOENT ? Replacement{0, NewFileMode()} : Replacement{errno};
+    if (!S_ISREG(st.st_mode))
+        return {S_ISDIR(st.st_mode) ? EISDIR : EINVAL};
+    if (::faccessat(AT_FDCWD, file.c_str(), R_OK | W_OK, AT_EACCESS) != 0)
+        return {errno};
+    return {0, static_cast<mode_t>(st.st_mode & 07777)};
+}
+
+// Writes `content` to a temporary file beside `file` and renames it over `file`; 0 or the
+// errno of the failure, with no temporary file left behind.
+int ReplaceFile(const std::filesystem::path& file, std::string_view content, mode_t mode) {
+    const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+    std::string temp = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return errno;
+    int error = ::fchmod(fd, mode) == 0 ? WriteAll(fd, content) : errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temp.c_str());
+    return error;
+}
+
 } // namespace
 
 bool ProfileStore::WriteFile() {
-    const std::filesystem::path folder = m_file.parent_path().empty() ? "." : m_file.parent_path();
-    std::string tempName(1, '.');
-    tempName.append(m_file.filename().string()).append(".XXXXXX");
-    std::string temp = (folder / tempName).string();
-    int error = 0;
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = errno;
-    } else {
-        struct stat st {};
-        const mode_t mode = ::stat(m_file.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
-        if (::fchmod(fd, mode) != 0)
-            error = errno;
-        if (error == 0)
-            error = WriteAll(fd, Serialize());
-        if (::close(fd) != 0 && error == 0)
-            error = errno;
-        if (error == 0 && ::rename(temp.c_str(), m_file.c_str()) != 0)
-            error = errno;
-        if (error != 0)
-            ::unlink(temp.c_str());
-    }
+    const Replacement target = CheckReplaceable(m_file);
+    const int error =
+        target.error != 0 ? target.error : ReplaceFile(m_file, Serialize(), target.mode);
     if (error != 0) {
-        m_lastError = "Cannot write " + m_file.string() + ": " + std::strerror(error);
+        m_lastError = "Cannot write " + m_file.string() + ": " + Reason(error);
         return false;
     }
     m_dirty = false;
@@ -419,9 +499,10 @@ void ProfileStore::BeginBatch() {
 
 bool ProfileStore::EndBatch() {
     std::lock_guard lock(m_mutex);
-    if (m_batchDepth > 0 && --m_batchDepth == 0 && m_dirty)
-        return WriteFile();
-    return !m_dirty || m_batchDepth > 0;
+    if (m_batchDepth > 0 && --m_batchDepth > 0)
+        return true;
+    const bool refused = std::exchange(m_batchRefused, false);
+    return (!m_dirty || WriteFile()) && !refused;
 }
 
 ProfileStore::Batch::Batch(ProfileStore& store) : m_store(&store) {

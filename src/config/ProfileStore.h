@@ -19,9 +19,14 @@ namespace halvane {
 // the old one. A Batch defers the file write to the end of one operation. Reads are
 // served from memory; a read outside a batch re-reads the file when another program
 // changed it. All operations may be called from several threads.
+//
+// The rename never replaces what a write in place could not change: a file that exists
+// but could not be read (its mode, an I/O error, a folder in its place) reads as empty
+// and refuses every write until it can be read again, and a file the user may not read
+// and write (its mode, a read-only mount) makes every file write fail.
 class ProfileStore final {
 public:
-    // Opens the file; an absent or unreadable file reads as empty until written.
+    // Opens the file; an absent file reads as empty until written.
     explicit ProfileStore(std::filesystem::path file);
     ~ProfileStore();
     ProfileStore(const ProfileStore&) = delete;
@@ -37,8 +42,9 @@ public:
     // The key names of a section, in file order.
     std::vector<std::string> ReadKeys(std::string_view section) const;
 
-    // Writes return false when the file could not be written (LastError() says why);
-    // the value is kept in memory and goes out with the next successful write.
+    // Writes return false when the file could not be written (LastError() says why).
+    // A write refused because the file could not be read is dropped; otherwise the value
+    // is kept in memory and goes out with the next successful write.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     bool WriteInteger(std::string_view section, std::string_view key, int value);
     bool WriteBool(std::string_view section, std::string_view key, bool value);
@@ -82,6 +88,7 @@ private:
     Section* Find(std::string_view section) const;
     Section& FindOrAppend(std::string_view section);
     bool Set(std::string_view section, std::string_view key, std::string value);
+    bool Refuse();
     bool Changed();
     bool WriteFile();
     std::string Serialize() const;
@@ -93,8 +100,10 @@ private:
     mutable std::vector<std::unique_ptr<Section>> m_sections;  // [0]: lines before any header
     mutable std::unordered_map<std::string, Section*> m_index; // lower-case name → first
     mutable FileStamp m_stamp;
-    mutable bool m_crlf = false; // new lines end like the file's first line
+    mutable bool m_crlf = false;     // new lines end like the file's first line
+    mutable std::string m_readError; // why the file that is there could not be read
     int m_batchDepth = 0;
+    bool m_batchRefused = false; // a write of the current batch was refused
     bool m_dirty = false;
     std::string m_lastError;
 };

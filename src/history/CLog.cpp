@@ -3,6 +3,7 @@
 #include "DataRoot.h"
 
 #include <cstdio>
+#include <fstream>
 #include <system_error>
 
 namespace halvane {
@@ -11,6 +12,19 @@ namespace {
 
 // Old day files are looked for in a window of this many days.
 constexpr int kRemovedDays = 20;
+
+// The last header line of `file` without its line end; empty when it holds none.
+std::string LastHeaderLine(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::string header;
+    while (std::getline(in, line))
+        if (line.starts_with(kHistoryHeaderStart))
+            header.swap(line);
+    if (header.ends_with('\r'))
+        header.pop_back();
+    return header;
+}
 
 } // namespace
 
@@ -35,6 +49,10 @@ void CLog::Init(std::string header, int retentionDays) {
     Open();
 }
 
+void CLog::SetHeader(std::string header) {
+    m_header = std::move(header);
+}
+
 void CLog::Write(std::string_view line) {
     const QDate today = m_clock().date();
     if (today != m_date) {
@@ -44,7 +62,7 @@ void CLog::Write(std::string_view line) {
     }
     if (!m_file && !m_openFailed)
         Open();
-    if (m_file)
+    if (m_file && EnsureHeader())
         Append(line);
 }
 
@@ -60,21 +78,35 @@ void CLog::RemoveOldFiles(int retentionDays) const {
 void CLog::Open() {
     std::error_code ignored;
     std::filesystem::create_directories(HistoryFolder(), ignored);
-    m_file.reset(std::fopen(HistoryFile(m_date).c_str(), "ab"));
+    const std::filesystem::path file = HistoryFile(m_date);
+    m_file.reset(std::fopen(file.c_str(), "ab"));
     m_openFailed = !m_file;
-    if (!m_file || m_header.empty())
+    if (!m_file)
         return;
-    if (std::fseek(m_file.get(), 0, SEEK_END) == 0 && std::ftell(m_file.get()) == 0)
-        Append(m_header);
+    const bool empty = std::fseek(m_file.get(), 0, SEEK_END) == 0 && std::ftell(m_file.get()) == 0;
+    m_fileHeader = empty ? std::string() : LastHeaderLine(file);
+    if (empty)
+        EnsureHeader();
+}
+
+// Writes the current header unless it is the file's last one already; false when that
+// write failed, so that no line goes in under an old header.
+bool CLog::EnsureHeader() {
+    if (m_header.empty() || m_fileHeader == m_header)
+        return true;
+    if (!Append(m_header))
+        return false;
+    m_fileHeader = m_header;
+    return true;
 }
 
 // One write per line, flushed at once, so that readers of the file see whole lines.
-// Write errors are ignored: the next line tries again.
-void CLog::Append(std::string_view line) {
+// Write errors are not reported: the next line tries again.
+bool CLog::Append(std::string_view line) {
     std::string text(line);
     text += "\r\n";
-    std::fwrite(text.data(), 1, text.size(), m_file.get());
-    std::fflush(m_file.get());
+    const bool written = std::fwrite(text.data(), 1, text.size(), m_file.get()) == text.size();
+    return std::fflush(m_file.get()) == 0 && written;
 }
 
 } // namespace halvane

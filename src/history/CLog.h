@@ -12,6 +12,9 @@
 
 namespace halvane {
 
+// Every header line starts with this cell; a data line starts with an unquoted timestamp.
+inline constexpr std::string_view kHistoryHeaderStart = "\"Timestamp\"";
+
 // The history folder under the data root.
 std::filesystem::path HistoryFolder();
 // The day file of `date`: "history\log<yyyymmdd>.csv" under the data root.
@@ -20,6 +23,10 @@ std::filesystem::path HistoryFile(QDate date);
 // The daily history file. One file per local calendar day, kept open between lines and
 // switched at the first line after the local date changed. Every line written gets CR LF.
 // A file that cannot be opened drops lines, without a message, until the date changes.
+//
+// Columns are matched by position, so a line goes into a file only under the current
+// header: when the file's last header line differs (the tags changed while running, or
+// a restart on the same day with other tags), the header is written again first.
 class CLog final {
 public:
     // Local wall-clock time.
@@ -33,6 +40,8 @@ public:
     // from retentionDays + 19 days ago up to retentionDays ago, and opens today's file,
     // writing the header when it is empty.
     void Init(std::string header, int retentionDays);
+    // The header (without line end) for the lines written from now on.
+    void SetHeader(std::string header);
     // Appends one line (without line end) to the file of the current local date.
     void Write(std::string_view line);
 
@@ -45,10 +54,12 @@ private:
 
     void RemoveOldFiles(int retentionDays) const;
     void Open();
-    void Append(std::string_view line);
+    bool EnsureHeader();
+    bool Append(std::string_view line);
 
     Clock m_clock;
     std::string m_header;
+    std::string m_fileHeader; // the last header line in the open file
     QDate m_date;
     std::unique_ptr<std::FILE, FileCloser> m_file;
     bool m_openFailed = false;

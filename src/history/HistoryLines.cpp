@@ -1,5 +1,6 @@
 #include "HistoryLines.h"
 
+#include "CLog.h"
 #include "ProfileStore.h"
 
 namespace halvane {
@@ -32,7 +33,7 @@ char HistorySeparator(const ProfileStore& store) {
 }
 
 std::string BuildHistoryHeader(const std::vector<TDataChannel>& tags, char separator) {
-    std::string header = "\"Timestamp\"";
+    std::string header(kHistoryHeaderStart);
     for (const TDataChannel& tag : tags) {
         header += separator;
         header += '"' + DoubledQuotes(tag.Name) + '[' + DoubledQuotes(tag.Unit) + "]\"";
@@ -78,7 +79,8 @@ std::string BuildHistoryLine(const QDateTime& at, const std::vector<TDataChannel
     std::string line = FormatHistoryTimestamp(at, locale);
     for (const TDataChannel& tag : tags) {
         line += separator;
-        line += FormatGeneral(tag.RealValue, decimal);
+        if (tag.ValueValid)
+            line += FormatGeneral(tag.RealValue, decimal);
     }
     return line;
 }

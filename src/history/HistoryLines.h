@@ -29,8 +29,9 @@ QString TimeFormatWithoutZone(const QString& format);
 // alone at exactly midnight.
 std::string FormatHistoryTimestamp(const QDateTime& at, const QLocale& locale = QLocale::system());
 
-// The timestamp, then for each tag the separator and its RealValue in general format.
-// No line end.
+// The timestamp, then for each tag the separator and its RealValue in general format;
+// a tag whose value is not valid (never read, or its last reading failed) leaves its
+// field empty. No line end.
 std::string BuildHistoryLine(const QDateTime& at, const std::vector<TDataChannel>& tags,
                              char separator, const QLocale& locale = QLocale::system(),
                              char decimal = DecimalSeparator());

@@ -28,7 +28,9 @@ void HistoryTicker::Tick(const ProfileStore* store, const TagTable& tags) {
     if (++m_ticks < store->ReadInteger(kGeneral, "Log.Interval", kDefaultInterval))
         return;
     m_ticks = 0;
-    m_log.Write(BuildHistoryLine(m_log.Now(), tags.SnapshotAll(), separator, m_locale));
+    const std::vector<TDataChannel> snapshot = tags.SnapshotAll();
+    m_log.SetHeader(BuildHistoryHeader(snapshot, separator));
+    m_log.Write(BuildHistoryLine(m_log.Now(), snapshot, separator, m_locale));
 }
 
 } // namespace halvane

@@ -15,7 +15,8 @@ void StartHistory(CLog& log, const ProfileStore& store, const TagTable& tags);
 
 // The one-second history tick. While General / Log.Enabled is on it counts ticks and, once
 // the count reaches General / Log.Interval (default 60; 1 or less: every tick), writes one
-// line with every tag's value. The keys are read at every tick.
+// line with every tag's value, under a header of the same tags and separator. The keys are
+// read at every tick.
 class HistoryTicker final {
 public:
     explicit HistoryTicker(CLog& log, QLocale locale = QLocale::system());

@@ -6,8 +6,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <grp.h>
+#include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace halvane;
 
@@ -253,4 +259,111 @@ TEST_F(ProfileStoreTest, ReadsFromOtherThreadsNeverSeeATornValue) {
         t.join();
     EXPECT_EQ(bad, 0);
     EXPECT_GT(reads, 0);
+}
+
+namespace {
+
+// Runs `body` as a user who is not root, so that file modes apply: as "nobody" in a child
+// process when the tests run as root, else right here. `body` returns what went wrong
+// (empty when nothing did); nullopt when privileges could not be dropped.
+std::optional<std::string> AsUnprivilegedUser(const std::function<std::string()>& body) {
+    if (::geteuid() != 0)
+        return body();
+    constexpr int kCannotDrop = 3;
+    const passwd* nobody = ::getpwnam("nobody");
+    int channel[2];
+    if (!nobody || ::pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+            ::setuid(nobody->pw_uid) != 0)
+            ::_exit(kCannotDrop);
+        const std::string result = body();
+        [[maybe_unused]] const auto written = ::write(channel[1], result.data(), result.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string result;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotDrop)
+        return std::nullopt;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "the child process ended abnormally";
+    return result;
+}
+
+} // namespace
+
+// A file that cannot be read, or that the user may not write, is never replaced by the
+// rename; once it can be read again it is read, and writes reach it.
+TEST_F(ProfileStoreTest, FileThatCannotBeReadOrWrittenIsNeverReplaced) {
+    struct Case {
+        mode_t mode;
+        const char* readBefore; // Strings/k while the mode holds
+        const char* fileAfter;  // after the mode is 0644 again and one more key is written
+    };
+    const Case cases[] = {
+        // Unreadable: reads give defaults and the refused write is not kept.
+        {0000, "default", "[Strings]\nk=project\nlater=2\n"},
+        // Read-only: the refused write waits in memory for the next successful one.
+        {0444, "project", "[Strings]\nk=project\nrefused=1\nbatched=1\nlater=2\n"},
+    };
+    ::chmod(m_dir.Path().c_str(), 0777); // the folder itself is writable for everyone
+    for (const Case& c : cases) {
+        const std::string original = "[Strings]\nk=project\n";
+        const auto file = File(original);
+        if (const passwd* nobody = ::getpwnam("nobody"); nobody && ::geteuid() == 0) {
+            ASSERT_EQ(::chown(file.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        }
+        ::chmod(file.c_str(), c.mode);
+        const auto problems = AsUnprivilegedUser([&] {
+            std::string found;
+            auto check = [&found](bool ok, const std::string& what) {
+                if (!ok)
+                    found += what + "; ";
+            };
+            ProfileStore store(file);
+            check(store.ReadString("Strings", "k", "default") == c.readBefore, "read before");
+            check(!store.WriteString("Strings", "refused", "1"), "write succeeded");
+            check(store.LastError().find(file.string()) != std::string::npos,
+                  "LastError: " + store.LastError());
+            {
+                ProfileStore::Batch batch(store);
+                store.WriteString("Strings", "batched", "1");
+                check(!batch.Commit(), "batch succeeded");
+            }
+            check(c.mode == 0000 || ReadText(file) == original, "file changed");
+            ::chmod(file.c_str(), 0644); // mode only: size, time and inode stay
+            check(store.ReadString("Strings", "k", "default") == "project", "read after");
+            check(store.WriteString("Strings", "later", "2"), "write after: " + store.LastError());
+            return found;
+        });
+        if (!problems)
+            GTEST_SKIP() << "cannot run as a user who is not root";
+        EXPECT_EQ(*problems, "") << std::oct << c.mode;
+        EXPECT_EQ(ReadText(file), c.fileAfter) << std::oct << c.mode;
+    }
+}
+
+TEST_F(ProfileStoreTest, FolderInPlaceOfTheFileIsNeverWrittenAndAFileThatAppearsIsRead) {
+    const auto file = m_dir / "screen.1.cfg";
+    std::filesystem::create_directory(file);
+    ProfileStore store(file);
+    EXPECT_EQ(store.ReadString("General", "Title", "default"), "default");
+    EXPECT_FALSE(store.WriteInteger("General", "Left", 10));
+    EXPECT_NE(store.LastError().find("directory"), std::string::npos) << store.LastError();
+    EXPECT_EQ(store.ReadInteger("General", "Left", -1), -1);
+
+    std::filesystem::remove(file);
+    WriteText(file, "[General]\nTitle=Plant\n");
+    EXPECT_EQ(store.ReadString("General", "Title", "default"), "Plant");
+    EXPECT_TRUE(store.WriteInteger("General", "Left", 20)) << store.LastError();
+    EXPECT_EQ(ReadText(file), "[General]\nTitle=Plant\nLeft=20\n");
 }

@@ -28,14 +28,61 @@ TEST_F(CLogTest, MissingFolderIsCreatedAndHeaderGoesIntoTheEmptyFile) {
 TEST_F(CLogTest, SecondStartOnTheSameDayAppendsWithoutRepeatingTheHeader) {
     {
         CLog first(Clock());
-        first.Init("H", 7);
+        first.Init(R"("Timestamp","A[]")", 7);
         first.Write("a");
     }
     SetNow(2014, 4, 8, 18);
     CLog second(Clock());
-    second.Init("H changed", 7);
+    second.Init(R"("Timestamp","A[]")", 7);
     second.Write("b");
-    EXPECT_EQ(DayText(2014, 4, 8), "H\r\na\r\nb\r\n");
+    EXPECT_EQ(DayText(2014, 4, 8), "\"Timestamp\",\"A[]\"\r\na\r\nb\r\n");
+}
+
+// Columns are matched by position: values never go on under another header than the
+// file's last one, which a restart on the same day reads back.
+TEST_F(CLogTest, HeaderIsWrittenAgainBeforeTheNextLineWhenTheFilesLastOneDiffers) {
+    const std::string a = R"("Timestamp","A[]")";
+    const std::string b = R"("Timestamp","B[]")";
+    const std::string ab = R"("Timestamp","A[]","B[]")";
+    struct Case {
+        std::string existing;
+        std::string header;
+        std::string added; // by Init and one Write("x")
+    };
+    const Case cases[] = {
+        {a + "\r\n1\r\n", a, "x\r\n"},
+        {a + "\r\n1\r\n", b, b + "\r\nx\r\n"},
+        {a + "\r\n1\r\n", ab, ab + "\r\nx\r\n"},
+        {ab + "\r\n1,2\r\n", a, a + "\r\nx\r\n"},
+        {a + "\r\n1\r\n" + b + "\r\n2\r\n", b, "x\r\n"},
+        {a + "\r\n1\r\n" + b + "\r\n2\r\n", a, a + "\r\nx\r\n"},
+        {b + "\n2\n", b, "x\r\n"},
+        {"1\r\n2\r\n", a, a + "\r\nx\r\n"},
+    };
+    for (const Case& c : cases) {
+        WriteText(DayFile(2014, 4, 8), c.existing);
+        CLog log(Clock());
+        log.Init(c.header, 7);
+        EXPECT_EQ(DayText(2014, 4, 8), c.existing) << "Init alone writes nothing";
+        log.Write("x");
+        EXPECT_EQ(DayText(2014, 4, 8), c.existing + c.added) << c.existing << " / " << c.header;
+    }
+}
+
+TEST_F(CLogTest, NewHeaderWhileRunningGoesBeforeTheNextLineOnceAndIntoTheNextDaysFile) {
+    CLog log(Clock());
+    log.Init(R"("Timestamp","A[]")", 7);
+    log.Write("1");
+    log.SetHeader(R"("Timestamp","B[]")");
+    log.SetHeader(R"("Timestamp","A[]","B[]")");
+    EXPECT_EQ(DayText(2014, 4, 8), "\"Timestamp\",\"A[]\"\r\n1\r\n") << "only before a line";
+    log.Write("1,2");
+    log.Write("3,4");
+    SetNow(2014, 4, 9, 0, 0, 1);
+    log.Write("5,6");
+    EXPECT_EQ(DayText(2014, 4, 8), "\"Timestamp\",\"A[]\"\r\n1\r\n"
+                                   "\"Timestamp\",\"A[]\",\"B[]\"\r\n1,2\r\n3,4\r\n");
+    EXPECT_EQ(DayText(2014, 4, 9), "\"Timestamp\",\"A[]\",\"B[]\"\r\n5,6\r\n");
 }
 
 TEST_F(CLogTest, FirstLineAfterMidnightOpensTheNextDaysFileWithItsHeader) {

@@ -10,11 +10,12 @@ using namespace halvane;
 
 namespace {
 
-TDataChannel Tag(std::string name, std::string unit, double value = 0) {
+TDataChannel Tag(std::string name, std::string unit, double value = 0, bool valid = true) {
     TDataChannel tag;
     tag.Name = std::move(name);
     tag.Unit = std::move(unit);
     tag.RealValue = value;
+    tag.ValueValid = valid;
     return tag;
 }
 
@@ -116,4 +117,12 @@ TEST(HistoryLine, TimestampThenEveryValueInGeneralFormat) {
     EXPECT_EQ(BuildHistoryLine(at, tags, ';', kGermany, ','),
               "08.04.14 13:05:09;1,5;1,5E20;0;-1E-6;123456,789");
     EXPECT_EQ(BuildHistoryLine(QDateTime(kDay, QTime(0, 0)), {}, ';', kGermany, ','), "08.04.14");
+}
+
+// A value never read, or left over from a reading that failed since, is no measurement.
+TEST(HistoryLine, ValueThatIsNotValidLeavesItsFieldEmpty) {
+    const std::vector<TDataChannel> tags = {Tag("never read", "", 0, false), Tag("read", "", 2.5),
+                                            Tag("link lost", "", 7, false)};
+    EXPECT_EQ(BuildHistoryLine(QDateTime(kDay, QTime(13, 5, 9)), tags, ';', kUnitedStates, '.'),
+              "4/8/14 1:05:09 PM;;2.5;");
 }

@@ -1,4 +1,5 @@
 #include "HistoryTicker.h"
+#include "DemoValues.h"
 #include "HistoryTestSupport.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
@@ -11,11 +12,12 @@ namespace {
 
 const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
 
-TDataChannel Tag(std::string name, std::string unit, double value) {
+TDataChannel Tag(std::string name, std::string unit, double value, bool valid = true) {
     TDataChannel tag;
     tag.Name = std::move(name);
     tag.Unit = std::move(unit);
     tag.RealValue = value;
+    tag.ValueValid = valid;
     return tag;
 }
 
@@ -97,21 +99,62 @@ TEST_F(HistoryTickerTest, WithoutStoreNothingHappens) {
                        "4/8/14 10:00:01 AM,1.5,0\r\n");
 }
 
-TEST_F(HistoryTickerTest, HeaderIsFixedAtStartWhileLinesFollowTagsAndSeparator) {
+// Columns are matched by position: whenever the tags or the separator no longer match the
+// file's header, the current header goes before the next line.
+TEST_F(HistoryTickerTest, HeaderIsWrittenAgainWhenTheTagsOrTheSeparatorChange) {
     Set("Log.Enabled", "1");
     Set("Log.Interval", "1");
     Set("Log.Separator", "");
     StartHistory(m_log, *m_store, m_tags);
     Tick();
     m_tags.Assign({Tag("Level", "m", 2), Tag("Pump", "", 1), Tag("Flow", "l/s", 0.25)});
+    Tick();
+    Tick();
+    m_tags.Assign({Tag("Level", "m", 2), Tag("Valve", "", 1), Tag("Flow", "l/s", 0.25)});
+    Tick();
     Set("Log.Separator", ";");
     Tick();
     m_tags.Assign({});
     Tick();
     EXPECT_EQ(Today(), "\"Timestamp\",\"Level[m]\",\"Pump[]\"\r\n"
                        "4/8/14 10:00:01 AM,1.5,0\r\n"
-                       "4/8/14 10:00:02 AM;2;1;0.25\r\n"
-                       "4/8/14 10:00:03 AM\r\n");
+                       "\"Timestamp\",\"Level[m]\",\"Pump[]\",\"Flow[l/s]\"\r\n"
+                       "4/8/14 10:00:02 AM,2,1,0.25\r\n"
+                       "4/8/14 10:00:03 AM,2,1,0.25\r\n"
+                       "\"Timestamp\",\"Level[m]\",\"Valve[]\",\"Flow[l/s]\"\r\n"
+                       "4/8/14 10:00:04 AM,2,1,0.25\r\n"
+                       "\"Timestamp\";\"Level[m]\";\"Valve[]\";\"Flow[l/s]\"\r\n"
+                       "4/8/14 10:00:05 AM;2;1;0.25\r\n"
+                       "\"Timestamp\"\r\n"
+                       "4/8/14 10:00:06 AM\r\n");
+}
+
+TEST_F(HistoryTickerTest, RestartWithOtherTagsRepeatsTheHeaderBeforeItsFirstLine) {
+    WriteText(DayFile(2014, 4, 8), "\"Timestamp\",\"Level[m]\"\r\n4/8/14 9:00:00 AM,1\r\n");
+    Set("Log.Enabled", "1");
+    Set("Log.Interval", "1");
+    StartHistory(m_log, *m_store, m_tags);
+    Tick();
+    Tick();
+    EXPECT_EQ(Today(), "\"Timestamp\",\"Level[m]\"\r\n4/8/14 9:00:00 AM,1\r\n"
+                       "\"Timestamp\",\"Level[m]\",\"Pump[]\"\r\n"
+                       "4/8/14 10:00:01 AM,1.5,0\r\n"
+                       "4/8/14 10:00:02 AM,1.5,0\r\n");
+}
+
+// Demo readings are valid values and are logged; a tag on no connection has none.
+TEST_F(HistoryTickerTest, DemoValuesAreLogged) {
+    std::vector<TDataChannel> tags = {Tag("Level", "m", 0, false), Tag("Spare", "", 0, false)};
+    tags[0].Port = 1;
+    DemoTick(tags, m_store.get(), MakeDemoRandom(7));
+    m_tags.Assign(tags);
+    Set("Log.Enabled", "1");
+    Set("Log.Interval", "1");
+    StartHistory(m_log, *m_store, m_tags);
+    Tick();
+    EXPECT_EQ(Today(), "\"Timestamp\",\"Level[m]\",\"Spare[]\"\r\n"
+                       "4/8/14 10:00:01 AM," +
+                           FormatGeneral(tags[0].RealValue) + ",\r\n");
 }
 
 TEST_F(HistoryTickerTest, RetentionComesFromTheSettings) {

@@ -15,12 +15,12 @@ std::string TemplateTextToUtf8(std::string_view bytes);
 // opens no further line; an empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
 
-// UTF-8 text as the body of a page sent as "text/html" without a charset parameter, one
-// byte per character. Browsers read such a page as Windows-1252, which agrees with
-// ISO 8859-1 except at 0x80-0x9F: characters U+0000-U+007F and U+00A0-U+00FF therefore
-// go out as their single ISO 8859-1 byte, every other character as the numeric character
-// reference "&#N;", which a browser shows as that character whatever it takes the bytes
-// for. Invalid UTF-8 bytes count as U+FFFD.
+// UTF-8 text as the body of a page sent as "text/html; charset=ISO-8859-1", one byte per
+// character. Browsers read a page of that charset as Windows-1252 (the two labels name
+// one encoding for them), which agrees with ISO 8859-1 except at 0x80-0x9F: characters
+// U+0000-U+007F and U+00A0-U+00FF therefore go out as their single ISO 8859-1 byte, every
+// other character as the numeric character reference "&#N;", which a browser shows as
+// that character whatever it takes the bytes for. Invalid UTF-8 bytes count as U+FFFD.
 std::string Utf8ToLatin1Page(std::string_view utf8);
 
 } // namespace halvane

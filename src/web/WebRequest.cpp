@@ -34,6 +34,7 @@ bool IsHead(std::string_view method) {
 }
 
 // The number of "/screen-image-N.bmp" (N up to the first ".bmp"); -1 for any other path.
+// Only a number of 0 or more names a screen.
 OrRequestError<int> ScreenNumber(std::string_view path) {
     if (!path.starts_with(kScreenPrefix))
         return -1;
@@ -59,7 +60,11 @@ bool Authorized(const WebRequest& request, const ProfileStore& store) {
 }
 
 WebResponse Failure(int status, std::string_view reason) {
-    return {status, "text/html", ErrorPage(reason), {}, false, {}};
+    return {status, std::string(kPageType), ErrorPage(reason), {}, false, {}};
+}
+
+WebResponse NotFound() {
+    return Failure(404, "Not Found");
 }
 
 WebResponse Unauthorized() {
@@ -69,7 +74,7 @@ WebResponse Unauthorized() {
 }
 
 WebResponse ServerError(const RequestError& error) {
-    return {500, "text/plain", error.message, {}, false, {}};
+    return FailureMessage(error.message);
 }
 
 WebResponse Document(const std::filesystem::path& file, std::string_view method) {
@@ -93,14 +98,15 @@ WebResponse Template(const std::filesystem::path& file, const WebContext& contex
     auto page = ExpandTemplate(TemplateTextToUtf8(*bytes), context);
     if (auto* error = std::get_if<RequestError>(&page))
         return ServerError(*error);
-    return {200, "text/html", Utf8ToLatin1Page(std::get<std::string>(page)), {}, false, {}};
+    std::string body = Utf8ToLatin1Page(std::get<std::string>(page));
+    return {200, std::string(kPageType), std::move(body), {}, false, {}};
 }
 
 WebResponse ScreenPicture(int number, const WebContext& context) {
     auto bmp =
         context.screens ? context.screens->ScreenBmp(static_cast<size_t>(number)) : std::nullopt;
     if (!bmp)
-        return Failure(404, "Not Found");
+        return NotFound();
     return {200, "image/bmp", std::string(bmp->begin(), bmp->end()), {}, false, {}};
 }
 
@@ -111,25 +117,26 @@ std::string ErrorPage(std::string_view reasonPhrase) {
            "</body></html>";
 }
 
+WebResponse FailureMessage(std::string_view message) {
+    return {500, std::string(kMessageType), StoredTextToUtf8(message), {}, false, {}};
+}
+
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context) {
     const std::string_view requestPath =
         request.path == "/" ? std::string_view("/index.html") : std::string_view(request.path);
+    const auto number = ScreenNumber(requestPath);
+    if (auto* error = std::get_if<RequestError>(&number))
+        return ServerError(*error);
+    const int screen = std::get<int>(number);
     const auto path = DocumentPath(requestPath);
     if (!path)
-        return Failure(404, "Not Found");
+        return NotFound();
     auto templatePath = *path;
     templatePath += ".tpl";
     const bool isFile = IsFile(*path);
-    const bool isTemplate = !isFile && IsFile(templatePath);
-    int screen = -1;
-    if (!isFile && !isTemplate) {
-        const auto number = ScreenNumber(requestPath);
-        if (auto* error = std::get_if<RequestError>(&number))
-            return ServerError(*error);
-        screen = std::get<int>(number);
-        if (screen < 0 || static_cast<size_t>(screen) >= context.ScreenCount())
-            return Failure(404, "Not Found");
-    }
+    const bool isTemplate = !isFile && screen < 0 && IsFile(templatePath);
+    if (!isFile && !isTemplate && screen < 0)
+        return NotFound();
     if (!Authorized(request, context.store))
         return Unauthorized();
     if (isFile)

@@ -29,18 +29,32 @@ struct WebResponse {
 
 inline constexpr std::string_view kRealm = "Login to Halvane";
 
+// The types of what the server writes itself, so that no browser has to guess: pages
+// (expanded templates, error pages) go out one byte per character, failure messages as
+// UTF-8. Documents keep the type of their extension, without a charset.
+inline constexpr std::string_view kPageType = "text/html; charset=ISO-8859-1";
+inline constexpr std::string_view kMessageType = "text/plain; charset=UTF-8";
+
 // "<html><head><title>Error</title></head><body>" + reason phrase + "</body></html>".
 std::string ErrorPage(std::string_view reasonPhrase);
 
-// Answers one request; safe to call from several threads at once.
-//
-// "/" stands for "/index.html". A document under the document root wins over a template
-// (the page name + ".tpl"), which wins over a screen picture ("/screen-image-N.bmp").
-// A path that names none of these, names no screen of the list, or tries to leave the
-// document root gets 404, before any credentials are asked for. When `Username` in
-// `WebServer` is set, the request's user name and password must equal it and
-// `Password`, else 401. A screen number or marker index that is not an integer of the
-// int range fails with 500 and the message.
+// Status 500 with `message` as its text; bytes that are not UTF-8 (a request path's) are
+// read as Windows-1252, like stored text.
+WebResponse FailureMessage(std::string_view message);
+
+// Answers one request; safe to call from several threads at once. "/" stands for
+// "/index.html". The rules, in their order:
+// 1. "/screen-image-N.bmp" whose N (up to the first ".bmp") is not an integer of the int
+//    range fails with 500 and the message, whatever files there are.
+// 2. A path that names no document, no template (the page name + ".tpl") and no screen
+//    number of 0 or more, or that tries to leave the document root, gets 404 before any
+//    credentials are asked for.
+// 3. When `Username` in `WebServer` is set, the request's user name and password must
+//    equal it and `Password`, else 401.
+// 4. A document wins; else a screen number of 0 or more is that screen's picture (a
+//    template of the same name does not count) and 404 beyond the list, so that only
+//    those who may see the screens can count them; else the template, expanded. A marker
+//    index that is not an integer fails with 500 and the message.
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context);
 
 } // namespace halvane

@@ -14,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 namespace halvane {
@@ -26,14 +27,29 @@ constexpr int kBacklog = 512;
 constexpr size_t kRequestThreads = 8;
 constexpr size_t kChunkSize = 64 * 1024;
 
+// The address a socket is bound to; before binding, its family alone.
+std::optional<sockaddr_storage> LocalAddress(socket_t sock) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return std::nullopt;
+    return address;
+}
+
 // Instead of the library's defaults, which include SO_REUSEPORT and so let a second
 // server bind a port that is already in use: SO_REUSEADDR alone lets a restart bind
 // while old connections linger, and close-on-exec keeps programs that the station starts
-// from holding the port.
+// from holding the port. An IPv6 socket also takes IPv4 connections (as ::ffff:a.b.c.d),
+// whatever the system's default.
 void ListenSocketOptions(socket_t sock) {
     const int yes = 1;
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     ::fcntl(sock, F_SETFD, FD_CLOEXEC);
+    const auto address = LocalAddress(sock);
+    if (address && address->ss_family == AF_INET6) {
+        const int no = 0;
+        ::setsockopt(sock, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+    }
 }
 
 constexpr std::array<std::pair<int, std::string_view>, 15> kReasonPhrases{{
@@ -79,10 +95,11 @@ void SetBody(httplib::Response& res, std::string body, const std::string& conten
         });
 }
 
-void SetServerError(httplib::Response& res, std::string message) {
+void SetServerError(httplib::Response& res, std::string_view message) {
+    WebResponse failure = FailureMessage(message);
     res.headers.clear();
-    res.status = 500;
-    SetBody(res, std::move(message), "text/plain");
+    res.status = failure.status;
+    SetBody(res, std::move(failure.body), failure.contentType);
 }
 
 void SetDocument(httplib::Response& res, const WebResponse& response) {
@@ -154,7 +171,7 @@ void AnswerException(const httplib::Request&, httplib::Response& res, std::excep
 // the library's (a malformed request, an unknown method) get the error page.
 void AnswerError(const httplib::Request&, httplib::Response& res) {
     if (!res.has_header("Content-Type"))
-        SetBody(res, ErrorPage(ReasonPhrase(res.status)), "text/html");
+        SetBody(res, ErrorPage(ReasonPhrase(res.status)), std::string(kPageType));
 }
 
 } // namespace
@@ -175,20 +192,25 @@ public:
         set_error_handler(AnswerError);
     }
 
-    // Binds and listens on every IPv4 interface; errno tells why when it fails.
+    // Binds and listens on every interface, IPv6 and IPv4 through one socket, or IPv4
+    // alone when IPv6 cannot be had; errno tells why when it fails. A port in use stays a
+    // failure: another program may hold it on IPv6 only.
     bool Bind(int port) {
-        if (!bind_to_port("0.0.0.0", port))
+        errno = 0;
+        if (!bind_to_port("::", port) && (errno == EADDRINUSE || !bind_to_port("0.0.0.0", port)))
             return false;
         ::listen(svr_sock_, kBacklog);
         return true;
     }
 
     int BoundPort() const {
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        if (::getsockname(svr_sock_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        const auto address = LocalAddress(svr_sock_);
+        if (!address)
             return 0;
-        return ntohs(address.sin_port);
+        const auto& any = *address;
+        return ntohs(any.ss_family == AF_INET6
+                         ? reinterpret_cast<const sockaddr_in6&>(any).sin6_port
+                         : reinterpret_cast<const sockaddr_in&>(any).sin_port);
     }
 
     // Closes the listening socket, which ends the accept loop even when it has not begun
@@ -215,7 +237,6 @@ bool WebServer::Start(int port) {
         return false;
     }
     auto listener = std::make_unique<Listener>(m_context);
-    errno = 0;
     if (!listener->Bind(port)) {
         const int error = errno;
         m_lastError = "Cannot listen on port " + std::to_string(port) +

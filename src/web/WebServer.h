@@ -8,10 +8,10 @@
 
 namespace halvane {
 
-// The station's HTTP server. It listens on every IPv4 interface, answers GET, HEAD and
-// POST requests with HandleWebRequest on a pool of threads, one request per connection,
-// and sends every body exactly as the handler made it (never compressed). Created
-// stopped; Start, Stop and the destructor belong to one thread.
+// The station's HTTP server. It listens on every interface, IPv6 and IPv4, answers GET,
+// HEAD and POST requests with HandleWebRequest on a pool of threads, one request per
+// connection, and sends every body exactly as the handler made it (never compressed).
+// Created stopped; Start, Stop and the destructor belong to one thread.
 class WebServer final {
 public:
     explicit WebServer(WebContext context);

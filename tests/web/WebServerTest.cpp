@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <stdexcept>
 #include <thread>
 
@@ -19,6 +23,9 @@ const std::string kNotFoundPage =
     "<html><head><title>Error</title></head><body>Not Found</body></html>";
 const std::string kUnauthorizedPage =
     "<html><head><title>Error</title></head><body>Unauthorized</body></html>";
+// What the server writes itself: pages one byte per character, messages in UTF-8.
+const std::string kPageType = "text/html; charset=ISO-8859-1";
+const std::string kMessageType = "text/plain; charset=UTF-8";
 
 class WebServerTest : public ::testing::Test {
 protected:
@@ -101,6 +108,7 @@ TEST_F(WebServerTest, OtherMethodsAndMalformedRequestsGetAnErrorPage) {
     for (const auto& c : cases) {
         const HttpReply reply = Get("/", c.options);
         EXPECT_EQ(reply.status, c.status) << c.options[1];
+        EXPECT_EQ(reply.Header("content-type"), kPageType) << c.options[1];
         EXPECT_EQ(reply.body,
                   "<html><head><title>Error</title></head><body>" + c.reason + "</body></html>")
             << c.options[1];
@@ -120,7 +128,7 @@ TEST_F(WebServerTest, RootWithOnlyATemplateIsTheExpandedTemplate) {
     station.Document("index.html.tpl", "<p>${tag_name.0}: ${tag_value.0} ${tag_unit.0}</p>");
     const HttpReply reply = Get("/", {"-H", "Accept-Encoding: gzip"});
     EXPECT_EQ(reply.status, 200);
-    EXPECT_EQ(reply.Header("content-type"), "text/html");
+    EXPECT_EQ(reply.Header("content-type"), kPageType);
     EXPECT_FALSE(reply.HasHeader("content-encoding"));
     EXPECT_EQ(reply.body, "<p>Level: 2.50 m</p>\r\n");
     EXPECT_EQ(reply.Header("content-length"), std::to_string(reply.body.size()));
@@ -128,15 +136,54 @@ TEST_F(WebServerTest, RootWithOnlyATemplateIsTheExpandedTemplate) {
     EXPECT_EQ(Get("/index.html.tpl").body, "<p>${tag_name.0}: ${tag_value.0} ${tag_unit.0}</p>");
 }
 
-TEST_F(WebServerTest, AFileWinsOverATemplateWhichWinsOverAScreen) {
-    station.SetScreens({{"Overview", "BM-frame"}});
+TEST_F(WebServerTest, RequestRulesApplyInTheirOrder) {
+    station.SetCredentials("Operator", "pw");
+    station.SetScreens({{"Overview", "BM-0"}});
     station.Document("page.html", "file");
     station.Document("page.html.tpl", "template");
     station.Document("screen-image-0.bmp.tpl", "template of screen 0");
-    EXPECT_EQ(Get("/page.html").body, "file");
-    EXPECT_EQ(Get("/screen-image-0.bmp").body, "template of screen 0\r\n");
-    station.Document("screen-image-0.bmp", "file of screen 0");
-    EXPECT_EQ(Get("/screen-image-0.bmp").body, "file of screen 0");
+    station.Document("screen-image-3.bmp", "file of screen 3");
+    station.Document("screen-image-5.bmp.tpl", "template of screen 5");
+    station.Document("screen-image-x.bmp", "file of screen x");
+    station.Document("screen-image--1.bmp.tpl", "template of screen -1");
+    WebServer withScreens{station.Context()};
+    ASSERT_TRUE(withScreens.Start(0)) << withScreens.LastError();
+    const std::vector<std::string> none;
+    const std::vector<std::string> login = {"-u", "Operator:pw"};
+    const struct {
+        std::string path;
+        const std::vector<std::string>& options;
+        int status;
+        std::string body;
+    } cases[] = {
+        // clang-format off
+        // A file wins over the template of its name.
+        {"/page.html",           login, 200, "file"},
+        {"/page.html",           none,  401, kUnauthorizedPage},
+        // A screen number of 0 or more names a screen, never a template; a file still wins.
+        {"/screen-image-0.bmp",  login, 200, "BM-0"},
+        {"/screen-image-0.bmp",  none,  401, kUnauthorizedPage},
+        {"/screen-image-3.bmp",  login, 200, "file of screen 3"},
+        // Beyond the list: refused only to those who may see the list.
+        {"/screen-image-1.bmp",  none,  401, kUnauthorizedPage},
+        {"/screen-image-1.bmp",  login, 404, kNotFoundPage},
+        {"/screen-image-5.bmp",  login, 404, kNotFoundPage},
+        // A number that is no integer fails before files and credentials are looked at.
+        {"/screen-image-x.bmp",  none,  500, "'x' is not a valid integer value"},
+        // A negative number names no screen: the path is an ordinary one.
+        {"/screen-image--1.bmp", login, 200, "template of screen -1\r\n"},
+        {"/screen-image--2.bmp", none,  404, kNotFoundPage},
+        // Nothing there: not found, before credentials are asked.
+        {"/missing.html",        none,  404, kNotFoundPage},
+        {"/../cfg/config.cfg",   none,  404, kNotFoundPage},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const std::string label = c.path + (c.options.empty() ? "" : " with credentials");
+        const HttpReply reply = Curl(withScreens.Port(), c.path, c.options);
+        EXPECT_EQ(reply.status, c.status) << label;
+        EXPECT_EQ(reply.body, c.body) << label;
+    }
 }
 
 TEST_F(WebServerTest, ScreenPicturesComeFromTheScreenList) {
@@ -179,7 +226,7 @@ TEST_F(WebServerTest, AFailureWhileAnsweringIsStatus500WithItsMessage) {
         const HttpReply reply = Curl(failing.Port(), path);
         EXPECT_EQ(reply.status, 500) << path;
         EXPECT_EQ(reply.body, message) << path;
-        EXPECT_EQ(reply.Header("content-type"), "text/plain") << path;
+        EXPECT_EQ(reply.Header("content-type"), kMessageType) << path;
         EXPECT_FALSE(reply.HasHeader("exception_what")) << path;
     }
 }
@@ -195,6 +242,8 @@ TEST_F(WebServerTest, NumbersThatAreNoIntegersFailWithTheirMessage) {
         {"/screen-image-.bmp", "'' is not a valid integer value"},
         {"/screen-image-99999999999.bmp", "'99999999999' is not a valid integer value"},
         {"/screen-image-%3Cb%3E.bmp", "'<b>' is not a valid integer value"},
+        {"/screen-image-%C3%A9.bmp", "'\xC3\xA9' is not a valid integer value"}, // UTF-8 "é"
+        {"/screen-image-%E9.bmp", "'\xC3\xA9' is not a valid integer value"},    // its Latin-1
         {"/bad.html", "'two' is not a valid integer value"},
         {"/big.html", "'2147483648' is not a valid integer value"},
     };
@@ -202,7 +251,7 @@ TEST_F(WebServerTest, NumbersThatAreNoIntegersFailWithTheirMessage) {
         const HttpReply reply = Get(c.path);
         EXPECT_EQ(reply.status, 500) << c.path;
         EXPECT_EQ(reply.body, c.message) << c.path;
-        EXPECT_EQ(reply.Header("content-type"), "text/plain") << c.path;
+        EXPECT_EQ(reply.Header("content-type"), kMessageType) << c.path;
         EXPECT_FALSE(reply.HasHeader("exception_what")) << c.path;
     }
 }
@@ -213,7 +262,7 @@ TEST_F(WebServerTest, MissingThingsGetTheErrorPage) {
          {"/missing.html", "/index.html", "/sub", "/sub/", "/page.html", "/%00", "/a%0Ab"}) {
         const HttpReply reply = Get(path);
         EXPECT_EQ(reply.status, 404) << path;
-        EXPECT_EQ(reply.Header("content-type"), "text/html") << path;
+        EXPECT_EQ(reply.Header("content-type"), kPageType) << path;
         EXPECT_EQ(reply.body, kNotFoundPage) << path;
     }
     const HttpReply longPath = Get("/" + std::string(8000, 'a'));
@@ -245,7 +294,7 @@ TEST_F(WebServerTest, CredentialsAreAskedOnlyWhenAUserNameIsSet) {
     const HttpReply challenge = Get("/");
     EXPECT_EQ(challenge.status, 401);
     EXPECT_EQ(challenge.Header("www-authenticate"), "Basic realm=\"Login to Halvane\"");
-    EXPECT_EQ(challenge.Header("content-type"), "text/html");
+    EXPECT_EQ(challenge.Header("content-type"), kPageType);
     EXPECT_EQ(challenge.body, kUnauthorizedPage);
 
     const struct {
@@ -264,18 +313,6 @@ TEST_F(WebServerTest, CredentialsAreAskedOnlyWhenAUserNameIsSet) {
     station.SetCredentials("Operator", "new");
     EXPECT_EQ(Get("/", {"-u", "Operator:s3cret:x"}).status, 401);
     EXPECT_EQ(Get("/", {"-u", "Operator:new"}).status, 200);
-}
-
-TEST_F(WebServerTest, MissingThingsAreNotFoundBeforeCredentialsAreAsked) {
-    station.SetCredentials("Operator", "pw");
-    station.SetScreens({{"Overview", "BM"}});
-    WebServer withScreens{station.Context()};
-    ASSERT_TRUE(withScreens.Start(0)) << withScreens.LastError();
-    EXPECT_EQ(Curl(withScreens.Port(), "/missing.html").status, 404);
-    EXPECT_EQ(Curl(withScreens.Port(), "/../cfg/config.cfg").status, 404);
-    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-1.bmp").status, 404);
-    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-0.bmp").status, 401);
-    EXPECT_EQ(Curl(withScreens.Port(), "/screen-image-0.bmp", {"-u", "Operator:pw"}).body, "BM");
 }
 
 TEST_F(WebServerTest, ListingCountersPersistBetweenRequests) {
@@ -343,7 +380,7 @@ TEST_F(WebServerTest, NonLatin1TextIsSentAsCharacterReferences) {
     station.Document("c.html.tpl", "été Ω");
     const HttpReply a = Get("/a.html");
     EXPECT_EQ(a.body, "Temp\351rature &#8364;=21.5 \260C\r\nD\351bit m\263/h \351t\351\r\n");
-    EXPECT_EQ(a.Header("content-type"), "text/html");
+    EXPECT_EQ(a.Header("content-type"), kPageType);
     EXPECT_EQ(a.Header("content-length"), std::to_string(a.body.size()));
     EXPECT_EQ(Get("/b.html").body, "\351t\351 &#937;\r\n");
     EXPECT_EQ(Get("/c.html").body, "\351t\351 &#937;\r\n");
@@ -386,6 +423,63 @@ TEST_F(WebServerTest, APortInUseFailsToStart) {
     EXPECT_EQ(Curl(port, "/").body, "x");
     EXPECT_FALSE(server.Start(70000));
     EXPECT_EQ(server.LastError(), "Invalid port 70000");
+}
+
+// A listening socket of another program on every interface of one family; on IPv6 it
+// takes no IPv4 connections. Port 0 when the family cannot listen here.
+class ForeignListener {
+public:
+    explicit ForeignListener(int family) : m_fd(::socket(family, SOCK_STREAM, 0)) {
+        sockaddr_storage address{};
+        address.ss_family = static_cast<sa_family_t>(family);
+        const int yes = 1;
+        if (family == AF_INET6)
+            ::setsockopt(m_fd, IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof yes);
+        socklen_t length = sizeof address;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_fd, 1) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                          : reinterpret_cast<sockaddr_in&>(address).sin_port);
+    }
+    ~ForeignListener() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ForeignListener(const ForeignListener&) = delete;
+    ForeignListener& operator=(const ForeignListener&) = delete;
+
+    int Port() const { return m_port; }
+
+private:
+    int m_fd;
+    int m_port = 0;
+};
+
+bool HasIpv6() {
+    return ForeignListener(AF_INET6).Port() != 0;
+}
+
+TEST_F(WebServerTest, APortThatAnotherProgramHoldsOnEitherFamilyFailsToStart) {
+    for (const int family : {AF_INET, AF_INET6}) {
+        const ForeignListener other(family);
+        if (other.Port() == 0)
+            continue; // no IPv6 here
+        WebServer second{station.Context()};
+        EXPECT_FALSE(second.Start(other.Port())) << family;
+        EXPECT_EQ(second.LastError(), "Cannot listen on port " + std::to_string(other.Port()) +
+                                          ": Address already in use")
+            << family;
+    }
+}
+
+TEST_F(WebServerTest, ListensOnIpv6AndIpv4Alike) {
+    if (!HasIpv6())
+        GTEST_SKIP() << "no IPv6 on this machine";
+    station.Document("index.html", "both");
+    EXPECT_EQ(test::CurlAt("[::1]", server.Port(), "/").body, "both");
+    EXPECT_EQ(Get("/").body, "both");
 }
 
 TEST_F(WebServerTest, StopRightAfterStartEnds) {

@@ -123,14 +123,15 @@ inline HttpReply ParseReply(const std::string& raw) {
     return reply;
 }
 
-// One request sent by curl exactly as written (no path normalisation, no decompression),
-// with curl's extra options, e.g. {"-I"} for HEAD or {"-u", "user:pass"}.
-inline HttpReply Curl(int port, const std::string& path,
-                      const std::vector<std::string>& options = {}) {
-    std::string command = "curl -s -i --path-as-is --max-time 20";
+// One request to `host` ("127.0.0.1", "[::1]") sent by curl exactly as written (no path
+// normalisation, no decompression), with curl's extra options, e.g. {"-I"} for HEAD or
+// {"-u", "user:pass"}.
+inline HttpReply CurlAt(const std::string& host, int port, const std::string& path,
+                        const std::vector<std::string>& options = {}) {
+    std::string command = "curl -s -i -g --path-as-is --max-time 20";
     for (const std::string& option : options)
         command += " '" + option + "'";
-    command += " 'http://127.0.0.1:" + std::to_string(port) + path + "'";
+    command += " 'http://" + host + ":" + std::to_string(port) + path + "'";
     std::string raw;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -139,6 +140,11 @@ inline HttpReply Curl(int port, const std::string& path,
         ::pclose(pipe);
     }
     return ParseReply(raw);
+}
+
+inline HttpReply Curl(int port, const std::string& path,
+                      const std::vector<std::string>& options = {}) {
+    return CurlAt("127.0.0.1", port, path, options);
 }
 
 } // namespace halvane::test

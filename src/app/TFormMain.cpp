@@ -3,6 +3,7 @@
 #include "Connections.h"
 #include "DataRoot.h"
 #include "DemoValues.h"
+#include "HelpFile.h"
 #include "Icons.h"
 #include "MessageBox.h"
 #include "ObjectPalette.h"
@@ -68,10 +69,6 @@ QWidget* PanelWithHeader(const QString& header, QWidget* content) {
 
 QString ApplicationTitle() {
     return QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
-}
-
-QUrl FolderUrl(const std::filesystem::path& folder) {
-    return QUrl::fromLocalFile(QString::fromStdString(folder.string()));
 }
 
 } // namespace
@@ -243,6 +240,7 @@ bool TFormMain::Create() {
 void TFormMain::CreateWindows() {
     m_about = new TFormAbout(this);
     m_navigator = new TFormNavigator(*m_store, *m_screens, this);
+    connect(m_navigator, &TFormNavigator::ScreenShown, this, &TFormMain::SelectTab);
 
     DockTagListWindow(new TFormChannelSetup(m_tags, *m_store, *this, m_dockContents));
     m_commSpy = new TFormCommSpy(*m_traceSink, this);
@@ -299,6 +297,7 @@ void TFormMain::ShowStep() {
 void TFormMain::EnterStartMode() {
     if (!m_runtimeSwitch) {
         SetEditMode(true, false, false);
+        FitToFirstScreen();
         return;
     }
     SetEditMode(false, true, false);
@@ -318,6 +317,27 @@ void TFormMain::FitToLargestScreen() {
         m_tabSetScreens->isVisibleTo(this) ? m_tabSetScreens->sizeHint().height() : 0;
     setFixedSize(area.width(), area.height() + tabBarHeight);
     move(screen()->availableGeometry().center() - rect().center());
+}
+
+// The window grows until the first screen shows whole in the dock area beside the object
+// navigator, and never beyond the available area of its screen.
+void TFormMain::FitToFirstScreen() {
+    const QRect available = screen()->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    resize(size().boundedTo(available.size() - frame));
+    // Growing the window may change what its bars take (a status bar laid out late): a
+    // second look corrects that.
+    for (int look = 0; look < 2 && ScreenCount() > 0; ++look) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QRect first = m_screens->At(0)->geometry();
+        const QSize needed(first.right() + 1, first.bottom() + 1);
+        const QSize grow =
+            (needed - m_scrollBoxDock->maximumViewportSize()).expandedTo(QSize(0, 0));
+        resize((size() + grow).boundedTo(available.size() - frame));
+    }
+    QRect placed(QPoint(), size() + frame);
+    placed.moveCenter(available.center());
+    move(placed.topLeft());
 }
 
 void TFormMain::ApplyViewSettings() {
@@ -345,8 +365,12 @@ void TFormMain::SetEditMode(bool edit, bool runtimeSwitch, bool floating) {
     m_panelLeft->setVisible(edit);
     for (size_t i = 0; i < m_screens->Size(); ++i)
         m_screens->At(i)->SetScreenMode(edit, runtimeSwitch, floating);
-    if (!edit)
+    if (!edit) {
         SetTagListVisible(false);
+        // The tag list has no tab in run-time mode: the first screen takes its place.
+        if (m_page == ScreenCount())
+            ShowPage(0);
+    }
     RefreshScreenNodes();
     FitDockContents();
 }
@@ -367,7 +391,15 @@ void TFormMain::RefreshScreenNodes() {
     }
     if (m_editMode)
         m_tabSetScreens->addTab(QString::fromLatin1(kTagsTabCaption));
+    m_tabSetScreens->setCurrentIndex(m_page);
     m_screensNode->setExpanded(expanded);
+}
+
+// Only the tab changes: the page it stands for is already shown.
+void TFormMain::SelectTab(int page) {
+    m_page = page;
+    const QSignalBlocker blocker(m_tabSetScreens);
+    m_tabSetScreens->setCurrentIndex(page);
 }
 
 void TFormMain::RefreshTagNodes() {
@@ -392,6 +424,7 @@ void TFormMain::ShowPage(int page) {
     const int count = ScreenCount();
     if (page < 0 || page > count)
         return;
+    m_page = page;
     if (page < count)
         SetTagListVisible(false);
     for (int i = 0; i < count; ++i) {
@@ -505,16 +538,16 @@ void TFormMain::ShowCommunicationMonitor() {
 bool TFormMain::SetupConnections() {
     if (!m_connections)
         return true;
-    const Connections::StartResult result = m_connections->Setup();
-    for (const ConnectionProblem& problem : result.problems)
+    const bool serialPortsOpened = m_connections->Setup([this](const ConnectionProblem& problem) {
         MessageBox::Warning(this, QString::fromStdString(problem.caption),
                             QString::fromStdString(problem.text));
+    });
     for (int n = 1; n <= kConnectionCount; ++n) {
         QTimer* timer = m_timerPoll[static_cast<size_t>(n - 1)];
         timer->setInterval(m_connections->PollIntervalMs(n));
         timer->start();
     }
-    return result.serialPortsOpened;
+    return serialPortsOpened;
 }
 
 void TFormMain::ShutdownConnections() {
@@ -638,7 +671,23 @@ void TFormMain::About1Click() {
 }
 
 void TFormMain::HalvaneWebPage1Click() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kOnlineHelpUrl)));
+    const auto help = FindHelpFile(QCoreApplication::applicationDirPath().toStdString());
+    if (!help) {
+        MessageBox::Warning(this, QCoreApplication::applicationName(),
+                            tr("The help file README.md was not found beside the program."));
+        return;
+    }
+    OpenWithDesktop(*help);
+}
+
+// Without a file manager or viewer the desktop opens nothing: say where the file is.
+void TFormMain::OpenWithDesktop(const std::filesystem::path& path) {
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path.string()));
+    if (QDesktopServices::openUrl(url))
+        return;
+    MessageBox::Warning(this, QCoreApplication::applicationName(),
+                        tr("No program to open %1 was found. Open it with a file manager.")
+                            .arg(QString::fromStdString(path.string())));
 }
 
 void TFormMain::PreviousScreen() {
@@ -656,11 +705,18 @@ void TFormMain::ExitNow() {
 }
 
 void TFormMain::OpenHistoryFolder() {
-    QDesktopServices::openUrl(FolderUrl(HistoryFolder()));
+    OpenWithDesktop(HistoryFolder());
 }
 
-// A preset that cannot be stored is dropped without a message.
+// A value the register cannot hold is refused with its range; a preset that cannot be
+// stored is dropped without a message.
 void TFormMain::PresetTagValue(size_t tagIndex, double value) {
+    if (tagIndex < m_tags.Size())
+        if (const auto refused = PresetRangeError(m_tags.Snapshot(tagIndex), value)) {
+            MessageBox::Error(this, QCoreApplication::applicationName(),
+                              QString::fromStdString(*refused));
+            return;
+        }
     PresetValue(m_tags, *m_store, tagIndex, value);
 }
 

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -37,8 +38,6 @@ class TFormNavigator;
 class TFormProgress;
 class WebServer;
 
-// The online help page that "Help" opens in the browser.
-inline constexpr char kOnlineHelpUrl[] = "https://halvane.example/help";
 // The last tab in edit mode: it stands for the tag list window.
 inline constexpr char kTagsTabCaption[] = "<Tags>";
 
@@ -122,13 +121,16 @@ private:
     void ShowStep();
     void EnterStartMode();
     void FitToLargestScreen();
+    void FitToFirstScreen();
     void ApplyViewSettings();
     void ApplyGridToScreens();
     void SetTagListVisible(bool visible);
+    void SelectTab(int page);
     void FitDockContents();
     int ScreenCount() const;
     bool ShowConnectionHint(QEvent* event);
     void StartWebServer();
+    void OpenWithDesktop(const std::filesystem::path& path);
 
     void Historyfiles1Click();
     void Exit1Click();
@@ -158,6 +160,7 @@ private:
     bool m_demoMode = false;
     DemoRandom m_demoRandom;
     bool m_editMode = true;
+    int m_page = 0; // the page last shown: a screen, or the tag list after the screens
     TemplateCounters m_templateCounters; // the web templates' running tag and screen numbers
 
     QWidget* m_panelLeft = nullptr;

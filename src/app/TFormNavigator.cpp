@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace halvane {
 
 namespace {
@@ -52,7 +54,8 @@ void TFormNavigator::PreviousScreen() {
     const int count = static_cast<int>(m_screens.Size());
     if (count < 2)
         return;
-    m_index = m_index <= 0 ? count - 1 : m_index - 1;
+    // An index left beyond the end by removed screens steps back from past the last one.
+    m_index = m_index <= 0 ? count - 1 : std::min(m_index, count) - 1;
     ShowScreenAtIndex();
 }
 
@@ -69,6 +72,7 @@ void TFormNavigator::ShowScreenAtIndex() {
     TFormScreen* screen = m_screens.At(static_cast<size_t>(m_index));
     screen->show();
     screen->raise();
+    emit ScreenShown(m_index);
 }
 
 void TFormNavigator::showEvent(QShowEvent* event) {

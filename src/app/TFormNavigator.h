@@ -21,11 +21,14 @@ public:
     TFormNavigator(ProfileStore& config, const ScreenList& screens, QWidget* owner);
 
     // With fewer than two screens both do nothing; otherwise they move the index by one,
-    // wrapping, and show the screen there (it also comes to the front). Other screens, the
-    // tabs and the tag list stay as they are.
+    // wrapping, and show the screen there (it also comes to the front). Other screens and
+    // the tag list stay as they are; `ScreenShown` lets the tabs follow.
     void PreviousScreen();
     void NextScreen();
     int Index() const { return m_index; }
+
+signals:
+    void ScreenShown(int index);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -12,7 +12,7 @@ Connections::~Connections() {
     Shutdown();
 }
 
-bool Connections::OpenSerialPort(int connection, std::vector<ConnectionProblem>& problems) {
+bool Connections::OpenSerialPort(int connection, const ProblemReport& report) {
     TComPort& port = SerialPort(connection);
     port.Close();
     const SerialSettings s = ReadSerialSettings(m_store, connection);
@@ -21,10 +21,10 @@ bool Connections::OpenSerialPort(int connection, std::vector<ConnectionProblem>&
     port.SetPortSettings(s.PortName(), s.baudRate, s.dataBits, s.parity, s.stopBits);
     port.SetTimeouts(s.readTimeoutMs, -1);
     if (!port.Open()) {
-        problems.push_back({"Error while opening serial port #" + std::to_string(connection),
-                            "Cannot open serial port " + s.PortName() +
-                                ". Please make sure if this serial port is available in your "
-                                "system and was not opened by another application."});
+        report({"Error while opening serial port #" + std::to_string(connection),
+                "Cannot open serial port " + s.PortName() +
+                    ". Please make sure if this serial port is available in your system and "
+                    "was not opened by another application."});
         return false;
     }
     // Ptys and some adapters have no modem lines: nobody acts on these failing.
@@ -33,26 +33,25 @@ bool Connections::OpenSerialPort(int connection, std::vector<ConnectionProblem>&
     return true;
 }
 
-void Connections::ConnectNetwork(std::vector<ConnectionProblem>& problems) {
+void Connections::ConnectNetwork(const ProblemReport& report) {
     m_link.Close();
     const NetworkSettings s = ReadNetworkSettings(m_store);
     if (!s.enabled)
         return;
     m_link.SetIoTimeout(s.timeoutMs.value_or(NetworkLink::kDefaultIoTimeoutMs));
     if (!m_link.Connect(s.host, s.port))
-        problems.push_back({"Error while connecting to the server",
-                            "Cannot connect to the server " + s.host +
-                                ". Please make sure if this server is up and running, your "
-                                "connection details are correct, or a firewall does not block "
-                                "connection."});
+        report({"Error while connecting to the server",
+                "Cannot connect to the server " + s.host +
+                    ". Please make sure if this server is up and running, your connection "
+                    "details are correct, or a firewall does not block connection."});
 }
 
-Connections::StartResult Connections::Setup() {
-    StartResult result;
+bool Connections::Setup(const ProblemReport& report) {
+    bool opened = true;
     for (int n = 1; n <= kSerialConnections; ++n)
-        if (!OpenSerialPort(n, result.problems))
-            result.serialPortsOpened = false;
-    ConnectNetwork(result.problems);
+        if (!OpenSerialPort(n, report))
+            opened = false;
+    ConnectNetwork(report);
     for (int n = 1; n <= kConnectionCount; ++n) {
         TransactionContext context;
         context.connection = n;
@@ -70,7 +69,7 @@ Connections::StartResult Connections::Setup() {
     }
     for (TComProtocol& protocol : m_protocols)
         protocol.StartWorker(m_tags);
-    return result;
+    return opened;
 }
 
 void Connections::Shutdown() {

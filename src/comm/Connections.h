@@ -6,8 +6,8 @@
 #include "TComProtocol.h"
 
 #include <array>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace halvane {
 
@@ -31,12 +31,12 @@ public:
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
 
-    struct StartResult {
-        bool serialPortsOpened = true; // false when an enabled serial port failed to open
-        std::vector<ConnectionProblem> problems;
-    };
-    // Opens the ports, connects the link, attaches and starts the four workers.
-    StartResult Setup();
+    // Told about each failure of the start sequence (the UI shows it in a warning box).
+    using ProblemReport = std::function<void(const ConnectionProblem&)>;
+    // Opens the ports, connects the link, attaches and starts the four workers. Each
+    // failure is reported before the next port is tried; false when an enabled serial
+    // port failed to open.
+    bool Setup(const ProblemReport& report);
     // Stops the workers, connection 1 first, then closes the ports and the link.
     void Shutdown();
 
@@ -53,8 +53,8 @@ public:
     NetworkLink& Link() { return m_link; }
 
 private:
-    bool OpenSerialPort(int connection, std::vector<ConnectionProblem>& problems);
-    void ConnectNetwork(std::vector<ConnectionProblem>& problems);
+    bool OpenSerialPort(int connection, const ProblemReport& report);
+    void ConnectNetwork(const ProblemReport& report);
 
     TagTable& m_tags;
     const ProfileStore& m_store;

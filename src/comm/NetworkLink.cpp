@@ -55,7 +55,7 @@ bool NetworkLink::Connect(const std::string& host, int port) {
         return false;
     }
     std::unique_ptr<addrinfo, AddrInfoDeleter> list(found);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(m_ioTimeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
     for (const addrinfo* a = list.get(); a; a = a->ai_next) {
         const int fd =
             ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);

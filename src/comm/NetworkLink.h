@@ -13,13 +13,16 @@ namespace halvane {
 class NetworkLink final {
 public:
     static constexpr int kDefaultIoTimeoutMs = 2000;
+    // Slow gateways take their time to accept: the connect never waits less.
+    static constexpr int kConnectTimeoutMs = 2000;
 
     NetworkLink() = default;
     ~NetworkLink();
     NetworkLink(const NetworkLink&) = delete;
     NetworkLink& operator=(const NetworkLink&) = delete;
 
-    // Connects within the I/O timeout; false with LastError() saying why.
+    // Connects within kConnectTimeoutMs, whatever the I/O timeout; false with LastError()
+    // saying why.
     bool Connect(const std::string& host, int port);
     void Close();
     bool IsConnected() const { return m_connected.load(std::memory_order_acquire); }

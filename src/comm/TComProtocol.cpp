@@ -33,11 +33,6 @@ void TComProtocol::StopWorker() {
     }
 }
 
-void TComProtocol::HandOver(size_t tagIndex) {
-    if (m_worker)
-        m_worker->HandOver(tagIndex);
-}
-
 bool TComProtocol::TransportUp() const {
     const TransactionContext& c = m_worker->Context();
     return c.protocol == ModbusProtocol::Tcp ? (c.link && c.link->IsConnected())
@@ -45,7 +40,9 @@ bool TComProtocol::TransportUp() const {
 }
 
 void TComProtocol::PollNext(TagTable& tags) {
-    if (!m_worker || m_members.empty())
+    // A worker still busy takes nothing: the tag in flight keeps its mark and the cursor
+    // its place, so every tag gets its turn whatever its transaction time.
+    if (!m_worker || m_members.empty() || m_worker->Busy())
         return;
     // The connection's first tag after the cursor, wrapping round; the cursor's own tag
     // comes last, so a connection with one tag polls it at every tick.

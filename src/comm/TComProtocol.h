@@ -19,8 +19,8 @@ public:
 
     // The poll step: picks the connection's next tag after the cursor, marks it as the
     // one polled now and hands it over, or marks it failed when the transport is down.
+    // While the worker is busy with the previous tag, the step does nothing.
     void PollNext(TagTable& tags);
-    void HandOver(size_t tagIndex);
     int Cursor() const { return m_cursor; }
 
 private:

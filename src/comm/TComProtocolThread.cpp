@@ -34,8 +34,14 @@ void TComProtocolThread::HandOver(size_t tagIndex) {
     {
         std::lock_guard lock(m_mutex);
         m_slot = tagIndex;
+        m_busy = true;
     }
     m_wake.notify_one();
+}
+
+bool TComProtocolThread::Busy() const {
+    std::lock_guard lock(m_mutex);
+    return m_busy;
 }
 
 void TComProtocolThread::Execute() {
@@ -51,6 +57,11 @@ void TComProtocolThread::Execute() {
         }
         TDataChannel tag = m_tags.Snapshot(index);
         DoTransaction(tag, m_context);
+        // Free before the outcome is stored: whoever sees the outcome may hand over the next.
+        {
+            std::lock_guard lock(m_mutex);
+            m_busy = false;
+        }
         m_tags.StoreOutcome(index, tag);
     }
 }

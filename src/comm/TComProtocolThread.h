@@ -25,8 +25,11 @@ public:
     void Resume();
     // Asks the thread to end after the transaction under way and waits for it.
     void Stop();
-    // Puts a tag into the single slot, replacing one the worker has not taken yet.
+    // Puts a tag into the single slot. Only for a worker that is not busy: a tag handed
+    // over is never replaced before its transaction has run.
     void HandOver(size_t tagIndex);
+    // From a hand-over until its transaction has run.
+    bool Busy() const;
     const TransactionContext& Context() const { return m_context; }
 
 private:
@@ -35,9 +38,10 @@ private:
     TagTable& m_tags;
     TransactionContext m_context;
     std::minstd_rand m_random;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::optional<size_t> m_slot;
+    bool m_busy = false;
     bool m_terminated = false;
     std::thread m_thread;
 };

@@ -28,7 +28,9 @@ void DemoTick(std::vector<TDataChannel>& tags, const ProfileStore* config,
 void ResetDemoValues(std::vector<TDataChannel>& tags) {
     for (TDataChannel& tag : tags) {
         tag.RawValue = 0;
-        tag.RealValue = 0;
+        // The next poll writes an output tag's value to the plant: it must be the
+        // operator's last preset again, never a demo value or 0.
+        tag.RealValue = tag.IsOutputTag() ? tag.DefaultValue : 0;
         tag.SetTagError("Unknown");
     }
 }

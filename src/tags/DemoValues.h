@@ -24,7 +24,8 @@ DemoRandom MakeDemoRandom(uint32_t seed);
 void DemoTick(std::vector<TDataChannel>& tags, const ProfileStore* config,
               const DemoRandom& random);
 
-// Leaving demo mode: every tag reads 0 and is "Unknown" until its next reading.
+// Leaving demo mode: every tag is "Unknown" until its next reading; an input tag reads
+// 0, an output tag holds its preset (`DefaultValue`) again, which its next turn writes.
 void ResetDemoValues(std::vector<TDataChannel>& tags);
 
 } // namespace halvane

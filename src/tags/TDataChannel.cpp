@@ -5,6 +5,7 @@
 #include "TagVocabulary.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace halvane {
 
@@ -19,7 +20,10 @@ bool ParsePoint(std::string_view text, int32_t& x, double& y) {
     const size_t semicolon = text.find(';');
     if (semicolon == std::string_view::npos || semicolon == 0)
         return false;
-    x = static_cast<int32_t>(StrtolPrefix(text.substr(0, semicolon)));
+    // A 32-bit strtol saturates where the number leaves its range.
+    x = static_cast<int32_t>(std::clamp<long>(StrtolPrefix(text.substr(0, semicolon)),
+                                              std::numeric_limits<int32_t>::min(),
+                                              std::numeric_limits<int32_t>::max()));
     y = StrtodPrefix(text.substr(semicolon + 1));
     return true;
 }

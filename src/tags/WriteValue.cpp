@@ -1,5 +1,6 @@
 #include "WriteValue.h"
 
+#include "NumberFormat.h"
 #include "TagTable.h"
 #include "TagVocabulary.h"
 #include "ValueConversion.h"
@@ -15,14 +16,14 @@ namespace {
 constexpr uint16_t kCoilOn = 0xFF00;
 constexpr uint16_t kCoilOff = 0x0000;
 
-// The low 32 bits (two's complement) of `value` truncated toward zero. A finite value
-// beyond any integer range loses its upper bits like any other wide value (1e300 gives
-// 0); infinities and not-a-number have no whole number and give 0.
-uint32_t LowBitsOfWhole(double value) {
+// The low 32 bits (two's complement) of the whole number `value`. A finite value beyond
+// any integer range loses its upper bits like any other wide value (1e300 gives 0);
+// infinities and not-a-number have no whole number and give 0.
+uint32_t LowBits(double value) {
     if (!std::isfinite(value))
         return 0;
     constexpr double kTwo32 = 4294967296.0;
-    double low = std::fmod(std::trunc(value), kTwo32); // exact
+    double low = std::fmod(value, kTwo32); // exact
     if (low < 0)
         low += kTwo32; // exact: a whole number below 2^33
     return static_cast<uint32_t>(low);
@@ -30,29 +31,46 @@ uint32_t LowBitsOfWhole(double value) {
 
 // The x of `v` on the scaling function, searched as if the points rose in y: the last
 // point's x from its y on, the first point's x where no segment holds `v`.
-uint32_t InvertPoints(const TDataChannel& tag, double v) {
+double InvertPoints(const TDataChannel& tag, double v) {
     const auto n = static_cast<size_t>(std::clamp(tag.PointCount, 0, kMaxPoints));
     const double offset = tag.Offset;
     if (n < 2)
-        return LowBitsOfWhole(v - offset);
+        return std::trunc(v - offset);
     const auto xs = std::span(tag.PointX).first(n);
     const auto ys = std::span(tag.PointY).first(n);
     if (v >= ys[n - 1] + offset)
-        return static_cast<uint32_t>(xs[n - 1]);
+        return xs[n - 1];
     const auto segment =
         std::adjacent_find(ys.begin(), ys.end(), [v, offset](double lo, double hi) {
             return lo + offset <= v && v < hi + offset;
         });
     if (segment == ys.end())
-        return static_cast<uint32_t>(xs[0]);
+        return xs[0];
     const auto i = static_cast<size_t>(segment - ys.begin());
     // The rise is taken as a whole number, so a segment rising by less than 1 maps
     // every value in it to its first point.
     const double rise = std::trunc(ys[i + 1] - ys[i]);
     if (rise == 0)
-        return static_cast<uint32_t>(xs[i]);
+        return xs[i];
     const double run = static_cast<double>(xs[i + 1]) - xs[i];
-    return LowBitsOfWhole((v - offset - ys[i]) * (run / rise) + xs[i]);
+    return std::trunc((v - offset - ys[i]) * (run / rise) + xs[i]);
+}
+
+// The inverse of the conversion mode as a whole number before it is cut to 32 bits.
+double WholeRawForWrite(const TDataChannel& tag) {
+    const double v = tag.RealValue;
+    switch (tag.Linear) {
+    case 0:
+        return std::trunc(v);
+    case 1:
+        // A flat line has no raw value for any real value: write 0, so the request
+        // still carries a defined value.
+        if (tag.ACoff == 0)
+            return 0;
+        return std::trunc((v - tag.BCoff - tag.Offset) / tag.ACoff);
+    default:
+        return InvertPoints(tag, v);
+    }
 }
 
 // The register value for the data type: a byte keeps its low 8 bits; a masked bit is
@@ -77,13 +95,44 @@ int32_t WriteInteger(const TDataChannel& tag, uint32_t word) {
 
 } // namespace
 
-bool PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value) {
-    const bool present = tags.Update(index, [value](TDataChannel& tag) {
+RawRange WritableRawRange(const TDataChannel& tag) {
+    if (IsMaskedBitDataType(tag.DataType) || IsFloatDataType(tag.DataType))
+        return {0, 0xFFFF};
+    if (tag.DataType == kDataTypeByte)
+        return tag.Signed ? RawRange{-0x80, 0x7F} : RawRange{0, 0xFF};
+    return tag.Signed ? RawRange{-0x8000, 0x7FFF} : RawRange{0, 0xFFFF};
+}
+
+std::optional<std::string> PresetRangeError(const TDataChannel& tag, double value) {
+    if (!std::isfinite(value))
+        return "The value is not a finite number.";
+    TDataChannel preset = tag;
+    preset.RealValue = value;
+    const double raw = WholeRawForWrite(preset);
+    const RawRange range = WritableRawRange(tag);
+    if (raw >= static_cast<double>(range.low) && raw <= static_cast<double>(range.high))
+        return std::nullopt;
+    std::string message = "The value " + FormatGeneral(value) + " does not fit the register";
+    if (raw != value)
+        message += " (it is written as " + FormatGeneral(raw) + ")";
+    return message + ". The register takes " + std::to_string(range.low) + " to " +
+           std::to_string(range.high) + ".";
+}
+
+PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value) {
+    bool fits = true;
+    const bool present = tags.Update(index, [value, &fits](TDataChannel& tag) {
+        fits = !PresetRangeError(tag, value);
+        if (!fits)
+            return;
         tag.RealValue = value;
         tag.DefaultValue = value;
         tag.SetTagError("Pending write");
     });
-    return present && tags.Snapshot(index).SaveToConfig(store, static_cast<int>(index));
+    if (present && !fits)
+        return PresetOutcome::OutOfRange;
+    const bool saved = present && tags.Snapshot(index).SaveToConfig(store, static_cast<int>(index));
+    return saved ? PresetOutcome::Stored : PresetOutcome::NotSaved;
 }
 
 void PrepareWrite(TDataChannel& tag) {
@@ -97,19 +146,7 @@ void PrepareWrite(TDataChannel& tag) {
 }
 
 uint32_t ComputeRawForWrite(const TDataChannel& tag) {
-    const double v = tag.RealValue;
-    switch (tag.Linear) {
-    case 0:
-        return LowBitsOfWhole(v);
-    case 1:
-        // A flat line has no raw value for any real value: write 0, so the request
-        // still carries a defined value.
-        if (tag.ACoff == 0)
-            return 0;
-        return LowBitsOfWhole((v - tag.BCoff - tag.Offset) / tag.ACoff);
-    default:
-        return InvertPoints(tag, v);
-    }
+    return LowBits(WholeRawForWrite(tag));
 }
 
 uint16_t WriteRequestValue(const TDataChannel& tag) {

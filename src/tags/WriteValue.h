@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace halvane {
@@ -11,11 +13,28 @@ namespace halvane {
 class ProfileStore;
 class TagTable;
 
+// The whole numbers a write of the tag can carry without losing bits: a register takes
+// 16 bits (a byte 8), as a signed or unsigned number by the tag's signedness; a masked
+// bit and a float tag are written as an unsigned 16-bit number.
+struct RawRange {
+    int64_t low = 0;
+    int64_t high = 0;
+    bool operator==(const RawRange&) const = default;
+};
+RawRange WritableRawRange(const TDataChannel& tag);
+
+// Nothing when `value` can be preset on the tag; otherwise the message that refuses it:
+// after the inverse scaling it does not fit the register, or it is not a finite number.
+std::optional<std::string> PresetRangeError(const TDataChannel& tag, double value);
+
+enum class PresetOutcome { Stored, OutOfRange, NotSaved };
+
 // The one way users write: the tag at `index` takes `value` as its real and default
 // value, becomes not valid with the status "Pending write", and is saved under its
 // index so that a restart writes the value again. Does not check that it is an output
-// tag. False when `index` is outside the table or the file could not be written.
-bool PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value);
+// tag. A value that does not fit the register changes nothing (`PresetRangeError` says
+// why); NotSaved when `index` is outside the table or the file could not be written.
+PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value);
 
 // Encodes the tag's `RealValue` for a write, before the request is built: the tag
 // becomes valid, `RawInteger` receives the encoded value (byte order applied) and

@@ -11,8 +11,11 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -182,6 +185,42 @@ TEST(TFormMainWindow, EditAndRunTimeModesDockOrFloatTheScreens) {
         EXPECT_EQ(TabCaptions(*form), QStringList({"One", "Two", "<Tags>"}));
         EXPECT_EQ(form->Screens()->At(1)->parentWidget(), dock);
         EXPECT_TRUE(form->Screens()->At(1)->EditMode());
+    }
+}
+
+// The page shown and the selected tab agree through a switch to run-time mode and back.
+TEST(TFormMainWindow, RunTimeModeFromTheTagListShowsTheFirstScreen) {
+    TempDir root;
+    WriteStation(root, "", kTwoScreens);
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    form->TabSetScreens()->setCurrentIndex(1);
+    Trigger(*form, "Points1");
+    ASSERT_EQ(Pages(*form), "00|1");
+    Trigger(*form, "PutscreensinNormalmode1");
+    EXPECT_EQ(Pages(*form), "10|0");
+    EXPECT_EQ(form->TabSetScreens()->currentIndex(), 0);
+    form->ShowPage(1);
+    form->TabSetScreens()->setCurrentIndex(1);
+    Trigger(*form, "PutscreensinEditmode1");
+    EXPECT_EQ(Pages(*form), "01|0");
+    EXPECT_EQ(form->TabSetScreens()->currentIndex(), 1);
+}
+
+// The window opens with the first screen whole beside the object navigator, as far as the
+// available area allows (800 x 800 offscreen).
+TEST(TFormMainWindow, OpensLargeEnoughForTheFirstScreen) {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QSize screen : {QSize(450, 650), QSize(1500, 1200)}) {
+        TempDir root;
+        WriteStation(root, "", {{3, "First", screen.width(), screen.height()}});
+        auto form = StartStation(root);
+        ASSERT_TRUE(form);
+        QApplication::processEvents();
+        EXPECT_TRUE(available.contains(form->frameGeometry())) << screen.width();
+        const bool fits = screen.width() < 500;
+        const QSize viewport = form->ScrollBoxDock()->maximumViewportSize();
+        EXPECT_EQ(viewport.expandedTo(form->Screens()->At(0)->size()) == viewport, fits);
     }
 }
 
@@ -376,14 +415,32 @@ TEST(TFormMainWindow, ScreensPresetTagsAndOpenFoldersAndHelp) {
     EXPECT_EQ(tag.RealValue, 21.5);
     EXPECT_EQ(tag.Status, "Pending write");
     EXPECT_NE(ReadText(root / "cfg/config.cfg").find("21.5"), std::string::npos);
-    form->PresetTagValue(7, 1); // outside the table: nothing
+    form->PresetTagValue(7, 1);     // outside the table: nothing
+    form->PresetTagValue(0, 70000); // beyond the word register: refused with its range
+    EXPECT_EQ(MessageBox::LastText(),
+              "The value 70000 does not fit the register. The register takes 0 to 65535.");
+    EXPECT_EQ(form->Tags().Snapshot(0), tag);
 
-    UrlRecorder recorder;
-    form->OpenHistoryFolder();
-    Trigger(*form, "Historyfiles1");
-    Trigger(*form, "HalvaneWebPage1");
     const QUrl history = QUrl::fromLocalFile(QString::fromStdString((root / "history").string()));
-    EXPECT_EQ(recorder.opened, QList<QUrl>({history, history, QUrl(kOnlineHelpUrl)}));
+    {
+        UrlRecorder recorder;
+        form->OpenHistoryFolder();
+        Trigger(*form, "Historyfiles1");
+        Trigger(*form, "HalvaneWebPage1");
+        ASSERT_EQ(recorder.opened.size(), 3);
+        EXPECT_EQ(recorder.opened.mid(0, 2), QList<QUrl>({history, history}));
+        EXPECT_EQ(recorder.opened[2].fileName(), "README.md"); // the help that ships with it
+        EXPECT_TRUE(QFileInfo(recorder.opened[2].toLocalFile()).isFile());
+    }
+
+    // Nothing on this desktop opens folders: the user learns where the files are.
+    const TempDir emptyPath;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", emptyPath.Path().string().c_str());
+    Trigger(*form, "Historyfiles1");
+    qputenv("PATH", path);
+    EXPECT_EQ(MessageBox::LastText(), "No program to open " + history.toLocalFile() +
+                                          " was found. Open it with a file manager.");
 }
 
 TEST(TFormMainWindow, OtherWindowsExistHiddenFromTheStart) {

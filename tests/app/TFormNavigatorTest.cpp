@@ -7,6 +7,7 @@
 #include "TFormScreen.h"
 
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,39 @@ TEST(TFormNavigator, StepsWrapAtBothEnds) {
     form->NextScreen();
     EXPECT_EQ(navigator->Index(), 0);
     EXPECT_EQ(Shown(*form), "10");
+}
+
+// Two screens removed at and below the index: both buttons show a screen of the list.
+TEST(TFormNavigator, BothStepsStayWithinAListThatShrank) {
+    for (const bool next : {true, false}) {
+        TempDir root;
+        WriteStation(root, "", Screens(4));
+        auto form = StartStation(root);
+        ASSERT_TRUE(form);
+        for (int i = 0; i < 3; ++i)
+            form->NextScreen();
+        ASSERT_EQ(form->Navigator()->Index(), 3);
+        form->Screens()->DeleteScreen(3);
+        form->Screens()->DeleteScreen(2);
+        HideAll(*form);
+        next ? form->NextScreen() : form->PreviousScreen();
+        EXPECT_EQ(form->Navigator()->Index(), next ? 0 : 1);
+        EXPECT_EQ(Shown(*form), next ? "10" : "01");
+    }
+}
+
+// The selected tab names the screen that the navigator brought up.
+TEST(TFormNavigator, TheTabFollowsTheScreenShown) {
+    TempDir root;
+    WriteStation(root, "", Screens(3));
+    auto form = StartStation(root, true);
+    ASSERT_TRUE(form);
+    form->NextScreen();
+    EXPECT_EQ(form->TabSetScreens()->currentIndex(), 1);
+    form->PreviousScreen();
+    form->PreviousScreen();
+    EXPECT_EQ(form->TabSetScreens()->currentIndex(), 2);
+    EXPECT_TRUE(form->Screens()->At(2)->isVisible());
 }
 
 TEST(TFormNavigator, WindowLooksAndKeepsItsPlace) {

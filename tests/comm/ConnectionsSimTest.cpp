@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 using namespace halvane;
 using namespace peers;
 
@@ -140,14 +144,20 @@ protected:
             std::vector<std::string>{kSimulator, "--tcp", "127.0.0.1:" + std::to_string(simPort),
                                      "--units", "1,2", "--static"});
         std::this_thread::sleep_for(200ms);
-        m_proxy = std::make_unique<Child>(
-            std::vector<std::string>{"/usr/bin/python3", kPeersDir + "/fault_proxy.py",
-                                     std::to_string(proxyPort), std::to_string(simPort), mode});
+        m_proxy = std::make_unique<Child>(std::vector<std::string>{
+            "/usr/bin/python3", kPeersDir + "/fault_proxy.py", std::to_string(proxyPort),
+            std::to_string(simPort), mode, RequestLogPath().string()});
         UseNetwork(proxyPort, timeoutMs);
         m_tags.Assign({Tag(kNetworkConnection, 1, 3, 101), Tag(kNetworkConnection, 2, 3, 103, 2)});
         m_connections = std::make_unique<Connections>(m_tags, *m_store, nullptr);
         EXPECT_TRUE(Start(*m_connections).problems.empty());
         return *m_connections;
+    }
+    std::filesystem::path RequestLogPath() const { return m_dir / "requests.log"; }
+    // The starting address of every request that reached the proxy, in order.
+    std::vector<int> RequestedAddresses() const {
+        std::ifstream log(RequestLogPath());
+        return {std::istream_iterator<int>(log), std::istream_iterator<int>()};
     }
     std::unique_ptr<Child> m_sim;
     std::unique_ptr<Child> m_proxy;
@@ -195,6 +205,34 @@ TEST_F(ProxyTest, ADroppedLinkStaysDownUntilTheNextStart) {
     EXPECT_TRUE(PollAndWait(c, kNetworkConnection).ValueValid);
 }
 
+TEST_F(ProxyTest, ATagThatTimesOutDoesNotStarveItsNeighbour) {
+    // Register 103 never answers: each of its turns takes 305 ms, so the worker frees
+    // half-way between two 10 ms ticks, after 30 of them have come.
+    Connections& c = Through("mute=103", 305);
+    std::vector<int> turns; // the address of the tag marked as polled now, once per change
+    const auto start = std::chrono::steady_clock::now();
+    for (auto tick = start; tick < start + 1600ms; tick += 10ms) {
+        std::this_thread::sleep_until(tick);
+        c.PollNext(kNetworkConnection);
+        const auto tags = m_tags.SnapshotAll();
+        const auto marked = std::ranges::find_if(tags, &TDataChannel::PollingNow);
+        ASSERT_NE(marked, tags.end());
+        if (turns.empty() || turns.back() != marked->RegisterAddr)
+            turns.push_back(marked->RegisterAddr);
+    }
+    c.Shutdown();
+    // At the slave, the tag that answers and the one that times out take turns.
+    const std::vector<int> sent = RequestedAddresses();
+    ASSERT_GE(sent.size(), 6u);
+    std::vector<int> tableOrder(sent.size());
+    for (size_t i = 0; i < tableOrder.size(); ++i)
+        tableOrder[i] = i % 2 == 0 ? 101 : 103;
+    EXPECT_EQ(sent, tableOrder);
+    // The mark stays on the tag in flight: it moves once per request, not at every tick
+    // (the last turn's tag may not have been taken before the stop).
+    EXPECT_LE(turns.size(), sent.size() + 1);
+}
+
 TEST_F(ProxyTest, StopAndStartWhileTransactionsAreUnderWay) {
     Connections& c = Through("split");
     for (int round = 0; round < 5; ++round) {
@@ -217,7 +255,7 @@ TEST(ConnectionsTest, RoundRobinOverEachConnectionsTags) {
         tags.push_back(Tag(port, 1, 2, 0));
     station.m_tags.Assign(tags);
     Connections connections(station.m_tags, *station.m_store, nullptr);
-    const auto started = connections.Setup();
+    const auto started = StartOnce(connections);
     EXPECT_TRUE(started.serialPortsOpened);
     EXPECT_TRUE(started.problems.empty());
 
@@ -244,7 +282,7 @@ TEST(ConnectionsTest, RoundRobinOverEachConnectionsTags) {
     EXPECT_FALSE(after[0].ValueValid);
 
     connections.Shutdown();
-    connections.Setup();
+    StartOnce(connections);
     EXPECT_EQ(polled(1), 0); // a start polls each connection's first tag first
 }
 
@@ -259,7 +297,7 @@ TEST(ConnectionsTest, StartFailuresAreReported) {
     station.UseNetwork(refused);
     station.m_store->WriteString("Ethernet.1", "host", "localhost");
     Connections connections(station.m_tags, *station.m_store, nullptr);
-    const auto started = connections.Setup();
+    const auto started = StartOnce(connections);
     EXPECT_FALSE(started.serialPortsOpened);
     ASSERT_EQ(started.problems.size(), 2u);
     EXPECT_EQ(started.problems[0].caption, "Error while opening serial port #1");
@@ -277,4 +315,54 @@ TEST(ConnectionsTest, StartFailuresAreReported) {
     EXPECT_EQ(connections.StatusHint(4),
               "Host localhost:" + std::to_string(refused) + ", Disconnected");
     EXPECT_EQ(connections.StatusText(2), "Serial port 2, COM1");
+}
+
+TEST(ConnectionsTest, AConnectOutlastingTheStoredTimeoutSucceeds) {
+    Station station;
+    // A gateway slow to accept: its full queue drops the first SYN, and the one the kernel
+    // sends a second later finds room.
+    Listener server(0);
+    ASSERT_TRUE(server.Fill());
+    std::jthread makeRoom([&] {
+        std::this_thread::sleep_for(500ms);
+        server.AcceptOne();
+    });
+    station.UseNetwork(server.Port(), 300);
+    Connections connections(station.m_tags, *station.m_store, nullptr);
+    const auto before = std::chrono::steady_clock::now();
+    const auto started = StartOnce(connections);
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_TRUE(started.problems.empty());
+    EXPECT_TRUE(connections.IsConnected(kNetworkConnection));
+    EXPECT_GT(took, 300ms);
+    EXPECT_EQ(connections.Link().IoTimeoutMs(), 300); // the key still bounds reads and writes
+}
+
+TEST(ConnectionsTest, EachSerialFailureIsShownBeforeTheSequenceGoesOn) {
+    Station station;
+    std::filesystem::create_directories(station.m_dir / "held");
+    std::filesystem::create_directories(station.m_dir / "spare");
+    PtyPair held(station.m_dir / "held");
+    PtyPair spare(station.m_dir / "spare");
+    TComPort other;
+    other.SetPortSettings(held.StationEnd(), -1, -1, -1, -1);
+    ASSERT_TRUE(other.Open()); // another program holds the device of ports 1 and 3
+    station.UseSerial(held.StationEnd(), 1, 1000, 1);
+    station.UseSerial(spare.StationEnd(), 1, 1000, 2);
+    station.UseSerial(held.StationEnd(), 1, 1000, 3);
+    Listener server(16);
+    station.UseNetwork(server.Port());
+    Connections connections(station.m_tags, *station.m_store, nullptr);
+
+    // Each box, with what the sequence had done when it came.
+    std::vector<std::string> boxes;
+    const bool opened = connections.Setup([&](const ConnectionProblem& problem) {
+        boxes.push_back(problem.caption + (connections.IsConnected(2) ? ", 2 open" : ", 2 closed") +
+                        (server.HasPending() ? ", connected" : ""));
+    });
+    EXPECT_FALSE(opened);
+    const std::vector<std::string> expected{"Error while opening serial port #1, 2 closed",
+                                            "Error while opening serial port #3, 2 open"};
+    EXPECT_EQ(boxes, expected);
+    EXPECT_TRUE(server.HasPending(1000)); // the network connect came last
 }

@@ -10,13 +10,18 @@
 #include "TagTable.h"
 #include "TempDir.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -53,6 +58,60 @@ private:
 };
 
 inline const std::string kPeersDir = PEERS_DIR;
+
+inline sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    return address;
+}
+
+// A plain TCP listener on a free loopback port that accepts only when told to.
+class Listener final {
+public:
+    // With `backlog` 0, one connection waiting to be accepted fills the queue, and the
+    // kernel drops further connects' SYNs (the client sends them again after a second).
+    explicit Listener(int backlog) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address = Loopback(0);
+        socklen_t length = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(m_fd, any, length) == 0 && ::listen(m_fd, backlog) == 0 &&
+            ::getsockname(m_fd, any, &length) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~Listener() {
+        for (int fd : {m_fd, m_filler})
+            if (fd >= 0)
+                ::close(fd);
+    }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    int Port() const { return m_port; }
+    // A connection of our own that waits in the accept queue.
+    bool Fill() {
+        m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in address = Loopback(m_port);
+        return ::connect(m_filler, reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+               0;
+    }
+    // Whether a connection waits to be accepted, or comes within `waitMs`.
+    bool HasPending(int waitMs = 0) const {
+        pollfd p{m_fd, POLLIN, 0};
+        return ::poll(&p, 1, waitMs) == 1;
+    }
+    // Accepts one waiting connection and closes it.
+    void AcceptOne() {
+        if (const int fd = ::accept(m_fd, nullptr, nullptr); fd >= 0)
+            ::close(fd);
+    }
+
+private:
+    int m_fd;
+    int m_filler = -1;
+    int m_port = 0;
+};
 
 inline int FreePort() {
     static int next = 20000 + (::getpid() * 7 % 20000);
@@ -93,6 +152,19 @@ inline halvane::TDataChannel Tag(int port, int unit, int function, int reg, int 
     return tag;
 }
 
+// What one start sequence gave: its result and the problems it reported, in order.
+struct Started {
+    bool serialPortsOpened = true;
+    std::vector<halvane::ConnectionProblem> problems;
+};
+
+inline Started StartOnce(halvane::Connections& connections) {
+    Started started;
+    started.serialPortsOpened = connections.Setup(
+        [&](const halvane::ConnectionProblem& problem) { started.problems.push_back(problem); });
+    return started;
+}
+
 // The station's side: a data root with an empty project, its store and tag table.
 class Station {
 public:
@@ -108,21 +180,25 @@ public:
         m_store->WriteInteger("Ethernet.1", "port", port);
         m_store->WriteInteger("Ethernet.1", "timeout", timeoutMs);
     }
-    // Serial connection 1 on COM7, which the data root links to `device`.
-    void UseSerial(const std::string& device, int protocolId, int timeoutMs = 1000) {
+    // Serial connection 1..3 on COM7..COM9, which the data root links to `device`.
+    void UseSerial(const std::string& device, int protocolId, int timeoutMs = 1000,
+                   int connection = 1) {
+        const int comport = 6 + connection;
+        const auto link = m_dir / "dev" / ("COM" + std::to_string(comport));
+        const std::string section = "Serial." + std::to_string(connection);
         std::filesystem::create_directories(m_dir / "dev");
-        std::filesystem::remove(m_dir / "dev/COM7");
-        std::filesystem::create_symlink(device, m_dir / "dev/COM7");
-        m_store->WriteString("Serial.1", "enabled", "1");
-        m_store->WriteInteger("Serial.1", "comport", 7);
-        m_store->WriteInteger("Serial.1", "protocolId", protocolId);
-        m_store->WriteInteger("Serial.1", "timeout", timeoutMs);
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(device, link);
+        m_store->WriteString(section, "enabled", "1");
+        m_store->WriteInteger(section, "comport", comport);
+        m_store->WriteInteger(section, "protocolId", protocolId);
+        m_store->WriteInteger(section, "timeout", timeoutMs);
     }
     // Starts the connections, retrying while the peer is still starting.
-    halvane::Connections::StartResult Start(halvane::Connections& connections) {
-        halvane::Connections::StartResult started;
+    Started Start(halvane::Connections& connections) {
+        Started started;
         for (int attempt = 0; attempt < 50; ++attempt) {
-            started = connections.Setup();
+            started = StartOnce(connections);
             if (started.problems.empty())
                 break;
             connections.Shutdown();

@@ -47,19 +47,27 @@ TEST(DemoTickTest, FeedsOneRandomReadingPerPolledTagInTableOrder) {
     }
 }
 
-TEST(DemoTickTest, ResetLeavesEveryTagUnknownAtZero) {
-    std::vector<TDataChannel> tags = {PolledTag(kDataTypeWord, 1), PolledTag(kDataTypeWord, 0)};
+TEST(DemoTickTest, ResetLeavesEveryTagUnknownAndOutputsAtTheirPreset) {
+    std::vector<TDataChannel> tags = {PolledTag(kDataTypeWord, 1), PolledTag(kDataTypeWord, 0),
+                                      PolledTag(kDataTypeWord, 1), PolledTag(kDataTypeWord, 1)};
+    tags[2].Function = kFunctionWriteRegister;
+    tags[2].DefaultValue = 42.5;
+    tags[3].Function = kFunctionWriteCoil;
+    tags[3].DefaultValue = 1;
     DemoTick(tags, nullptr, [] { return 321U; });
+    ASSERT_EQ(tags[2].RealValue, 321); // demo values reach output tags too
     tags[0].FilterCountdown = 4;
     std::vector<TDataChannel> expected = tags;
     for (TDataChannel& tag : expected) {
         tag.RawValue = 0;
-        tag.RealValue = 0;
+        tag.RealValue = tag.IsOutputTag() ? tag.DefaultValue : 0;
         tag.ValueValid = false;
         tag.Status = "Unknown";
     }
     ResetDemoValues(tags);
     EXPECT_EQ(tags, expected);
+    EXPECT_EQ(tags[2].RealValue, 42.5);
+    EXPECT_EQ(tags[3].RealValue, 1);
 }
 
 TEST(DemoRandomTest, CoversZeroTo999AndRepeatsForOneSeed) {

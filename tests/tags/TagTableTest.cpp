@@ -112,18 +112,22 @@ TEST_F(TagTableTest, PointEntries) {
                             "Point.4=12\n"
                             "Point.5=abc;2.5\n"
                             "Point.6= -20x;junk\n"
+                            "Point.7=4294967296;1\n"
+                            "Point.8=-99999999999;2\n"
                             "Point.99=99;9.9\n"
                             "Point.100=100;10\n"));
     const auto tags = LoadAllTags(store);
     const TDataChannel& t = tags[0];
-    ASSERT_EQ(t.PointCount, 4);
+    ASSERT_EQ(t.PointCount, 6);
     EXPECT_EQ(t.PointX[0], 10);
     EXPECT_DOUBLE_EQ(t.PointY[0], 1.5);
     EXPECT_EQ(t.PointX[1], 0);
     EXPECT_DOUBLE_EQ(t.PointY[1], 2.5);
     EXPECT_EQ(t.PointX[2], -20);
     EXPECT_DOUBLE_EQ(t.PointY[2], 0);
-    EXPECT_EQ(t.PointX[3], 99);
+    EXPECT_EQ(t.PointX[3], INT32_MAX); // saturates beyond 32 bits
+    EXPECT_EQ(t.PointX[4], INT32_MIN);
+    EXPECT_EQ(t.PointX[5], 99);
 }
 
 TEST_F(TagTableTest, SavingAShorterFunctionRemovesStalePoints) {

@@ -217,7 +217,7 @@ TEST(PresetValueTest, StoresTheValueAndSurvivesARestart) {
         tags[3].ValueValid = true;
         TagTable table;
         table.Assign(tags);
-        ASSERT_TRUE(PresetValue(table, store, 3, 12.5));
+        ASSERT_EQ(PresetValue(table, store, 3, 12.5), PresetOutcome::Stored);
         const TDataChannel preset = table.Snapshot(3);
         EXPECT_EQ(preset.RealValue, 12.5);
         EXPECT_EQ(preset.DefaultValue, 12.5);
@@ -225,7 +225,7 @@ TEST(PresetValueTest, StoresTheValueAndSurvivesARestart) {
         EXPECT_EQ(preset.Status, "Pending write");
 
         const std::vector<TDataChannel> before = table.SnapshotAll();
-        EXPECT_FALSE(PresetValue(table, store, 4, 1));
+        EXPECT_EQ(PresetValue(table, store, 4, 1), PresetOutcome::NotSaved);
         EXPECT_EQ(table.SnapshotAll(), before);
     }
     ProfileStore restarted(file.Path());
@@ -235,6 +235,54 @@ TEST(PresetValueTest, StoresTheValueAndSurvivesARestart) {
     EXPECT_EQ(reloaded[3].RealValue, 12.5);
     PrepareWrite(reloaded[3]);
     EXPECT_EQ(WriteRequestValue(reloaded[3]), 12);
+}
+
+// A preset is refused, not cut to the register's bits, when its raw value does not fit.
+TEST(PresetRangeTest, RefusesValuesTheRegisterCannotHold) {
+    const TDataChannel scaled = test::ScaledTag(1, 0.5, 0, 0, {}); // raw = real / 0.5
+    const struct {
+        const char* name;
+        TDataChannel tag;
+        double value;
+        bool fits;
+    } cases[] = {
+        {"word 65535", RegisterTag(kDataTypeWord), 65535, true},
+        {"word 70000", RegisterTag(kDataTypeWord), 70000, false},
+        {"word -5", RegisterTag(kDataTypeWord), -5, false},
+        {"word 0.9 truncates to 0", RegisterTag(kDataTypeWord), 0.9, true},
+        {"signed word -32768", RegisterTag(kDataTypeWord, true), -32768, true},
+        {"signed word 32768", RegisterTag(kDataTypeWord, true), 32768, false},
+        {"byte 255", RegisterTag(kDataTypeByte), 255, true},
+        {"byte 256", RegisterTag(kDataTypeByte), 256, false},
+        {"signed byte -129", RegisterTag(kDataTypeByte, true), -129, false},
+        {"double word 65536", RegisterTag(kDataTypeDoubleWord), 65536, false},
+        {"float 65535", RegisterTag(kDataTypeFloatSingle), 65535, true},
+        {"float -1", RegisterTag(kDataTypeFloatSingle, true), -1, false},
+        {"coil bit 7, 5", CoilTag(kDataTypeMaskedBit0 + 7), 5, true},
+        {"coil bit 0, 65536 would switch off", CoilTag(kDataTypeMaskedBit0), 65536, false},
+        {"scaled 32767.5 is raw 65535", scaled, 32767.5, true},
+        {"scaled 40000 is raw 80000", scaled, 40000, false},
+        {"not a number", RegisterTag(kDataTypeWord), std::nan(""), false},
+        {"infinity", RegisterTag(kDataTypeWord), std::numeric_limits<double>::infinity(), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(!PresetRangeError(c.tag, c.value), c.fits) << c.name;
+    EXPECT_EQ(PresetRangeError(RegisterTag(kDataTypeWord, true), 70000),
+              "The value 70000 does not fit the register. The register takes -32768 to 32767.");
+    EXPECT_EQ(PresetRangeError(scaled, 40000), "The value 40000 does not fit the register (it is "
+                                               "written as 80000). The register takes 0 to 65535.");
+}
+
+TEST(PresetRangeTest, ARefusedPresetChangesNothing) {
+    const test::TempConfig file;
+    ProfileStore store(file.Path());
+    TagTable table;
+    table.Assign({RegisterTag(kDataTypeWord)});
+    ASSERT_TRUE(table.Snapshot(0).SaveToConfig(store, 0));
+    const TDataChannel before = table.Snapshot(0);
+    EXPECT_EQ(PresetValue(table, store, 0, 70000), PresetOutcome::OutOfRange);
+    EXPECT_EQ(table.Snapshot(0), before);
+    EXPECT_EQ(store.ReadFloat("Channel.0", "DefaultValue", -1), before.DefaultValue);
 }
 
 } // namespace

@@ -301,7 +301,11 @@ void TFormChannelSetup::SetValue1Click() {
                           FromUtf8(NotAFloatMessage(typed)));
         return;
     }
-    if (!PresetValue(m_tags, m_config, i, *value))
+    if (const auto refused = PresetRangeError(m_tags.Snapshot(i), *value)) {
+        MessageBox::Error(this, QCoreApplication::applicationName(), FromUtf8(*refused));
+        return;
+    }
+    if (PresetValue(m_tags, m_config, i, *value) == PresetOutcome::NotSaved)
         ReportNotSaved();
     Refresh();
 }

@@ -316,8 +316,8 @@ void TFormEditPoint::showEvent(QShowEvent* event) {
 
 void TFormEditPoint::LoadControls(const TagEditorValues& values) {
     m_comboBoxCommunication->setCurrentIndex(values.port);
-    m_editSlaveAddress->setText(QString::fromStdString(values.slaveAddress));
-    m_editRegisterAddr->setText(QString::fromStdString(values.registerAddress));
+    SetLimitedText(m_editSlaveAddress, values.slaveAddress, kSlaveAddressLength);
+    SetLimitedText(m_editRegisterAddr, values.registerAddress, kRegisterAddressLength);
     m_comboBoxFunction->setCurrentIndex(values.function);
     m_comboBoxDataType->setCurrentIndex(values.dataTypeRow);
     (values.signedValue ? m_radioButtonSigned : m_radioButtonUnsigned)->setChecked(true);

@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """A Modbus TCP proxy that hurts the replies of a real slave on their way back.
 
-Usage: fault_proxy.py LISTEN_PORT SLAVE_PORT MODE
+Usage: fault_proxy.py LISTEN_PORT SLAVE_PORT MODE [LOG]
   split      each reply arrives in single bytes, 20 ms apart
   stale      before each reply, the previous reply (another transaction id) arrives again
   readdress  replies carry unit id + 1
   drop       the link is closed after the third reply
-Requests pass unchanged; one client at a time.
+  mute=N     requests for starting address N are never answered (a slave that hangs)
+Requests pass unchanged; one client at a time. With LOG, the starting address of every
+request is appended to that file, one line each, before the request goes on.
 """
 import socket
 import sys
@@ -31,7 +33,18 @@ def read_frame(sock):
     return header + body
 
 
-def serve(client, slave_port, mode):
+def starting_address(request):
+    """The two bytes after the MBAP header and the function code."""
+    return int.from_bytes(request[8:10], "big")
+
+
+def log_request(log, address):
+    if log:
+        with open(log, "a") as out:
+            out.write("%d\n" % address)
+
+
+def serve(client, slave_port, mode, log):
     slave = socket.create_connection(("127.0.0.1", slave_port))
     previous = None
     replies = 0
@@ -39,6 +52,10 @@ def serve(client, slave_port, mode):
         request = read_frame(client)
         if request is None:
             break
+        address = starting_address(request)
+        log_request(log, address)
+        if mode == "mute=%d" % address:
+            continue
         slave.sendall(request)
         reply = read_frame(slave)
         if reply is None:
@@ -63,13 +80,14 @@ def serve(client, slave_port, mode):
 
 def main():
     listen_port, slave_port, mode = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+    log = sys.argv[4] if len(sys.argv) > 4 else None
     server = socket.socket()
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     server.bind(("127.0.0.1", listen_port))
     server.listen(1)
     while True:
         client, _ = server.accept()
-        serve(client, slave_port, mode)
+        serve(client, slave_port, mode, log)
 
 
 if __name__ == "__main__":

@@ -211,6 +211,12 @@ TEST_F(TFormChannelSetupTest, SetValueOnlyForOutputTagsAndStoresTheValue) {
     EXPECT_EQ(MessageBox::LastText(), "'abc' is not a valid floating point value");
     EXPECT_EQ(m_tags.Snapshot(1), preset);
 
+    MessageBox::SetNextInput("70000"); // beyond the unsigned word register
+    Child<QAction>(m_form, "SetValue1")->trigger();
+    EXPECT_EQ(MessageBox::LastText(),
+              "The value 70000 does not fit the register. The register takes 0 to 65535.");
+    EXPECT_EQ(m_tags.Snapshot(1), preset);
+
     MessageBox::SetNextInput(""); // cancelled
     Child<QAction>(m_form, "SetValue1")->trigger();
     EXPECT_EQ(m_tags.Snapshot(1), preset);

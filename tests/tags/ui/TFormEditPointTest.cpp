@@ -167,6 +167,19 @@ TEST_F(TFormEditPointTest, BadSlaveAddressIsReportedAndOnlyThePortTaken) {
     EXPECT_EQ(saved.Name, "Kept");
 }
 
+// Hand-edited numbers longer than their fields are shown whole and saved unchanged.
+TEST_F(TFormEditPointTest, AddressesLongerThanTheirFieldsAreKept) {
+    TDataChannel tag;
+    tag.ModuleAddr = 12345;
+    tag.RegisterAddr = 1234567;
+    Open(tag);
+    EXPECT_EQ(Text(m_editor, "EditRegisterAddr"), "1234567");
+    EXPECT_EQ(Get<QLabel>("LabelRegHex")->text(), "0x12D687");
+    const TDataChannel saved = Save();
+    EXPECT_EQ(saved.ModuleAddr, 12345);
+    EXPECT_EQ(saved.RegisterAddr, 1234567);
+}
+
 TEST_F(TFormEditPointTest, FormatIsStoredAsTyped) {
     Open(TDataChannel{});
     Get<QComboBox>("ComboBoxFormat")->setEditText("%0.3f V");

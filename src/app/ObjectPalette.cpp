@@ -9,24 +9,6 @@ namespace halvane {
 
 namespace {
 
-struct ObjectKind {
-    const char* name;
-    int32_t type;
-};
-
-constexpr ObjectKind kObjectKinds[] = {
-    {"Numeric Display", kNumericDisplay},
-    {"Binary Display", kBinaryDisplay},
-    {"Multi-state Display", kMultiStateDisplay},
-    {"Current Time", kCurrentTime},
-    {"Current Date", kCurrentDate},
-    {"Function Button", kFunctionButton},
-    {"Static Text", kStaticText},
-    {"Graphical symbol", kGraphicalSymbol},
-    {"Numeric Input", kNumericInput},
-    {"Preset Value Button", kPresetValueButton},
-};
-
 constexpr int kTypeRole = Qt::UserRole;
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "SymbolPicture.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,25 @@ enum MarkerType : int32_t {
     kReservedWriteType = 52,
     kGraphicalSymbol = 100,
 };
+
+// A type that the station creates, with its name: the palette and the object editor's type
+// list show them in this order.
+struct ObjectKind {
+    const char* name;
+    int32_t type;
+};
+inline constexpr std::array<ObjectKind, 10> kObjectKinds{{
+    {"Numeric Display", kNumericDisplay},
+    {"Binary Display", kBinaryDisplay},
+    {"Multi-state Display", kMultiStateDisplay},
+    {"Current Time", kCurrentTime},
+    {"Current Date", kCurrentDate},
+    {"Function Button", kFunctionButton},
+    {"Static Text", kStaticText},
+    {"Graphical symbol", kGraphicalSymbol},
+    {"Numeric Input", kNumericInput},
+    {"Preset Value Button", kPresetValueButton},
+}};
 
 // Only these types refer to a tag through `Channel`.
 constexpr bool IsTagBoundType(int32_t type) {

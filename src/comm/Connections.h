@@ -37,7 +37,8 @@ public:
     // failure is reported before the next port is tried; false when an enabled serial
     // port failed to open.
     bool Setup(const ProblemReport& report);
-    // Stops the workers, connection 1 first, then closes the ports and the link.
+    // Stops the workers, connection 1 first, cutting short any transaction under way
+    // whatever its timeout, then closes the ports and the link.
     void Shutdown();
 
     // One poll step of connection 1..4.

@@ -45,13 +45,31 @@ Check CheckLrc(const ModbusRequest& request, std::span<const uint8_t> reply) {
     return ReplyFailure{ReplyFault::InvalidLrc};
 }
 
+// A Modbus TCP frame carries no checksum: the MBAP protocol identifier (always 0), the
+// length field (the bytes after it) and a read's byte count (the data bytes after it) are
+// what shows it whole, so they fail as a checksum does.
+Check CheckMbap(const ModbusRequest& request, std::span<const uint8_t> reply) {
+    constexpr size_t kProtocolIdPosition = 2;
+    constexpr size_t kLengthPosition = 4;
+    const auto field = [reply](size_t position) {
+        return size_t{reply[position]} << 8 | reply[position + 1];
+    };
+    const size_t bareLength = reply.size() - kMbapHeaderLength;
+    const bool countFits = IsWriteFunction(request.Function()) ||
+                           size_t{Bare(ModbusProtocol::Tcp, reply, 2)} == bareLength - 3;
+    if (field(kProtocolIdPosition) == 0 && field(kLengthPosition) == bareLength && countFits)
+        return std::nullopt;
+    return ReplyFailure{ReplyFault::InvalidCrc};
+}
+
 Check CheckChecksum(const FramedRequest& sent, std::span<const uint8_t> reply) {
     switch (sent.protocol) {
     case ModbusProtocol::Rtu:
         return CheckCrc(reply);
     case ModbusProtocol::Ascii:
         return CheckLrc(sent.request, reply);
-    case ModbusProtocol::Tcp:   // TCP relies on the transport's own checks
+    case ModbusProtocol::Tcp:
+        return CheckMbap(sent.request, reply);
     case ModbusProtocol::Modem: // the bare frame carries none
         break;
     }

@@ -17,7 +17,7 @@ enum class ReplyFault : uint8_t {
     TooFewBytes,          // some bytes, fewer than the reply needs
     NoStartCharacter,     // ASCII: the first character is not ':'
     Exception,            // the function byte has bit 7 set
-    InvalidCrc,           // RTU
+    InvalidCrc,           // RTU; TCP: protocol identifier, length or byte count
     InvalidLrc,           // ASCII
     NoEndOfFrame,         // ASCII: not ending in CR LF
     InvalidModuleAddress, // another slave answered
@@ -47,8 +47,9 @@ using ReplyResult = std::variant<ValueBuffer, ReplyFailure, StaleReply>;
 // Checks the bytes received for `sent`, examining only the first
 // ReplyFrameLength(sent, received) of them (anything after belongs to a later frame).
 // Stale (TCP), then the length, then by framing: ':' (ASCII), exception, checksum
-// (skipped when `ignoreChecksum`), CR LF (ASCII); then address and function. A write's
-// echo passes with the address and function checks alone. Never reads outside
+// (skipped when `ignoreChecksum`; for TCP, which has none, the MBAP protocol identifier
+// and length and a read's byte count stand in for it), CR LF (ASCII); then address and
+// function. A write's echo is not compared with the request. Never reads outside
 // `received`.
 //
 // The value buffer of a bit read holds bit 0 of the first data byte in byte 0; that of a

@@ -21,9 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// 1 ready (a hang-up too: the next receive tells), 0 timed out, −1 failed.
-int WaitFor(int fd, short events, Clock::time_point deadline) {
-    const int revents = WaitForEvents(fd, events, deadline);
+// 1 ready (a hang-up too: the next receive tells), 0 timed out or woken, −1 failed.
+int WaitFor(int fd, short events, Clock::time_point deadline, const WakeEvent& wake) {
+    const int revents = WaitForEvents(fd, events, deadline, wake);
     if (revents <= 0)
         return revents;
     return (revents & (events | POLLHUP | POLLERR)) ? 1 : -1;
@@ -45,6 +45,7 @@ void NetworkLink::SetIoTimeout(int ms) {
 
 bool NetworkLink::Connect(const std::string& host, int port) {
     Close();
+    m_wake.Clear();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -65,7 +66,7 @@ bool NetworkLink::Connect(const std::string& host, int port) {
         if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
             error = errno;
             if (error == EINPROGRESS) {
-                const int ready = WaitFor(fd, POLLOUT, deadline);
+                const int ready = WaitFor(fd, POLLOUT, deadline, m_wake);
                 socklen_t length = sizeof error;
                 error = ready == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0
                             ? error
@@ -104,7 +105,7 @@ bool NetworkLink::Send(std::span<const uint8_t> bytes) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN && WaitFor(m_fd, POLLOUT, deadline) == 1)
+        if (n < 0 && errno == EAGAIN && WaitFor(m_fd, POLLOUT, deadline, m_wake) == 1)
             continue;
         m_lastError = n < 0 && errno != EAGAIN ? std::strerror(errno) : "send timed out";
         if (n < 0 && errno != EAGAIN)
@@ -119,7 +120,7 @@ NetworkLink::Received NetworkLink::ReceiveSome(std::span<uint8_t> buffer,
     if (m_fd < 0)
         return {ReceiveStatus::Error};
     for (;;) {
-        const int ready = WaitFor(m_fd, POLLIN, deadline);
+        const int ready = WaitFor(m_fd, POLLIN, deadline, m_wake);
         if (ready == 0)
             return {ReceiveStatus::Timeout};
         if (ready < 0)

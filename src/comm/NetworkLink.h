@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WakeEvent.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -9,7 +11,8 @@
 namespace halvane {
 
 // The blocking TCP client of the network connection. The UI thread connects and closes
-// it while no worker runs; one worker then sends and receives.
+// it while no worker runs; one worker then sends and receives, and the UI thread may
+// interrupt it.
 class NetworkLink final {
 public:
     static constexpr int kDefaultIoTimeoutMs = 2000;
@@ -26,6 +29,9 @@ public:
     bool Connect(const std::string& host, int port);
     void Close();
     bool IsConnected() const { return m_connected.load(std::memory_order_acquire); }
+    // Ends the send or receive waiting on the socket now, and every later wait at once,
+    // as if its time were up; until the next Connect. Any thread.
+    void Interrupt() { m_wake.Raise(); }
 
     // How long one send or one receive may wait (at least 10 ms).
     void SetIoTimeout(int ms);
@@ -49,6 +55,7 @@ private:
     int m_fd = -1;
     int m_ioTimeoutMs = kDefaultIoTimeoutMs;
     std::atomic<bool> m_connected{false};
+    WakeEvent m_wake;
     std::string m_lastError;
 };
 

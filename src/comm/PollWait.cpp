@@ -1,5 +1,8 @@
 #include "PollWait.h"
 
+#include "WakeEvent.h"
+
+#include <array>
 #include <cerrno>
 #include <poll.h>
 
@@ -11,15 +14,18 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-int WaitForEvents(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+int WaitForEvents(int fd, short events, std::chrono::steady_clock::time_point deadline,
+                  const WakeEvent& wake) {
     for (;;) {
-        pollfd p{fd, events, 0};
-        const int n = ::poll(&p, 1, RemainingMs(deadline));
+        // poll skips an entry whose descriptor is negative: a wake event that could not
+        // be made never fires.
+        std::array<pollfd, 2> p{pollfd{fd, events, 0}, pollfd{wake.Fd(), POLLIN, 0}};
+        const int n = ::poll(p.data(), p.size(), RemainingMs(deadline));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return n;
-        return p.revents;
+        return p[1].revents ? 0 : p[0].revents;
     }
 }
 

@@ -26,10 +26,10 @@ constexpr int kDefaultTimeoutMs = 1000;
 // The bits of c_cflag that the stored line settings govern.
 constexpr tcflag_t kLineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 
-// Waits for `events` on fd until the deadline: 1 ready, 0 timed out, −1 device error.
-// A hang-up with data still queued delivers the data first.
-int WaitFor(int fd, short events, Clock::time_point deadline) {
-    const int revents = WaitForEvents(fd, events, deadline);
+// Waits for `events` on fd until the deadline or the wake: 1 ready, 0 timed out or woken,
+// −1 device error. A hang-up with data still queued delivers the data first.
+int WaitFor(int fd, short events, Clock::time_point deadline, const WakeEvent& wake) {
+    const int revents = WaitForEvents(fd, events, deadline, wake);
     if (revents <= 0)
         return revents;
     if (revents & (POLLERR | POLLNVAL))
@@ -151,6 +151,7 @@ bool TComPort::Open() {
         return false;
     // Bytes that arrived while nobody listened belong to no request of ours.
     ::tcflush(m_fd, TCIOFLUSH);
+    m_wake.Clear();
     m_open.store(true, std::memory_order_release);
     return true;
 }
@@ -220,7 +221,8 @@ int TComPort::Write(std::span<const uint8_t> bytes) {
     const int timeout = m_writeTimeoutMs >= 0 ? m_writeTimeoutMs : kDefaultTimeoutMs;
     for (const uint8_t byte : bytes) {
         // One byte per write call; a byte the device does not take in time is dropped.
-        const int ready = WaitFor(m_fd, POLLOUT, Clock::now() + std::chrono::milliseconds(timeout));
+        const int ready =
+            WaitFor(m_fd, POLLOUT, Clock::now() + std::chrono::milliseconds(timeout), m_wake);
         if (ready < 0)
             return -1;
         if (ready == 0)
@@ -243,7 +245,7 @@ int TComPort::ReadSome(std::span<uint8_t> buffer, Clock::time_point deadline) {
     if (!IsOpen())
         return -1;
     for (;;) {
-        const int ready = WaitFor(m_fd, POLLIN, deadline);
+        const int ready = WaitFor(m_fd, POLLIN, deadline, m_wake);
         if (ready <= 0)
             return ready;
         const ssize_t n = ::read(m_fd, buffer.data(), buffer.size());

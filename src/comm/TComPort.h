@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WakeEvent.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -11,7 +13,8 @@ namespace halvane {
 
 // One serial device. Settings and timeouts are stored and applied at the next open; −1
 // keeps the device's own value. The UI thread configures, opens and closes the port
-// while no worker runs; one worker then purges, writes and reads it.
+// while no worker runs; one worker then purges, writes and reads it, and the UI thread
+// may interrupt it.
 class TComPort final {
 public:
     enum Parity { NoParity = 0, OddParity = 1, EvenParity = 2, MarkParity = 3, SpaceParity = 4 };
@@ -30,6 +33,9 @@ public:
     bool Open();
     bool Close();
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
+    // Ends the write or read waiting on the device now, and every later wait at once,
+    // as if its time were up; until the next Open. Any thread.
+    void Interrupt() { m_wake.Raise(); }
 
     // Discards pending input and/or output; false on a device error.
     bool Purge(bool input, bool output);
@@ -66,6 +72,7 @@ private:
     int m_writeTimeoutMs = 1000;
     int m_fd = -1;
     std::atomic<bool> m_open{false};
+    WakeEvent m_wake;
     mutable std::mutex m_errorMutex;
     std::string m_lastError;
 };

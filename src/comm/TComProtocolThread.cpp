@@ -1,5 +1,7 @@
 #include "TComProtocolThread.h"
 
+#include "NetworkLink.h"
+#include "TComPort.h"
 #include "TagTable.h"
 
 #include <utility>
@@ -26,8 +28,14 @@ void TComProtocolThread::Stop() {
         m_terminated = true;
     }
     m_wake.notify_one();
-    if (m_thread.joinable())
-        m_thread.join();
+    if (!m_thread.joinable())
+        return;
+    // Whatever the timeouts, a transaction waiting on its device ends now.
+    if (m_context.port)
+        m_context.port->Interrupt();
+    if (m_context.link)
+        m_context.link->Interrupt();
+    m_thread.join();
 }
 
 void TComProtocolThread::HandOver(size_t tagIndex) {
@@ -61,6 +69,8 @@ void TComProtocolThread::Execute() {
         {
             std::lock_guard lock(m_mutex);
             m_busy = false;
+            if (m_terminated)
+                return; // the stop may have cut it short: it tells nothing of the device
         }
         m_tags.StoreOutcome(index, tag);
     }

@@ -23,7 +23,9 @@ public:
     TComProtocolThread& operator=(const TComProtocolThread&) = delete;
 
     void Resume();
-    // Asks the thread to end after the transaction under way and waits for it.
+    // Ends the thread and waits for it. A transaction under way is cut short (its waits
+    // on the port or the link end at once) and its outcome dropped: the tag keeps what it
+    // showed, since no device failed.
     void Stop();
     // Puts a tag into the single slot. Only for a worker that is not busy: a tag handed
     // over is never replaced before its transaction has run.

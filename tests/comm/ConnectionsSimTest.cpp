@@ -1,12 +1,15 @@
 // The connections against the libmodbus simulator (every data type, both writes, wrong
 // addresses, a stopped slave), against a proxy that hurts its replies (split, stale,
-// foreign address, dropped link), and the start and stop sequences themselves.
+// foreign address, spoilt header, dropped link), and the start and stop sequences
+// themselves (a stop cuts short a wait for a silent peer).
 #include "PeerSupport.h"
 #include "TComPort.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 
@@ -193,6 +196,17 @@ TEST_F(ProxyTest, AReplyFromAnotherSlaveIsRefused) {
     EXPECT_EQ(PollAndWait(c, kNetworkConnection).Status, "Read: Invalid module address");
 }
 
+TEST_F(ProxyTest, RepliesWhoseHeaderOrByteCountDisagreeWithTheFrameAreRefused) {
+    Connections& c = Through("reheader");
+    // Protocol identifier, length field and byte count spoilt in turn, then a sound reply:
+    // the refusals leave the link in step.
+    for (const char* fault : {"protocol identifier", "length", "byte count"})
+        EXPECT_EQ(PollAndWait(c, kNetworkConnection).Status, "Read: Invalid CRC") << fault;
+    const TDataChannel sound = PollAndWait(c, kNetworkConnection);
+    EXPECT_TRUE(sound.ValueValid) << sound.Status;
+    EXPECT_DOUBLE_EQ(sound.RawValue, 1000002.0);
+}
+
 TEST_F(ProxyTest, ADroppedLinkStaysDownUntilTheNextStart) {
     Connections& c = Through("drop");
     for (int i = 0; i < 3; ++i)
@@ -245,6 +259,57 @@ TEST_F(ProxyTest, StopAndStartWhileTransactionsAreUnderWay) {
     }
     EXPECT_TRUE(PollAndWait(c, kNetworkConnection).ValueValid);
 }
+
+// The far end of a peer that takes requests and never answers.
+class SilentEnd final {
+public:
+    explicit SilentEnd(int fd) : m_fd(fd) {}
+    ~SilentEnd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    SilentEnd(const SilentEnd&) = delete;
+    SilentEnd& operator=(const SilentEnd&) = delete;
+
+    // Whether a request came within two seconds; it is read and left unanswered.
+    bool TakesRequest() const {
+        pollfd p{m_fd, POLLIN, 0};
+        std::array<uint8_t, 64> bytes{};
+        return ::poll(&p, 1, 2000) == 1 && ::read(m_fd, bytes.data(), bytes.size()) > 0;
+    }
+
+private:
+    int m_fd;
+};
+
+class StopTest : public ::testing::TestWithParam<std::string>, protected Station {};
+
+TEST_P(StopTest, AStopCutsShortTheWaitForASilentPeerWhateverTheTimeout) {
+    constexpr int kMinute = 60000;
+    const bool tcp = GetParam() == "tcp";
+    const int connection = tcp ? kNetworkConnection : 1;
+    Listener server(16);
+    PtyPair pty(m_dir.Path());
+    if (tcp)
+        UseNetwork(server.Port(), kMinute);
+    else
+        UseSerial(pty.StationEnd(), 1, kMinute);
+    m_tags.Assign({Tag(connection, 1, 2, 0)});
+    Connections connections(m_tags, *m_store, nullptr);
+    ASSERT_TRUE(StartOnce(connections).problems.empty());
+    const SilentEnd peer(tcp ? server.Accept() : ::open(pty.PeerEnd().c_str(), O_RDWR | O_NOCTTY));
+    ResetOutcome();
+    connections.PollNext(connection);
+    ASSERT_TRUE(peer.TakesRequest());
+
+    const auto before = std::chrono::steady_clock::now();
+    connections.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    // The device did not fail: the tag shows what it showed before.
+    EXPECT_EQ(m_tags.Snapshot(0).Status, "Unknown");
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, StopTest, ::testing::Values("tcp", "rtu"));
 
 TEST(ConnectionsTest, RoundRobinOverEachConnectionsTags) {
     Station station;

@@ -152,8 +152,11 @@ TEST(CheckReply, Tcp) {
     const FramedRequest sent{Tcp, kReadOneRegister, kId};
     const ReplyCase cases[] = {
         {"register", sent, Hex("12 34 00 00 00 05 01 03 02 12 34"), false, Values(Hex("34 12"))},
-        {"protocol and length fields not examined", sent, Hex("12 34 FF FF 00 00 01 03 02 12 34"),
-         false, Values(Hex("34 12"))},
+        {"coil",
+         {Tcp, kReadCoil, kId},
+         Hex("12 34 00 00 00 04 01 01 01 03"),
+         false,
+         Values(Hex("01"))},
         {"write echo",
          {Tcp, kWriteThree, kId},
          Hex("12 34 00 00 00 06 11 06 00 01 00 03"),
@@ -173,6 +176,42 @@ TEST(CheckReply, Tcp) {
          Fail(ReplyFault::InvalidModuleAddress)},
         {"other function", sent, Hex("12 34 00 00 00 05 01 04 02 12 34"), false,
          Fail(ReplyFault::InvalidFunctionCode)},
+    };
+    ExpectResults(cases);
+}
+
+// Without a checksum, the protocol identifier, the length field and the byte count are
+// all that tells a TCP reply from damaged or foreign bytes: each must fit the frame.
+TEST(CheckReply, TcpHeaderAndByteCount) {
+    const FramedRequest sent{Tcp, kReadOneRegister, kId};
+    const FramedRequest coil{Tcp, kReadCoil, kId};
+    const FramedRequest write{Tcp, kWriteThree, kId};
+    const ReplyResult refused = Fail(ReplyFault::InvalidCrc);
+    const ReplyCase cases[] = {
+        {"protocol identifier 0x1234, length 0xFFFF, byte count 4", sent,
+         Hex("12 34 12 34 FF FF 01 03 04 BE EF"), false, refused},
+        {"protocol identifier 0x0001", sent, Hex("12 34 00 01 00 05 01 03 02 12 34"), false,
+         refused},
+        {"protocol identifier 0x0100", sent, Hex("12 34 01 00 00 05 01 03 02 12 34"), false,
+         refused},
+        {"length one short", sent, Hex("12 34 00 00 00 04 01 03 02 12 34"), false, refused},
+        {"length one over", sent, Hex("12 34 00 00 00 06 01 03 02 12 34"), false, refused},
+        {"length 0", sent, Hex("12 34 00 00 00 00 01 03 02 12 34"), false, refused},
+        {"length high byte", sent, Hex("12 34 00 00 01 05 01 03 02 12 34"), false, refused},
+        {"byte count 4 for one register", sent, Hex("12 34 00 00 00 05 01 03 04 12 34"), false,
+         refused},
+        {"byte count 0", sent, Hex("12 34 00 00 00 05 01 03 00 12 34"), false, refused},
+        {"coil, byte count 2", coil, Hex("12 34 00 00 00 04 01 01 02 03"), false, refused},
+        {"write echo, length 5", write, Hex("12 34 00 00 00 05 11 06 00 01 00 03"), false, refused},
+        {"write echo, protocol identifier", write, Hex("12 34 00 07 00 06 11 06 00 01 00 03"),
+         false, refused},
+        {"header before unit", sent, Hex("12 34 00 00 00 04 07 03 02 12 34"), false, refused},
+        {"exception before header", sent, Hex("12 34 00 01 00 03 01 83 02"), false,
+         Fail(ReplyFault::Exception, 2)},
+        {"ignored like a checksum", sent, Hex("12 34 12 34 FF FF 01 03 04 BE EF"), true,
+         Values(Hex("EF BE"))},
+        {"ignored, the unit still checked", sent, Hex("12 34 00 01 00 05 07 03 02 12 34"), true,
+         Fail(ReplyFault::InvalidModuleAddress)},
     };
     ExpectResults(cases);
 }

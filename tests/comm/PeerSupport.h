@@ -106,6 +106,8 @@ public:
         if (const int fd = ::accept(m_fd, nullptr, nullptr); fd >= 0)
             ::close(fd);
     }
+    // Accepts one waiting connection: its descriptor, which the caller closes.
+    int Accept() { return ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC); }
 
 private:
     int m_fd;

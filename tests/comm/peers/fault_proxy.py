@@ -5,6 +5,8 @@ Usage: fault_proxy.py LISTEN_PORT SLAVE_PORT MODE [LOG]
   split      each reply arrives in single bytes, 20 ms apart
   stale      before each reply, the previous reply (another transaction id) arrives again
   readdress  replies carry unit id + 1
+  reheader   replies 1, 2 and 3 of every four carry, in turn, protocol identifier 1, a
+             length field one over and a byte count one over; the fourth passes unchanged
   drop       the link is closed after the third reply
   mute=N     requests for starting address N are never answered (a slave that hangs)
 Requests pass unchanged; one client at a time. With LOG, the starting address of every
@@ -44,8 +46,20 @@ def log_request(log, address):
             out.write("%d\n" % address)
 
 
-def serve(client, slave_port, mode, log):
-    slave = socket.create_connection(("127.0.0.1", slave_port))
+def reheader(reply, number):
+    """Spoils one field of the MBAP header or the byte count, by the reply's number."""
+    fault = number % 4
+    if fault == 1:
+        return reply[:2] + b"\x00\x01" + reply[4:]
+    if fault == 2:
+        length = int.from_bytes(reply[4:6], "big") + 1
+        return reply[:4] + length.to_bytes(2, "big") + reply[6:]
+    if fault == 3:
+        return reply[:8] + bytes([(reply[8] + 1) % 256]) + reply[9:]
+    return reply
+
+
+def serve(client, slave, mode, log):
     previous = None
     replies = 0
     while True:
@@ -70,12 +84,12 @@ def serve(client, slave_port, mode, log):
             client.sendall(previous)
         if mode == "readdress":
             reply = reply[:6] + bytes([(reply[6] + 1) % 256]) + reply[7:]
+        if mode == "reheader":
+            reply = reheader(reply, replies)
         client.sendall(reply)
         previous = reply
         if mode == "drop" and replies == 3:
             break
-    client.close()
-    slave.close()
 
 
 def main():
@@ -87,7 +101,11 @@ def main():
     server.listen(1)
     while True:
         client, _ = server.accept()
-        serve(client, slave_port, mode, log)
+        with client, socket.create_connection(("127.0.0.1", slave_port)) as slave:
+            try:
+                serve(client, slave, mode, log)
+            except ConnectionError:
+                pass  # the station went away mid-reply (a stop): wait for its next connect
 
 
 if __name__ == "__main__":

@@ -6,13 +6,16 @@
 #include "SingleInstance.h"
 #include "StartUp.h"
 #include "TFormMain.h"
+#include "TemporaryFiles.h"
 
 #include <QApplication>
 #include <QLocale>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 
 #ifndef HALVANE_VERSION
 #define HALVANE_VERSION "0.0.0"
@@ -21,6 +24,9 @@
 using namespace halvane;
 
 namespace {
+
+// How long a start waits for a station on the same data root that is ending.
+constexpr std::chrono::seconds kWaitForEnd{10};
 
 // Shows an error that escaped an event handler instead of ending the program silently.
 class Application final : public QApplication {
@@ -55,6 +61,23 @@ char LocaleDecimalSeparator() {
                                                           : '.';
 }
 
+// The exit status when another station keeps this start from running; none when this
+// process is the station.
+std::optional<int> ClaimStation(SingleInstance& instance) {
+    switch (instance.ClaimOrRaise(kWaitForEnd)) {
+    case SingleInstance::Claim::Raised:
+        return 0;
+    case SingleInstance::Claim::StillRunning:
+        std::fprintf(stderr,
+                     "Halvane is still running on %s and did not end within %lld s; not started\n",
+                     DataRoot().c_str(), static_cast<long long>(kWaitForEnd.count()));
+        return 1;
+    case SingleInstance::Claim::Acquired:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -81,11 +104,14 @@ int main(int argc, char** argv) {
 
     try {
         SingleInstance instance(QString::fromStdString(DataRoot()));
-        if (instance.RaiseRunningInstance())
-            return 0;
+        if (const std::optional<int> status = ClaimStation(instance))
+            return *status;
+        // No other station writes here now: what a killed write left behind can go.
+        RemoveStaleTemporaryFiles(ResolveDataPath(kConfigRelativePath).parent_path());
         TFormMain formMain(commandLine.runtime);
         // Listen before the creation step, so that a start racing this one finds us.
         instance.Listen([&formMain] { formMain.BringToFront(); });
+        instance.WatchForClose(formMain);
         // A signal that comes during start-up is served once the message loop runs.
         ShutdownSignals shutdownSignals([&formMain] { formMain.close(); });
         if (!formMain.Create())

@@ -1,6 +1,7 @@
 #include "ProfileStore.h"
 
 #include "NumberFormat.h"
+#include "TemporaryFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -461,7 +462,7 @@ Replacement CheckReplaceable(const std::filesystem::path& file) {
 // errno of the failure, with no temporary file left behind.
 int ReplaceFile(const std::filesystem::path& file, std::string_view content, mode_t mode) {
     const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
-    std::string temp = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    std::string temp = (folder / TemporaryNameTemplate(file.filename().string())).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return errno;

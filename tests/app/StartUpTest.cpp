@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 namespace {
@@ -34,8 +35,12 @@ public:
                         QStringList{"--data-root", QString::fromStdString(root.string())} + extra);
         m_process.waitForStarted();
     }
+    // Ends the program as a user would, so that it leaves nothing behind; killed if it hangs.
     ~Station() {
-        if (m_process.state() != QProcess::NotRunning) {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
             m_process.kill();
             m_process.waitForFinished();
         }
@@ -51,10 +56,11 @@ public:
         }
         return false;
     }
-    bool WaitForExit() { return m_process.waitForFinished(10000); }
+    bool WaitForExit(int timeoutMs = 10000) { return m_process.waitForFinished(timeoutMs); }
     int ExitCode() const { return m_process.exitCode(); }
     bool Running() const { return m_process.state() == QProcess::Running; }
     void Terminate() { m_process.terminate(); }
+    void Signal(int signal) { ::kill(static_cast<pid_t>(m_process.processId()), signal); }
     QString StandardError() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
 
 private:
@@ -63,6 +69,10 @@ private:
 
 bool Contains(const std::filesystem::path& file, const std::string& text) {
     return ReadText(file).find(text) != std::string::npos;
+}
+
+bool Exists(const std::filesystem::path& file) {
+    return std::filesystem::exists(file);
 }
 
 } // namespace
@@ -144,6 +154,62 @@ TEST(StartUp, ASecondStartOnTheSameDataRootEndsAtOnce) {
     Station other(otherRoot.Path());
     EXPECT_TRUE(other.WaitUntil([&] { return Contains(otherRoot / "cfg/config.cfg", "History"); }));
     EXPECT_TRUE(other.Running());
+}
+
+// A write killed halfway leaves its temporary file; the next station removes it, but a start
+// that another station keeps out never touches the running station's writes.
+TEST(StartUp, StaleTemporaryFilesGoWhenAStationStarts) {
+    TempDir root;
+    const auto cfg = root / "cfg";
+    WriteText(cfg / "config.cfg", "");
+    for (const char* name : {".config.cfg.Ab12Cd", ".screen.3.cfg.x9Y8z7", ".config.cfg.Ab12C"})
+        WriteText(cfg / name, "half a write");
+    Station first(root.Path());
+    ASSERT_TRUE(first.WaitUntil([&] { return Contains(cfg / "config.cfg", "FunctionButton.3"); }));
+    EXPECT_FALSE(Exists(cfg / ".config.cfg.Ab12Cd"));
+    EXPECT_FALSE(Exists(cfg / ".screen.3.cfg.x9Y8z7"));
+    EXPECT_TRUE(Exists(cfg / ".config.cfg.Ab12C")); // not a name we write
+
+    WriteText(cfg / ".screen.3.cfg.Write1", "a write in progress");
+    Station second(root.Path());
+    ASSERT_TRUE(second.WaitForExit());
+    EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_TRUE(Exists(cfg / ".screen.3.cfg.Write1"));
+}
+
+// A station that holds the data root but does not answer (stopped here, as one busy ending
+// would be) is waited for: a start that it outlasts says why it did not start, a start
+// during whose wait it ends becomes the station.
+TEST(StartUp, AStartWaitsForAStationThatDoesNotAnswer) {
+    TempDir root;
+    const auto cfg = root / "cfg";
+    WriteText(cfg / "config.cfg", "");
+    Station first(root.Path());
+    ASSERT_TRUE(first.WaitUntil([&] { return Contains(cfg / "config.cfg", "FunctionButton.3"); }));
+    first.Signal(SIGSTOP);
+    WriteText(cfg / ".config.cfg.Write1", "the stopped station's write");
+
+    const auto begin = std::chrono::steady_clock::now();
+    Station refused(root.Path());
+    ASSERT_TRUE(refused.WaitForExit(20000));
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 10s);
+    EXPECT_EQ(refused.ExitCode(), 1);
+    EXPECT_TRUE(refused.StandardError().contains(
+        QStringLiteral("Halvane is still running on %1/ and did not end within 10 s; not started\n")
+            .arg(QString::fromStdString(root.Path().string()))));
+    EXPECT_TRUE(Exists(cfg / ".config.cfg.Write1"));
+
+    Station second(root.Path());
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(second.Running());
+    EXPECT_TRUE(Exists(cfg / ".config.cfg.Write1"));
+    first.Signal(SIGKILL);
+    ASSERT_TRUE(first.WaitForExit());
+    ASSERT_TRUE(second.WaitUntil([&] { return !Exists(cfg / ".config.cfg.Write1"); }));
+    Station third(root.Path());
+    ASSERT_TRUE(third.WaitForExit());
+    EXPECT_EQ(third.ExitCode(), 0);
+    EXPECT_TRUE(second.Running());
 }
 
 TEST(StartUp, CommandLineErrorsAreReported) {

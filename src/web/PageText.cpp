@@ -2,6 +2,7 @@
 
 #include "StoredText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace halvane {
@@ -73,6 +74,20 @@ std::pair<char32_t, size_t> Utf8At(std::string_view text, size_t i) {
     return {c, length};
 }
 
+// Where the first line of `text` ends: its first CR or LF, else the end of the text. The
+// search goes through windows that double in size, so that a line costs about its own
+// length whichever character ends it; searching the whole text for each character would
+// go to its end again for every line that the other one ends.
+size_t LineEnd(std::string_view text) {
+    for (size_t from = 0, size = 16; from < text.size(); from += size, size *= 2) {
+        const std::string_view window = text.substr(from, size);
+        const size_t end = std::min(window.find('\n'), window.find('\r'));
+        if (end != std::string_view::npos)
+            return from + end;
+    }
+    return text.size();
+}
+
 } // namespace
 
 std::string TemplateTextToUtf8(std::string_view bytes) {
@@ -85,19 +100,14 @@ std::string TemplateTextToUtf8(std::string_view bytes) {
     return StoredTextToUtf8(bytes);
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = text.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
-    }
-    return lines;
+std::optional<std::string_view> TakeLine(std::string_view& rest) {
+    if (rest.empty())
+        return std::nullopt;
+    const size_t end = LineEnd(rest);
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(
+        std::min(rest.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1, rest.size()));
+    return line;
 }
 
 std::string Utf8ToLatin1Page(std::string_view utf8) {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace halvane {
 
@@ -11,9 +11,10 @@ namespace halvane {
 // Windows-1252, like all stored text. Broken UTF-16 becomes U+FFFD.
 std::string TemplateTextToUtf8(std::string_view bytes);
 
-// The lines of a text split at CR LF, a lone LF or a lone CR. A line end at the very end
-// opens no further line; an empty text has no lines.
-std::vector<std::string> SplitLines(std::string_view text);
+// The first line of `rest`, which then starts after the line's end: CR LF, a lone LF or a
+// lone CR. Nothing once `rest` is empty, so a line end at the very end opens no further
+// line and an empty text has no lines.
+std::optional<std::string_view> TakeLine(std::string_view& rest);
 
 // UTF-8 text as the body of a page sent as "text/html; charset=ISO-8859-1", one byte per
 // character. Browsers read a page of that charset as Windows-1252 (the two labels name

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 namespace halvane {
@@ -81,21 +80,27 @@ WebResponse Document(const std::filesystem::path& file, std::string_view method)
     return {200, MediaTypeOf(file), {}, file, IsHead(method), {}};
 }
 
+// The bytes of a file, read in one piece of its size.
 std::optional<std::string> ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in)
         return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.bad())
         return std::nullopt;
+    bytes.resize(static_cast<size_t>(in.gcount()));
     return bytes;
 }
 
-WebResponse Template(const std::filesystem::path& file, const WebContext& context) {
-    const auto bytes = ReadBytes(file);
-    if (!bytes)
+WebResponse Template(const std::filesystem::path& file, const WebContext& context,
+                     std::stop_token stop) {
+    auto text = ReadBytes(file);
+    if (!text)
         return ServerError({"Cannot read " + file.filename().string()});
-    auto page = ExpandTemplate(TemplateTextToUtf8(*bytes), context);
+    *text = TemplateTextToUtf8(*text); // the bytes go as soon as they are decoded
+    auto page = ExpandTemplate(*text, context, std::move(stop));
     if (auto* error = std::get_if<RequestError>(&page))
         return ServerError(*error);
     std::string body = Utf8ToLatin1Page(std::get<std::string>(page));
@@ -121,7 +126,8 @@ WebResponse FailureMessage(std::string_view message) {
     return {500, std::string(kMessageType), StoredTextToUtf8(message), {}, false, {}};
 }
 
-WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context) {
+WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
+                             std::stop_token stop) {
     const std::string_view requestPath =
         request.path == "/" ? std::string_view("/index.html") : std::string_view(request.path);
     const auto number = ScreenNumber(requestPath);
@@ -142,7 +148,7 @@ WebResponse HandleWebRequest(const WebRequest& request, const WebContext& contex
     if (isFile)
         return Document(*path, request.method);
     if (isTemplate)
-        return Template(templatePath, context);
+        return Template(templatePath, context, std::move(stop));
     return ScreenPicture(screen, context);
 }
 

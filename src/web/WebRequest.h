@@ -3,6 +3,7 @@
 #include "WebContext.h"
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -42,7 +43,8 @@ std::string ErrorPage(std::string_view reasonPhrase);
 // read as Windows-1252, like stored text.
 WebResponse FailureMessage(std::string_view message);
 
-// Answers one request; safe to call from several threads at once. "/" stands for
+// Answers one request; safe to call from several threads at once. A template expansion
+// under way when `stop` is requested ends, failing the request. "/" stands for
 // "/index.html". The rules, in their order:
 // 1. "/screen-image-N.bmp" whose N (up to the first ".bmp") is not an integer of the int
 //    range fails with 500 and the message, whatever files there are.
@@ -55,6 +57,7 @@ WebResponse FailureMessage(std::string_view message);
 //    template of the same name does not count) and 404 beyond the list, so that only
 //    those who may see the screens can count them; else the template, expanded. A marker
 //    index that is not an integer fails with 500 and the message.
-WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context);
+WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
+                             std::stop_token stop = {});
 
 } // namespace halvane

@@ -1,230 +1,288 @@
 #include "WebServer.h"
 
 #include "BasicAuthorization.h"
+#include "HandlerPool.h"
+#include "HttpConnection.h"
+#include "HttpReply.h"
 #include "WebRequest.h"
-
-#include <httplib.h>
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <cerrno>
-#include <fstream>
-#include <optional>
+#include <climits>
+#include <map>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace halvane {
 
 namespace {
 
-// The library queues at most 5 connections waiting to be accepted; bursts of browsers
-// reloading would be refused or delayed.
-constexpr int kBacklog = 512;
-constexpr size_t kRequestThreads = 8;
-constexpr size_t kChunkSize = 64 * 1024;
+using Clock = HttpConnection::Clock;
 
-// The address a socket is bound to; before binding, its family alone.
-std::optional<sockaddr_storage> LocalAddress(socket_t sock) {
+// Connections waiting to be accepted; bursts of browsers reloading must not be refused.
+constexpr int kBacklog = 512;
+// How long accepting rests when the process is out of file descriptors.
+constexpr std::chrono::milliseconds kAcceptPause{100};
+
+struct Listening {
+    UniqueFd socket;
+    int error = 0;
+};
+
+// A listening socket on every interface of `family`. SO_REUSEADDR alone (not SO_REUSEPORT,
+// which would let a second server bind a port in use) lets a restart bind while old
+// connections linger; close-on-exec keeps programs that the station starts from holding
+// the port. An IPv6 socket also takes IPv4 connections (as ::ffff:a.b.c.d), whatever the
+// system's default.
+Listening Listen(int family, int port) {
+    Listening listening{UniqueFd(::socket(family, SOCK_STREAM, 0)), 0};
+    const int fd = listening.socket.Get();
+    sockaddr_storage address{};
+    if (family == AF_INET6) {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(static_cast<uint16_t>(port));
+        v6.sin6_addr = in6addr_any;
+    } else {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(static_cast<uint16_t>(port));
+        v4.sin_addr.s_addr = htonl(INADDR_ANY);
+    }
+    const int yes = 1;
+    const int no = 0;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        (family == AF_INET6 && ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no) != 0) ||
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(fd, F_SETFL, O_NONBLOCK) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, kBacklog) != 0) {
+        listening.error = errno;
+        listening.socket.Reset();
+    }
+    return listening;
+}
+
+// IPv6 and IPv4 through one socket, or IPv4 alone when IPv6 cannot be had. A port in use
+// stays a failure: another program may hold it on IPv6 only.
+Listening ListenEverywhere(int port) {
+    Listening listening = Listen(AF_INET6, port);
+    if (listening.socket.Valid() || listening.error == EADDRINUSE)
+        return listening;
+    return Listen(AF_INET, port);
+}
+
+int BoundPort(int fd) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    if (::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return std::nullopt;
-    return address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.ss_family == AF_INET6
+                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
-// Instead of the library's defaults, which include SO_REUSEPORT and so let a second
-// server bind a port that is already in use: SO_REUSEADDR alone lets a restart bind
-// while old connections linger, and close-on-exec keeps programs that the station starts
-// from holding the port. An IPv6 socket also takes IPv4 connections (as ::ffff:a.b.c.d),
-// whatever the system's default.
-void ListenSocketOptions(socket_t sock) {
-    const int yes = 1;
-    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    ::fcntl(sock, F_SETFD, FD_CLOEXEC);
-    const auto address = LocalAddress(sock);
-    if (address && address->ss_family == AF_INET6) {
-        const int no = 0;
-        ::setsockopt(sock, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
-    }
-}
-
-constexpr std::array<std::pair<int, std::string_view>, 15> kReasonPhrases{{
-    {400, "Bad Request"},
-    {401, "Unauthorized"},
-    {403, "Forbidden"},
-    {404, "Not Found"},
-    {405, "Method Not Allowed"},
-    {408, "Request Timeout"},
-    {411, "Length Required"},
-    {413, "Payload Too Large"},
-    {414, "URI Too Long"},
-    {415, "Unsupported Media Type"},
-    {416, "Range Not Satisfiable"},
-    {417, "Expectation Failed"},
-    {431, "Request Header Fields Too Large"},
-    {500, "Internal Server Error"},
-    {503, "Service Unavailable"},
-}};
-
-std::string_view ReasonPhrase(int status) {
-    const auto entry = std::find_if(kReasonPhrases.begin(), kReasonPhrases.end(),
-                                    [&](const auto& e) { return e.first == status; });
-    return entry == kReasonPhrases.end() ? "Error" : entry->second;
-}
-
-// Bodies go out through a content provider of known length: the library compresses a
-// text body set directly when the client accepts it, which would change the bytes and
-// the length the handler chose. An empty body has nothing to compress.
-void SetBody(httplib::Response& res, std::string body, const std::string& contentType) {
-    if (body.empty()) {
-        res.set_content(body, contentType);
-        return;
-    }
-    auto bytes = std::make_shared<const std::string>(std::move(body));
-    res.set_content_provider(
-        bytes->size(), contentType, [bytes](size_t offset, size_t length, httplib::DataSink& sink) {
-            // The library does not check a requested range against the length: one
-            // beyond the body ends the reply.
-            if (offset >= bytes->size())
-                return false;
-            return sink.write(bytes->data() + offset, std::min(length, bytes->size() - offset));
-        });
-}
-
-void SetServerError(httplib::Response& res, std::string_view message) {
-    WebResponse failure = FailureMessage(message);
-    res.headers.clear();
-    res.status = failure.status;
-    SetBody(res, std::move(failure.body), failure.contentType);
-}
-
-void SetDocument(httplib::Response& res, const WebResponse& response) {
-    std::error_code ec;
-    const auto size = static_cast<size_t>(std::filesystem::file_size(response.file, ec));
-    auto in = std::make_shared<std::ifstream>(response.file, std::ios::binary);
-    if (ec || !*in) {
-        SetServerError(res, "Cannot read " + response.file.filename().string());
-        return;
-    }
-    if (size == 0) {
-        res.set_content(std::string(), response.contentType);
-    } else if (response.headersOnly) {
-        // HEAD: the library writes the headers only and never asks for the content.
-        res.set_content_provider(size, response.contentType,
-                                 [](size_t, size_t, httplib::DataSink&) { return false; });
-    } else {
-        res.set_content_provider(
-            size, response.contentType,
-            [in](size_t offset, size_t length, httplib::DataSink& sink) {
-                // A range beyond the end reads short and ends the reply.
-                std::string chunk(std::min(length, kChunkSize), '\0');
-                in->seekg(static_cast<std::streamoff>(offset));
-                in->read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-                return in->gcount() == static_cast<std::streamsize>(chunk.size()) &&
-                       sink.write(chunk.data(), chunk.size());
-            });
-    }
-}
-
-void Serve(const WebContext& context, const httplib::Request& req, httplib::Response& res) {
-    const Credentials credentials = DecodeBasicAuthorization(req.get_header_value("Authorization"));
-    WebResponse response =
-        HandleWebRequest({req.method, req.path, credentials.user, credentials.password}, context);
-    // A success keeps the library's status: 200, or 206 for a range of the body.
-    if (response.status != 200)
-        res.status = response.status;
-    if (!response.realm.empty())
-        res.set_header("WWW-Authenticate", "Basic realm=\"" + response.realm + "\"");
-    if (response.file.empty())
-        SetBody(res, std::move(response.body), response.contentType);
-    else
-        SetDocument(res, response);
-}
-
-// Other methods are not served: 405, with the methods that are.
-httplib::Server::HandlerResponse RefuseOtherMethods(const httplib::Request& req,
-                                                    httplib::Response& res) {
-    if (req.method == "GET" || req.method == "HEAD" || req.method == "POST")
-        return httplib::Server::HandlerResponse::Unhandled;
-    res.status = 405;
-    res.set_header("Allow", "GET, HEAD, POST");
-    return httplib::Server::HandlerResponse::Handled;
-}
-
-// Replaces the library's answer to an exception, which would show its message in a
-// header: status 500 with the message as the body.
-void AnswerException(const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
+// The handler's answer to one request; a failure is status 500 with its message (never in
+// a header).
+HttpReply Answer(const HttpRequestHead& request, const WebContext& context, std::stop_token stop) {
     try {
-        std::rethrow_exception(error);
+        const Credentials credentials = DecodeBasicAuthorization(request.authorization);
+        return ComposeReply(request, HandleWebRequest({request.method, request.path,
+                                                       credentials.user, credentials.password},
+                                                      context, stop));
     } catch (const std::exception& e) {
-        SetServerError(res, e.what());
+        return ComposeReply(request, FailureMessage(e.what()));
     } catch (...) {
-        SetServerError(res, std::string(ReasonPhrase(500)));
+        return ComposeReply(request, FailureMessage("Internal Server Error"));
     }
 }
 
-// Runs for every status from 400 on; the handler's own answers already have their body,
-// the library's (a malformed request, an unknown method) get the error page.
-void AnswerError(const httplib::Request&, httplib::Response& res) {
-    if (!res.has_header("Content-Type"))
-        SetBody(res, ErrorPage(ReasonPhrase(res.status)), std::string(kPageType));
+int PollTimeout(Clock::time_point deadline, Clock::time_point now) {
+    if (deadline == Clock::time_point::max())
+        return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(std::max(deadline - now, Clock::duration{}));
+    return static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX));
 }
 
 } // namespace
 
-class WebServer::Listener final : public httplib::Server {
+// The listening socket, the connections and the loop that moves them all on, on one
+// thread; requests go to the handler pool and come back as replies through a pipe that
+// wakes the loop.
+class WebServer::Service final {
 public:
-    explicit Listener(const WebContext& context) {
-        new_task_queue = [] { return new httplib::ThreadPool(kRequestThreads); };
-        set_socket_options(ListenSocketOptions);
-        set_keep_alive_max_count(1);
-        const auto serve = [context](const httplib::Request& req, httplib::Response& res) {
-            Serve(context, req, res);
-        };
-        set_pre_routing_handler(RefuseOtherMethods);
-        Get(".*", serve);
-        Post(".*", serve);
-        set_exception_handler(AnswerException);
-        set_error_handler(AnswerError);
+    Service(const WebContext& context, const WebServerLimits& limits, UniqueFd listener)
+        : m_context(context), m_limits(limits), m_listener(std::move(listener)) {
+        int pipe[2];
+        if (::pipe(pipe) != 0)
+            throw std::system_error(errno, std::generic_category(), "pipe");
+        m_wakeRead = UniqueFd(pipe[0]);
+        m_wakeWrite = UniqueFd(pipe[1]);
+        for (const int fd : pipe) {
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            ::fcntl(fd, F_SETFL, O_NONBLOCK);
+        }
+        m_loop = std::thread([this] { Run(); });
     }
 
-    // Binds and listens on every interface, IPv6 and IPv4 through one socket, or IPv4
-    // alone when IPv6 cannot be had; errno tells why when it fails. A port in use stays a
-    // failure: another program may hold it on IPv6 only.
-    bool Bind(int port) {
-        errno = 0;
-        if (!bind_to_port("::", port) && (errno == EADDRINUSE || !bind_to_port("0.0.0.0", port)))
-            return false;
-        ::listen(svr_sock_, kBacklog);
-        return true;
+    ~Service() {
+        m_stopping = true;
+        Wake();
+        m_loop.join();
     }
 
-    int BoundPort() const {
-        const auto address = LocalAddress(svr_sock_);
-        if (!address)
-            return 0;
-        const auto& any = *address;
-        return ntohs(any.ss_family == AF_INET6
-                         ? reinterpret_cast<const sockaddr_in6&>(any).sin6_port
-                         : reinterpret_cast<const sockaddr_in&>(any).sin_port);
+    Service(const Service&) = delete;
+    Service& operator=(const Service&) = delete;
+
+private:
+    void Wake() {
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::write(m_wakeWrite.Get(), &byte, 1);
     }
 
-    // Closes the listening socket, which ends the accept loop even when it has not begun
-    // yet (the library's stop() does nothing until the loop runs).
-    void Close() {
-        const socket_t sock = svr_sock_.exchange(INVALID_SOCKET);
-        if (sock != INVALID_SOCKET) {
-            ::shutdown(sock, SHUT_RDWR);
-            ::close(sock);
+    void Run() {
+        std::vector<pollfd> fds;
+        std::vector<uint64_t> ids;
+        while (!m_stopping) {
+            Clock::time_point deadline = PollSet(fds, ids, Clock::now());
+            while (::poll(fds.data(), fds.size(), PollTimeout(deadline, Clock::now())) < 0 &&
+                   errno == EINTR) {
+            }
+            const auto now = Clock::now();
+            if (fds[0].revents != 0)
+                TakeReplies(now);
+            for (size_t i = 2; i < fds.size(); ++i) {
+                if (fds[i].revents != 0)
+                    Continue(ids[i - 2], now);
+            }
+            if (fds[1].revents != 0)
+                Accept(now);
+            ExpireAndRemove(now);
+        }
+        m_connections.clear();
+    }
+
+    // The wake pipe, the listening socket (when a connection can be taken) and every
+    // connection that waits for an event; the earliest deadline.
+    Clock::time_point PollSet(std::vector<pollfd>& fds, std::vector<uint64_t>& ids,
+                              Clock::time_point now) {
+        const bool paused = now < m_acceptPausedUntil;
+        const bool accepting = !paused && CanTakeConnection();
+        Clock::time_point deadline = paused ? m_acceptPausedUntil : Clock::time_point::max();
+        fds.assign({{m_wakeRead.Get(), POLLIN, 0}, {accepting ? m_listener.Get() : -1, POLLIN, 0}});
+        ids.clear();
+        for (const auto& [id, connection] : m_connections) {
+            deadline = std::min(deadline, connection.Deadline());
+            if (const short events = connection.Events()) {
+                fds.push_back({connection.Socket(), events, 0});
+                ids.push_back(id);
+            }
+        }
+        return deadline;
+    }
+
+    bool CanTakeConnection() const {
+        return m_connections.size() < m_limits.maxConnections ||
+               std::any_of(m_connections.begin(), m_connections.end(),
+                           [](const auto& entry) { return entry.second.WaitsForRequest(); });
+    }
+
+    // Makes room by dropping the connection that has waited longest for its request.
+    void DropOldestWaiting() {
+        auto oldest = m_connections.end();
+        for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
+            if (it->second.WaitsForRequest() && (oldest == m_connections.end() ||
+                                                 it->second.Deadline() < oldest->second.Deadline()))
+                oldest = it;
+        }
+        if (oldest != m_connections.end())
+            m_connections.erase(oldest);
+    }
+
+    void Accept(Clock::time_point now) {
+        while (CanTakeConnection()) {
+            UniqueFd socket(::accept(m_listener.Get(), nullptr, nullptr));
+            if (!socket.Valid()) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    m_acceptPausedUntil = now + kAcceptPause; // out of file descriptors
+                return;
+            }
+            ::fcntl(socket.Get(), F_SETFD, FD_CLOEXEC);
+            ::fcntl(socket.Get(), F_SETFL, O_NONBLOCK);
+            if (m_connections.size() >= m_limits.maxConnections)
+                DropOldestWaiting();
+            m_connections.emplace(m_nextId++, HttpConnection(std::move(socket), m_limits, now));
         }
     }
+
+    void Continue(uint64_t id, Clock::time_point now) {
+        const auto it = m_connections.find(id);
+        if (it == m_connections.end())
+            return;
+        if (auto request = it->second.Continue(now))
+            m_handlers.Post([this, id, request = std::move(*request)](std::stop_token stop) {
+                HttpReply reply = Answer(request, m_context, stop);
+                {
+                    const std::lock_guard lock(m_repliesMutex);
+                    m_replies.emplace_back(id, std::move(reply));
+                }
+                Wake();
+            });
+    }
+
+    void TakeReplies(Clock::time_point now) {
+        char drained[256];
+        while (::read(m_wakeRead.Get(), drained, sizeof drained) > 0) {
+        }
+        std::vector<std::pair<uint64_t, HttpReply>> replies;
+        {
+            const std::lock_guard lock(m_repliesMutex);
+            replies.swap(m_replies);
+        }
+        for (auto& [id, reply] : replies) {
+            const auto it = m_connections.find(id);
+            if (it != m_connections.end())
+                it->second.Answer(std::move(reply), now);
+        }
+    }
+
+    void ExpireAndRemove(Clock::time_point now) {
+        for (auto it = m_connections.begin(); it != m_connections.end();) {
+            if (it->second.Deadline() <= now)
+                it->second.Expire(now);
+            it = it->second.Ended() ? m_connections.erase(it) : std::next(it);
+        }
+    }
+
+    const WebContext m_context;
+    const WebServerLimits m_limits;
+    UniqueFd m_listener;
+    UniqueFd m_wakeRead;
+    UniqueFd m_wakeWrite;
+    std::atomic<bool> m_stopping = false;
+    Clock::time_point m_acceptPausedUntil;
+    std::map<uint64_t, HttpConnection> m_connections; // the loop's own
+    uint64_t m_nextId = 0;
+    std::mutex m_repliesMutex;
+    std::vector<std::pair<uint64_t, HttpReply>> m_replies;
+    HandlerPool m_handlers{kHandlerThreads};
+    std::thread m_loop;
 };
 
-WebServer::WebServer(WebContext context) : m_context(context) {}
+WebServer::WebServer(WebContext context, WebServerLimits limits)
+    : m_context(context), m_limits(limits) {}
 
 WebServer::~WebServer() {
     Stop();
@@ -236,26 +294,27 @@ bool WebServer::Start(int port) {
         m_lastError = "Invalid port " + std::to_string(port);
         return false;
     }
-    auto listener = std::make_unique<Listener>(m_context);
-    if (!listener->Bind(port)) {
-        const int error = errno;
-        m_lastError = "Cannot listen on port " + std::to_string(port) +
-                      (error ? ": " + std::generic_category().message(error) : "");
+    Listening listening = ListenEverywhere(port);
+    if (!listening.socket.Valid()) {
+        m_lastError =
+            "Cannot listen on port " + std::to_string(port) +
+            (listening.error ? ": " + std::generic_category().message(listening.error) : "");
+        return false;
+    }
+    const int boundPort = BoundPort(listening.socket.Get());
+    try {
+        m_service = std::make_unique<Service>(m_context, m_limits, std::move(listening.socket));
+    } catch (const std::system_error& e) {
+        m_lastError = e.what();
         return false;
     }
     m_lastError.clear();
-    m_port = listener->BoundPort();
-    m_listener = std::move(listener);
-    m_thread = std::thread([listener = m_listener.get()] { listener->listen_after_bind(); });
+    m_port = boundPort;
     return true;
 }
 
 void WebServer::Stop() {
-    if (!m_listener)
-        return;
-    m_listener->Close();
-    m_thread.join();
-    m_listener.reset();
+    m_service.reset();
     m_port = 0;
 }
 

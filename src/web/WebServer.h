@@ -1,20 +1,22 @@
 #pragma once
 
 #include "WebContext.h"
+#include "WebServerLimits.h"
 
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace halvane {
 
-// The station's HTTP server. It listens on every interface, IPv6 and IPv4, answers GET,
-// HEAD and POST requests with HandleWebRequest on a pool of threads, one request per
-// connection, and sends every body exactly as the handler made it (never compressed).
+// The station's HTTP/1.1 server. It listens on every interface, IPv6 and IPv4, and answers
+// GET, HEAD and POST requests with HandleWebRequest, one request per connection, sending
+// every body exactly as the handler made it (never compressed). One thread reads requests
+// and writes replies for all connections at once, each within its limits, so slow or
+// hostile clients hold neither the others nor a stop; a few threads run the handler.
 // Created stopped; Start, Stop and the destructor belong to one thread.
 class WebServer final {
 public:
-    explicit WebServer(WebContext context);
+    explicit WebServer(WebContext context, WebServerLimits limits = {});
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -23,18 +25,19 @@ public:
     // choice). False when the port cannot be had, for example because another program
     // listens on it (LastError says why).
     bool Start(int port);
-    // Stops listening; returns once the requests under way are answered.
+    // Stops listening and closes every connection at once, answered or not; a handler at
+    // work is asked to stop and its answer dropped.
     void Stop();
     // The port listened on; 0 while stopped.
     int Port() const { return m_port; }
     const std::string& LastError() const { return m_lastError; }
 
 private:
-    class Listener;
+    class Service;
 
     WebContext m_context;
-    std::unique_ptr<Listener> m_listener;
-    std::thread m_thread;
+    WebServerLimits m_limits;
+    std::unique_ptr<Service> m_service;
     int m_port = 0;
     std::string m_lastError;
 };

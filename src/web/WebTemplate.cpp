@@ -134,24 +134,85 @@ size_t Occurrences(std::string_view text, std::string_view word) {
     return count;
 }
 
-OrRequestError<std::string> ExpandLine(std::string line, const WebContext& context) {
-    const size_t budget = Occurrences(line, "${") + kNestedReplacements;
-    size_t from = 0;
-    for (size_t done = 0; done < budget; ++done) {
-        const size_t open = line.find("${", from);
-        const size_t close = open == std::string::npos ? open : line.find('}', open + 2);
-        if (close == std::string::npos)
+// One expansion under way: the page so far and the text gone through.
+struct Expansion {
+    const WebContext& context;
+    std::stop_token stop;
+    std::string page;
+    size_t extent = 0;
+};
+
+// Counts `bytes` more text gone through; the error once that is more than allowed.
+std::optional<RequestError> GoThrough(Expansion& expansion, size_t bytes) {
+    expansion.extent += bytes;
+    if (expansion.extent <= kMaxExpansionBytes)
+        return std::nullopt;
+    return RequestError{"The page is larger than " + std::to_string(kMaxExpansionBytes) + " bytes"};
+}
+
+// The text of a line still to be searched for markers, in front of which the values of
+// markers are put. Room is kept before it, so that putting a value there copies the value
+// alone, except when the room runs out and is made anew, as large as the text: every
+// byte is then copied a bounded number of times on average.
+class PendingText {
+public:
+    explicit PendingText(std::string_view text) : m_buffer(text) {}
+
+    std::string_view View() const { return std::string_view(m_buffer).substr(m_start); }
+    void Drop(size_t count) { m_start += count; }
+    void PutInFront(std::string_view text) {
+        if (text.size() > m_start) {
+            const size_t room = text.size() + View().size();
+            m_buffer = std::string(room, '\0').append(View());
+            m_start = room;
+        }
+        m_start -= text.size();
+        m_buffer.replace(m_start, text.size(), text);
+    }
+
+private:
+    std::string m_buffer;
+    size_t m_start = 0;
+};
+
+// Appends the line with its markers replaced, and CR LF.
+std::optional<RequestError> ExpandLine(std::string_view line, Expansion& expansion) {
+    if (auto error = GoThrough(expansion, line.size() + 2))
+        return error;
+    std::string& page = expansion.page;
+    const size_t markers = Occurrences(line, "${");
+    if (markers == 0) {
+        page.append(line).append("\r\n");
+        return std::nullopt;
+    }
+    const size_t lineStart = page.size();
+    PendingText pending(line);
+    for (size_t budget = markers + kNestedReplacements; budget > 0; --budget) {
+        if (expansion.stop.stop_requested())
+            return RequestError{"The server is stopping"};
+        const std::string_view rest = pending.View();
+        const size_t open = rest.find("${");
+        const size_t close = open == std::string_view::npos ? open : rest.find('}', open + 2);
+        if (close == std::string_view::npos)
             break;
-        auto value =
-            ResolveMarker(std::string_view(line).substr(open + 2, close - open - 2), context);
+        page.append(rest.substr(0, open));
+        auto value = ResolveMarker(rest.substr(open + 2, close - open - 2), expansion.context);
         if (auto* error = std::get_if<RequestError>(&value))
             return *error;
-        line.replace(open, close - open + 1, std::get<std::string>(value));
-        // Nothing before `open` starts a marker, except a "$" right before it that the
-        // inserted text may now follow with "{".
-        from = open > 0 ? open - 1 : 0;
+        const std::string& text = std::get<std::string>(value);
+        if (auto error = GoThrough(expansion, text.size()))
+            return error;
+        pending.Drop(close + 1);
+        pending.PutInFront(text);
+        // A "$" right before the marker starts a new one when the value begins with "{".
+        if (page.size() > lineStart && page.back() == '$') {
+            page.pop_back();
+            pending.PutInFront("$");
+        }
     }
-    return line;
+    page.append(pending.View());
+    page += "\r\n";
+    return std::nullopt;
 }
 
 // Advances the counter of a "gotonext" line for one more repetition; false when the line
@@ -182,22 +243,21 @@ OrRequestError<std::string> ResolveMarker(std::string_view name, const WebContex
     return Resolve(marker, position, context);
 }
 
-OrRequestError<std::string> ExpandTemplate(std::string_view text, const WebContext& context) {
-    const std::vector<std::string> lines = SplitLines(text);
-    std::string out;
-    size_t repeats = 0;
-    for (size_t i = 0; i < lines.size();) {
-        const bool repeat = i > 0 && RepeatsLineAbove(lines[i], repeats, context);
-        repeats = repeat ? repeats + 1 : 0;
-        auto line = ExpandLine(lines[repeat ? i - 1 : i], context);
-        if (auto* error = std::get_if<RequestError>(&line))
+OrRequestError<std::string> ExpandTemplate(std::string_view text, const WebContext& context,
+                                           std::stop_token stop) {
+    Expansion expansion{context, std::move(stop), {}, 0};
+    std::string_view rest = text;
+    std::optional<std::string_view> above;
+    while (const auto line = TakeLine(rest)) {
+        for (size_t repeats = 0; above && RepeatsLineAbove(*line, repeats, context); ++repeats) {
+            if (auto error = ExpandLine(*above, expansion))
+                return *error;
+        }
+        if (auto error = ExpandLine(*line, expansion))
             return *error;
-        out += std::get<std::string>(line);
-        out += "\r\n";
-        if (!repeat)
-            ++i;
+        above = line;
     }
-    return out;
+    return std::move(expansion.page);
 }
 
 } // namespace halvane

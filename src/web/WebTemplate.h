@@ -3,6 +3,8 @@
 #include "RequestError.h"
 #include "WebContext.h"
 
+#include <cstddef>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -15,7 +17,14 @@ namespace halvane {
 // counter to 0.
 OrRequestError<std::string> ResolveMarker(std::string_view name, const WebContext& context);
 
-// A template's text (UTF-8) with its markers replaced, every line ending in CR LF.
+// The most text that one expansion may go through: its lines, each as often as it is
+// expanded, with their line ends, and every text that its markers insert. The page is never
+// longer; an expansion that would go beyond fails the request.
+inline constexpr size_t kMaxExpansionBytes = 16 * 1024 * 1024;
+
+// A template's text (UTF-8) with its markers replaced, every line ending in CR LF. The time
+// it takes grows with the text gone through and no faster; it ends early, failing, once
+// `stop` is requested.
 //
 // A line holding "${tag_gotonext}" repeats the line above it while the tag counter can
 // move on to a further tag, the counter advancing before each repetition, and is then
@@ -29,6 +38,7 @@ OrRequestError<std::string> ResolveMarker(std::string_view name, const WebContex
 // A line takes at most its own number of "${" plus a fixed number of further
 // replacements; what is left then is output as it stands, so a marker whose value holds
 // the marker itself ends.
-OrRequestError<std::string> ExpandTemplate(std::string_view text, const WebContext& context);
+OrRequestError<std::string> ExpandTemplate(std::string_view text, const WebContext& context,
+                                           std::stop_token stop = {});
 
 } // namespace halvane

@@ -18,6 +18,7 @@ using test::Curl;
 using test::HttpReply;
 using test::NamedTag;
 using test::NumberedTags;
+using test::Occurrences;
 
 const std::string kNotFoundPage =
     "<html><head><title>Error</title></head><body>Not Found</body></html>";
@@ -82,15 +83,77 @@ TEST_F(WebServerTest, HeadSendsTheLengthOfADocumentWithoutBody) {
     EXPECT_EQ(Get("/missing.bin", {"-I"}).status, 404);
 }
 
-TEST_F(WebServerTest, RangesStayInsideTheBody) {
-    station.Document("index.html.tpl", "0123456789");
-    const HttpReply part = Get("/", {"-H", "Range: bytes=2-4"});
-    EXPECT_EQ(part.status, 206);
-    EXPECT_EQ(part.body, "234");
-    // A range beyond the body ends the reply without sending anything past it.
-    const HttpReply beyond = Get("/", {"-H", "Range: bytes=5-40"});
-    EXPECT_LE(beyond.body.size(), 7u);
-    EXPECT_EQ(Get("/").body, "0123456789\r\n");
+TEST_F(WebServerTest, RangesGiveExactlyTheBytesTheyName) {
+    // The same twelve bytes as an expanded template, a screen picture and a document.
+    const std::string body = "0123456789\r\n";
+    station.Document("page.html.tpl", "0123456789");
+    station.Document("file.txt", body);
+    station.SetScreens({{"Overview", body}});
+    WebServer withScreen{station.Context()};
+    ASSERT_TRUE(withScreen.Start(0)) << withScreen.LastError();
+    const struct {
+        std::string range;
+        int status;
+        std::string contentRange; // empty: none
+        std::string body;         // of 200 and 206
+    } cases[] = {
+        // clang-format off
+        {"bytes=2-4",                    206, "bytes 2-4/12",   "234"},
+        {"bytes=5-40",                   206, "bytes 5-11/12",  "56789\r\n"},
+        {"bytes=10-",                    206, "bytes 10-11/12", "\r\n"},
+        {"bytes=-3",                     206, "bytes 9-11/12",  "9\r\n"},
+        {"bytes=-40",                    206, "bytes 0-11/12",  body},
+        {"bytes=12-",                    416, "bytes */12",     ""},
+        {"bytes=99999999-",              416, "bytes */12",     ""},
+        {"bytes=184467440737095516160-", 416, "bytes */12",     ""},
+        {"bytes=-0",                     416, "bytes */12",     ""},
+        // Not one valid range: ignored, the whole body.
+        {"bytes=4-2",                    200, "",               body},
+        {"bytes=0-1,4-5",                200, "",               body},
+        {"bytes=x-",                     200, "",               body},
+        {"lines=0-1",                    200, "",               body},
+        // clang-format on
+    };
+    for (const char* path : {"/page.html", "/screen-image-0.bmp", "/file.txt"}) {
+        for (const auto& c : cases) {
+            const std::string label = std::string(path) + " " + c.range;
+            const HttpReply reply = Curl(withScreen.Port(), path, {"-H", "Range: " + c.range});
+            EXPECT_EQ(reply.status, c.status) << label;
+            EXPECT_EQ(reply.Header("content-range"), c.contentRange) << label;
+            EXPECT_EQ(reply.Header("content-length"), std::to_string(reply.body.size())) << label;
+            if (c.status == 416)
+                EXPECT_EQ(reply.body, "<html><head><title>Error</title></head><body>Range Not "
+                                      "Satisfiable</body></html>")
+                    << label;
+            else
+                EXPECT_EQ(reply.body, c.body) << label;
+        }
+        // Only GET has ranges.
+        EXPECT_EQ(Curl(withScreen.Port(), path, {"-I", "-H", "Range: bytes=99-"}).status, 200);
+    }
+}
+
+TEST_F(WebServerTest, AClientThatClosesItsSendingSideGetsTheWholeAnswer) {
+    station.Document("page.html.tpl", "${tag_count} tags");
+    station.Document("big.bin", std::string(300'000, 'b'));
+    const struct {
+        std::string path;
+        int status;
+        std::string body;
+    } cases[] = {
+        {"/page.html", 200, "0 tags\r\n"},
+        {"/big.bin", 200, std::string(300'000, 'b')},
+        {"/missing.html", 404, kNotFoundPage},
+    };
+    for (const auto& c : cases) {
+        test::RawClient client(server.Port());
+        ASSERT_TRUE(client.Send("GET " + c.path + " HTTP/1.1\r\nHost: a\r\n\r\n"));
+        client.CloseSending();
+        const HttpReply reply = test::ParseReply(client.Receive(std::chrono::seconds(5)));
+        EXPECT_EQ(reply.status, c.status) << c.path;
+        EXPECT_EQ(reply.body, c.body) << c.path;
+        EXPECT_TRUE(client.Closed()) << c.path;
+    }
 }
 
 TEST_F(WebServerTest, OtherMethodsAndMalformedRequestsGetAnErrorPage) {
@@ -333,13 +396,6 @@ TEST_F(WebServerTest, ListingCountersPersistBetweenRequests) {
     EXPECT_EQ(Get("/list.html").body,
               "<table>\r\n<tr><td>Temp</td><td>21.00</td></tr>\r\n\r\n</table>\r\n");
     EXPECT_EQ(Get("/reset.html").body, all);
-}
-
-size_t Occurrences(const std::string& text, const std::string& word) {
-    size_t count = 0;
-    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
-        ++count;
-    return count;
 }
 
 TEST_F(WebServerTest, TheDemoPageListsEveryTagAndScreen) {

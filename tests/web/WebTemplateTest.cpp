@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace halvane {
@@ -13,6 +15,8 @@ namespace {
 
 using test::NamedTag;
 using test::NumberedTags;
+using test::Occurrences;
+using test::Repeated;
 
 std::string Expanded(std::string_view text, const WebContext& context) {
     auto page = ExpandTemplate(text, context);
@@ -167,6 +171,59 @@ TEST_F(WebTemplateTest, AMarkerThatInsertsItselfEnds) {
     EXPECT_LT(doubled.size(), 100'000u);
 }
 
+// The processor time of the calling thread, which other programs' load leaves alone.
+std::chrono::nanoseconds ThreadTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Where each replacement moves the rest of its line, these lines take about ten seconds;
+// here well under one (about one under ThreadSanitizer).
+TEST_F(WebTemplateTest, ExpansionTimeFollowsTheTextNotMarkersTimesLineLength) {
+    station.SetTags({NamedTag("${tag_name.0}+")});
+    const std::string gap(300, ' ');
+    const std::string markers = Repeated("${tag_count}" + gap, 40'000);
+    // A name that inserts itself and more, before 4 MiB of text.
+    const std::string text(4 << 20, ' ');
+    const std::string growing = Repeated("${tag_name.0}", 5'000) + text + "${tag_count}";
+
+    const auto start = ThreadTime();
+    const std::string markersPage = Expanded(markers, station.Context());
+    const std::string growingPage = Expanded(growing, station.Context());
+    EXPECT_LT(ThreadTime() - start, std::chrono::seconds(3));
+
+    EXPECT_EQ(markersPage, Repeated("1" + gap, 40'000) + "\r\n");
+    // The replacements end, and the rest of the line stands.
+    EXPECT_TRUE(growingPage.starts_with("${tag_name.0}++")) << growingPage.substr(0, 80);
+    EXPECT_TRUE(growingPage.ends_with("${tag_name.0}" + text + "${tag_count}\r\n"));
+}
+
+TEST_F(WebTemplateTest, ExpansionsBeyondTheLimitFail) {
+    station.SetTags({NamedTag("T" + std::string(1 << 20, 'n')), NamedTag("T1")});
+    const std::string tooLarge =
+        "error: The page is larger than " + std::to_string(kMaxExpansionBytes) + " bytes";
+    // Lines of 1022 bytes and their CR LF: 1 KiB each.
+    const std::string line = std::string(1022, 'x') + "\n";
+    const size_t lines = kMaxExpansionBytes / 1024;
+    const struct {
+        std::string what;
+        std::string text;
+        bool fits;
+    } cases[] = {
+        {"lines up to the limit", Repeated(line, lines), true},
+        {"one byte more", Repeated(line, lines) + "y", false},
+        {"a 1 MiB name 15 times", Repeated("${tag_name.0}", 15), true},
+        {"a 1 MiB name 17 times", Repeated("${tag_name.0}", 17), false},
+    };
+    for (const auto& c : cases) {
+        const std::string page = Expanded(c.text, station.Context());
+        EXPECT_EQ(page == tooLarge, !c.fits) << c.what;
+    }
+    station.SetTags(NumberedTags(17'000));
+    EXPECT_EQ(Expanded(line + "${tag_gotonext}", station.Context()), tooLarge);
+}
+
 TEST_F(WebTemplateTest, IncompleteMarkersAreLeftAsTheyStand) {
     station.SetTags(NumberedTags(2));
     const struct {
@@ -200,7 +257,7 @@ TEST_F(WebTemplateTest, ConcurrentListingsShareTheCounterAndEnd) {
             for (int i = 0; i < 20; ++i) {
                 // The reset line, at least one row, at most one per tag and a repetition
                 // per reset of another listing, the marker line.
-                const size_t lines = SplitLines(Expanded(listing, station.Context())).size();
+                const size_t lines = Occurrences(Expanded(listing, station.Context()), "\r\n");
                 outOfBounds += lines < 3 || lines > 2 + 51;
             }
         });
@@ -208,7 +265,7 @@ TEST_F(WebTemplateTest, ConcurrentListingsShareTheCounterAndEnd) {
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(outOfBounds.load(), 0);
-    EXPECT_EQ(SplitLines(Expanded(listing, station.Context())).size(), 2u + 50);
+    EXPECT_EQ(Occurrences(Expanded(listing, station.Context()), "\r\n"), 2u + 50);
 }
 
 } // namespace

@@ -7,12 +7,20 @@
 #include "TempDir.h"
 #include "WebContext.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace halvane::test {
@@ -146,5 +154,78 @@ inline HttpReply Curl(int port, const std::string& path,
                       const std::vector<std::string>& options = {}) {
     return CurlAt("127.0.0.1", port, path, options);
 }
+
+inline size_t Occurrences(std::string_view text, std::string_view word) {
+    size_t count = 0;
+    for (size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+inline std::string Repeated(std::string_view text, size_t times) {
+    std::string out;
+    out.reserve(text.size() * times);
+    for (size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// A client on a loopback TCP connection that sends exactly the bytes it is given, as slowly
+// and in as many pieces as a test likes. No call waits longer than it is told (sends at
+// most 2 s).
+class RawClient final {
+public:
+    explicit RawClient(int port) : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+        const timeval sendTimeout{2, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawClient() { ::close(m_fd); }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool Connected() const { return m_connected; }
+    // False when not all of it could be sent: the server closed, or stopped reading.
+    bool Send(std::string_view bytes) {
+        return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+    void CloseSending() { ::shutdown(m_fd, SHUT_WR); }
+    // Whether the server has sent something or closed within `timeout`.
+    bool Readable(std::chrono::milliseconds timeout) {
+        pollfd p{m_fd, POLLIN, 0};
+        return ::poll(&p, 1, static_cast<int>(timeout.count())) > 0;
+    }
+    // What the server sends until it closes the connection, within `timeout` and at most
+    // `limit` bytes; Closed() tells whether it closed.
+    std::string Receive(std::chrono::milliseconds timeout, size_t limit = 1 << 20) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::string received;
+        char buffer[16384];
+        while (received.size() < limit) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !Readable(left))
+                break;
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                m_closed = true;
+                break;
+            }
+            received.append(buffer, static_cast<size_t>(n));
+        }
+        return received;
+    }
+    bool Closed() const { return m_closed; }
+
+private:
+    int m_fd;
+    bool m_connected = false;
+    bool m_closed = false;
+};
 
 } // namespace halvane::test

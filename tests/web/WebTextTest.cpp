@@ -33,14 +33,24 @@ TEST(PageText, TemplateBytesAreDecodedByTheirMarkOrAsStoredText) {
         EXPECT_EQ(TemplateTextToUtf8(c.bytes), c.utf8) << c.bytes;
 }
 
+using Lines = std::vector<std::string_view>;
+
+Lines SplitLines(std::string_view text) {
+    Lines lines;
+    while (const auto line = TakeLine(text))
+        lines.push_back(*line);
+    return lines;
+}
+
 TEST(PageText, LinesEndAtCrLfLfOrCr) {
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(SplitLines(""), Lines{});
     EXPECT_EQ(SplitLines("a"), Lines{"a"});
     EXPECT_EQ(SplitLines("a\r\n"), Lines{"a"});
     EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
     EXPECT_EQ(SplitLines("\n\r\r\n\n"), (Lines{"", "", "", ""}));
     EXPECT_EQ(SplitLines("a\n\nb\n"), (Lines{"a", "", "b"}));
+    const std::string longLine(10'000, 'a'); // beyond what is searched at once
+    EXPECT_EQ(SplitLines(longLine + "\r" + longLine + "\nb"), (Lines{longLine, longLine, "b"}));
 }
 
 TEST(PageText, PagesHaveOneByteForLatin1AndReferencesForTheRest) {

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "TScreenMarker.h"
+
 #include <QListWidget>
 
 namespace halvane {
-
-// The drag of a palette item carries the object's type code, in decimal, in this format.
-inline constexpr char kObjectTypeMimeType[] = "application/x-halvane-object-type";
 
 // The palette of screen-object kinds, in the order the user sees them. Items are dragged
 // onto a screen in edit mode, which creates an object of that kind where they drop.

@@ -7,6 +7,7 @@
 #include "Icons.h"
 #include "MessageBox.h"
 #include "ObjectPalette.h"
+#include "OpenWithDesktop.h"
 #include "ProfileStore.h"
 #include "QueuedTraceSink.h"
 #include "ScreenList.h"
@@ -15,6 +16,9 @@
 #include "TFormAbout.h"
 #include "TFormChannelSetup.h"
 #include "TFormCommSpy.h"
+#include "TFormEditScreen.h"
+#include "TFormEditScreenObject.h"
+#include "TFormEditScreens.h"
 #include "TFormInput.h"
 #include "TFormNavigator.h"
 #include "TFormProgress.h"
@@ -25,7 +29,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -37,9 +40,9 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -188,6 +191,7 @@ void TFormMain::BuildMenu() {
         AddMenuItem(view, "Demomode1", tr("&Demo Mode"), &TFormMain::Demomode1Click, true);
 
     QMenu* settings = bar->addMenu(tr("&Settings"));
+    AddMenuItem(settings, "EditScreens1", tr("&Screens..."), &TFormMain::EditScreens1Click);
     AddMenuItem(settings, "Points1", tr("&Tags"), &TFormMain::Points1Click);
 
     QMenu* help = bar->addMenu(tr("&Help"));
@@ -246,10 +250,43 @@ void TFormMain::CreateWindows() {
     m_commSpy = new TFormCommSpy(*m_traceSink, this);
     m_progress = new TFormProgress(this);
     m_input = new TFormInput(this);
+    m_objectEditor = new TFormEditScreenObject(*m_store, m_tags, this);
+    m_editScreen = new TFormEditScreen(this);
+    m_editScreens = new TFormEditScreens(*m_screens, *m_store, *m_editScreen, *this, this);
     for (size_t i = 0; i < m_screens->Size(); ++i)
-        m_screens->At(i)->SetValueQuestion([input = m_input](QPoint position, const QString& unit) {
-            return input->AskValue(position, unit);
+        PrepareScreen(m_screens->At(i));
+}
+
+// Every screen, loaded at start or made later, works with the station's dialogs and reports
+// its moves in the dock area. One made after the show step also takes the mode and grid
+// that the show step gave the others.
+void TFormMain::PrepareScreen(TFormScreen* screen) {
+    ConnectScreenDialogs(screen);
+    screen->installEventFilter(this);
+    if (!m_shown)
+        return;
+    screen->SetScreenMode(m_editMode, m_modeRuntimeSwitch, m_floating);
+    screen->SetGrid(m_showgrid1->isChecked(), m_snaptoGrid1->isChecked());
+}
+
+// Every screen asks for values, edits its objects and its properties through the station's
+// one dialog of each kind. Saved properties may retitle the screen's node and tab.
+void TFormMain::ConnectScreenDialogs(TFormScreen* screen) {
+    screen->SetValueQuestion([input = m_input](QPoint position, const QString& unit) {
+        return input->AskValue(position, unit);
+    });
+    screen->SetObjectEditor(
+        [editor = m_objectEditor](TScreenMarker& object, bool isNew, QPoint position) {
+            isNew ? editor->NewObject(object) : editor->EditObject(object);
+            editor->move(position);
+            return editor->exec() == QDialog::Accepted;
         });
+    screen->SetPropertiesDialog([this](TFormScreen& target) {
+        const bool saved = m_editScreen->EditScreen(target, &target);
+        if (saved)
+            RefreshScreenNodes();
+        return saved;
+    });
 }
 
 // The tag list window fills the dock area from its top-left corner, hidden until its page
@@ -362,6 +399,8 @@ int TFormMain::ScreenCount() const {
 
 void TFormMain::SetEditMode(bool edit, bool runtimeSwitch, bool floating) {
     m_editMode = edit;
+    m_modeRuntimeSwitch = runtimeSwitch;
+    m_floating = floating;
     m_panelLeft->setVisible(edit);
     for (size_t i = 0; i < m_screens->Size(); ++i)
         m_screens->At(i)->SetScreenMode(edit, runtimeSwitch, floating);
@@ -382,8 +421,7 @@ void TFormMain::RefreshScreenNodes() {
     while (m_tabSetScreens->count() > 0)
         m_tabSetScreens->removeTab(0);
     for (int i = 0; i < ScreenCount(); ++i) {
-        TFormScreen* screen = m_screens->At(static_cast<size_t>(i));
-        screen->installEventFilter(this);
+        const TFormScreen* screen = m_screens->At(static_cast<size_t>(i));
         const QString caption = QString::fromStdString(StoredTextToUtf8(screen->Caption()));
         auto* node = new QTreeWidgetItem(m_screensNode, {caption});
         node->setIcon(0, MakeNavigatorIcon(NavigatorIcon::Screen));
@@ -393,6 +431,24 @@ void TFormMain::RefreshScreenNodes() {
         m_tabSetScreens->addTab(QString::fromLatin1(kTagsTabCaption));
     m_tabSetScreens->setCurrentIndex(m_page);
     m_screensNode->setExpanded(expanded);
+}
+
+// The tag list stays the last page.
+void TFormMain::ScreenCreated(TFormScreen* screen) {
+    PrepareScreen(screen);
+    if (m_page == ScreenCount() - 1)
+        m_page = ScreenCount();
+}
+
+// Pages after the deleted screen move up with it; when it was the page shown, the screen
+// that took its place is shown, or the one before it when it was the last.
+void TFormMain::ScreenDeleted(size_t position) {
+    const int deleted = static_cast<int>(position);
+    if (m_page > deleted)
+        --m_page;
+    else if (m_page == deleted && ScreenCount() > 0)
+        ShowPage(std::min(deleted, ScreenCount() - 1));
+    FitDockContents();
 }
 
 // Only the tab changes: the page it stands for is already shown.
@@ -464,6 +520,10 @@ void TFormMain::TabSetScreensChange(int index) {
 
 void TFormMain::TreeViewMainDblClick() {
     QTreeWidgetItem* node = m_treeViewMain->currentItem();
+    if (node == m_screensNode) {
+        EditScreens1Click();
+        return;
+    }
     if (node && node->parent() == m_tagsNode) {
         m_tagListWindow->EditTag(m_tagsNode->indexOfChild(node));
         return;
@@ -659,6 +719,11 @@ void TFormMain::SnaptoGrid1Click() {
     ApplyGridToScreens();
 }
 
+// The dialog has the station follow each of its changes: its result means nothing.
+void TFormMain::EditScreens1Click() {
+    m_editScreens->exec();
+}
+
 void TFormMain::Points1Click() {
     const int tagsPage = ScreenCount();
     ShowPage(tagsPage);
@@ -677,17 +742,7 @@ void TFormMain::HalvaneWebPage1Click() {
                             tr("The help file README.md was not found beside the program."));
         return;
     }
-    OpenWithDesktop(*help);
-}
-
-// Without a file manager or viewer the desktop opens nothing: say where the file is.
-void TFormMain::OpenWithDesktop(const std::filesystem::path& path) {
-    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path.string()));
-    if (QDesktopServices::openUrl(url))
-        return;
-    MessageBox::Warning(this, QCoreApplication::applicationName(),
-                        tr("No program to open %1 was found. Open it with a file manager.")
-                            .arg(QString::fromStdString(path.string())));
+    OpenWithDesktop(this, *help);
 }
 
 void TFormMain::PreviousScreen() {
@@ -705,7 +760,7 @@ void TFormMain::ExitNow() {
 }
 
 void TFormMain::OpenHistoryFolder() {
-    OpenWithDesktop(HistoryFolder());
+    OpenWithDesktop(this, HistoryFolder());
 }
 
 // A value the register cannot hold is refused with its range; a preset that cannot be

@@ -4,6 +4,7 @@
 #include "DemoValues.h"
 #include "HistoryTicker.h"
 #include "ScreenActions.h"
+#include "ScreenListHost.h"
 #include "TagListHost.h"
 #include "TagTable.h"
 #include "TemplateCounter.h"
@@ -11,7 +12,6 @@
 #include <QMainWindow>
 
 #include <array>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -33,9 +33,13 @@ class ScreenList;
 class TFormAbout;
 class TFormChannelSetup;
 class TFormCommSpy;
+class TFormEditScreen;
+class TFormEditScreenObject;
+class TFormEditScreens;
 class TFormInput;
 class TFormNavigator;
 class TFormProgress;
+class TFormScreen;
 class WebServer;
 
 // The last tab in edit mode: it stands for the tag list window.
@@ -45,7 +49,10 @@ inline constexpr char kTagsTabCaption[] = "<Tags>";
 // and the other windows for the whole run and drives start-up and shut-down. It holds the
 // object navigator and the palette (edit mode only), the screen tabs and the dock area
 // into which screens and the tag list window are placed, and the menu bar.
-class TFormMain final : public QMainWindow, public ScreenActions, public TagListHost {
+class TFormMain final : public QMainWindow,
+                        public ScreenActions,
+                        public TagListHost,
+                        public ScreenListHost {
     Q_OBJECT
 public:
     explicit TFormMain(bool runtimeSwitch, QWidget* parent = nullptr);
@@ -87,7 +94,10 @@ public:
     // Edit mode shows the left panel; run-time mode hides it and the tag list window.
     // Screens float only in run-time mode with `floating`.
     void SetEditMode(bool edit, bool runtimeSwitch, bool floating);
-    void RefreshScreenNodes();
+    void RefreshScreenNodes() override;
+    // What the screens list dialog reports of its changes to the screen list.
+    void ScreenCreated(TFormScreen* screen) override;
+    void ScreenDeleted(size_t position) override;
     void RefreshTagNodes();
     // Stop and start of all communication; false when a serial port failed to open.
     bool SetupConnections();
@@ -117,6 +127,8 @@ private:
                          void (TFormMain::*handler)(), bool checkable = false);
     void BuildTimers();
     void CreateWindows();
+    void PrepareScreen(TFormScreen* screen);
+    void ConnectScreenDialogs(TFormScreen* screen);
     void DockTagListWindow(TFormChannelSetup* window);
     void ShowStep();
     void EnterStartMode();
@@ -130,7 +142,6 @@ private:
     int ScreenCount() const;
     bool ShowConnectionHint(QEvent* event);
     void StartWebServer();
-    void OpenWithDesktop(const std::filesystem::path& path);
 
     void Historyfiles1Click();
     void Exit1Click();
@@ -140,6 +151,7 @@ private:
     void Showgrid1Click();
     void SnaptoGrid1Click();
     void Demomode1Click();
+    void EditScreens1Click();
     void Points1Click();
     void About1Click();
     void HalvaneWebPage1Click();
@@ -160,6 +172,8 @@ private:
     bool m_demoMode = false;
     DemoRandom m_demoRandom;
     bool m_editMode = true;
+    bool m_modeRuntimeSwitch = false; // the other two flags of the last SetEditMode
+    bool m_floating = false;
     int m_page = 0; // the page last shown: a screen, or the tag list after the screens
     TemplateCounters m_templateCounters; // the web templates' running tag and screen numbers
 
@@ -184,6 +198,9 @@ private:
     TFormCommSpy* m_commSpy = nullptr;
     TFormProgress* m_progress = nullptr;
     TFormInput* m_input = nullptr;
+    TFormEditScreenObject* m_objectEditor = nullptr;
+    TFormEditScreen* m_editScreen = nullptr;
+    TFormEditScreens* m_editScreens = nullptr;
 
     std::array<QTimer*, 4> m_timerPoll{};
     QTimer* m_timerDemo = nullptr;

@@ -71,6 +71,10 @@ std::string StoredTextToUtf8(std::string_view stored) {
     return IsValidUtf8(stored) ? std::string(stored) : Windows1252ToUtf8(stored);
 }
 
+std::string TextToStore(std::string_view shown, std::string_view stored) {
+    return std::string(shown == StoredTextToUtf8(stored) ? stored : shown);
+}
+
 std::string Windows1252ToUtf8(std::string_view stored) {
     std::string out;
     out.reserve(stored.size() * 2);

@@ -11,6 +11,10 @@ std::string StoredTextToUtf8(std::string_view stored);
 
 bool IsValidUtf8(std::string_view text);
 
+// What an edit that showed `stored` writes back: the stored bytes while the text is still
+// as shown, else the text as typed (UTF-8).
+std::string TextToStore(std::string_view shown, std::string_view stored);
+
 // 8-bit text of the Windows code page as UTF-8 (trace lines show frame bytes this way).
 std::string Windows1252ToUtf8(std::string_view text);
 

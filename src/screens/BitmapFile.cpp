@@ -1,5 +1,8 @@
 #include "BitmapFile.h"
 
+#include <QBuffer>
+#include <QImageIOHandler>
+#include <QImageReader>
 #include <QtEndian>
 
 #include <cstdint>
@@ -61,11 +64,21 @@ bool IsComplete(const QByteArray& file) {
 
 } // namespace
 
+// The toolkit's reader leaves the pixels that a run-length stream skips (end of line,
+// delta) or never reaches as it finds them. Given an image of the size and format it
+// reports, it decodes into that image, which therefore starts as palette colour 0.
 std::optional<QImage> DecodeBitmapFile(const QByteArray& file) {
     if (!IsComplete(file))
         return std::nullopt;
-    QImage image = QImage::fromData(file, "BMP");
-    if (image.isNull())
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "BMP");
+    QImage image;
+    if (!QImageIOHandler::allocateImage(reader.size(), reader.imageFormat(), &image))
+        return std::nullopt;
+    image.fill(0);
+    if (!reader.read(&image))
         return std::nullopt;
     return image;
 }

@@ -15,8 +15,14 @@ namespace halvane {
 namespace {
 
 constexpr uint32_t kHeaderRecordType = 1;   // EMR_HEADER
+constexpr uint32_t kEofRecordType = 14;     // EMR_EOF
 constexpr uint32_t kSignature = 0x464D4520; // " EMF"
 constexpr qsizetype kHeaderSize = 88;       // the header record up to szlMillimeters
+constexpr qsizetype kRecordStart = 8;       // every record starts with its type and size
+// The converter reads the fixed fields of some records (a font, a bitmap transfer) whatever
+// size the record states, so a short record near the end reads past the file. Its copy of
+// the file is followed by zeros, more than the fixed part of any record.
+constexpr qsizetype kConverterGuard = 1024;
 constexpr double kHundredthsOfMmPerInch = 2540.0;
 constexpr double kScreenPixelsPerInch = 96.0;
 
@@ -52,6 +58,23 @@ bool HoldsDescription(const QByteArray& file, uint32_t recordSize) {
            characters <= (recordSize - offset) / 2;
 }
 
+// The converter walks the records by the sizes they state until the end-of-file record,
+// without checking them against the file: every record from the header on must be at least
+// its type and size long, a whole number of 32-bit words, and end within the file.
+bool RecordsLieWithinFile(const QByteArray& file) {
+    qsizetype offset = 0;
+    while (file.size() - offset >= kRecordStart) {
+        const auto type = static_cast<uint32_t>(Int32At(file, offset));
+        const auto size = static_cast<uint32_t>(Int32At(file, offset + 4));
+        if (size < kRecordStart || size % 4 != 0 || size > file.size() - offset)
+            return false;
+        if (type == kEofRecordType)
+            return true;
+        offset += size;
+    }
+    return false;
+}
+
 std::optional<EmfHeader> ReadHeader(const QByteArray& file) {
     if (file.size() < kHeaderSize)
         return std::nullopt;
@@ -61,7 +84,8 @@ std::optional<EmfHeader> ReadHeader(const QByteArray& file) {
     const auto fileSize = static_cast<uint32_t>(Int32At(file, 48)); // as the header states it
     const auto available = static_cast<uint64_t>(file.size());
     if (type != kHeaderRecordType || signature != kSignature || recordSize < kHeaderSize ||
-        recordSize > fileSize || fileSize > available || !HoldsDescription(file, recordSize))
+        recordSize > fileSize || fileSize > available || !HoldsDescription(file, recordSize) ||
+        !RecordsLieWithinFile(file))
         return std::nullopt;
     return EmfHeader{RectAt(file, 8),   RectAt(file, 24),  Int32At(file, 72),
                      Int32At(file, 76), Int32At(file, 80), Int32At(file, 84)};
@@ -107,7 +131,7 @@ struct FreeDeleter {
 };
 
 std::optional<QByteArray> ConvertToSvg(const QByteArray& file) {
-    QByteArray input = file; // the converter reads through a non-const pointer
+    QByteArray input = file + QByteArray(kConverterGuard, '\0');
     static char noNamespace[] = "";
     generatorOptions options{};
     options.nameSpace = noNamespace;
@@ -116,7 +140,7 @@ std::optional<QByteArray> ConvertToSvg(const QByteArray& file) {
     char* output = nullptr;
     size_t length = 0;
     const int converted =
-        emf2svg(input.data(), static_cast<size_t>(input.size()), &output, &length, &options);
+        emf2svg(input.data(), static_cast<size_t>(file.size()), &output, &length, &options);
     const std::unique_ptr<char, FreeDeleter> owned(output);
     if (converted != 1 || output == nullptr || length == 0)
         return std::nullopt;

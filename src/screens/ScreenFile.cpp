@@ -5,6 +5,7 @@
 #include "SymbolGraphic.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <limits>
 
@@ -25,6 +26,39 @@ std::string MarkerSection(int index) {
 
 std::string ScreenCfgIdKey(size_t index) {
     return "ScreenCfgId." + std::to_string(index);
+}
+
+// What was wrong with a screen file and what loading made of it.
+void Report(const ProfileStore& file, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", file.FileName().string().c_str(), text.c_str());
+}
+
+// "Width" or "Height", held at the largest screen side.
+int ScreenSide(const ProfileStore& file, std::string_view key, int fallback) {
+    const int stored = file.ReadInteger(kScreenGeneralSection, key, fallback);
+    if (stored <= kMaxScreenSide)
+        return stored;
+    Report(file, std::string(key) + "=" + std::to_string(stored) +
+                     " exceeds the largest screen side, " + std::to_string(kMaxScreenSide) +
+                     " pixels, and is taken as " + std::to_string(kMaxScreenSide));
+    return kMaxScreenSide;
+}
+
+// "NoOfMarkers", at most kMaxScreenObjects, ending at the last "Marker.<i>" section there is.
+int ObjectCount(const ProfileStore& file) {
+    const int stated = file.ReadInteger(kScreenGeneralSection, "NoOfMarkers", 0);
+    int count = std::clamp(stated, 0, kMaxScreenObjects);
+    while (count > 0 && !file.SectionExists(MarkerSection(count - 1)))
+        --count;
+    const std::string loaded = ": " + std::to_string(count) + " objects loaded";
+    const std::string noOfMarkers = "NoOfMarkers=" + std::to_string(stated);
+    if (stated > kMaxScreenObjects)
+        Report(file, noOfMarkers + " exceeds the " + std::to_string(kMaxScreenObjects) +
+                         " objects a screen holds" + loaded);
+    else if (count < stated)
+        Report(file,
+               noOfMarkers + " but " + MarkerSection(count) + " and later are missing" + loaded);
+    return count;
 }
 
 bool Inside(int32_t x, int32_t y, int width, int height) {
@@ -109,9 +143,9 @@ bool CreateScreenFile(const std::filesystem::path& path, int number) {
 }
 
 ObjectList LoadObjects(const ProfileStore& file) {
-    const int count = file.ReadInteger(kScreenGeneralSection, "NoOfMarkers", 0);
-    const int width = file.ReadInteger(kScreenGeneralSection, "Width", kDefaultScreenWidth);
-    const int height = file.ReadInteger(kScreenGeneralSection, "Height", kDefaultScreenHeight);
+    const int count = ObjectCount(file);
+    const int width = ScreenSide(file, "Width", kDefaultScreenWidth);
+    const int height = ScreenSide(file, "Height", kDefaultScreenHeight);
     ObjectList objects;
     for (int i = 0; i < count; ++i)
         objects.push_back(LoadObject(file, i, width, height));

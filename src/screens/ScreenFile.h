@@ -16,6 +16,12 @@ inline constexpr int kDefaultScreenWidth = 640;
 inline constexpr int kDefaultScreenHeight = 480;
 inline constexpr std::string_view kDefaultScreenTitle = "Screen";
 inline constexpr std::string_view kScreenGeneralSection = "General";
+// The most objects one screen holds: far more than anyone places on a screen, and few
+// enough that loading its file and painting it every second stay quick.
+inline constexpr int kMaxScreenObjects = 10000;
+// The largest screen side in pixels. Every display in use fits, 8K UHD (7680 × 4320)
+// either way round, and one frame of the largest screen stays within 256 MiB.
+inline constexpr int kMaxScreenSide = 8192;
 
 // One corner of an object rectangle as the screen file stores it: "x,y".
 struct StoredPoint {
@@ -39,6 +45,10 @@ bool CreateScreenFile(const std::filesystem::path& path, int number);
 // The objects of "Marker.0" .. "Marker.<NoOfMarkers - 1>", front first. Corners are put
 // in order, an object with a corner outside the screen's Width × Height is moved to the
 // origin keeping its size, and graphical symbols load their pictures without resizing.
+// A damaged file costs no more than the largest screen: the list ends at the last
+// "Marker.<i>" section there is (missing ones before it load with the defaults) and after
+// kMaxScreenObjects objects, Width and Height are held at kMaxScreenSide, and each of these
+// is said on stderr.
 ObjectList LoadObjects(const ProfileStore& file);
 
 // Writes every object to "Marker.<position>" and then "NoOfMarkers", in one file write;

@@ -68,7 +68,8 @@ ScreenPainter::ScreenPainter(const ProfileStore& config, Clock clock)
 ScreenFrame ScreenPainter::PaintScreen(const ScreenView& view, const ProfileStore& screenFile,
                                        ObjectList& objects,
                                        std::span<const TDataChannel> tags) const {
-    ScreenFrame frame{QImage(view.clientSize, QImage::Format_RGB32),
+    const QSize size = view.clientSize.boundedTo({kMaxScreenSide, kMaxScreenSide});
+    ScreenFrame frame{QImage(size, QImage::Format_RGB32),
                       screenFile.ReadBool(kScreenGeneralSection, "Background.Stretch", false)};
     if (frame.image.isNull())
         return frame;

@@ -61,8 +61,8 @@ public:
 
     void SetClock(Clock clock) { m_clock = std::move(clock); }
 
-    // A new frame of the view's client size. Writes every drawn object's Bounds and, with
-    // snap to grid, its snapped rectangle back into `objects`.
+    // A new frame of the view's client size, at most kMaxScreenSide each way. Writes every
+    // drawn object's Bounds and, with snap to grid, its snapped rectangle back into `objects`.
     ScreenFrame PaintScreen(const ScreenView& view, const ProfileStore& screenFile,
                             ObjectList& objects, std::span<const TDataChannel> tags) const;
 

@@ -2,6 +2,7 @@
 
 #include "ProfileStore.h"
 #include "StoredText.h"
+#include "TextStyles.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -18,8 +19,6 @@
 namespace halvane {
 namespace {
 
-constexpr int kAlignRight = 1;
-constexpr int kAlignCentre = 2;
 constexpr int kDefaultHeight = 16; // points
 constexpr int kValueOffset = 0;
 constexpr int kCaptionOffset = 20;
@@ -31,17 +30,6 @@ constexpr int kDefaultDpi = 96;
 constexpr int kReferencePixelSize = 1000;
 // Text this tall is already far beyond any screen; it keeps absurd stored heights harmless.
 constexpr double kMaxPixelHeight = 4096;
-
-std::string Section(int style) {
-    return "Style." + std::to_string(style);
-}
-
-std::string Key(char prefix, std::string_view name) {
-    std::string key(1, prefix);
-    key += '.';
-    key += name;
-    return key;
-}
 
 // A coordinate moved by `offset`, held within the range of stored coordinates.
 int32_t Shifted(int32_t coordinate, int64_t offset) {
@@ -83,23 +71,11 @@ int CharacterHeightForCell(QFont font, int cell, const QPaintDevice* device) {
     return height;
 }
 
-// A negative height is a character height, a positive one a cell height; zero keeps the
-// toolkit's default size.
-void SetDrawingHeight(QFont& font, int height, const QPaintDevice* device) {
-    if (height < 0)
-        font.setPixelSize(-height);
-    else if (height > 0)
-        font.setPixelSize(CharacterHeightForCell(font, height, device));
-}
-
-QColor StyleColour(const ProfileStore& store, const std::string& section, char prefix,
-                   bool liveColours) {
+QColor TextColour(const ProfileStore& store, int style, char prefix, bool liveColours) {
     if (!liveColours)
         return QColor(kGrey, kGrey, kGrey);
-    const auto part = [&](std::string_view name) {
-        return store.ReadInteger(section, Key(prefix, name), 255) & 0xFF;
-    };
-    return QColor(part("Font.Color.R"), part("Font.Color.G"), part("Font.Color.B"));
+    const StyleColour colour = ReadStyleColour(store, style, prefix);
+    return QColor(colour.red, colour.green, colour.blue);
 }
 
 // Writes the text with its top-left corner placed by the alignment inside the rectangle's
@@ -109,9 +85,9 @@ MarkerRect PlaceText(QPainter& painter, const MarkerRect& rect, const QString& t
     const QFontMetrics metrics = painter.fontMetrics();
     const int width = metrics.horizontalAdvance(text);
     int32_t x = rect.Left;
-    if (alignment == kAlignCentre)
+    if (alignment == kStyleAlignCentre)
         x = Shifted(rect.Left, (int64_t{rect.Right} - rect.Left - width) / 2);
-    else if (alignment == kAlignRight)
+    else if (alignment == kStyleAlignRight)
         x = Shifted(rect.Right, -int64_t{width});
     painter.drawText(QPoint(x, Shifted(rect.Top, metrics.ascent())), text);
     return {x, rect.Top, Shifted(x, width), Shifted(rect.Top, metrics.height())};
@@ -120,10 +96,11 @@ MarkerRect PlaceText(QPainter& painter, const MarkerRect& rect, const QString& t
 MarkerRect DrawComponent(QPainter& painter, const ProfileStore& store, int style, char prefix,
                          MarkerRect rect, int defaultOffset, const std::string& text,
                          bool liveColours) {
-    const std::string section = Section(style);
-    const int alignment = store.ReadInteger(section, Key(prefix, "VAlign"), kAlignCentre);
+    const std::string section = StyleSection(style);
+    const int alignment = store.ReadInteger(section, StyleKey(prefix, "VAlign"), kStyleAlignCentre);
     LoadStyleFont(painter, store, style, prefix, liveColours);
-    rect.Top = Shifted(rect.Top, store.ReadInteger(section, Key(prefix, "HOffset"), defaultOffset));
+    rect.Top =
+        Shifted(rect.Top, store.ReadInteger(section, StyleKey(prefix, "HOffset"), defaultOffset));
     rect.Bottom = rect.Top;
     return PlaceText(painter, rect, Shown(text), alignment);
 }
@@ -147,7 +124,7 @@ MarkerRect DrawStyledText(QPainter& painter, const ProfileStore& store, int styl
     const char valuePrefix = highlighted ? 'A' : 'M';
     const MarkerRect occupied =
         DrawComponent(painter, store, style, valuePrefix, rect, kValueOffset, value, liveColours);
-    if (!store.ReadBool(Section(style), "HideDescription", false))
+    if (!store.ReadBool(StyleSection(style), "HideDescription", false))
         DrawComponent(painter, store, style, 'D', rect, kCaptionOffset, caption, liveColours);
     if (framed) {
         const MarkerRect frame{
@@ -160,20 +137,31 @@ MarkerRect DrawStyledText(QPainter& painter, const ProfileStore& store, int styl
 
 void LoadStyleFont(QPainter& painter, const ProfileStore& store, int style, char prefix,
                    bool liveColours) {
-    const std::string section = Section(style);
-    QFont font(Shown(store.ReadString(section, Key(prefix, "Name"), "Arial")));
-    font.setBold(store.ReadBool(section, Key(prefix, "Bold"), false));
-    font.setItalic(store.ReadBool(section, Key(prefix, "Italic"), false));
+    const std::string section = StyleSection(style);
+    QFont font(Shown(store.ReadString(section, StyleKey(prefix, "Name"), "Arial")));
+    font.setBold(store.ReadBool(section, StyleKey(prefix, "Bold"), false));
+    font.setItalic(store.ReadBool(section, StyleKey(prefix, "Italic"), false));
     // Drawing fonts are meant for character set 238 (Central European). The toolkit has no
     // character sets: it picks each glyph by its Unicode code point, and stored texts are
     // decoded to Unicode before they are drawn.
     const QPaintDevice* device = painter.device();
-    const int dpi =
-        device != nullptr && device->logicalDpiY() > 0 ? device->logicalDpiY() : kDefaultDpi;
-    const int stored = store.ReadInteger(section, Key(prefix, "Height"), kDefaultHeight);
-    SetDrawingHeight(font, DrawingHeight(stored, dpi), device);
+    const int stored = store.ReadInteger(section, StyleKey(prefix, "Height"), kDefaultHeight);
+    SetFontPixelHeight(font, DrawingHeight(stored, DeviceDpi(device)), device);
     painter.setFont(font);
-    painter.setPen(StyleColour(store, section, prefix, liveColours));
+    painter.setPen(TextColour(store, style, prefix, liveColours));
+}
+
+int DeviceDpi(const QPaintDevice* device) {
+    return device != nullptr && device->logicalDpiY() > 0 ? device->logicalDpiY() : kDefaultDpi;
+}
+
+void SetFontPixelHeight(QFont& font, int height, const QPaintDevice* device) {
+    const int pixels =
+        std::clamp(height, -static_cast<int>(kMaxPixelHeight), static_cast<int>(kMaxPixelHeight));
+    if (pixels < 0)
+        font.setPixelSize(-pixels);
+    else if (pixels > 0)
+        font.setPixelSize(CharacterHeightForCell(font, pixels, device));
 }
 
 } // namespace halvane

@@ -4,6 +4,8 @@
 
 #include <string>
 
+class QFont;
+class QPaintDevice;
 class QPainter;
 
 namespace halvane {
@@ -23,5 +25,13 @@ MarkerRect DrawStyledText(QPainter& painter, const ProfileStore& store, int styl
 // highlighted value, 'D' the caption.
 void LoadStyleFont(QPainter& painter, const ProfileStore& store, int style, char prefix,
                    bool liveColours);
+
+// Sizes a font by a platform font height in pixels on `device`: a negative height is the
+// character height (without internal leading), a positive one the cell height; 0 keeps
+// the toolkit's default size. Heights beyond any screen are held at a harmless size.
+void SetFontPixelHeight(QFont& font, int height, const QPaintDevice* device);
+
+// The device's vertical dots per inch; 96 without a device or a resolution.
+int DeviceDpi(const QPaintDevice* device);
 
 } // namespace halvane

@@ -53,6 +53,9 @@ inline constexpr std::array<ObjectKind, 10> kObjectKinds{{
     {"Preset Value Button", kPresetValueButton},
 }};
 
+// The drag of a palette item carries the object's type code, in decimal, in this format.
+inline constexpr char kObjectTypeMimeType[] = "application/x-halvane-object-type";
+
 // Only these types refer to a tag through `Channel`.
 constexpr bool IsTagBoundType(int32_t type) {
     return type == kNumericDisplay || type == kBinaryDisplay || type == kMultiStateDisplay ||

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 namespace picture_bytes {
 
@@ -52,6 +53,47 @@ inline QByteArray SolidBmp(int width, int height, QColor colour) {
          {int64_t{0}, int64_t{pixels.size()}, int64_t{3780}, int64_t{3780}, int64_t{0}, int64_t{0}})
         Put32(file, v);
     return file + pixels;
+}
+
+// A bottom-up bitmap of 4 or 8 bits per pixel whose pixels are the run-length `stream`
+// (BI_RLE4 or BI_RLE8), stated in full in the header, over the palette `colours`.
+inline QByteArray RleBmp(int width, int height, int bits, const std::vector<QColor>& colours,
+                         const QByteArray& stream) {
+    QByteArray palette;
+    for (const QColor& colour : colours)
+        palette.append(static_cast<char>(colour.blue()))
+            .append(static_cast<char>(colour.green()))
+            .append(static_cast<char>(colour.red()))
+            .append('\0');
+    const int64_t offset = 54 + int64_t{palette.size()};
+    QByteArray file("BM");
+    Put32(file, offset + stream.size());
+    Put32(file, 0);
+    Put32(file, offset);
+    for (int64_t v : {40, width, height})
+        Put32(file, v);
+    Put16(file, 1);
+    Put16(file, bits);
+    for (int64_t v : {int64_t{bits == 8 ? 1 : 2}, int64_t{stream.size()}, int64_t{3780},
+                      int64_t{3780}, int64_t(colours.size()), int64_t{0}})
+        Put32(file, v);
+    return file + palette + stream;
+}
+
+// An enhanced metafile record of `length` bytes: its type, the size it states and zeros.
+inline QByteArray EmfRecord(int64_t type, int64_t size, int length) {
+    QByteArray record;
+    Put32(record, type);
+    Put32(record, size);
+    return record + QByteArray(length - 8, '\0');
+}
+
+// EMR_EOF without a palette.
+inline QByteArray EmfEof() {
+    QByteArray record;
+    for (int64_t v : {14, 20, 0, 16, 20})
+        Put32(record, v);
+    return record;
 }
 
 // A placeable Windows metafile whose frame is 0, 0 to width, height in units of which
@@ -139,10 +181,11 @@ public:
         Record(42, {r.left(), r.top(), r.right() + 1, r.bottom() + 1});
         return *this;
     }
-    QByteArray Bytes() const {
-        QByteArray body = m_records;
-        for (int64_t v : {14, 20, 0, 16, 20}) // EMR_EOF
-            Put32(body, v);
+    QByteArray Bytes() const { return WithTail(EmfEof()); }
+    // The header and the records, followed by `tail` instead of the end-of-file record; the
+    // header counts the tail in the file's size.
+    QByteArray WithTail(const QByteArray& tail) const {
+        const QByteArray body = m_records + tail;
         QByteArray file;
         for (int64_t v : {1, 88})
             Put32(file, v);

@@ -95,6 +95,84 @@ TEST_F(ScreenFileTest, LoadReadsEveryFieldAndDefaultsMissingSections) {
     EXPECT_EQ(objects[2].Channel, 5);
 }
 
+std::string MarkerSections(int from, int to) {
+    std::string sections;
+    for (int i = from; i < to; ++i)
+        sections += "[Marker." + std::to_string(i) + "]\nTL=" + std::to_string(i) + ",0\n";
+    return sections;
+}
+
+// The stated count is bounded and the list ends at the last object section there is, so
+// that a damaged count neither loads a flood of empty objects nor runs out of memory.
+TEST_F(ScreenFileTest, ObjectCountsAreBoundedByTheSectionsThereAndReported) {
+    struct Case {
+        int stated;
+        std::string sections;
+        size_t loaded;
+        const char* message; // part of the line on stderr; empty for none
+    } const cases[] = {
+        {3, MarkerSections(0, 3), 3, ""},
+        {0, MarkerSections(0, 2), 0, ""},
+        {5, "[Marker.0]\nType=6\n[Marker.2]\nType=6\n", 3, "NoOfMarkers=5 but Marker.3"},
+        {4, "", 0, "NoOfMarkers=4 but Marker.0"},
+        {20000, MarkerSections(0, 3), 3, "NoOfMarkers=20000 exceeds the 10000 objects"},
+        {12000, MarkerSections(0, 12000), 10000, "NoOfMarkers=12000 exceeds the 10000 objects"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stated);
+        ProfileStore& file =
+            Screen("[General]\nNoOfMarkers=" + std::to_string(c.stated) + "\n" + c.sections);
+        ObjectList objects;
+        const std::string said = StderrOf([&] { objects = LoadObjects(file); });
+        EXPECT_EQ(objects.size(), c.loaded);
+        if (*c.message == '\0') {
+            EXPECT_EQ(said, "");
+            continue;
+        }
+        EXPECT_NE(said.find(CfgFile("screen.1.cfg").string()), std::string::npos) << said;
+        EXPECT_NE(said.find(c.message), std::string::npos) << said;
+        EXPECT_NE(said.find(std::to_string(c.loaded) + " objects loaded"), std::string::npos)
+            << said;
+    }
+}
+
+// An object that lies beyond the largest screen is moved to the origin like any object
+// outside the screen, where it can be seen and grabbed.
+TEST_F(ScreenFileTest, ScreenSidesBeyondTheLargestScreenAreHeldAtItAndReported) {
+    struct Case {
+        const char* size;
+        const char* tl;
+        const char* br;
+        MarkerRect loaded;
+        const char* message;
+    } const cases[] = {
+        {"Width=8192\nHeight=8192", "8000,8000", "8191,8191", {8000, 8000, 8191, 8191}, ""},
+        {"Width=30000\nHeight=20", "20000,5", "20100,15", {0, 0, 100, 10}, "Width=30000"},
+        {"Width=20\nHeight=30000", "5,20000", "15,20100", {0, 0, 10, 100}, "Height=30000"},
+        {"Width=30000\nHeight=30000",
+         "8000,8000",
+         "8191,8191",
+         {8000, 8000, 8191, 8191},
+         "Height=30000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        ProfileStore& file =
+            Screen(std::string("[General]\n") + c.size + "\nNoOfMarkers=1\n[Marker.0]\nTL=" + c.tl +
+                   "\nBR=" + c.br + "\n");
+        ObjectList objects;
+        const std::string said = StderrOf([&] { objects = LoadObjects(file); });
+        ASSERT_EQ(objects.size(), 1u);
+        EXPECT_EQ(RectOf(objects[0]), c.loaded);
+        if (*c.message == '\0')
+            EXPECT_EQ(said, "");
+        else
+            EXPECT_NE(said.find(std::string(c.message) + " exceeds the largest screen side, 8192"),
+                      std::string::npos)
+                << said;
+    }
+}
+
 TEST_F(ScreenFileTest, GraphicalSymbolsLoadTheirPictureWithoutResizing) {
     // A picture file that does not exist gives the 30 × 30 placeholder and its size.
     ProfileStore& file = Screen("[General]\nNoOfMarkers=1\n"

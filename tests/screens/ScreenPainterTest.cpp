@@ -97,6 +97,21 @@ TEST_F(ScreenPainterTest, FrameHasTheClientSizeAndTheStoredBackgroundColour) {
     EXPECT_EQ(frame.pixelColor(199, 99), QColor(0x99, 0x66, 0x33));
 }
 
+TEST_F(ScreenPainterTest, FramesAreNeverLargerThanTheLargestScreen) {
+    const struct {
+        QSize client;
+        QSize frame;
+    } cases[] = {
+        {{8192, 2}, {8192, 2}},
+        {{30000, 2}, {8192, 2}},
+        {{2, 8193}, {2, 8192}},
+    };
+    for (const auto& c : cases) {
+        m_view.clientSize = c.client;
+        EXPECT_EQ(Paint().size(), c.frame) << c.client.width() << "x" << c.client.height();
+    }
+}
+
 TEST_F(ScreenPainterTest, BackgroundPictureSitsAtTheOriginAtItsOwnSize) {
     m_screen.WriteInteger("General", "Background.Solid.Color", 0xFF0000); // blue
     m_view.background = Filled({30, 20}, kRed);

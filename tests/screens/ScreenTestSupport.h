@@ -42,6 +42,13 @@ inline halvane::TDataChannel MakeTag(const std::string& name, double value, bool
     return tag;
 }
 
+// What `action` writes to stderr.
+inline std::string StderrOf(const std::function<void()>& action) {
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+}
+
 // The bounding box of the pixels inside `area` that satisfy `ink`.
 inline QRect InkBox(const QImage& image, const QRect& area,
                     const std::function<bool(const QColor&)>& ink) {

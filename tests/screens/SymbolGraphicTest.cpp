@@ -19,9 +19,23 @@ namespace {
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 const QColor kYellow(255, 255, 0);
+const QColor kGreen(0, 128, 0);
 
 void WriteBytes(const std::filesystem::path& file, const QByteArray& bytes) {
     WriteText(file, bytes.toStdString());
+}
+
+QByteArray Stream(std::initializer_list<int> bytes) {
+    QByteArray stream;
+    for (int b : bytes)
+        stream.append(static_cast<char>(b));
+    return stream;
+}
+
+// `bytes` with the 32-bit value at `offset` replaced.
+QByteArray Patched(QByteArray bytes, qsizetype offset, uint32_t value) {
+    qToLittleEndian(value, bytes.data() + offset);
+    return bytes;
 }
 
 class SymbolGraphicTest : public ::testing::Test {
@@ -174,6 +188,70 @@ TEST_F(SymbolGraphicTest, UnreadablePicturesLeaveNoGraphic) {
     }
 }
 
+// A run-length stream may skip pixels (end of line, delta) or stop before the bitmap is
+// full: those pixels show palette colour 0, never what the memory held before (fresh memory
+// is not zero under AddressSanitizer, which makes that visible).
+TEST_F(SymbolGraphicTest, RunLengthBitmapsShowPaletteColourZeroWhereTheStreamWritesNothing) {
+    const std::vector<QColor> palette{kGreen, kRed, kBlue};
+    const struct {
+        const char* file;
+        int bits;
+        QByteArray stream;
+        std::vector<std::string> rows; // palette indices, top row first
+    } cases[] = {
+        {"whole.bmp", 8, Stream({4, 1, 0, 0, 2, 2, 2, 1, 0, 1}), {"2211", "1111"}},
+        {"stops.bmp", 8, Stream({4, 1, 0, 0}), {"0000", "1111"}},
+        {"stops-in-row.bmp", 8, Stream({4, 1, 0, 0, 3, 2}), {"2220", "1111"}},
+        {"short-rows.bmp", 8, Stream({2, 2, 0, 0, 3, 1, 0, 1}), {"1110", "2200"}},
+        {"delta.bmp", 8, Stream({1, 1, 0, 2, 2, 1, 1, 2, 0, 1}), {"0002", "1000"}},
+        {"stops-4bit.bmp", 4, Stream({4, 0x12, 0, 0}), {"0000", "1212"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Put(c.file, RleBmp(4, 2, c.bits, palette, c.stream));
+        TScreenMarker object = Symbol(c.file);
+        LoadSymbolGraphic(object, false);
+        ASSERT_TRUE(object.Graphic.has_value());
+        ASSERT_EQ(object.Graphic->Size(), QSize(4, 2));
+        const QImage image = Drawn(*object.Graphic, {4, 2});
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(image.pixelColor(x, y).name().toStdString(),
+                          palette.at(c.rows[y][x] - '0').name().toStdString())
+                    << x << "," << y;
+    }
+}
+
+// The converter trusts the size each record states: every record must lie whole within the
+// file, up to the end-of-file record; what follows that record is not read.
+TEST_F(SymbolGraphicTest, EnhancedMetafilesLoadOnlyWhenEveryRecordLiesWithinTheFile) {
+    const Emf emf = Emf(40, 40, {0, 0, 39, 39}).Brush(kBlue).Rectangle({0, 0, 40, 40});
+    const QByteArray whole = emf.Bytes();
+    const struct {
+        const char* file;
+        QByteArray bytes;
+        bool loads;
+    } cases[] = {
+        {"whole.emf", whole, true},
+        {"trailing.emf", emf.WithTail(EmfEof() + "trailing bytes"), true},
+        {"no-eof.emf", emf.WithTail({}), false},
+        {"eof-type-only.emf", emf.WithTail(EmfEof().left(4)), false},
+        {"eof-cut.emf", emf.WithTail(EmfEof().left(12)), false},
+        {"eof-odd-size.emf", emf.WithTail(Patched(EmfEof(), 4, 11)), false},
+        {"size-below-8.emf", emf.WithTail(EmfRecord(42, 4, 8) + EmfEof()), false},
+        {"size-zero.emf", emf.WithTail(EmfRecord(42, 0, 24) + EmfEof()), false},
+        {"size-past-end.emf", emf.WithTail(EmfRecord(42, 400, 24) + EmfEof()), false},
+        {"header-to-end.emf", Patched(whole, 4, static_cast<uint32_t>(whole.size() - 4)), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Put(c.file, c.bytes);
+        TScreenMarker object = Symbol(c.file);
+        LoadSymbolGraphic(object, false);
+        EXPECT_EQ(object.Graphic.has_value(), c.loads);
+    }
+}
+
 // Each metafile fills its right half only: a picture cropped to what it draws, instead of
 // keeping its frame, would cover the whole target.
 TEST_F(SymbolGraphicTest, MetafilesStretchTheirFrameOverTheTarget) {
@@ -214,7 +292,9 @@ TEST_F(SymbolGraphicTest, BitmapsStretchOverTheTarget) {
 }
 
 // Cut or scrambled files load or fail without harm (the sanitizers watch the parsers);
-// a file cut anywhere before its end never loads.
+// a file cut anywhere before its end never loads. Each 32-bit word in turn, record and
+// header sizes among them, also takes the sizes a damaged file may state: too small, not a
+// whole number of words, up to or past the end, far past it.
 TEST(PictureFileTest, DamagedFilesLoadOrFailCleanly) {
     TempDir dir;
     const struct {
@@ -222,6 +302,8 @@ TEST(PictureFileTest, DamagedFilesLoadOrFailCleanly) {
         QByteArray bytes;
     } samples[] = {
         {"a.bmp", SolidBmp(5, 3, kBlue)},
+        {"rle.bmp", RleBmp(6, 3, 8, {kGreen, kRed, kBlue},
+                           Stream({6, 1, 0, 0, 0, 3, 2, 1, 2, 0, 2, 1, 0, 0, 0, 1}))},
         {"a.wmf", Wmf(40, 30).Brush(kBlue).Rectangle({0, 0, 40, 30}).Ellipse({5, 5, 9, 9}).Bytes()},
         {"a.emf", Emf(40, 30, {0, 0, 40, 30}).Brush(kBlue).Ellipse({5, 5, 9, 9}).Bytes()},
     };
@@ -240,6 +322,13 @@ TEST(PictureFileTest, DamagedFilesLoadOrFailCleanly) {
                 scrambled[random() % scrambled.size()] = static_cast<char>(random());
             WriteBytes(path, scrambled);
             LoadPictureFile(path);
+        }
+        const auto length = static_cast<uint32_t>(sample.bytes.size());
+        for (qsizetype offset = 0; offset + 4 <= sample.bytes.size(); offset += 4) {
+            for (uint32_t size : {0u, 4u, 8u, 10u, length - 4, length, length + 4, 0x7FFFFFFCu}) {
+                WriteBytes(path, Patched(sample.bytes, offset, size));
+                LoadPictureFile(path);
+            }
         }
     }
 }

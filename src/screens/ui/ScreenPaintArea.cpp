@@ -1,14 +1,39 @@
 #include "ScreenPaintArea.h"
 
+#include "TScreenMarker.h"
+
 #include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace halvane {
+
+namespace {
+
+// The kind a palette drag carries (the palette alone uses its format), only a creatable one.
+std::optional<int32_t> DraggedKind(const QDropEvent& event) {
+    const QMimeData* data = event.mimeData();
+    if (data == nullptr || !data->hasFormat(kObjectTypeMimeType))
+        return std::nullopt;
+    bool number = false;
+    const int type = data->data(kObjectTypeMimeType).toInt(&number);
+    const bool creatable = std::any_of(kObjectKinds.begin(), kObjectKinds.end(),
+                                       [type](const ObjectKind& kind) { return kind.type == type; });
+    if (!number || !creatable)
+        return std::nullopt;
+    return type;
+}
+
+} // namespace
 
 ScreenPaintArea::ScreenPaintArea(QWidget* parent) : QWidget(parent) {
     setObjectName("PaintBoxScreen");
     setMouseTracking(true);
+    setAcceptDrops(true);
 }
 
 void ScreenPaintArea::ShowFrame(QImage frame, bool stretch) {
@@ -38,8 +63,32 @@ void ScreenPaintArea::mouseReleaseEvent(QMouseEvent* event) {
     emit MouseUp(event->button(), event->position().toPoint(), event->globalPosition().toPoint());
 }
 
+void ScreenPaintArea::mouseDoubleClickEvent(QMouseEvent* event) {
+    emit MouseDown(event->button(), event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        emit DoubleClick(event->position().toPoint());
+}
+
 void ScreenPaintArea::contextMenuEvent(QContextMenuEvent* event) {
     emit ContextPopup(event->pos(), event->globalPos());
+}
+
+void ScreenPaintArea::dragEnterEvent(QDragEnterEvent* event) {
+    if (DraggedKind(*event))
+        event->acceptProposedAction();
+}
+
+void ScreenPaintArea::dragMoveEvent(QDragMoveEvent* event) {
+    if (DraggedKind(*event))
+        event->acceptProposedAction();
+}
+
+void ScreenPaintArea::dropEvent(QDropEvent* event) {
+    const auto type = DraggedKind(*event);
+    if (!type)
+        return;
+    event->acceptProposedAction();
+    emit ObjectDropped(*type, event->position().toPoint());
 }
 
 } // namespace halvane

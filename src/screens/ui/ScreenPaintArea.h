@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QWidget>
 
+#include <cstdint>
+#include <optional>
+
 namespace halvane {
 
 // The screen's client area. It only shows the last composed frame: at its own size from
@@ -17,20 +20,28 @@ public:
     void ShowFrame(QImage frame, bool stretch);
 
 signals:
-    // A double click arrives as a second MouseDown.
+    // A double click arrives as a second MouseDown, then as DoubleClick.
     void MouseDown(Qt::MouseButton button, QPoint position);
+    void DoubleClick(QPoint position);
     // With or without a button held.
     void MouseMove(QPoint position);
     // `position` may lie outside the area when the button was pressed inside it.
     void MouseUp(Qt::MouseButton button, QPoint position, QPoint globalPosition);
     void ContextPopup(QPoint position, QPoint globalPosition);
+    // A palette entry dropped here, with the type code it carries (one of the creatable
+    // kinds); drags of anything else are refused.
+    void ObjectDropped(int32_t type, QPoint position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QImage m_frame;

@@ -1,17 +1,20 @@
 #include "TFormScreen.h"
 
 #include "DataRoot.h"
+#include "MessageBox.h"
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "RunTimeClick.h"
 #include "ScreenActions.h"
 #include "ScreenFile.h"
 #include "ScreenPaintArea.h"
+#include "ScreenProperties.h"
 #include "StoredText.h"
 #include "TFormInput.h"
 #include "TagTable.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QHideEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -57,6 +60,10 @@ TFormScreen::TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea
     connect(m_paintBoxScreen, &ScreenPaintArea::MouseUp, this, &TFormScreen::PaintBoxScreenMouseUp);
     connect(m_paintBoxScreen, &ScreenPaintArea::ContextPopup, this,
             &TFormScreen::PaintBoxScreenContextPopup);
+    connect(m_paintBoxScreen, &ScreenPaintArea::DoubleClick, this,
+            &TFormScreen::PaintBoxScreenDblClick);
+    connect(m_paintBoxScreen, &ScreenPaintArea::ObjectDropped, this,
+            &TFormScreen::PaintBoxScreenDragDrop);
     m_valueQuestion = [this](QPoint position, const QString& unit) {
         TFormInput dialog(this);
         return dialog.AskValue(position, unit);
@@ -99,11 +106,17 @@ void TFormScreen::BuildPopupMenu() {
                                      tr("View or edit screen properties"));
     connect(m_exitProgram, &QAction::triggered, this,
             &TFormScreen::PopupMenuScreenExitProgramClick);
+    connect(m_newObject, &QAction::triggered, this, &TFormScreen::PopupMenuScreenNewObjectClick);
+    connect(m_editObject, &QAction::triggered, this, &TFormScreen::PopupMenuScreenEditObjectClick);
+    connect(m_deleteObject, &QAction::triggered, this,
+            &TFormScreen::PopupMenuScreenDeleteObjectClick);
     connect(m_cloneObject, &QAction::triggered, this,
             &TFormScreen::PopupMenuScreenCloneObjectClick);
     connect(m_bringToFront, &QAction::triggered, this,
             &TFormScreen::PopupMenuScreenBringToFrontClick);
     connect(m_sendToBack, &QAction::triggered, this, &TFormScreen::PopupMenuScreenSendToBackClick);
+    connect(m_screenProperties, &QAction::triggered, this,
+            &TFormScreen::PopupMenuScreenScreenPropertiesClick);
 }
 
 void TFormScreen::OpenScreenFile(int number) {
@@ -124,20 +137,11 @@ void TFormScreen::LoadGeneralSettings() {
     PaintScreen();
 }
 
-// A relative "Background.Bitmap" lies in the data root's "cfg\" folder. A picture that
-// cannot be loaded leaves the background empty.
+// A picture that cannot be loaded leaves the background empty.
 void TFormScreen::LoadBackground() {
-    const std::string stored =
-        m_screenFile->ReadString(kScreenGeneralSection, "Background.Bitmap", "");
-    m_background = QImage();
-    if (stored.empty())
-        return;
-    const std::filesystem::path path = IsAbsoluteStoredPath(stored)
-                                           ? std::filesystem::path(NativeSeparators(stored))
-                                           : ResolveDataPath("cfg\\" + stored);
-    QImage picture;
-    if (picture.load(QString::fromStdString(path.string()), "BMP"))
-        m_background = picture.convertToFormat(QImage::Format_RGB32);
+    const std::optional<QImage> picture = LoadBackgroundPicture(BackgroundPicturePath(
+        m_screenFile->ReadString(kScreenGeneralSection, "Background.Bitmap", "")));
+    m_background = picture ? picture->convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
 void TFormScreen::LoadObjects() {
@@ -267,29 +271,64 @@ void TFormScreen::TimerRefreshTimer() {
 }
 
 void TFormScreen::PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position) {
-    if (m_editMode || button != Qt::LeftButton)
+    if (button != Qt::LeftButton)
         return;
-    PressObject(position);
+    if (m_editMode)
+        ApplyEditStep(m_editing.Grab(m_objects, m_marks, position));
+    else
+        PressObject(position);
 }
 
 void TFormScreen::PaintBoxScreenMouseMove(QPoint position) {
     if (m_editMode)
-        return;
-    UpdateRunTimeCursor(position);
+        ApplyEditStep(m_editing.Move(m_objects, m_marks, position, ClientSize()));
+    else
+        UpdateRunTimeCursor(position);
 }
 
 // The click's action, a modal dialog included, runs while the object still looks pressed.
 // A release outside the area only ends the press.
 void TFormScreen::PaintBoxScreenMouseUp(Qt::MouseButton button, QPoint position,
                                         QPoint globalPosition) {
-    if (m_editMode || button != Qt::LeftButton)
+    if (button != Qt::LeftButton)
         return;
+    if (m_editMode) {
+        ApplyEditStep(m_editing.Drop(m_objects, m_marks, position, ClientSize()));
+        return;
+    }
     if (m_paintBoxScreen->rect().contains(position))
         ClickObject(position, globalPosition);
     ReleaseObject();
 }
 
+// In edit mode a double click ends the drag its press began and opens the editor on the
+// object under the pointer.
+void TFormScreen::PaintBoxScreenDblClick(QPoint position) {
+    if (!m_editMode)
+        return;
+    ApplyEditStep(m_editing.Drop(m_objects, m_marks, position, ClientSize()));
+    m_marks.popupTarget = FrontObjectAt(m_objects, position);
+    PopupMenuScreenEditObjectClick();
+}
+
+// A palette entry dropped on the screen, in either mode: a new object of its type there.
+void TFormScreen::PaintBoxScreenDragDrop(int32_t type, QPoint position) {
+    TScreenMarker object;
+    object.Left = position.x();
+    object.Top = position.y();
+    object.Type = type;
+    AddNewObject(std::move(object), position);
+}
+
+void TFormScreen::ApplyEditStep(const ScreenEditing::Step& step) {
+    if (step.cursor)
+        m_paintBoxScreen->setCursor(*step.cursor);
+    if (step.repaint)
+        PaintScreen();
+}
+
 void TFormScreen::PaintBoxScreenContextPopup(QPoint position, QPoint globalPosition) {
+    m_popupPoint = position;
     PreparePopup(position);
     m_popupMenuScreen->popup(globalPosition);
 }
@@ -370,6 +409,42 @@ void TFormScreen::PopupMenuScreenExitProgramClick() {
         m_actions->ExitProgram();
 }
 
+void TFormScreen::PopupMenuScreenNewObjectClick() {
+    TScreenMarker object;
+    object.Left = m_popupPoint.x();
+    object.Top = m_popupPoint.y();
+    AddNewObject(std::move(object), m_popupPoint);
+}
+
+// The editor opens on a new object at `position` (client coordinates); only OK puts the
+// object on the screen, in front of all others.
+void TFormScreen::AddNewObject(TScreenMarker object, QPoint position) {
+    if (m_objectEditor && m_objectEditor(object, true, m_paintBoxScreen->mapToGlobal(position)))
+        m_objects.push_front(std::move(object));
+    m_marks.popupTarget = -1;
+    PaintScreen();
+}
+
+// The editor changes the object in place when its "Save" is pressed.
+void TFormScreen::PopupMenuScreenEditObjectClick() {
+    if (HasPopupTarget() && m_objectEditor)
+        m_objectEditor(m_objects[static_cast<size_t>(m_marks.popupTarget)], false, QCursor::pos());
+    m_marks.popupTarget = -1;
+    PaintScreen();
+}
+
+void TFormScreen::PopupMenuScreenDeleteObjectClick() {
+    if (!HasPopupTarget())
+        return;
+    if (MessageBox::Question(this, tr("Confirmation"),
+                             tr("Do you want to delete this object permanently? Click 'Yes' to "
+                                "continue.")) != QMessageBox::Yes)
+        return;
+    m_objects.erase(m_objects.begin() + m_marks.popupTarget);
+    m_marks = ScreenMarks{};
+    PaintScreen();
+}
+
 // The copy lies one grid step right of and below the original, in front of everything.
 void TFormScreen::PopupMenuScreenCloneObjectClick() {
     if (!HasPopupTarget())
@@ -398,11 +473,18 @@ void TFormScreen::PopupMenuScreenSendToBackClick() {
     PaintScreen();
 }
 
+// The dialog has saved when it ends with OK: title, background and size show at once.
+void TFormScreen::PopupMenuScreenScreenPropertiesClick() {
+    if (m_propertiesDialog && m_propertiesDialog(*this))
+        LoadGeneralSettings();
+}
+
 QSize TFormScreen::ClientSize() const {
     return m_paintBoxScreen->size();
 }
 
 void TFormScreen::SetClientSize(QSize size) {
+    size = size.boundedTo({kMaxScreenSide, kMaxScreenSide});
     resize(size.width() + 2 * m_borderWidth, size.height() + 2 * m_borderWidth);
     LayoutClient();
 }

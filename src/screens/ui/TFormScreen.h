@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ObjectList.h"
+#include "ScreenEditing.h"
 #include "ScreenPainter.h"
 
 #include <QImage>
@@ -40,6 +41,11 @@ public:
     // desktop and `unit` beside the field: the typed text after OK, nothing when cancelled.
     using ValueQuestion =
         std::function<std::optional<QString>(QPoint position, const QString& unit)>;
+    // Opens the object editor modally, its top-left corner at `position` on the desktop,
+    // on a new object or on one of the screen's objects: true when it ended with OK.
+    using ObjectEditor = std::function<bool(TScreenMarker& object, bool isNew, QPoint position)>;
+    // Opens the screen properties dialog modally on this screen: true when it saved them.
+    using PropertiesDialog = std::function<bool(TFormScreen& screen)>;
 
     // `owner` keeps the floating window above it; null lets it float on its own.
     TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea* dock,
@@ -73,7 +79,7 @@ public:
     bool ShowGrid() const { return m_showGrid; }
     bool SnapToGrid() const { return m_snapToGrid; }
     QSize ClientSize() const;
-    // Resizes the window so that its client area is `size`.
+    // Resizes the window so that its client area is `size`, at most kMaxScreenSide each way.
     void SetClientSize(QSize size);
     ScreenPaintArea* PaintArea() const { return m_paintBoxScreen; }
     QMenu* PopupMenu() const { return m_popupMenuScreen; }
@@ -82,6 +88,10 @@ public:
     void SetActions(ScreenActions* actions) { m_actions = actions; }
     // Replaces the value dialog of numeric inputs (TFormInput, shown modally).
     void SetValueQuestion(ValueQuestion question) { m_valueQuestion = std::move(question); }
+    // The station's one object editor; without it New and Edit open nothing.
+    void SetObjectEditor(ObjectEditor editor) { m_objectEditor = std::move(editor); }
+    // The station's one screen properties dialog; without it the item opens nothing.
+    void SetPropertiesDialog(PropertiesDialog dialog) { m_propertiesDialog = std::move(dialog); }
 
     // Safe from any thread: the caption as stored and the last composed frame.
     std::string Caption() const;
@@ -114,6 +124,9 @@ private:
     void PaintBoxScreenMouseMove(QPoint position);
     void PaintBoxScreenMouseUp(Qt::MouseButton button, QPoint position, QPoint globalPosition);
     void PaintBoxScreenContextPopup(QPoint position, QPoint globalPosition);
+    void PaintBoxScreenDblClick(QPoint position);
+    void PaintBoxScreenDragDrop(int32_t type, QPoint position);
+    void ApplyEditStep(const ScreenEditing::Step& step);
     void PressObject(QPoint position);
     void UpdateRunTimeCursor(QPoint position);
     void ClickObject(QPoint position, QPoint globalPosition);
@@ -122,9 +135,14 @@ private:
     void PreparePopup(QPoint position);
     bool HasPopupTarget() const;
     void PopupMenuScreenExitProgramClick();
+    void PopupMenuScreenNewObjectClick();
+    void PopupMenuScreenEditObjectClick();
+    void PopupMenuScreenDeleteObjectClick();
+    void AddNewObject(TScreenMarker object, QPoint position);
     void PopupMenuScreenCloneObjectClick();
     void PopupMenuScreenBringToFrontClick();
     void PopupMenuScreenSendToBackClick();
+    void PopupMenuScreenScreenPropertiesClick();
 
     ProfileStore& m_config;
     const TagTable& m_tags;
@@ -141,6 +159,10 @@ private:
     ScreenMarks m_marks;
     ScreenActions* m_actions = nullptr;
     ValueQuestion m_valueQuestion;
+    ObjectEditor m_objectEditor;
+    PropertiesDialog m_propertiesDialog;
+    ScreenEditing m_editing;
+    QPoint m_popupPoint; // where the popup menu opened, in client coordinates
     int m_borderWidth = 0;
     bool m_reparenting = false;
     Qt::Edges m_resizeEdges;

@@ -266,6 +266,25 @@ TEST_F(TFormScreenTest, DraggingTheEditBorderSizesTheClientArea) {
     EXPECT_EQ(screen->ClientSize(), QSize(190, 120)) << "the right edge moves only the width";
 }
 
+// A screen file asking for more than the largest screen gets the largest screen, and so
+// does a drag of the edit border beyond it.
+TEST_F(TFormScreenTest, ScreensAreNeverLargerThanTheLargestScreen) {
+    std::unique_ptr<TFormScreen> screen;
+    const std::string said =
+        StderrOf([&] { screen = Prepared(14, "[General]\nWidth=30000\nHeight=20\n"); });
+    EXPECT_NE(said.find("Width=30000"), std::string::npos) << said;
+    EXPECT_EQ(screen->ClientSize(), QSize(8192, 20));
+    EXPECT_EQ(screen->Frame().size(), QSize(8192, 20));
+    screen->SetScreenMode(true, false, false);
+    EXPECT_EQ(screen->ClientSize(), QSize(8192, 20));
+    const QPoint corner(screen->width() - 2, screen->height() - 2);
+    SendMouse(screen.get(), QEvent::MouseButtonPress, corner, Qt::LeftButton);
+    SendMouse(screen.get(), QEvent::MouseMove, corner + QPoint(500, 30), Qt::LeftButton);
+    SendMouse(screen.get(), QEvent::MouseButtonRelease, corner + QPoint(500, 30), Qt::NoButton);
+    EXPECT_EQ(screen->ClientSize(), QSize(8192, 50));
+    EXPECT_EQ(screen->Frame().size(), QSize(8192, 50));
+}
+
 TEST_F(TFormScreenTest, SetGridRepaintsAtOnce) {
     auto screen = Prepared(9, "[General]\nWidth=100\nHeight=100\n");
     screen->SetScreenMode(true, false, false);

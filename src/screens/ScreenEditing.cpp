@@ -1,0 +1,120 @@
+#include "ScreenEditing.h"
+
+#include "RunTimeClick.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace halvane {
+
+namespace {
+
+constexpr int kHandleHalf = 5;
+// A resized picture keeps more than this many pixels in each direction.
+constexpr int kSmallestResize = 10;
+
+bool Inside(QSize client, QPoint pointer) {
+    return QRect(QPoint(0, 0), client).contains(pointer);
+}
+
+int32_t Saturated(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+bool IsMark(int mark, const ObjectList& objects) {
+    return mark >= 0 && static_cast<size_t>(mark) < objects.size();
+}
+
+} // namespace
+
+MarkerRect ResizeHandle(const TScreenMarker& object) {
+    const MarkerRect& b = object.Bounds;
+    return {b.Right - kHandleHalf, b.Bottom - kHandleHalf, b.Right + kHandleHalf,
+            b.Bottom + kHandleHalf};
+}
+
+// Each object is looked at whole (handle, then body) before the next one, from the top.
+ScreenEditing::Step ScreenEditing::Grab(const ObjectList& objects, ScreenMarks& marks,
+                                        QPoint pointer) {
+    marks.popupTarget = -1;
+    marks.hovered = -1;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const TScreenMarker& object = objects[i];
+        if (HasResizeHandle(object) && BoundsContain(ResizeHandle(object), pointer)) {
+            marks.resized = static_cast<int>(i);
+            return {Qt::SizeAllCursor, false};
+        }
+        if (BoundsContain(object.Bounds, pointer)) {
+            marks.dragged = static_cast<int>(i);
+            m_dragOffsetX = int64_t{object.Left} - pointer.x();
+            m_dragOffsetY = int64_t{object.Top} - pointer.y();
+            return {Qt::SizeAllCursor, false};
+        }
+    }
+    return {};
+}
+
+ScreenEditing::Step ScreenEditing::Move(ObjectList& objects, ScreenMarks& marks, QPoint pointer,
+                                        QSize client) const {
+    if (IsMark(marks.dragged, objects)) {
+        if (Inside(client, pointer))
+            Place(objects[static_cast<size_t>(marks.dragged)], pointer);
+        return {Qt::SizeAllCursor, true};
+    }
+    if (IsMark(marks.resized, objects)) {
+        TScreenMarker& object = objects[static_cast<size_t>(marks.resized)];
+        if (pointer.x() - object.Left > kSmallestResize &&
+            pointer.y() - object.Top > kSmallestResize) {
+            object.Right = pointer.x();
+            object.Bottom = pointer.y();
+        }
+        return {Qt::SizeFDiagCursor, true};
+    }
+    marks.hovered = -1;
+    std::optional<Qt::CursorShape> cursor;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const TScreenMarker& object = objects[i];
+        if (HasResizeHandle(object) && BoundsContain(ResizeHandle(object), pointer)) {
+            marks.hovered = static_cast<int>(i);
+            return {Qt::SizeFDiagCursor, false};
+        }
+        if (BoundsContain(object.Bounds, pointer)) {
+            marks.hovered = static_cast<int>(i);
+            return {Qt::PointingHandCursor, false};
+        }
+        cursor = Qt::ArrowCursor;
+    }
+    return {cursor, false};
+}
+
+ScreenEditing::Step ScreenEditing::Drop(ObjectList& objects, ScreenMarks& marks, QPoint pointer,
+                                        QSize client) const {
+    if (marks.dragged >= 0) {
+        if (IsMark(marks.dragged, objects) && Inside(client, pointer))
+            Place(objects[static_cast<size_t>(marks.dragged)], pointer);
+        marks.dragged = -1;
+        return {Qt::ArrowCursor, true};
+    }
+    if (marks.resized >= 0) {
+        marks.resized = -1;
+        return {Qt::ArrowCursor, false};
+    }
+    return {};
+}
+
+// The object keeps its size and the point where it was grabbed; coordinates that a file
+// put far away stay within what a file can hold.
+void ScreenEditing::Place(TScreenMarker& object, QPoint pointer) const {
+    const int64_t width = int64_t{object.Right} - object.Left;
+    const int64_t height = int64_t{object.Bottom} - object.Top;
+    const int64_t left = pointer.x() + m_dragOffsetX;
+    const int64_t top = pointer.y() + m_dragOffsetY;
+    object.Left = Saturated(left);
+    object.Top = Saturated(top);
+    object.Right = Saturated(left + width);
+    object.Bottom = Saturated(top + height);
+}
+
+} // namespace halvane

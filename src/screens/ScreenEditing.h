@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ObjectList.h"
+#include "ScreenPainter.h"
+
+#include <QPoint>
+#include <QSize>
+
+#include <cstdint>
+#include <optional>
+
+namespace halvane {
+
+// Only pictures can be resized with the mouse: a text object's size follows its text.
+constexpr bool HasResizeHandle(const TScreenMarker& object) {
+    return object.Type > 99;
+}
+
+// A picture's handle: the 10 x 10 square centred on the bottom-right corner of its Bounds.
+MarkerRect ResizeHandle(const TScreenMarker& object);
+
+// The edit-mode mouse gestures of one screen: a left press grabs the topmost object under
+// the pointer (by a picture's handle to resize it, anywhere else on it to move it), moves
+// carry it, the release drops it; moves without a grabbed object only look at what lies
+// under the pointer. The marks say which object is dragged, resized or hovered, so that
+// the paint shows it.
+class ScreenEditing final {
+public:
+    // What the screen does after a gesture step: the cursor to set (none: keep it) and
+    // whether to paint a new frame at once.
+    struct Step {
+        std::optional<Qt::CursorShape> cursor;
+        bool repaint = false;
+        bool operator==(const Step&) const = default;
+    };
+
+    Step Grab(const ObjectList& objects, ScreenMarks& marks, QPoint pointer);
+    // `client` is the paint area's size: a drag follows the pointer only inside it.
+    Step Move(ObjectList& objects, ScreenMarks& marks, QPoint pointer, QSize client) const;
+    Step Drop(ObjectList& objects, ScreenMarks& marks, QPoint pointer, QSize client) const;
+
+private:
+    void Place(TScreenMarker& object, QPoint pointer) const;
+
+    // The grabbed object's top-left corner from the pointer.
+    int64_t m_dragOffsetX = 0;
+    int64_t m_dragOffsetY = 0;
+};
+
+} // namespace halvane

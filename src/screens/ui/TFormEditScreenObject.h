@@ -1,0 +1,80 @@
+#pragma once
+
+#include "ObjectEditorValues.h"
+#include "TScreenMarker.h"
+
+#include <QDialog>
+
+#include <array>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace halvane {
+
+class ProfileStore;
+class TagTable;
+class TFormEditStyles;
+class TFormGalleryBrowser;
+
+// The screen-object editor ("Object"): type, tag, style and the attributes of one object,
+// plus the shared label sets and function button captions of the "Strings" section.
+// The caller hands over the object, places the dialog and runs it modally; the object
+// must live until the dialog closes.
+class TFormEditScreenObject final : public QDialog {
+    Q_OBJECT
+public:
+    TFormEditScreenObject(ProfileStore& config, const TagTable& tags, QWidget* parent = nullptr);
+
+    // Edits `object` in place: it changes only when "&Save" is pressed.
+    void EditObject(TScreenMarker& object);
+    // Makes `object` 100 × 100 from its top-left corner and edits it as a new object,
+    // starting on its type; the caller inserts it when the dialog ends with OK.
+    void NewObject(TScreenMarker& object);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildWindow();
+    QWidget* NewPanel(const char* name, int height);
+    QWidget* TypePanel(EditorPanel panel, const char* name);
+    void AddPanelRow(QWidget* panel, const QString& caption, QWidget* control,
+                     QWidget* button = nullptr, const QString& description = {});
+    QWidget* BuildButtonsPanel();
+    void FillLists();
+    void LoadControls(const ObjectEditorValues& values);
+    ObjectEditorValues ReadControls() const;
+    void EditStringsText(const std::string& key, const QString& caption, const QString& prompt);
+
+    void ComboBoxExTypeChange();
+    void ButtonSaveClick();
+    void ButtonEditLabelsClick();
+    void ButtonCaptionClick();
+    void ButtonStylesClick();
+    void ButtonSelectSymbolClick();
+
+    ProfileStore& m_config;
+    const TagTable& m_tags;
+    TScreenMarker* m_object = nullptr;
+    bool m_newObject = false;
+
+    std::array<QWidget*, kEditorPanels.size()> m_panels{}; // by EditorPanel
+    QComboBox* m_comboBoxExType = nullptr;
+    QComboBox* m_comboBoxPoints = nullptr;
+    QLabel* m_labelPosition = nullptr;
+    QComboBox* m_comboBoxFunction = nullptr;
+    QComboBox* m_comboBoxStyles = nullptr;
+    TFormEditStyles* m_formEditStyles = nullptr;
+    QComboBox* m_comboBoxBinary = nullptr;
+    QLineEdit* m_editLabel = nullptr;
+    QLineEdit* m_editPresetValue = nullptr;
+    QLineEdit* m_editPresetButtonLabel = nullptr;
+    QLineEdit* m_editSymbol = nullptr;
+    QLineEdit* m_editEnum = nullptr;
+    TFormGalleryBrowser* m_galleryBrowser = nullptr;
+};
+
+} // namespace halvane

@@ -1,0 +1,305 @@
+// A screen built in edit mode with the mouse and the popup menu; every case reads the
+// screen file back after the screen was hidden, which is when edits reach it.
+#include "ScreenTestSupport.h"
+
+#include "MessageBox.h"
+#include "ScreenFile.h"
+#include "ScreenPaintArea.h"
+#include "TFormEditScreenObject.h"
+#include "TFormScreen.h"
+#include "TagTable.h"
+#include "WidgetTestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace halvane;
+
+namespace {
+
+TScreenMarker Object(int32_t type, MarkerRect rect, const std::string& text = {}) {
+    TScreenMarker object;
+    object.Type = type;
+    object.Left = rect.Left;
+    object.Top = rect.Top;
+    object.Right = rect.Right;
+    object.Bottom = rect.Bottom;
+    object.AttrStr1 = text;
+    return object;
+}
+
+// A picture whose file is missing: drawn as the placeholder, stretched to its rectangle.
+TScreenMarker Picture(MarkerRect rect) {
+    return Object(kGraphicalSymbol, rect, "missing\\none.bmp");
+}
+
+// One call of the object editor, as the screen made it.
+struct EditorCall {
+    int32_t type;
+    bool isNew;
+    QPoint position;
+    bool operator==(const EditorCall&) const = default;
+};
+
+class ScreenEditTest : public ScreenDataRootTest {
+protected:
+    ScreenEditTest() {
+        m_tags.Assign({MakeTag("Level", 1.5)});
+        WriteText(ResolveDataPath(ScreenFileName(1)), "[General]\nWidth=640\nHeight=480\n");
+        m_screen.OpenScreenFile(1);
+        m_screen.SetScreenMode(true, false, false);
+        m_screen.SetGrid(false, false);
+        m_screen.SetObjectEditor([this](TScreenMarker& object, bool isNew, QPoint position) {
+            m_editorCalls.push_back({object.Type, isNew, position});
+            if (m_editorAnswer)
+                object.AttrStr1 = "edited";
+            return m_editorAnswer;
+        });
+        m_dock.resize(800, 600);
+        m_dock.show();
+        m_screen.show();
+    }
+
+    // The objects, front first, painted so that their Bounds are known.
+    void Place(std::vector<TScreenMarker> objects) {
+        m_screen.Objects().assign(objects.begin(), objects.end());
+        m_screen.PaintScreen();
+    }
+    QWidget* Area() { return m_screen.PaintArea(); }
+    void Drag(QPoint from, QPoint to) {
+        QTest::mousePress(Area(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(Area(), to);
+        QTest::mouseRelease(Area(), Qt::LeftButton, {}, to);
+    }
+    // Opens the popup menu at `at` and triggers `item`.
+    void Command(QPoint at, const char* item) {
+        Popup(at);
+        m_screen.PopupMenu()->findChild<QAction*>(item)->trigger();
+    }
+    void Popup(QPoint at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, Area()->mapToGlobal(at));
+        QApplication::sendEvent(Area(), &event);
+        m_screen.PopupMenu()->hide();
+    }
+    bool Enabled(const char* item) {
+        return m_screen.PopupMenu()->findChild<QAction*>(item)->isEnabled();
+    }
+    void Drop(int32_t type, QPoint at) {
+        QMimeData data;
+        data.setData(kObjectTypeMimeType, QByteArray::number(type));
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Area(), &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Area(), &drop);
+    }
+
+    // The objects of the screen file after the screen was hidden, as stored:
+    // "type:left,top,right,bottom:text".
+    std::vector<std::string> Saved() {
+        m_screen.hide();
+        const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
+        std::vector<std::string> saved;
+        for (int i = 0; i < file.ReadInteger("General", "NoOfMarkers", 0); ++i) {
+            const std::string section = "Marker." + std::to_string(i);
+            saved.push_back(file.ReadString(section, "Type", "") + ":" +
+                            file.ReadString(section, "TL", "") + "," +
+                            file.ReadString(section, "BR", "") + ":" +
+                            file.ReadString(section, "AttrStr1", ""));
+        }
+        return saved;
+    }
+
+    TagTable m_tags;
+    QScrollArea m_dock;
+    TFormScreen m_screen{m_config, m_tags, &m_dock};
+    bool m_editorAnswer = true;
+    std::vector<EditorCall> m_editorCalls;
+};
+
+TEST_F(ScreenEditTest, AnObjectFollowsTheMouseAndSnapsOntoTheGrid) {
+    for (const bool snap : {false, true}) {
+        m_screen.show();
+        m_screen.SetGrid(false, snap);
+        Place({Picture({100, 100, 200, 130})});
+        Drag({110, 105}, {200, 300});
+        EXPECT_EQ(Area()->cursor().shape(), Qt::ArrowCursor);
+        const std::string at = snap ? "190,290,290,320" : "190,295,290,325";
+        EXPECT_EQ(Saved(), std::vector<std::string>{"100:" + at + ":missing\\none.bmp"});
+    }
+}
+
+TEST_F(ScreenEditTest, PicturesAreResizedByTheirHandleAndTextsAreNot) {
+    Place({Object(kStaticText, {300, 300, 400, 330}, "Text"), Picture({50, 50, 80, 80})});
+    QTest::mousePress(Area(), Qt::LeftButton, {}, {84, 76});
+    EXPECT_EQ(Area()->cursor().shape(), Qt::SizeAllCursor);
+    QTest::mouseMove(Area(), {60, 60});
+    EXPECT_EQ(Area()->cursor().shape(), Qt::SizeFDiagCursor);
+    QTest::mouseMove(Area(), {61, 61});
+    QTest::mouseRelease(Area(), Qt::LeftButton, {}, {61, 61});
+
+    const MarkerRect text = m_screen.Objects()[0].Bounds;
+    const QPoint textCorner(text.Right - 1, text.Bottom - 1);
+    Drag(textCorner, textCorner + QPoint(50, 40)); // a text object moves instead
+    const std::vector<std::string> saved = Saved();
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0], "6:350,340,450,370:Text");
+    EXPECT_EQ(saved[1], "100:50,50,61,61:missing\\none.bmp");
+}
+
+// A hovered picture and the popup's target show the dotted focus rectangle.
+TEST_F(ScreenEditTest, HoverAndPopupTargetLooks) {
+    Place({Picture({100, 100, 200, 200})});
+    const QImage plain = m_screen.Frame();
+    QTest::mouseMove(Area(), {150, 150});
+    EXPECT_EQ(m_screen.Marks().hovered, 0);
+    EXPECT_EQ(Area()->cursor().shape(), Qt::PointingHandCursor);
+    m_screen.PaintScreen();
+    const QImage hovered = m_screen.Frame();
+    EXPECT_NE(hovered, plain);
+    QTest::mouseMove(Area(), {195, 195});
+    EXPECT_EQ(Area()->cursor().shape(), Qt::SizeFDiagCursor);
+    QTest::mouseMove(Area(), {400, 400});
+    EXPECT_EQ(m_screen.Marks().hovered, -1);
+    EXPECT_EQ(Area()->cursor().shape(), Qt::ArrowCursor);
+
+    Popup({150, 150});
+    EXPECT_EQ(m_screen.Marks().popupTarget, 0);
+    m_screen.PaintScreen();
+    EXPECT_EQ(m_screen.Frame(), hovered);
+    QTest::mousePress(Area(), Qt::LeftButton, {}, {400, 400});
+    QTest::mouseRelease(Area(), Qt::LeftButton, {}, {400, 400});
+    EXPECT_EQ(m_screen.Marks().popupTarget, -1);
+    m_screen.PaintScreen();
+    EXPECT_EQ(m_screen.Frame(), plain);
+}
+
+TEST_F(ScreenEditTest, PopupItemsOverAnObjectAndOverEmptySpace) {
+    Place({Picture({100, 100, 200, 200})});
+    const char* const needTarget[] = {"EditObject", "DeleteObject", "CloneObject", "BringToFront",
+                                      "SendToBack"};
+    for (const bool onObject : {true, false}) {
+        Popup(onObject ? QPoint(150, 150) : QPoint(300, 300));
+        for (const char* item : needTarget)
+            EXPECT_EQ(Enabled(item), onObject) << item;
+        EXPECT_EQ(Enabled("NewObject"), !onObject);
+    }
+    // Screen properties are there over an object and over empty space.
+    const auto* properties = m_screen.PopupMenu()->findChild<QAction*>("ScreenProperties");
+    EXPECT_TRUE(properties->isVisible() && properties->isEnabled());
+    EXPECT_EQ(properties->toolTip(), "View or edit screen properties");
+}
+
+// The dialog has saved the file when it ends with OK: the screen shows it at once.
+TEST_F(ScreenEditTest, ScreenPropertiesReloadTheScreenAfterOkOnly) {
+    std::vector<bool> answers = {false, true};
+    m_screen.SetPropertiesDialog([&](TFormScreen& screen) {
+        EXPECT_EQ(&screen, &m_screen);
+        screen.ScreenFile().WriteString("General", "Title", "Renamed");
+        screen.ScreenFile().WriteInteger("General", "Width", 300);
+        const bool answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    });
+    Command({10, 10}, "ScreenProperties");
+    EXPECT_EQ(m_screen.Caption(), "Screen");
+    EXPECT_EQ(m_screen.ClientSize(), QSize(640, 480));
+    Command({10, 10}, "ScreenProperties");
+    EXPECT_EQ(m_screen.Caption(), "Renamed");
+    EXPECT_EQ(m_screen.ClientSize(), QSize(300, 480));
+}
+
+TEST_F(ScreenEditTest, CloneDeleteFrontAndBackReorderTheList) {
+    Place({Picture({20, 20, 120, 120}), Picture({200, 20, 220, 40}), Picture({300, 20, 320, 40}),
+           Picture({400, 20, 420, 40}), Picture({500, 20, 520, 40})});
+    Command({410, 30}, "BringToFront");
+    Command({410, 30}, "SendToBack"); // the object now at 0 goes back
+    Command({50, 50}, "CloneObject");
+    MessageBox::SetNextAnswer(QMessageBox::No);
+    Command({210, 30}, "DeleteObject");
+    MessageBox::SetNextAnswer(QMessageBox::Yes);
+    Command({310, 30}, "DeleteObject");
+    EXPECT_EQ(MessageBox::LastCaption(), "Confirmation");
+    EXPECT_EQ(MessageBox::LastText(),
+              "Do you want to delete this object permanently? Click 'Yes' to continue.");
+    const std::string pic = ":missing\\none.bmp";
+    EXPECT_EQ(Saved(),
+              (std::vector<std::string>{"100:30,30,130,130" + pic, "100:20,20,120,120" + pic,
+                                        "100:200,20,220,40" + pic, "100:500,20,520,40" + pic,
+                                        "100:400,20,420,40" + pic}));
+    EXPECT_TRUE(m_editorCalls.empty());
+}
+
+// New objects go in front only when the editor ends with OK; the editor opens where the
+// popup opened or the palette entry was dropped.
+TEST_F(ScreenEditTest, NewObjectsFromThePopupAndThePalette) {
+    Place({Picture({300, 300, 330, 330})});
+    m_editorAnswer = false;
+    Command({40, 50}, "NewObject");
+    Drop(kCurrentDate, {60, 70});
+    m_editorAnswer = true;
+    Command({40, 50}, "NewObject");
+    const int32_t codes[] = {0, 1, 2, 3, 4, 5, 6, 100, 50, 51};
+    for (const int32_t code : codes)
+        Drop(code, {10 + code, 20});
+    Drop(7, {10, 10}); // not a creatable kind: refused
+    Drop(52, {10, 10});
+
+    std::vector<EditorCall> expected = {{0, true, Area()->mapToGlobal(QPoint(40, 50))},
+                                        {kCurrentDate, true, Area()->mapToGlobal(QPoint(60, 70))},
+                                        {0, true, Area()->mapToGlobal(QPoint(40, 50))}};
+    for (const int32_t code : codes)
+        expected.push_back({code, true, Area()->mapToGlobal(QPoint(10 + code, 20))});
+    EXPECT_EQ(m_editorCalls, expected);
+    const std::vector<std::string> saved = Saved();
+    ASSERT_EQ(saved.size(), 12u);
+    EXPECT_EQ(saved[0], "51:61,20,0,0:edited"); // the last drop is in front
+    EXPECT_EQ(saved[10], "0:40,50,0,0:edited");
+    EXPECT_EQ(saved[11], "100:300,300,330,330:missing\\none.bmp");
+}
+
+TEST_F(ScreenEditTest, EditChangesTheObjectInPlaceAndADoubleClickOpensIt) {
+    Place({Picture({100, 100, 200, 200}), Picture({300, 300, 330, 330})});
+    Command({310, 310}, "EditObject");
+    QTest::mouseDClick(Area(), Qt::LeftButton, {}, {150, 150});
+    QTest::mouseDClick(Area(), Qt::LeftButton, {}, {400, 100}); // empty space: nothing
+    ASSERT_EQ(m_editorCalls.size(), 2u);
+    EXPECT_FALSE(m_editorCalls[0].isNew);
+    EXPECT_EQ(m_screen.Marks(), ScreenMarks{});
+    EXPECT_EQ(Saved(), (std::vector<std::string>{"100:100,100,200,200:edited",
+                                                 "100:300,300,330,330:edited"}));
+}
+
+// The station's own editor on a palette drop: the type of the dropped entry is selected,
+// and only "Save" puts the object, 100 x 100 from the drop point, on the screen.
+TEST_F(ScreenEditTest, APaletteDropOpensTheObjectEditorOnItsType) {
+    TFormEditScreenObject editor(m_config, m_tags);
+    m_screen.SetObjectEditor([&editor](TScreenMarker& object, bool isNew, QPoint position) {
+        isNew ? editor.NewObject(object) : editor.EditObject(object);
+        editor.move(position);
+        return editor.exec() == QDialog::Accepted;
+    });
+    for (const bool save : {false, true}) {
+        test::ModalAnswers answers;
+        answers.Then<TFormEditScreenObject>([save](TFormEditScreenObject& dialog) {
+            EXPECT_EQ(test::Child<QComboBox>(dialog, "ComboBoxExType")->currentText(),
+                      "Current Date");
+            test::Click(dialog, save ? "ButtonSave" : "ButtonCancel");
+        });
+        Drop(kCurrentDate, {200, 150});
+    }
+    EXPECT_EQ(Saved(), std::vector<std::string>{"4:200,150,300,250:"});
+}
+
+} // namespace

@@ -184,7 +184,12 @@ void TFormScreen::SetCaption(const std::string& stored) {
 }
 
 void TFormScreen::SetScreenMode(bool edit, bool startedInRunTime, bool floating) {
-    WritePlacement();
+    // Run-time mode never saves: what was drawn in edit mode is written before it begins,
+    // or a close in run-time mode would lose it.
+    if (m_editMode && !edit)
+        SaveScreen();
+    else
+        WritePlacement();
     m_editMode = edit;
     m_borderWidth = edit && !floating ? kEditBorderWidth : 0;
     if (floating)

@@ -281,6 +281,16 @@ TEST_F(ScreenEditTest, EditChangesTheObjectInPlaceAndADoubleClickOpensIt) {
                                                  "100:300,300,330,330:edited"}));
 }
 
+// A screen drawn in edit mode and closed in run-time mode keeps what was drawn.
+TEST_F(ScreenEditTest, LeavingEditModeWritesTheScreen) {
+    Place({Picture({100, 100, 130, 130})});
+    Drag({110, 110}, {210, 110});
+    m_screen.SetScreenMode(false, false, false);
+    const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
+    EXPECT_EQ(file.ReadString("Marker.0", "TL", ""), "200,100");
+    EXPECT_EQ(file.ReadInteger("General", "NoOfMarkers", 0), 1);
+}
+
 // The station's own editor on a palette drop: the type of the dropped entry is selected,
 // and only "Save" puts the object, 100 x 100 from the drop point, on the screen.
 TEST_F(ScreenEditTest, APaletteDropOpensTheObjectEditorOnItsType) {

@@ -312,4 +312,36 @@ TEST_F(ScreenEditTest, APaletteDropOpensTheObjectEditorOnItsType) {
     EXPECT_EQ(Saved(), std::vector<std::string>{"4:200,150,300,250:"});
 }
 
+// Through the station's editor to the file: a preset button first bound to an input tag
+// (refused, the editor stays open), then to the output tag, with a value that is no number.
+TEST_F(ScreenEditTest, AnObjectMadeInTheEditorReachesTheFile) {
+    TDataChannel valve = MakeTag("Valve", 0);
+    valve.Function = 5;
+    m_tags.Assign({MakeTag("Level", 1.5), valve});
+    m_config.WriteString("Channel.0", "Name", "Level");
+    m_config.WriteString("Channel.1", "Name", "Valve");
+    TFormEditScreenObject editor(m_config, m_tags);
+    m_screen.SetObjectEditor([&editor](TScreenMarker& object, bool isNew, QPoint position) {
+        isNew ? editor.NewObject(object) : editor.EditObject(object);
+        editor.move(position);
+        return editor.exec() == QDialog::Accepted;
+    });
+    test::ModalAnswers answers;
+    answers.Then<TFormEditScreenObject>([](TFormEditScreenObject& dialog) {
+        test::Child<QComboBox>(dialog, "ComboBoxExType")->setCurrentIndex(9);
+        test::SetText(dialog, "EditPresetValue", "abc");
+        test::SetText(dialog, "EditPresetButtonLabel", "Open");
+        test::Click(dialog, "ButtonSave");
+        EXPECT_TRUE(dialog.isVisible()) << "an input tag cannot be written";
+        test::Child<QComboBox>(dialog, "ComboBoxPoints")->setCurrentIndex(1);
+        test::Click(dialog, "ButtonSave");
+    });
+    Command({40, 50}, "NewObject");
+    EXPECT_EQ(MessageBox::LastText(), "'abc' is not a valid floating point value");
+    EXPECT_EQ(Saved(), std::vector<std::string>{"51:40,50,140,150:Open"});
+    const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
+    EXPECT_EQ(file.ReadInteger("Marker.0", "Channel", -1), 1);
+    EXPECT_EQ(file.ReadFloat("Marker.0", "AttrDouble1", -1), 0.0);
+}
+
 } // namespace

@@ -6,12 +6,11 @@
 #
 # BUILD_DIR defaults to build/release, OUTPUT to build/editing.png; the pictures are
 # OUTPUT with -empty, -display-editor, -display, -gallery, -symbol, -moved and -runtime
-# before ".png". The station runs
-# on a fresh copy of examples/demo with one more screen, "Built here", that holds no object
-# yet; the simulator serves HALVANE_SIM_ADDRESS (default 127.0.0.1:1502). The steps:
-# a "Numeric Display" dragged from the palette and bound to "Water temperature", a
-# "Graphical symbol" dropped, given the gallery's pump picture and resized by its handle,
-# the display moved; then run-time mode.
+# before ".png". The station runs on a fresh copy of examples/demo with one more screen,
+# "Built here", that holds no object yet; the simulator serves HALVANE_SIM_ADDRESS
+# (default 127.0.0.1:1502). The steps: a "Numeric Display" dragged from the palette and
+# bound to "Water temperature", a "Graphical symbol" dropped, given the gallery's pump
+# picture and resized by its handle, the display moved; then run-time mode.
 set -euo pipefail
 build_dir=${1:-build/release}
 output=${2:-build/editing.png}

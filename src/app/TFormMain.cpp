@@ -16,6 +16,7 @@
 #include "TFormAbout.h"
 #include "TFormChannelSetup.h"
 #include "TFormCommSpy.h"
+#include "TFormConnections.h"
 #include "TFormEditScreen.h"
 #include "TFormEditScreenObject.h"
 #include "TFormEditScreens.h"
@@ -23,6 +24,7 @@
 #include "TFormNavigator.h"
 #include "TFormProgress.h"
 #include "TFormScreen.h"
+#include "TFormSettings.h"
 #include "TagTable.h"
 #include "WebServer.h"
 #include "WriteValue.h"
@@ -191,8 +193,11 @@ void TFormMain::BuildMenu() {
         AddMenuItem(view, "Demomode1", tr("&Demo Mode"), &TFormMain::Demomode1Click, true);
 
     QMenu* settings = bar->addMenu(tr("&Settings"));
+    AddMenuItem(settings, "Connections1", tr("&Connections..."), &TFormMain::Connections1Click);
     AddMenuItem(settings, "EditScreens1", tr("&Screens..."), &TFormMain::EditScreens1Click);
     AddMenuItem(settings, "Points1", tr("&Tags"), &TFormMain::Points1Click);
+    AddMenuItem(settings, "Advancedsettings1", tr("&Settings..."),
+                &TFormMain::Advancedsettings1Click);
 
     QMenu* help = bar->addMenu(tr("&Help"));
     AddMenuItem(help, "About1", tr("&About..."), &TFormMain::About1Click);
@@ -242,6 +247,7 @@ bool TFormMain::Create() {
 
 // The other windows, hidden, in the order of the start-up; they live as long as this one.
 void TFormMain::CreateWindows() {
+    m_settings = new TFormSettings(*m_store, this);
     m_about = new TFormAbout(this);
     m_navigator = new TFormNavigator(*m_store, *m_screens, this);
     connect(m_navigator, &TFormNavigator::ScreenShown, this, &TFormMain::SelectTab);
@@ -253,6 +259,7 @@ void TFormMain::CreateWindows() {
     m_objectEditor = new TFormEditScreenObject(*m_store, m_tags, this);
     m_editScreen = new TFormEditScreen(this);
     m_editScreens = new TFormEditScreens(*m_screens, *m_store, *m_editScreen, *this, this);
+    m_formConnections = new TFormConnections(*m_store, *this, this);
     for (size_t i = 0; i < m_screens->Size(); ++i)
         PrepareScreen(m_screens->At(i));
 }
@@ -520,6 +527,10 @@ void TFormMain::TabSetScreensChange(int index) {
 
 void TFormMain::TreeViewMainDblClick() {
     QTreeWidgetItem* node = m_treeViewMain->currentItem();
+    if (node && (node == m_connectionsNode || node->parent() == m_connectionsNode)) {
+        Connections1Click();
+        return;
+    }
     if (node == m_screensNode) {
         EditScreens1Click();
         return;
@@ -615,6 +626,12 @@ void TFormMain::ShutdownConnections() {
         timer->stop();
     if (m_connections)
         m_connections->Shutdown();
+}
+
+std::optional<bool> TFormMain::IsConnectionOpen(int connection) const {
+    if (!m_connections)
+        return std::nullopt;
+    return m_connections->IsConnected(connection);
 }
 
 void TFormMain::ShowConnectionStatus() {
@@ -724,11 +741,20 @@ void TFormMain::EditScreens1Click() {
     m_editScreens->exec();
 }
 
+// The dialog relabels the connections as it closes.
+void TFormMain::Connections1Click() {
+    m_formConnections->exec();
+}
+
 void TFormMain::Points1Click() {
     const int tagsPage = ScreenCount();
     ShowPage(tagsPage);
     if (m_editMode)
         m_tabSetScreens->setCurrentIndex(tagsPage);
+}
+
+void TFormMain::Advancedsettings1Click() {
+    m_settings->exec();
 }
 
 void TFormMain::About1Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CLog.h"
+#include "ConnectionsHost.h"
 #include "DemoValues.h"
 #include "HistoryTicker.h"
 #include "ScreenActions.h"
@@ -32,6 +33,7 @@ class QueuedTraceSink;
 class ScreenList;
 class TFormAbout;
 class TFormChannelSetup;
+class TFormConnections;
 class TFormCommSpy;
 class TFormEditScreen;
 class TFormEditScreenObject;
@@ -39,6 +41,7 @@ class TFormEditScreens;
 class TFormInput;
 class TFormNavigator;
 class TFormProgress;
+class TFormSettings;
 class TFormScreen;
 class WebServer;
 
@@ -52,7 +55,8 @@ inline constexpr char kTagsTabCaption[] = "<Tags>";
 class TFormMain final : public QMainWindow,
                         public ScreenActions,
                         public TagListHost,
-                        public ScreenListHost {
+                        public ScreenListHost,
+                        public ConnectionsHost {
     Q_OBJECT
 public:
     explicit TFormMain(bool runtimeSwitch, QWidget* parent = nullptr);
@@ -100,9 +104,10 @@ public:
     void ScreenDeleted(size_t position) override;
     void RefreshTagNodes();
     // Stop and start of all communication; false when a serial port failed to open.
-    bool SetupConnections();
-    void ShutdownConnections();
-    void ShowConnectionStatus();
+    bool SetupConnections() override;
+    void ShutdownConnections() override;
+    void ShowConnectionStatus() override;
+    std::optional<bool> IsConnectionOpen(int connection) const override;
     void BringToFront();
 
     // What the screens ask for in run-time mode.
@@ -151,8 +156,10 @@ private:
     void Showgrid1Click();
     void SnaptoGrid1Click();
     void Demomode1Click();
+    void Connections1Click();
     void EditScreens1Click();
     void Points1Click();
+    void Advancedsettings1Click();
     void About1Click();
     void HalvaneWebPage1Click();
     void TabSetScreensChange(int index);
@@ -201,6 +208,8 @@ private:
     TFormEditScreenObject* m_objectEditor = nullptr;
     TFormEditScreen* m_editScreen = nullptr;
     TFormEditScreens* m_editScreens = nullptr;
+    TFormConnections* m_formConnections = nullptr;
+    TFormSettings* m_settings = nullptr;
 
     std::array<QTimer*, 4> m_timerPoll{};
     QTimer* m_timerDemo = nullptr;

@@ -384,6 +384,12 @@ std::string ProfileStore::LastError() const {
     return m_lastError;
 }
 
+std::string ProfileStore::ReadError() const {
+    std::lock_guard lock(m_mutex);
+    RefreshIfChanged();
+    return m_readError;
+}
+
 // What the file holds is unknown, so no write may replace it.
 bool ProfileStore::Refuse() {
     m_lastError = "Cannot write " + m_file.string() + ": the file is there but cannot be read (" +

@@ -54,6 +54,9 @@ public:
 
     const std::filesystem::path& FileName() const { return m_file; }
     std::string LastError() const;
+    // Why the file that is there could not be read, so that reads give their defaults;
+    // empty when it was read or is absent.
+    std::string ReadError() const;
 
     // Groups the writes of one operation into one file write when the outermost batch
     // ends. External edits are looked for once, when the outermost batch begins.

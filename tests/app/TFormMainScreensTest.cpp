@@ -108,10 +108,11 @@ TEST(TFormMainScreens, TheSettingsMenuAndTheScreensNodeOpenTheScreensList) {
     auto form = StartStation(root);
     ASSERT_TRUE(form);
     const QList<QAction*> settings = form->menuBar()->actions().at(2)->menu()->actions();
-    ASSERT_EQ(settings.size(), 2);
-    EXPECT_EQ(settings[0]->objectName(), "EditScreens1");
-    EXPECT_EQ(settings[0]->text(), "&Screens...");
-    EXPECT_EQ(settings[1]->objectName(), "Points1");
+    ASSERT_GE(settings.size(), 3);
+    EXPECT_EQ(settings[0]->objectName(), "Connections1");
+    EXPECT_EQ(settings[1]->objectName(), "EditScreens1");
+    EXPECT_EQ(settings[1]->text(), "&Screens...");
+    EXPECT_EQ(settings[2]->objectName(), "Points1");
 
     WithScreensList(*form, [](TFormEditScreens& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Screens");

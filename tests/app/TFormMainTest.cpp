@@ -4,17 +4,24 @@
 #include "DataRoot.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
+#include "TFormConnections.h"
 #include "TempDir.h"
+#include "WidgetTestSupport.h"
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,9 +34,9 @@ namespace {
 
 class Simulator final {
 public:
-    explicit Simulator(int port) {
+    explicit Simulator(int port, const std::string& units = "1") {
         std::vector<std::string> args{HALVANE_SIM, "--tcp", "127.0.0.1:" + std::to_string(port),
-                                      "--static"};
+                                      "--units",   units,   "--static"};
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
@@ -92,5 +99,69 @@ TEST(TFormMain, PollsItsTagsAndShowsTheConnections) {
     form.findChild<QAction*>("Demomode1")->trigger();
     EXPECT_EQ(form.windowTitle(), "Halvane");
     ASSERT_TRUE(WaitUntil([&] { return form.Tags().Snapshot(0).ValueValid; }));
+    form.close();
+}
+
+// Pointed at another simulator through "&Connections...", the running station polls it:
+// the tag list shows the second simulator's values without a restart.
+TEST(TFormMain, TheConnectionsDialogMovesPollingToAnotherSimulator) {
+    using test::ModalAnswers;
+    TempDir root;
+    const int first = 31000 + ::getpid() % 10000;
+    const int second = first + 10000;
+    Simulator unit1(first, "1");
+    Simulator unit2(second, "2");
+    WriteText(root / "cfg/config.cfg",
+              "[Ethernet.1]\nenabled=1\nhost=127.0.0.1\nport=" + std::to_string(first) +
+                  "\ninterval=50\n"
+                  "[Channel.0]\nName=One\nPort=4\nModuleAddr=1\nFunction=2\nRegisterAddr=101\n"
+                  "Linear=0\n"
+                  "[Channel.1]\nName=Two\nPort=4\nModuleAddr=2\nFunction=2\nRegisterAddr=101\n"
+                  "Linear=0\n");
+    SetDecimalSeparator('.');
+    SetDataRoot(root.Path().string());
+    TFormMain form(false);
+    ASSERT_TRUE(form.Create());
+    form.show();
+    form.ShowPage(0); // no screens: the tag list
+    const QAbstractItemModel* tagList = form.findChild<QTableView*>("StringGridChannels")->model();
+    const auto shown = [&](int row) {
+        return tagList->index(row, 9).data().toString() + " " +
+               tagList->index(row, 10).data().toString();
+    };
+    ASSERT_TRUE(WaitUntil([&] { return shown(0) == "12001 OK"; })) << shown(0).toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return shown(1) == "- Exception code 0B"; }))
+        << shown(1).toStdString();
+
+    const QList<QAction*> menus = form.menuBar()->actions();
+    const auto settings = std::ranges::find(menus, QStringLiteral("&Settings"), &QAction::text);
+    ASSERT_NE(settings, menus.end());
+    const QAction* item = (*settings)->menu()->actions().value(0);
+    EXPECT_EQ(item->objectName(), "Connections1");
+    EXPECT_EQ(item->text(), "&Connections...");
+    {
+        ModalAnswers answers;
+        answers.Then<TFormConnections>([&](TFormConnections& dialog) {
+            EXPECT_EQ(test::Text(dialog, "EditEthPort"), QString::number(first));
+            test::SetText(dialog, "EditEthPort", QString::number(second));
+            test::Click(dialog, "ButtonSave");
+        });
+        form.findChild<QAction*>("Connections1")->trigger();
+    }
+    EXPECT_EQ(form.TreeViewMain()->topLevelItem(0)->child(3)->text(0),
+              QStringLiteral("Network 1, 127.0.0.1:%1").arg(second));
+    EXPECT_TRUE(WaitUntil([&] { return shown(1) == "12002 OK"; })) << shown(1).toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return shown(0) == "- Exception code 0B"; }))
+        << shown(0).toStdString();
+
+    // The "Connections" node and each of its children open the dialog too.
+    QTreeWidgetItem* connections = form.TreeViewMain()->topLevelItem(0);
+    for (QTreeWidgetItem* node : {connections, connections->child(0), connections->child(3)}) {
+        ModalAnswers answers;
+        answers.Then<TFormConnections>(
+            [](TFormConnections& dialog) { test::Click(dialog, "ButtonCancel"); });
+        form.TreeViewMain()->setCurrentItem(node);
+        emit form.TreeViewMain()->itemDoubleClicked(node, 0);
+    }
     form.close();
 }

@@ -448,8 +448,8 @@ TEST(TFormMainWindow, OtherWindowsExistHiddenFromTheStart) {
     WriteStation(root, "", {});
     auto form = StartStation(root);
     ASSERT_TRUE(form);
-    for (const char* name :
-         {"FormAbout", "FormNavigator", "FormCommSpy", "FormProgress", "FormInput"}) {
+    for (const char* name : {"FormSettings", "FormAbout", "FormNavigator", "FormCommSpy",
+                             "FormProgress", "FormInput"}) {
         const QWidget* window = form->findChild<QWidget*>(name);
         ASSERT_NE(window, nullptr) << name;
         EXPECT_TRUE(window->isWindow()) << name;

@@ -357,13 +357,16 @@ TEST_F(ProfileStoreTest, FolderInPlaceOfTheFileIsNeverWrittenAndAFileThatAppears
     std::filesystem::create_directory(file);
     ProfileStore store(file);
     EXPECT_EQ(store.ReadString("General", "Title", "default"), "default");
+    EXPECT_NE(store.ReadError().find("directory"), std::string::npos) << store.ReadError();
     EXPECT_FALSE(store.WriteInteger("General", "Left", 10));
     EXPECT_NE(store.LastError().find("directory"), std::string::npos) << store.LastError();
     EXPECT_EQ(store.ReadInteger("General", "Left", -1), -1);
 
     std::filesystem::remove(file);
+    EXPECT_EQ(store.ReadError(), ""); // nothing there to read
     WriteText(file, "[General]\nTitle=Plant\n");
     EXPECT_EQ(store.ReadString("General", "Title", "default"), "Plant");
+    EXPECT_EQ(store.ReadError(), "");
     EXPECT_TRUE(store.WriteInteger("General", "Left", 20)) << store.LastError();
     EXPECT_EQ(ReadText(file), "[General]\nTitle=Plant\nLeft=20\n");
 }

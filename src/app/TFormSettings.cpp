@@ -1,0 +1,312 @@
+#include "TFormSettings.h"
+
+#include "CLog.h"
+#include "DocumentPath.h"
+#include "MessageBox.h"
+#include "OpenWithDesktop.h"
+#include "ProfileStore.h"
+#include "TFormEditStyles.h"
+#include "TextStyles.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
+
+namespace halvane {
+
+namespace {
+
+constexpr int kMinimumWidth = 480;
+constexpr int kNumberWidth = 80;
+constexpr int kSeparatorWidth = 50;
+
+template <class Widget> Widget* Named(Widget* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QPushButton* NewButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = Named(new QPushButton(caption, parent), name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* NewText(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QString RestartText() {
+    return TFormSettings::tr("Program must be restarted in order for the changes to take effect.");
+}
+
+// A field in a row of `grid`: its label before it and its unit, if any, after it.
+void AddField(QGridLayout* grid, const QString& label, QWidget* field, const QString& unit = {}) {
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(label, field->parentWidget()), row, 0);
+    grid->addWidget(field, row, 1);
+    if (!unit.isEmpty())
+        grid->addWidget(new QLabel(unit, field->parentWidget()), row, 2);
+}
+
+QLineEdit* NewNumberEdit(const char* name, QWidget* parent) {
+    auto* edit = Named(new QLineEdit(parent), name);
+    edit->setFixedWidth(kNumberWidth);
+    return edit;
+}
+
+// The history writes the separator as one byte: a typed one is a printable ASCII character.
+QComboBox* NewSeparatorBox(QWidget* parent) {
+    auto* box = Named(new QComboBox(parent), "ComboBoxSeparator");
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems({",", ";"});
+    box->lineEdit()->setMaxLength(1);
+    box->setValidator(new QRegularExpressionValidator(QRegularExpression("[ -~]?"), box));
+    box->setFixedWidth(kSeparatorWidth);
+    return box;
+}
+
+QString Shown(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Typed(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace
+
+TFormSettings::TFormSettings(ProfileStore& config, QWidget* parent)
+    : QDialog(parent), m_config(config) {
+    setObjectName("FormSettings");
+    setWindowTitle(tr("Settings"));
+    setMinimumWidth(kMinimumWidth);
+    m_formEditStyles = new TFormEditStyles(m_config, this);
+    m_pageControlSettings = Named(new QTabWidget(this), "PageControlSettings");
+    m_tabSheetStyles = BuildStylesPage();
+    m_pageControlSettings->addTab(m_tabSheetStyles, tr("Styles"));
+    QWidget* history = BuildHistoryPage();
+    m_pageControlSettings->addTab(history, tr("History"));
+    m_pageControlSettings->addTab(BuildWebServerPage(), tr("Web server"));
+    m_pageControlSettings->addTab(BuildOthersPage(), tr("Others"));
+    m_pageControlSettings->setCurrentWidget(history); // in front when the dialog first opens
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pageControlSettings);
+    layout->addWidget(BuildButtonsRow());
+    connect(m_pageControlSettings, &QTabWidget::currentChanged, this,
+            &TFormSettings::PageControlSettingsChange);
+}
+
+QWidget* TFormSettings::BuildStylesPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetStyles");
+    m_memoStyles = Named(new QPlainTextEdit(tr("No styles"), page), "MemoStyles");
+    m_memoStyles->setReadOnly(true);
+    auto* edit = NewButton(tr("Edit &styles..."), "ButtonEditStyles", page);
+    auto* add = NewButton(tr("Add style"), "ButtonAddStyle", page);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(edit);
+    buttons->addWidget(add);
+    buttons->addStretch(1);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(NewText(tr("Styles define look (e.g. fonts, colors) of tags values displayed "
+                                 "on screens. Change of the style will apply for all objects "
+                                 "using it, regardless of where they are located."),
+                              page));
+    layout->addWidget(new QLabel(tr("Styles:"), page));
+    layout->addWidget(m_memoStyles, 1);
+    layout->addLayout(buttons);
+    connect(edit, &QPushButton::clicked, this, &TFormSettings::ButtonEditStylesClick);
+    connect(add, &QPushButton::clicked, this, &TFormSettings::ButtonAddStyleClick);
+    return page;
+}
+
+QWidget* TFormSettings::BuildHistoryPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetHistory");
+    m_checkBoxEnableHistory =
+        Named(new QCheckBox(tr("Enable history"), page), "CheckBoxEnableHistory");
+    m_editInterval = NewNumberEdit("EditInterval", page);
+    m_editRetention = NewNumberEdit("EditRetention", page);
+    m_comboBoxSeparator = NewSeparatorBox(page);
+    auto* open =
+        NewButton(tr("Open folder containing history files..."), "ButtonOpenHistoryFolder", page);
+    auto* fields = new QGridLayout;
+    AddField(fields, tr("Interval:"), m_editInterval, tr("seconds"));
+    AddField(fields, tr("Retention time:"), m_editRetention, tr("days"));
+    AddField(fields, tr("List separator:"), m_comboBoxSeparator);
+    fields->setColumnStretch(3, 1);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_checkBoxEnableHistory);
+    layout->addLayout(fields);
+    layout->addWidget(open, 0, Qt::AlignLeft);
+    layout->addWidget(NewText(tr("Every specified interval, data is stored in CSV (Comma Separated "
+                                 "Values) files. Every file contains samples of each data tag "
+                                 "from one day. Files older that Retention time will be removed. "
+                                 "CSV files can be opened with Microsoft Excel."),
+                              page));
+    layout->addWidget(NewText(RestartText(), page));
+    layout->addStretch(1);
+    connect(open, &QPushButton::clicked, this, &TFormSettings::ButtonOpenHistoryFolderClick);
+    return page;
+}
+
+QWidget* TFormSettings::BuildWebServerPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetWebServer");
+    m_checkBoxEnableWebServer =
+        Named(new QCheckBox(tr("Enable Web server"), page), "CheckBoxEnableWebServer");
+    m_editWebPort = NewNumberEdit("EditWebPort", page);
+    m_editWebUsername = Named(new QLineEdit(page), "EditWebUsername");
+    m_editWebPassword = Named(new QLineEdit(page), "EditWebPassword");
+    m_editWebPassword->setEchoMode(QLineEdit::Password);
+    m_editWebPassword->setStyleSheet("lineedit-password-character: 42"); // "*"
+    auto* open = NewButton(tr("Open web server root directory..."), "ButtonOpenWebRoot", page);
+    auto* port = new QGridLayout;
+    AddField(port, tr("Port:"), m_editWebPort);
+    port->setColumnStretch(2, 1);
+    auto* credentials = new QGridLayout;
+    AddField(credentials, tr("Username:"), m_editWebUsername);
+    AddField(credentials, tr("Password:"), m_editWebPassword);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_checkBoxEnableWebServer);
+    layout->addLayout(port);
+    layout->addWidget(NewText(
+        tr("Authentication (leave the below fields empty to disable authentication):"), page));
+    layout->addLayout(credentials);
+    layout->addWidget(open, 0, Qt::AlignLeft);
+    layout->addWidget(NewText(tr("Web server allows user to access tag values remotely via web "
+                                 "browser. Web server can serve any HTML file located in http "
+                                 "directory. Embedded template engine can generate HTML content "
+                                 "from templates (TPL files) containing markers ${...}."),
+                              page));
+    layout->addWidget(NewText(RestartText(), page));
+    layout->addStretch(1);
+    connect(open, &QPushButton::clicked, this, &TFormSettings::ButtonOpenWebRootClick);
+    return page;
+}
+
+QWidget* TFormSettings::BuildOthersPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetOthers");
+    m_checkBoxCRC = Named(
+        new QCheckBox(tr("Ignore CRC or LRC in incoming frames (check for testing only)"), page),
+        "CheckBoxCRC");
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_checkBoxCRC);
+    layout->addWidget(NewText(RestartText(), page));
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TFormSettings::BuildButtonsRow() {
+    auto* row = new QWidget(this);
+    auto* save = Named(new QPushButton(tr("&Save"), row), "ButtonSave");
+    save->setDefault(true);
+    auto* cancel = NewButton(tr("&Cancel"), "ButtonCancel", row);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addStretch(1);
+    layout->addWidget(save);
+    layout->addWidget(cancel);
+    connect(save, &QPushButton::clicked, this, &TFormSettings::ButtonSaveClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return row;
+}
+
+void TFormSettings::showEvent(QShowEvent* event) {
+    m_shown = LoadStationSettings(m_config);
+    ShowSettings(m_shown);
+    RebuildStyleList();
+    QDialog::showEvent(event);
+}
+
+void TFormSettings::ShowSettings(const StationSettings& settings) {
+    m_checkBoxEnableHistory->setChecked(settings.historyEnabled);
+    m_editInterval->setText(Shown(settings.interval));
+    m_editRetention->setText(Shown(settings.retention));
+    m_comboBoxSeparator->setEditText(Shown(settings.separator));
+    m_checkBoxEnableWebServer->setChecked(settings.webServerEnabled);
+    m_editWebPort->setText(Shown(settings.webPort));
+    m_editWebUsername->setText(Shown(settings.webUsername));
+    m_editWebPassword->setText(Shown(settings.webPassword));
+    m_checkBoxCRC->setChecked(settings.ignoreCrc);
+}
+
+StationSettings TFormSettings::TypedSettings() const {
+    StationSettings settings = m_shown;
+    settings.historyEnabled = m_checkBoxEnableHistory->isChecked();
+    settings.interval = Typed(m_editInterval->text());
+    settings.retention = Typed(m_editRetention->text());
+    settings.separator = Typed(m_comboBoxSeparator->currentText());
+    settings.webServerEnabled = m_checkBoxEnableWebServer->isChecked();
+    settings.webPort = Typed(m_editWebPort->text());
+    settings.webUsername = Typed(m_editWebUsername->text());
+    settings.webPassword = Typed(m_editWebPassword->text());
+    settings.ignoreCrc = m_checkBoxCRC->isChecked();
+    return settings;
+}
+
+void TFormSettings::RebuildStyleList() {
+    QStringList names;
+    std::ranges::transform(StyleListNames(m_config), std::back_inserter(names), Shown);
+    m_memoStyles->setPlainText(names.isEmpty() ? tr("No styles") : names.join('\n'));
+}
+
+void TFormSettings::PageControlSettingsChange(int index) {
+    if (m_pageControlSettings->widget(index) == m_tabSheetStyles)
+        RebuildStyleList();
+}
+
+// The editor may have renamed styles.
+void TFormSettings::ButtonEditStylesClick() {
+    m_formEditStyles->exec();
+    RebuildStyleList();
+}
+
+// The list is read again rather than appended to, so that the first style replaces the line
+// "No styles".
+void TFormSettings::ButtonAddStyleClick() {
+    if (TFormEditStyles::AskToAddStyle(this, m_config))
+        RebuildStyleList();
+}
+
+void TFormSettings::ButtonOpenHistoryFolderClick() {
+    OpenWithDesktop(this, HistoryFolder());
+}
+
+void TFormSettings::ButtonOpenWebRootClick() {
+    OpenWithDesktop(this, DocumentRoot());
+}
+
+// Every value is written even when a number is refused; the dialog then stays open with
+// what the user typed.
+void TFormSettings::ButtonSaveClick() {
+    const SettingsSaveOutcome outcome = SaveStationSettings(m_config, TypedSettings());
+    if (!outcome.timesValid)
+        MessageBox::Show(
+            this, QMessageBox::NoIcon, tr("Invalid numbers"),
+            tr("Interval or Retention times are invalid. Please enter valid numbers."));
+    if (!outcome.portValid)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
+                         tr("Invalid Web server Port. Please enter valid numbers."));
+    if (!outcome.written)
+        MessageBox::Warning(this, tr("Configuration not saved"),
+                            QString::fromStdString(m_config.LastError()));
+    if (outcome == SettingsSaveOutcome{})
+        accept();
+}
+
+} // namespace halvane

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "StationSettings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QTabWidget;
+
+namespace halvane {
+
+class ProfileStore;
+class TFormEditStyles;
+
+// The program-wide options ("Settings"): history, web server, the CRC switch and the text
+// styles. Each show reads the configuration; "&Save" writes it and closes unless a number
+// was refused or the file could not be written, so that the user's input stays. The style
+// actions write at once, whatever closes the dialog. Run modally.
+class TFormSettings final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormSettings(ProfileStore& config, QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* BuildStylesPage();
+    QWidget* BuildHistoryPage();
+    QWidget* BuildWebServerPage();
+    QWidget* BuildOthersPage();
+    QWidget* BuildButtonsRow();
+
+    void ShowSettings(const StationSettings& settings);
+    StationSettings TypedSettings() const;
+    void RebuildStyleList();
+
+    void PageControlSettingsChange(int index);
+    void ButtonEditStylesClick();
+    void ButtonAddStyleClick();
+    void ButtonOpenHistoryFolderClick();
+    void ButtonOpenWebRootClick();
+    void ButtonSaveClick();
+
+    ProfileStore& m_config;
+    StationSettings m_shown; // as read at the last show: the values without a control
+
+    QTabWidget* m_pageControlSettings = nullptr;
+    QWidget* m_tabSheetStyles = nullptr;
+    QPlainTextEdit* m_memoStyles = nullptr;
+    TFormEditStyles* m_formEditStyles = nullptr;
+    QCheckBox* m_checkBoxEnableHistory = nullptr;
+    QLineEdit* m_editInterval = nullptr;
+    QLineEdit* m_editRetention = nullptr;
+    QComboBox* m_comboBoxSeparator = nullptr;
+    QCheckBox* m_checkBoxEnableWebServer = nullptr;
+    QLineEdit* m_editWebPort = nullptr;
+    QLineEdit* m_editWebUsername = nullptr;
+    QLineEdit* m_editWebPassword = nullptr;
+    QCheckBox* m_checkBoxCRC = nullptr;
+};
+
+} // namespace halvane

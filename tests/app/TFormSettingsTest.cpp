@@ -1,0 +1,393 @@
+// The settings dialog through its widgets: what it shows, what "&Save" writes and refuses,
+// the style actions through the style editor, its folders, and the menu item that opens it.
+#include "TFormSettings.h"
+
+#include "MessageBox.h"
+#include "ProfileStore.h"
+#include "StationSupport.h"
+#include "TFormEditStyles.h"
+#include "WidgetTestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace halvane;
+using test::Child;
+using test::Click;
+using test::ModalAnswers;
+using test::SetText;
+using test::Text;
+
+namespace {
+
+const QString kTimesMessage =
+    "Interval or Retention times are invalid. Please enter valid numbers.";
+const QString kPortMessage = "Invalid Web server Port. Please enter valid numbers.";
+
+// Takes the URLs that the dialog hands to the desktop instead of opening them.
+class FolderRecorder final : public QObject {
+    Q_OBJECT
+public:
+    FolderRecorder() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~FolderRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> opened;
+
+public slots:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+// A file that not even root may write, for the life of this object: its mode for a user,
+// the immutable flag for root. Nothing when the file system cannot do it.
+class ReadOnlyFile final {
+public:
+    explicit ReadOnlyFile(std::filesystem::path file) : m_file(std::move(file)) {
+        m_done = ::geteuid() == 0 ? SetImmutable(true) : ::chmod(m_file.c_str(), 0444) == 0;
+    }
+    ~ReadOnlyFile() { Release(); }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool Done() const { return m_done; }
+    void Release() {
+        if (!std::exchange(m_done, false))
+            return;
+        if (::geteuid() == 0)
+            SetImmutable(false);
+        else
+            ::chmod(m_file.c_str(), 0644);
+    }
+
+private:
+    bool SetImmutable(bool on) const {
+        const int fd = ::open(m_file.c_str(), O_RDONLY);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return done;
+    }
+
+    std::filesystem::path m_file;
+    bool m_done = false;
+};
+
+class TFormSettingsTest : public ::testing::Test {
+protected:
+    TFormSettingsTest() {
+        SetDataRoot(m_root.Path().string());
+        SetDecimalSeparator('.');
+    }
+    ~TFormSettingsTest() override {
+        if (m_form)
+            m_form->hide();
+    }
+
+    // The dialog over a config.cfg that holds `content`, shown.
+    TFormSettings& Open(const std::string& content) {
+        m_form.reset();
+        WriteText(ConfigFile(), content);
+        m_config = std::make_unique<ProfileStore>(ConfigFile());
+        m_form = std::make_unique<TFormSettings>(*m_config);
+        m_form->show();
+        return *m_form;
+    }
+    void Reopen() {
+        m_form->hide();
+        m_form->show();
+    }
+    std::filesystem::path ConfigFile() const { return m_root / "cfg/config.cfg"; }
+    bool Checked(const char* name) const { return Child<QCheckBox>(*m_form, name)->isChecked(); }
+    QComboBox* Separator() const { return Child<QComboBox>(*m_form, "ComboBoxSeparator"); }
+    QString Styles() const { return Child<QPlainTextEdit>(*m_form, "MemoStyles")->toPlainText(); }
+    QTabWidget* Pages() const { return Child<QTabWidget>(*m_form, "PageControlSettings"); }
+    void ShowPage(const char* name) { Pages()->setCurrentWidget(Child(*m_form, name)); }
+    // Saves; true when the dialog closed with OK.
+    bool Save() {
+        Click(*m_form, "ButtonSave");
+        return !m_form->isVisible() && m_form->result() == QDialog::Accepted;
+    }
+
+    TempDir m_root;
+    std::unique_ptr<ProfileStore> m_config;
+    std::unique_ptr<TFormSettings> m_form;
+};
+
+} // namespace
+
+TEST_F(TFormSettingsTest, OpensOnTheHistoryPageWithTheDefaults) {
+    TFormSettings& form = Open("");
+    EXPECT_EQ(form.windowTitle(), "Settings");
+    QStringList pages;
+    for (int i = 0; i < Pages()->count(); ++i)
+        pages << Pages()->tabText(i);
+    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others"}));
+    EXPECT_EQ(Pages()->currentWidget()->objectName(), "TabSheetHistory");
+
+    EXPECT_FALSE(Checked("CheckBoxEnableHistory"));
+    EXPECT_EQ(Text(form, "EditInterval"), "60");
+    EXPECT_EQ(Text(form, "EditRetention"), "30"); // the logger's own default is 7
+    EXPECT_EQ(Separator()->currentText(), ",");
+    EXPECT_EQ(Separator()->itemText(0), ",");
+    EXPECT_EQ(Separator()->itemText(1), ";");
+    EXPECT_FALSE(Checked("CheckBoxEnableWebServer"));
+    EXPECT_EQ(Text(form, "EditWebPort"), "8088");
+    EXPECT_EQ(Text(form, "EditWebUsername"), "");
+    EXPECT_EQ(Text(form, "EditWebPassword"), "");
+    EXPECT_FALSE(Checked("CheckBoxCRC"));
+    EXPECT_EQ(Styles(), "No styles");
+
+    SetText(form, "EditWebPassword", "abc");
+    EXPECT_EQ(Child<QLineEdit>(form, "EditWebPassword")->displayText(), "***");
+}
+
+// The history writes the separator as one byte: one printable ASCII character, or none.
+TEST_F(TFormSettingsTest, TheSeparatorTakesOneTypedCharacter) {
+    Open("");
+    const struct {
+        QString typed;
+        QString taken;
+    } cases[] = {{"|", "|"}, {";,", ";"}, {"\t", ""}, {"§", ""}, {" ", " "}};
+    for (const auto& c : cases) {
+        Separator()->clearEditText();
+        QTest::keyClicks(Separator()->lineEdit(), c.typed);
+        EXPECT_EQ(Separator()->currentText(), c.taken) << c.typed.toStdString();
+    }
+}
+
+TEST_F(TFormSettingsTest, EveryShowReadsTheStoredValues) {
+    TFormSettings& form =
+        Open("[General]\nLog.Enabled=1\nLog.Interval=15\nLog.Retention=90\nLog.Separator=;x\n"
+             "IgnoreCRC=1\n[WebServer]\nEnabled=1\nPort=http\nUsername=J\xF6rg\nPassword=pw\n"
+             "[Style.0]\nName=Big\n[Style.1]\nM.Bold=1\n");
+    EXPECT_TRUE(Checked("CheckBoxEnableHistory"));
+    EXPECT_EQ(Text(form, "EditInterval"), "15");
+    EXPECT_EQ(Text(form, "EditRetention"), "90");
+    EXPECT_EQ(Separator()->currentText(), ";");
+    EXPECT_TRUE(Checked("CheckBoxEnableWebServer"));
+    EXPECT_EQ(Text(form, "EditWebPort"), "http"); // the stored text, number or not
+    EXPECT_EQ(Text(form, "EditWebUsername"), "Jörg");
+    EXPECT_EQ(Text(form, "EditWebPassword"), "pw");
+    EXPECT_TRUE(Checked("CheckBoxCRC"));
+    EXPECT_EQ(Styles(), "Big\nStyle 2");
+
+    // Typed but not saved: the next show has the stored values again, and the page last
+    // shown stays in front.
+    SetText(form, "EditInterval", "999");
+    m_config->WriteString("General", "Log.Retention", "7");
+    ShowPage("TabSheetOthers");
+    Reopen();
+    EXPECT_EQ(Text(form, "EditInterval"), "15");
+    EXPECT_EQ(Text(form, "EditRetention"), "7");
+    EXPECT_EQ(Pages()->currentWidget()->objectName(), "TabSheetOthers");
+}
+
+// Each control reaches its own key; keys that were absent follow the order of the saving
+// steps, and the values no control shows are written back as they were read.
+TEST_F(TFormSettingsTest, SaveWritesEveryControlAndClosesWithOk) {
+    TFormSettings& form = Open("[General]\nNavigator.Type=1\nFloatingScreens=1\n");
+    Child<QCheckBox>(form, "CheckBoxEnableHistory")->click();
+    SetText(form, "EditInterval", "15");
+    SetText(form, "EditRetention", "90");
+    Separator()->setCurrentIndex(1);
+    Child<QCheckBox>(form, "CheckBoxEnableWebServer")->click();
+    SetText(form, "EditWebPort", "8080");
+    SetText(form, "EditWebUsername", "admin");
+    SetText(form, "EditWebPassword", "secret");
+    Child<QCheckBox>(form, "CheckBoxCRC")->click();
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(ReadText(ConfigFile()), "[General]\nNavigator.Type=1\nFloatingScreens=1\n"
+                                      "Log.Enabled=1\nLog.Separator=;\nNavigator.Show=0\n"
+                                      "IgnoreCRC=1\nLog.Interval=15\nLog.Retention=90\n\n"
+                                      "[WebServer]\nEnabled=1\nPort=8080\nUsername=admin\n"
+                                      "Password=secret\n");
+
+    // An emptied separator is stored empty.
+    form.show();
+    Separator()->clearEditText();
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(m_config->ReadString("General", "Log.Separator", "(absent)"), "");
+}
+
+// A refused number shows its message and keeps its stored value; the dialog stays open
+// with what was typed, and every other value is stored all the same.
+TEST_F(TFormSettingsTest, RefusedNumbersShowTheirMessageAndKeepTheDialogOpen) {
+    const struct {
+        const char* interval;
+        const char* retention;
+        const char* port;
+        const QString& message;
+        const char* storedInterval;
+        const char* storedRetention;
+        const char* storedPort;
+    } cases[] = {
+        {"abc", "90", "8080", kTimesMessage, "10", "90", "8080"},
+        {"15", "-3", "8080", kTimesMessage, "15", "5", "8080"}, // the interval before it stays
+        {"15", "90", "http", kPortMessage, "15", "90", "9000"},
+        {"15", "90", "70000", kPortMessage, "15", "90", "9000"},
+        {"15", "90", "0", kPortMessage, "15", "90", "9000"},
+        {"", "90", "", kPortMessage, "10", "90", "9000"}, // both boxes, the port's last
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.interval) + "|" + c.retention + "|" + c.port);
+        TFormSettings& form = Open("[General]\nLog.Interval=10\nLog.Retention=5\n"
+                                   "[WebServer]\nPort=9000\n");
+        SetText(form, "EditInterval", c.interval);
+        SetText(form, "EditRetention", c.retention);
+        SetText(form, "EditWebPort", c.port);
+        SetText(form, "EditWebUsername", "admin");
+        Child<QCheckBox>(form, "CheckBoxCRC")->click();
+        EXPECT_FALSE(Save());
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(MessageBox::LastCaption(), "Invalid numbers");
+        EXPECT_EQ(MessageBox::LastText(), c.message);
+        EXPECT_EQ(Text(form, "EditInterval"), c.interval);
+        EXPECT_EQ(Text(form, "EditWebPort"), c.port);
+        const ProfileStore file(ConfigFile());
+        EXPECT_EQ(file.ReadString("General", "Log.Interval", ""), c.storedInterval);
+        EXPECT_EQ(file.ReadString("General", "Log.Retention", ""), c.storedRetention);
+        EXPECT_EQ(file.ReadString("WebServer", "Port", ""), c.storedPort);
+        EXPECT_EQ(file.ReadString("General", "IgnoreCRC", ""), "1");
+        EXPECT_EQ(file.ReadString("WebServer", "Username", ""), "admin");
+
+        SetText(form, "EditInterval", "15");
+        SetText(form, "EditRetention", "90");
+        SetText(form, "EditWebPort", "8080");
+        EXPECT_TRUE(Save());
+    }
+}
+
+// Nothing is lost when config.cfg cannot be written: the file stays as it was, the dialog
+// stays open with the input, and a later save writes it.
+TEST_F(TFormSettingsTest, AFileThatCannotBeWrittenKeepsTheDialogOpen) {
+    const std::string original = "[General]\nLog.Interval=10\n; the plant's notes\n";
+    TFormSettings& form = Open(original);
+    ReadOnlyFile readOnly(ConfigFile());
+    if (!readOnly.Done())
+        GTEST_SKIP() << "cannot make config.cfg read-only here";
+    SetText(form, "EditInterval", "15");
+    EXPECT_FALSE(Save());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(MessageBox::LastCaption(), "Configuration not saved");
+    EXPECT_NE(MessageBox::LastText().indexOf("config.cfg"), -1)
+        << MessageBox::LastText().toStdString();
+    EXPECT_EQ(ReadText(ConfigFile()), original);
+    EXPECT_EQ(Text(form, "EditInterval"), "15");
+
+    readOnly.Release();
+    EXPECT_TRUE(Save());
+    EXPECT_EQ(ProfileStore(ConfigFile()).ReadString("General", "Log.Interval", ""), "15");
+}
+
+// Style actions write at once, and "&Cancel" takes nothing else.
+TEST_F(TFormSettingsTest, CancelWritesNothingButAnAddedStyleStays) {
+    TFormSettings& form = Open("");
+    ShowPage("TabSheetStyles");
+    SetText(form, "EditInterval", "15");
+    Child<QCheckBox>(form, "CheckBoxEnableWebServer")->click();
+    MessageBox::SetNextAnswer(QMessageBox::Yes);
+    MessageBox::SetNextInput("Tank");
+    Click(form, "ButtonAddStyle");
+    EXPECT_EQ(MessageBox::LastCaption(), "Style added");
+    EXPECT_EQ(Styles(), "Tank"); // in place of "No styles"
+    Click(form, "ButtonCancel");
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    EXPECT_EQ(ReadText(ConfigFile()), "[Style.0]\nName=Tank\n");
+}
+
+TEST_F(TFormSettingsTest, TheStylesPageListsAddsAndEditsStyles) {
+    TFormSettings& form = Open("[Style.0]\nName=Big\n");
+    SetText(form, "EditInterval", "15");
+    ShowPage("TabSheetStyles");
+    EXPECT_EQ(Styles(), "Big");
+
+    MessageBox::SetNextAnswer(QMessageBox::No);
+    Click(form, "ButtonAddStyle");
+    EXPECT_EQ(Styles(), "Big");
+    MessageBox::SetNextAnswer(QMessageBox::Yes);
+    MessageBox::SetNextInput("Tank");
+    Click(form, "ButtonAddStyle");
+    EXPECT_EQ(Styles(), "Big\nTank");
+
+    // The editor opens on the first style and lists them all; a new name shows when it closes.
+    {
+        ModalAnswers answers;
+        answers.Then<TFormEditStyles>([](TFormEditStyles& editor) {
+            EXPECT_TRUE(editor.isModal());
+            const auto* styles = Child<QComboBox>(editor, "ComboBoxStyle");
+            EXPECT_EQ(styles->count(), 2);
+            EXPECT_EQ(styles->currentText(), "Big");
+            MessageBox::SetNextInput("Large");
+            Click(editor, "ButtonChangeName");
+            Click(editor, "ButtonClose");
+        });
+        Click(form, "ButtonEditStyles");
+    }
+    EXPECT_EQ(Styles(), "Large\nTank");
+
+    // Showing the page reads the styles again.
+    m_config->WriteString("Style.2", "Name", "Pump");
+    ShowPage("TabSheetHistory");
+    ShowPage("TabSheetStyles");
+    EXPECT_EQ(Styles(), "Large\nTank\nPump");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(Text(form, "EditInterval"), "15"); // typed input outlives the style actions
+}
+
+TEST_F(TFormSettingsTest, FolderButtonsOpenTheHistoryAndTheWebRoot) {
+    TFormSettings& form = Open("");
+    FolderRecorder recorder;
+    Click(form, "ButtonOpenHistoryFolder");
+    Click(form, "ButtonOpenWebRoot");
+    const auto folder = [&](const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString((m_root / name).string()));
+    };
+    EXPECT_EQ(recorder.opened, QList<QUrl>({folder("history"), folder("http")}));
+}
+
+TEST(TFormMainSettings, TheSettingsMenuOpensTheDialogModally) {
+    TempDir root;
+    WriteStation(root, "[General]\nLog.Interval=15\n", {});
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+
+    // The menu's items in their order; those whose windows are not built yet are absent.
+    const QStringList order = {"Connections1", "EditScreens1", "Points1", "Advancedsettings1"};
+    QStringList items;
+    for (const QAction* action : form->menuBar()->actions().at(2)->menu()->actions())
+        items << action->objectName();
+    QStringList expected = order;
+    expected.removeIf([&](const QString& item) { return !items.contains(item); });
+    EXPECT_EQ(items, expected);
+    auto* item = form->findChild<QAction*>("Advancedsettings1");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "&Settings...");
+
+    ModalAnswers answers;
+    answers.Then<TFormSettings>([](TFormSettings& dialog) {
+        EXPECT_TRUE(dialog.isModal());
+        EXPECT_EQ(Text(dialog, "EditInterval"), "15");
+        Click(dialog, "ButtonCancel");
+    });
+    item->trigger();
+}
+
+#include "TFormSettingsTest.moc"

@@ -5,8 +5,8 @@
 #   scripts/screenshot-screens.sh [BUILD_DIR] [OUTPUT]
 #
 # BUILD_DIR defaults to build/release, OUTPUT to build/screens.png; the pictures are
-# OUTPUT with -style, -screens, -properties, -colour, -pumps, -display-editor, -built and
-# -runtime before ".png". The station runs on a fresh copy of examples/demo; the simulator
+# OUTPUT with -connections, -style, -screens, -properties, -colour, -pumps,
+# -display-editor, -built and -runtime before ".png". The station runs on a fresh copy of examples/demo; the simulator
 # serves HALVANE_SIM_ADDRESS (default 127.0.0.1:1502). The steps: "Settings..." >
 # "Styles" > "Add style" named "Large"; "Screens..." > "Add screen" titled "Pumps", its
 # properties with a background colour chosen in the colour dialog; on the new screen a
@@ -94,6 +94,10 @@ menu() { # the Settings menu's item at this position
   sleep 1
 }
 
+menu 1 # "Connections...", shown and closed unchanged
+shot connections
+xdo key Escape
+sleep 0.5
 menu 4        # "Settings..."
 click 305 108 # its "Styles" page
 click 413 409 # "Add style": Yes, the name, the confirmation

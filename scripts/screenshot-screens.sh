@@ -6,12 +6,13 @@
 #
 # BUILD_DIR defaults to build/release, OUTPUT to build/screens.png; the pictures are
 # OUTPUT with -connections, -style, -screens, -properties, -colour, -pumps,
-# -display-editor, -built and -runtime before ".png". The station runs on a fresh copy of examples/demo; the simulator
-# serves HALVANE_SIM_ADDRESS (default 127.0.0.1:1502). The steps: "Settings..." >
-# "Styles" > "Add style" named "Large"; "Screens..." > "Add screen" titled "Pumps", its
-# properties with a background colour chosen in the colour dialog; on the new screen a
-# "Numeric Display" of "Water temperature" in the style "Large" and a "Graphical symbol"
-# chosen in the gallery browser; then run-time mode.
+# -display-editor, -built and -runtime before ".png". The station runs on a fresh copy
+# of examples/demo; the simulator serves HALVANE_SIM_ADDRESS (default 127.0.0.1:1502).
+# The steps: "Connections..." shown and closed; "Settings..." > "Styles" > "Add style"
+# named "Large"; "Screens..." > "Add screen" titled "Pumps", its properties with a
+# background colour chosen in the colour dialog; on the new screen a "Numeric Display" of
+# "Water temperature" in the style "Large" and a "Graphical symbol" chosen in the gallery
+# browser; then run-time mode.
 set -euo pipefail
 build_dir=${1:-build/release}
 output=${2:-build/screens.png}

@@ -1,6 +1,7 @@
 #include "TFormConnections.h"
 
 #include "ConnectionsHost.h"
+#include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
 
@@ -232,19 +233,8 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
 
 QLayout* TFormConnections::BuildButtons() {
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto* save = new QPushButton(tr("&Save"), this);
-    save->setObjectName("ButtonSave");
-    QFont bold = save->font();
-    bold.setBold(true);
-    save->setFont(bold);
-    save->setDefault(true);
-    auto* cancel = new QPushButton(tr("&Cancel"), this);
-    cancel->setObjectName("ButtonCancel");
-    buttons->addWidget(save);
-    buttons->addWidget(cancel);
+    QPushButton* save = AddSaveCancelButtons(buttons, this);
     connect(save, &QPushButton::clicked, this, &TFormConnections::ButtonSaveClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     return buttons;
 }
 

@@ -1,6 +1,7 @@
 #include "TFormEditScreen.h"
 
 #include "DataRoot.h"
+#include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
 #include "StoredText.h"
@@ -48,13 +49,6 @@ QLabel* NewNote(QWidget* parent, const QString& text) {
     auto* note = new QLabel(text, parent);
     note->setWordWrap(true);
     return note;
-}
-
-// Limits what the user types without cutting a longer text that came from the file.
-void SetLimitedText(QLineEdit* edit, const std::string& text, int limit) {
-    const QString shown = QString::fromStdString(text);
-    edit->setMaxLength(std::max(limit, static_cast<int>(shown.size())));
-    edit->setText(shown);
 }
 
 } // namespace
@@ -140,17 +134,8 @@ QWidget* TFormEditScreen::BuildButtons() {
     auto* panel = new QWidget(this);
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addStretch(1);
-    auto* save = NewButton(panel, tr("&Save"), "ButtonSave");
-    QFont bold = save->font();
-    bold.setBold(true);
-    save->setFont(bold);
-    save->setDefault(true);
-    auto* cancel = NewButton(panel, tr("&Cancel"), "ButtonCancel");
-    row->addWidget(save);
-    row->addWidget(cancel);
+    QPushButton* save = AddSaveCancelButtons(row, this);
     connect(save, &QPushButton::clicked, this, &TFormEditScreen::ButtonSaveClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     return panel;
 }
 

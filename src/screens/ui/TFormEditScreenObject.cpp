@@ -1,6 +1,7 @@
 #include "TFormEditScreenObject.h"
 
 #include "DataRoot.h"
+#include "DialogWidgets.h"
 #include "Icons.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
@@ -62,13 +63,6 @@ void Fill(QComboBox* combo, const std::vector<std::string>& entries) {
 // An entry outside the list selects nothing.
 void Select(QComboBox* combo, int entry) {
     combo->setCurrentIndex(entry >= 0 && entry < combo->count() ? entry : -1);
-}
-
-// Limits what the user types without cutting a longer text that came from the file.
-void SetLimitedText(QLineEdit* edit, const std::string& text, int limit) {
-    const QString shown = FromUtf8(text);
-    edit->setMaxLength(std::max(limit, static_cast<int>(shown.size())));
-    edit->setText(shown);
 }
 
 std::string ToUtf8(const QLineEdit* edit) {
@@ -225,17 +219,8 @@ QWidget* TFormEditScreenObject::BuildButtonsPanel() {
     panel->setFixedHeight(kEditorButtonsHeight);
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(8, 0, 8, 0);
-    row->addStretch(1);
-    auto* save = NewButton(panel, tr("&Save"), "ButtonSave");
-    QFont bold = save->font();
-    bold.setBold(true);
-    save->setFont(bold);
-    save->setDefault(true);
-    auto* cancel = NewButton(panel, tr("&Cancel"), "ButtonCancel");
-    row->addWidget(save);
-    row->addWidget(cancel);
+    QPushButton* save = AddSaveCancelButtons(row, this);
     connect(save, &QPushButton::clicked, this, &TFormEditScreenObject::ButtonSaveClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     return panel;
 }
 

@@ -1,6 +1,7 @@
 #include "TFormEditPoint.h"
 
 #include "ConnectionDisplay.h"
+#include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "TFormFunction.h"
 #include "TagVocabulary.h"
@@ -55,13 +56,6 @@ QLabel* NewNote(const QString& text, QWidget* parent) {
     font.setPointSizeF(font.pointSizeF() * 0.9);
     note->setFont(font);
     return note;
-}
-
-// Limits what the user types without cutting a longer text that came from the file.
-void SetLimitedText(QLineEdit* edit, const std::string& text, int limit) {
-    const QString shown = QString::fromStdString(text);
-    edit->setMaxLength(std::max(limit, static_cast<int>(shown.size())));
-    edit->setText(shown);
 }
 
 } // namespace
@@ -273,21 +267,10 @@ void TFormEditPoint::BuildWindow() {
     pages->addTab(alarmPage, tr("Thresholds && alarms"));
 
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto* save = new QPushButton(tr("&Save"), this);
-    save->setObjectName("ButtonSave");
-    QFont bold = save->font();
-    bold.setBold(true);
-    save->setFont(bold);
-    save->setDefault(true);
-    auto* cancel = new QPushButton(tr("&Cancel"), this);
-    cancel->setObjectName("ButtonCancel");
-    buttons->addWidget(save);
-    buttons->addWidget(cancel);
+    QPushButton* save = AddSaveCancelButtons(buttons, this);
     layout->addLayout(buttons);
 
     connect(save, &QPushButton::clicked, this, &TFormEditPoint::ButtonSaveClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_comboBoxCommunication, &QComboBox::currentIndexChanged, this,
             &TFormEditPoint::ComboBoxCommunicationChange);
     connect(m_comboBoxDataType, &QComboBox::currentIndexChanged, this,

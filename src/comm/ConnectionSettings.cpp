@@ -60,6 +60,7 @@ SerialSettings ReadSerialSettings(const ProfileStore& store, int connection) {
     settings.protocolId = ReadIndex(store, s, "protocolId", 0, kSerialProtocols.size());
     settings.readTimeoutMs = store.ReadInteger(s, "timeout", 300);
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
+    settings.reconnect = store.ReadBool(s, "reconnect", false);
     return settings;
 }
 
@@ -72,6 +73,7 @@ NetworkSettings ReadNetworkSettings(const ProfileStore& store) {
     if (const int timeout = store.ReadInteger(s, "timeout", -1); timeout >= 0)
         settings.timeoutMs = std::max(timeout, 10);
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
+    settings.reconnect = store.ReadBool(s, "reconnect", false);
     return settings;
 }
 

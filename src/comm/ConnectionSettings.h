@@ -33,6 +33,7 @@ struct SerialSettings {
     int protocolId = 0;
     int readTimeoutMs = 300;
     int intervalMs = 2000;
+    bool reconnect = false; // a port that failed or whose device failed is reopened
 
     std::string PortName() const { return "COM" + std::to_string(comport); }
     bool operator==(const SerialSettings&) const = default;
@@ -44,6 +45,7 @@ struct NetworkSettings {
     int port = 502;
     std::optional<int> timeoutMs; // when present, the link's wait for each read and write
     int intervalMs = 2000;
+    bool reconnect = false; // a link that dropped or failed to connect is tried again
 
     bool operator==(const NetworkSettings&) const = default;
 };

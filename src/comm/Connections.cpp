@@ -67,6 +67,11 @@ bool Connections::Setup(const ProblemReport& report) {
         }
         m_protocols[static_cast<size_t>(n - 1)].AttachWorker(m_tags, context);
     }
+    for (int n = 1; n <= kSerialConnections; ++n)
+        if (const SerialSettings s = ReadSerialSettings(m_store, n); s.enabled && s.reconnect)
+            m_protocols[static_cast<size_t>(n - 1)].Worker()->ReopenPort();
+    if (const NetworkSettings s = ReadNetworkSettings(m_store); s.enabled && s.reconnect)
+        m_protocols[kNetworkConnection - 1].Worker()->ReconnectTo(s.host, s.port);
     for (TComProtocol& protocol : m_protocols)
         protocol.StartWorker(m_tags);
     return opened;
@@ -104,9 +109,19 @@ std::string Connections::StatusText(int connection) const {
            std::to_string(m_store.ReadInteger(section, "comport", 1));
 }
 
+std::string Connections::LinkState(int connection) const {
+    if (IsConnected(connection))
+        return "Connected";
+    const TComProtocolThread* worker = m_protocols[static_cast<size_t>(connection - 1)].Worker();
+    const std::optional<int> seconds = worker ? worker->SecondsToReconnect() : std::nullopt;
+    if (!seconds)
+        return "Disconnected";
+    return *seconds > 0 ? "Reconnecting in " + std::to_string(*seconds) + " s" : "Reconnecting";
+}
+
 std::string Connections::StatusHint(int connection) const {
     const std::string section = ConnectionSection(connection);
-    const std::string state = IsConnected(connection) ? "Connected" : "Disconnected";
+    const std::string state = LinkState(connection);
     if (connection == kNetworkConnection)
         return "Host " + m_store.ReadString(section, "host", "localhost") + ":" +
                m_store.ReadString(section, "port", "502") + ", " + state;

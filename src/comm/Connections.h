@@ -56,6 +56,8 @@ public:
 private:
     bool OpenSerialPort(int connection, const ProblemReport& report);
     void ConnectNetwork(const ProblemReport& report);
+    // "Connected", "Disconnected", or when the link is tried again "Reconnecting in N s".
+    std::string LinkState(int connection) const;
 
     TagTable& m_tags;
     const ProfileStore& m_store;

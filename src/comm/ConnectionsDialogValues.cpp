@@ -33,6 +33,7 @@ SerialPanelValues LoadSerialPanel(const ProfileStore& store, int connection) {
     values.stopbitsId = line.stopBits;
     values.timeout = store.ReadString(section, "timeout", values.timeout);
     values.interval = store.ReadString(section, "interval", values.interval);
+    values.reconnect = line.reconnect;
     return values;
 }
 
@@ -44,6 +45,7 @@ NetworkPanelValues LoadNetworkPanel(const ProfileStore& store) {
     values.port = store.ReadString(section, "port", values.port);
     values.timeout = store.ReadString(section, "timeout", values.timeout);
     values.interval = store.ReadString(section, "interval", values.interval);
+    values.reconnect = store.ReadBool(section, "reconnect", values.reconnect);
     return values;
 }
 
@@ -115,6 +117,7 @@ void SetSerialDefaults(SerialPanelValues& values) {
     values.stopbitsId = defaults.stopbitsId;
     values.timeout = defaults.timeout;
     values.interval = defaults.interval;
+    values.reconnect = true;
 }
 
 void SetNetworkDefaults(NetworkPanelValues& values) {
@@ -122,6 +125,7 @@ void SetNetworkDefaults(NetworkPanelValues& values) {
     values.port = defaults.port;
     values.timeout = defaults.timeout;
     values.interval = defaults.interval;
+    values.reconnect = true;
 }
 
 bool PortOfAnotherEnabled(const ConnectionsDialogValues& values, int index) {
@@ -136,6 +140,10 @@ ConnectionsSave PlanConnectionsSave(const ConnectionsDialogValues& values) {
     for (int n = 1; n <= kSerialConnections; ++n)
         PlanSerial(save, n, values.serial[static_cast<size_t>(n - 1)]);
     PlanNetwork(save, values.network);
+    for (int n = 1; n <= kSerialConnections; ++n)
+        SectionWrites(save, n).Flag("reconnect",
+                                    values.serial[static_cast<size_t>(n - 1)].reconnect);
+    SectionWrites(save, kNetworkConnection).Flag("reconnect", values.network.reconnect);
     return save;
 }
 

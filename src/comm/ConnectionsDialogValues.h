@@ -23,6 +23,7 @@ struct SerialPanelValues {
     int stopbitsId = 0;
     std::string timeout = "300";
     std::string interval = "2000";
+    bool reconnect = false; // "Reconnect automatically"
 
     bool operator==(const SerialPanelValues&) const = default;
 };
@@ -34,6 +35,7 @@ struct NetworkPanelValues {
     std::string port = "502";
     std::string timeout = "300";
     std::string interval = "2000";
+    bool reconnect = false; // "Reconnect automatically"
 
     bool operator==(const NetworkPanelValues&) const = default;
 };
@@ -50,10 +52,11 @@ struct ConnectionsDialogValues {
 // uses instead; the port number and the texts are taken as stored.
 ConnectionsDialogValues LoadConnectionsDialogValues(const ProfileStore& store);
 
-// "Set defaults" of a serial connection: data bits, parity, stop bits and the two times;
-// its port, baud rate, protocol and "Enabled" stay.
+// "Set defaults" of a serial connection: data bits, parity, stop bits, the two times and
+// reconnection on; its port, baud rate, protocol and "Enabled" stay.
 void SetSerialDefaults(SerialPanelValues& values);
-// "Set defaults" of the network connection: port and the two times; host and "Enabled" stay.
+// "Set defaults" of the network connection: port, the two times and reconnection on; host
+// and "Enabled" stay.
 void SetNetworkDefaults(NetworkPanelValues& values);
 
 // Whether serial connection `index` (0..2) is set to the port of another serial connection
@@ -70,9 +73,10 @@ struct KeyWrite {
 
 // What "Save" writes, in order: for Serial.1, Serial.2 and Serial.3 comport, baudrateId,
 // protocolId, databitsId, parityId, stopbitsId, timeout, interval and enabled; then for
-// Ethernet.1 enabled, host, port, timeout and interval. Number texts are written as
-// decimal integers. The first text that is not an integer, or a network port outside
-// 1..65535, ends the list before its key, and the save is not complete.
+// Ethernet.1 enabled, host, port, timeout and interval; last, reconnect of the four sections
+// in connection order. Number texts are written as decimal integers. The first text that
+// is not an integer, or a network port outside 1..65535, ends the list before its key, and
+// the save is not complete.
 struct ConnectionsSave {
     std::vector<KeyWrite> writes;
     bool complete = true;

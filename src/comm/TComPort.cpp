@@ -152,6 +152,7 @@ bool TComPort::Open() {
     // Bytes that arrived while nobody listened belong to no request of ours.
     ::tcflush(m_fd, TCIOFLUSH);
     m_wake.Clear();
+    m_failed.store(false, std::memory_order_release);
     m_open.store(true, std::memory_order_release);
     return true;
 }
@@ -212,7 +213,10 @@ bool TComPort::Purge(bool input, bool output) {
     if (!IsOpen())
         return false;
     const int which = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
-    return (!input && !output) || ::tcflush(m_fd, which) == 0;
+    if ((!input && !output) || ::tcflush(m_fd, which) == 0)
+        return true;
+    DeviceError();
+    return false;
 }
 
 int TComPort::Write(std::span<const uint8_t> bytes) {
@@ -224,7 +228,7 @@ int TComPort::Write(std::span<const uint8_t> bytes) {
         const int ready =
             WaitFor(m_fd, POLLOUT, Clock::now() + std::chrono::milliseconds(timeout), m_wake);
         if (ready < 0)
-            return -1;
+            return DeviceError();
         if (ready == 0)
             continue;
         ssize_t n;
@@ -232,7 +236,7 @@ int TComPort::Write(std::span<const uint8_t> bytes) {
             n = ::write(m_fd, &byte, 1);
         while (n < 0 && errno == EINTR);
         if (n < 0 && errno != EAGAIN)
-            return -1;
+            return DeviceError();
     }
     return static_cast<int>(bytes.size());
 }
@@ -246,12 +250,14 @@ int TComPort::ReadSome(std::span<uint8_t> buffer, Clock::time_point deadline) {
         return -1;
     for (;;) {
         const int ready = WaitFor(m_fd, POLLIN, deadline, m_wake);
-        if (ready <= 0)
-            return ready;
+        if (ready == 0)
+            return 0;
+        if (ready < 0)
+            return DeviceError();
         const ssize_t n = ::read(m_fd, buffer.data(), buffer.size());
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        return n > 0 ? static_cast<int>(n) : -1;
+        return n > 0 ? static_cast<int>(n) : DeviceError();
     }
 }
 
@@ -267,6 +273,11 @@ int TComPort::Read(std::span<uint8_t> buffer) {
         got += static_cast<size_t>(n);
     }
     return static_cast<int>(got);
+}
+
+int TComPort::DeviceError() {
+    m_failed.store(true, std::memory_order_release);
+    return -1;
 }
 
 bool TComPort::SetModemLine(int line, bool on) {

@@ -33,6 +33,9 @@ public:
     bool Open();
     bool Close();
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
+    // Whether a write or read met a device error since the port was opened (a device
+    // that went away fails every later call too).
+    bool Failed() const { return m_failed.load(std::memory_order_acquire); }
     // Ends the write or read waiting on the device now, and every later wait at once,
     // as if its time were up; until the next Open. Any thread.
     void Interrupt() { m_wake.Raise(); }
@@ -62,6 +65,7 @@ private:
     bool Configure();
     bool Fail(std::string what);
     bool SetModemLine(int line, bool on);
+    int DeviceError();
 
     std::string m_name = "COM1";
     int m_baudRate = -1;
@@ -72,6 +76,7 @@ private:
     int m_writeTimeoutMs = 1000;
     int m_fd = -1;
     std::atomic<bool> m_open{false};
+    std::atomic<bool> m_failed{false};
     WakeEvent m_wake;
     mutable std::mutex m_errorMutex;
     std::string m_lastError;

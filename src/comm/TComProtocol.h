@@ -16,6 +16,7 @@ public:
     void StartWorker(const TagTable& tags);
     void StopWorker();
     bool HasWorker() const { return m_worker != nullptr; }
+    TComProtocolThread* Worker() const { return m_worker.get(); }
 
     // The poll step: picks the connection's next tag after the cursor, marks it as the
     // one polled now and hands it over, or marks it failed when the transport is down.

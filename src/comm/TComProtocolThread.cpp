@@ -3,7 +3,10 @@
 #include "NetworkLink.h"
 #include "TComPort.h"
 #include "TagTable.h"
+#include "TraceSink.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace halvane {
@@ -15,6 +18,16 @@ TComProtocolThread::TComProtocolThread(TagTable& tags, TransactionContext contex
 
 TComProtocolThread::~TComProtocolThread() {
     Stop();
+}
+
+void TComProtocolThread::ReconnectTo(std::string host, int port) {
+    m_reconnect = true;
+    m_host = std::move(host);
+    m_hostPort = port;
+}
+
+void TComProtocolThread::ReopenPort() {
+    m_reconnect = true;
 }
 
 void TComProtocolThread::Resume() {
@@ -52,18 +65,17 @@ bool TComProtocolThread::Busy() const {
     return m_busy;
 }
 
+std::optional<int> TComProtocolThread::SecondsToReconnect() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_nextAttempt)
+        return std::nullopt;
+    const auto left = *m_nextAttempt - Clock::now();
+    return std::max(0, static_cast<int>(std::chrono::ceil<std::chrono::seconds>(left).count()));
+}
+
 void TComProtocolThread::Execute() {
-    for (;;) {
-        size_t index = 0;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_terminated || m_slot.has_value(); });
-            if (m_terminated)
-                return;
-            // Taking the tag empties the slot: one hand-over, one transaction.
-            index = *std::exchange(m_slot, std::nullopt);
-        }
-        TDataChannel tag = m_tags.Snapshot(index);
+    while (const std::optional<size_t> index = WaitForWork()) {
+        TDataChannel tag = m_tags.Snapshot(*index);
         DoTransaction(tag, m_context);
         // Free before the outcome is stored: whoever sees the outcome may hand over the next.
         {
@@ -72,8 +84,89 @@ void TComProtocolThread::Execute() {
             if (m_terminated)
                 return; // the stop may have cut it short: it tells nothing of the device
         }
-        m_tags.StoreOutcome(index, tag);
+        m_tags.StoreOutcome(*index, tag);
     }
+}
+
+bool TComProtocolThread::TransportDown() const {
+    if (!m_reconnect)
+        return false;
+    if (m_context.link)
+        return !m_context.link->IsConnected();
+    return m_context.port && (!m_context.port->IsOpen() || m_context.port->Failed());
+}
+
+std::optional<size_t> TComProtocolThread::WaitForWork() {
+    std::unique_lock lock(m_mutex);
+    // The transport goes down only in this thread's own transactions, never while it waits.
+    while (TransportDown()) {
+        if (!m_nextAttempt) {
+            m_nextAttempt = m_schedule.Failed(Clock::now());
+            lock.unlock();
+            Disconnected();
+            lock.lock();
+        }
+        if (m_wake.wait_until(lock, *m_nextAttempt, [this] { return m_terminated; }))
+            return std::nullopt;
+        lock.unlock();
+        const bool up = Reconnect();
+        lock.lock();
+        if (up)
+            m_nextAttempt.reset();
+        else
+            m_nextAttempt = m_schedule.Failed(Clock::now());
+    }
+    m_wake.wait(lock, [this] { return m_terminated || m_slot.has_value(); });
+    if (m_terminated)
+        return std::nullopt;
+    // Taking the tag empties the slot: one hand-over, one transaction.
+    return *std::exchange(m_slot, std::nullopt);
+}
+
+void TComProtocolThread::Disconnected() {
+    if (m_context.link) {
+        Report("link down (" + m_context.link->LastError() + ")", true);
+        return;
+    }
+    const bool failed = m_context.port->IsOpen();
+    // Until it is back, its tags show a closed port.
+    m_context.port->Close();
+    Report(failed ? "device failed (" + Target() + ")"
+                  : "port closed (" + m_context.port->LastError() + ")",
+           true);
+}
+
+std::string TComProtocolThread::Target() const {
+    return m_context.link ? m_host + ":" + std::to_string(m_hostPort)
+                          : m_context.port->DevicePath();
+}
+
+bool TComProtocolThread::Reconnect() {
+    Report("reconnecting to " + Target(), false);
+    const bool up =
+        m_context.link ? m_context.link->Connect(m_host, m_hostPort) : m_context.port->Open();
+    if (!up) {
+        Report("reconnect failed: " +
+                   (m_context.link ? m_context.link->LastError() : m_context.port->LastError()),
+               false);
+        return false;
+    }
+    if (m_context.port) {
+        // As at the start: nobody acts on devices without modem lines.
+        m_context.port->SetRts(true);
+        m_context.port->SetDtr(true);
+    }
+    m_schedule.Succeeded();
+    Report("up again (" + Target() + ")", true);
+    return true;
+}
+
+void TComProtocolThread::Report(const std::string& text, bool onStderr) const {
+    const std::string line = std::to_string(m_context.connection) + " " + text;
+    if (m_context.trace && m_context.trace->Accepting())
+        m_context.trace->Append(line);
+    if (onStderr)
+        std::fprintf(stderr, "halvane: connection %s\n", line.c_str());
 }
 
 } // namespace halvane

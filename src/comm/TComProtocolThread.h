@@ -1,12 +1,14 @@
 #pragma once
 
 #include "ModbusTransaction.h"
+#include "ReconnectSchedule.h"
 
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <optional>
 #include <random>
+#include <string>
 #include <thread>
 
 namespace halvane {
@@ -15,6 +17,7 @@ class TagTable;
 
 // The worker of one connection: waits for a handed-over tag and runs its transaction on
 // a copy, then stores the outcome in the table. Idle, it sleeps on a condition variable.
+// It may also bring its transport back, in the background, while it is down.
 class TComProtocolThread final {
 public:
     TComProtocolThread(TagTable& tags, TransactionContext context);
@@ -22,6 +25,11 @@ public:
     TComProtocolThread(const TComProtocolThread&) = delete;
     TComProtocolThread& operator=(const TComProtocolThread&) = delete;
 
+    // Before Resume: while the link is down, connect it to host:port on the schedule.
+    void ReconnectTo(std::string host, int port);
+    // Before Resume: while the serial port is closed or its device failed, reopen it with
+    // its settings on the schedule.
+    void ReopenPort();
     void Resume();
     // Ends the thread and waits for it. A transaction under way is cut short (its waits
     // on the port or the link end at once) and its outcome dropped: the tag keeps what it
@@ -33,9 +41,23 @@ public:
     // From a hand-over until its transaction has run.
     bool Busy() const;
     const TransactionContext& Context() const { return m_context; }
+    // Whole seconds until the next attempt to bring the transport back (0 while one is
+    // under way); none when it is up or is not brought back.
+    std::optional<int> SecondsToReconnect() const;
 
 private:
+    using Clock = ReconnectSchedule::Clock;
+
     void Execute();
+    // The next handed-over tag, bringing the transport back whenever it is down; none once
+    // the stop came.
+    std::optional<size_t> WaitForWork();
+    bool TransportDown() const;
+    void Disconnected();
+    // One connect or open; true when the transport is up again.
+    bool Reconnect();
+    std::string Target() const;
+    void Report(const std::string& text, bool onStderr) const;
 
     TagTable& m_tags;
     TransactionContext m_context;
@@ -45,6 +67,11 @@ private:
     std::optional<size_t> m_slot;
     bool m_busy = false;
     bool m_terminated = false;
+    bool m_reconnect = false;
+    std::string m_host; // of the link
+    int m_hostPort = 0;
+    ReconnectSchedule m_schedule;
+    std::optional<Clock::time_point> m_nextAttempt; // while the transport is down
     std::thread m_thread;
 };
 

@@ -38,25 +38,26 @@ TEST_F(ConnectionsDialogValuesTest, LoadsStoredTextsAndTheDefaultsOfWhatIsMissin
 
     const ConnectionsDialogValues loaded = LoadConnectionsDialogValues(
         Store("[Serial.2]\nenabled=1\ncomport=31\nbaudrateId=12\nprotocolId=1\ndatabitsId=2\n"
-              "parityId=2\nstopbitsId=2\ntimeout=abc\ninterval=500\n"
+              "parityId=2\nstopbitsId=2\ntimeout=abc\ninterval=500\nreconnect=1\n"
               "[Serial.3]\nbaudrateId=20\ndatabitsId=-1\nparityId=5\nstopbitsId=3\nprotocolId=3\n"
-              "[Ethernet.1]\nenabled=1\nhost=plc.local\nport=0x1F6\ntimeout=\ninterval=5\n"));
+              "[Ethernet.1]\nenabled=1\nhost=plc.local\nport=0x1F6\ntimeout=\ninterval=5\n"
+              "reconnect=1\n"));
     EXPECT_EQ(loaded.serial[0], SerialPanelValues{});
     // A port beyond the list's 30 is kept: opening it works all the same.
-    EXPECT_EQ(loaded.serial[1], (SerialPanelValues{true, 31, 12, 1, 2, 2, 2, "abc", "500"}));
+    EXPECT_EQ(loaded.serial[1], (SerialPanelValues{true, 31, 12, 1, 2, 2, 2, "abc", "500", true}));
     // Indexes outside their tables show what opening the port uses instead.
     EXPECT_EQ(loaded.serial[2], SerialPanelValues{});
-    EXPECT_EQ(loaded.network, (NetworkPanelValues{true, "plc.local", "0x1F6", "", "5"}));
+    EXPECT_EQ(loaded.network, (NetworkPanelValues{true, "plc.local", "0x1F6", "", "5", true}));
 }
 
 TEST(ConnectionsDialogValues, SetDefaultsKeepsPortLineSpeedProtocolAndHost) {
     SerialPanelValues serial{true, 4, 12, 1, 0, 2, 1, "1000", "abc"};
     SetSerialDefaults(serial);
-    EXPECT_EQ(serial, (SerialPanelValues{true, 4, 12, 1, 3, 0, 0, "300", "2000"}));
+    EXPECT_EQ(serial, (SerialPanelValues{true, 4, 12, 1, 3, 0, 0, "300", "2000", true}));
 
     NetworkPanelValues network{true, "plc", "1502", "50", "10"};
     SetNetworkDefaults(network);
-    EXPECT_EQ(network, (NetworkPanelValues{true, "plc", "502", "300", "2000"}));
+    EXPECT_EQ(network, (NetworkPanelValues{true, "plc", "502", "300", "2000", true}));
 }
 
 TEST(ConnectionsDialogValues, PortOfAnotherEnabledConnection) {
@@ -91,18 +92,22 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
     ConnectionsDialogValues values;
     values.serial[0] = {true, 4, 12, 1, 2, 1, 2, "0x10", " 250 "};
     values.serial[2].timeout = "-5"; // times are not range-checked
-    values.network = {true, "plc.local", "65535", "$64", "10"};
+    values.serial[1].reconnect = true;
+    values.network = {true, "plc.local", "65535", "$64", "10", true};
     const ConnectionsSave save = PlanConnectionsSave(values);
     EXPECT_TRUE(save.complete);
 
     const std::vector<std::string> serialKeys{"comport",    "baudrateId", "protocolId",
                                               "databitsId", "parityId",   "stopbitsId",
                                               "timeout",    "interval",   "enabled"};
-    ASSERT_EQ(save.writes.size(), 3 * serialKeys.size() + 5);
+    ASSERT_EQ(save.writes.size(), 3 * serialKeys.size() + 5 + 4);
+    std::vector<std::string> withReconnect = serialKeys;
+    withReconnect.push_back("reconnect");
     for (const char* section : {"Serial.1", "Serial.2", "Serial.3"})
-        EXPECT_EQ(Keys(save.writes, section), serialKeys) << section;
-    EXPECT_EQ(Keys(save.writes, "Ethernet.1"),
-              (std::vector<std::string>{"enabled", "host", "port", "timeout", "interval"}));
+        EXPECT_EQ(Keys(save.writes, section), withReconnect) << section;
+    EXPECT_EQ(
+        Keys(save.writes, "Ethernet.1"),
+        (std::vector<std::string>{"enabled", "host", "port", "timeout", "interval", "reconnect"}));
     // Sections one after the other, the network last.
     EXPECT_EQ(save.writes[9].section, "Serial.2");
     EXPECT_EQ(save.writes[27].section, "Ethernet.1");
@@ -119,12 +124,18 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
                                               {"Serial.1", "enabled", "1"}}));
     EXPECT_EQ(save.writes[24], (KeyWrite{"Serial.3", "timeout", "-5"}));
     EXPECT_EQ(save.writes[26], (KeyWrite{"Serial.3", "enabled", "0"}));
-    const std::vector<KeyWrite> network(save.writes.begin() + 27, save.writes.end());
+    const std::vector<KeyWrite> network(save.writes.begin() + 27, save.writes.begin() + 32);
     EXPECT_EQ(network, (std::vector<KeyWrite>{{"Ethernet.1", "enabled", "1"},
                                               {"Ethernet.1", "host", "plc.local"},
                                               {"Ethernet.1", "port", "65535"},
                                               {"Ethernet.1", "timeout", "100"},
                                               {"Ethernet.1", "interval", "10"}}));
+    // The key beyond the dialog's first layout comes after all the others.
+    const std::vector<KeyWrite> reconnect(save.writes.begin() + 32, save.writes.end());
+    EXPECT_EQ(reconnect, (std::vector<KeyWrite>{{"Serial.1", "reconnect", "0"},
+                                                {"Serial.2", "reconnect", "1"},
+                                                {"Serial.3", "reconnect", "0"},
+                                                {"Ethernet.1", "reconnect", "1"}}));
 }
 
 TEST(ConnectionsDialogValues, SaveStopsBeforeTheFirstBadNumber) {

@@ -91,6 +91,12 @@ QLabel* NewStatusLabel(QWidget* parent, int connection) {
     return label;
 }
 
+QCheckBox* NewReconnectBox(QWidget* parent, int connection) {
+    auto* box = new QCheckBox(QObject::tr("Reconnect automatically"), parent);
+    box->setObjectName(Name("CheckBoxReconnect", connection));
+    return box;
+}
+
 QCheckBox* NewEnabledBox(QWidget* parent, int connection) {
     auto* box = new QCheckBox(QObject::tr("Enabled"), parent);
     box->setObjectName(Name("CheckBox", connection));
@@ -179,6 +185,7 @@ QWidget* TFormConnections::BuildSerialPanel(int port, SerialControls& controls) 
     AddRow(grid, tr("Stop bits:"), controls.stopBits);
     AddRow(grid, tr("Timeout:"), controls.timeout, true);
     AddRow(grid, tr("Polling interval:"), controls.interval, true);
+    grid->addWidget(controls.reconnect, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     return panel;
 }
@@ -198,6 +205,7 @@ void TFormConnections::BuildSerialLists(QWidget* panel, int port, SerialControls
     controls.timeout = NewEditableList(panel, Name("ComboBoxTimeout", port), kTimeoutSuggestions);
     controls.interval =
         NewEditableList(panel, Name("ComboBoxInterval", port), kSerialIntervalSuggestions);
+    controls.reconnect = NewReconnectBox(panel, port);
 }
 
 QGroupBox* TFormConnections::BuildNetworkGroup() {
@@ -214,6 +222,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     protocol->setEnabled(false);
     m_network.timeout = NewEditableList(group, "ComboBoxTimeout4", kTimeoutSuggestions);
     m_network.interval = NewEditableList(group, "ComboBoxInterval4", kNetworkIntervalSuggestions);
+    m_network.reconnect = NewReconnectBox(group, kNetworkConnection);
     auto* defaults = new QPushButton(tr("Set defaults"), group);
     defaults->setObjectName("ButtonDefaultsEth");
     connect(defaults, &QPushButton::clicked, this, &TFormConnections::ButtonDefaultsEthClick);
@@ -226,6 +235,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     AddRow(grid, tr("Protocol:"), protocol);
     AddRow(grid, tr("Timeout:"), m_network.timeout, true);
     AddRow(grid, tr("Polling interval:"), m_network.interval, true);
+    grid->addWidget(m_network.reconnect, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     grid->setRowStretch(grid->rowCount(), 1);
     return group;
@@ -279,6 +289,7 @@ void TFormConnections::LoadSerialPanel(int port, const SerialPanelValues& values
     controls.stopBits->setCurrentIndex(values.stopbitsId);
     controls.timeout->setEditText(Text(values.timeout));
     controls.interval->setEditText(Text(values.interval));
+    controls.reconnect->setChecked(values.reconnect);
     controls.enabled->setChecked(values.enabled);
     CheckBoxClick(port);
 }
@@ -289,6 +300,7 @@ void TFormConnections::LoadNetworkPanel(const NetworkPanelValues& values) {
     m_network.port->setText(Text(values.port));
     m_network.timeout->setEditText(Text(values.timeout));
     m_network.interval->setEditText(Text(values.interval));
+    m_network.reconnect->setChecked(values.reconnect);
 }
 
 SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
@@ -303,6 +315,7 @@ SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
     values.stopbitsId = controls.stopBits->currentIndex();
     values.timeout = EditText(controls.timeout);
     values.interval = EditText(controls.interval);
+    values.reconnect = controls.reconnect->isChecked();
     return values;
 }
 
@@ -313,6 +326,7 @@ NetworkPanelValues TFormConnections::ReadNetworkPanel() const {
     values.port = m_network.port->text().toStdString();
     values.timeout = EditText(m_network.timeout);
     values.interval = EditText(m_network.interval);
+    values.reconnect = m_network.reconnect->isChecked();
     return values;
 }
 

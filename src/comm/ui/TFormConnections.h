@@ -45,6 +45,7 @@ private:
         QComboBox* stopBits = nullptr;
         QComboBox* timeout = nullptr;
         QComboBox* interval = nullptr;
+        QCheckBox* reconnect = nullptr;
     };
     struct NetworkControls {
         QLabel* status = nullptr;
@@ -53,6 +54,7 @@ private:
         QLineEdit* port = nullptr;
         QComboBox* timeout = nullptr;
         QComboBox* interval = nullptr;
+        QCheckBox* reconnect = nullptr;
     };
 
     void BuildWindow();

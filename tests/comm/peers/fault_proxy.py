@@ -8,6 +8,7 @@ Usage: fault_proxy.py LISTEN_PORT SLAVE_PORT MODE [LOG]
   reheader   replies 1, 2 and 3 of every four carry, in turn, protocol identifier 1, a
              length field one over and a byte count one over; the fourth passes unchanged
   drop       the link is closed after the third reply
+  cut        the link is closed half-way through the fourth reply of each connection
   mute=N     requests for starting address N are never answered (a slave that hangs)
 Requests pass unchanged; one client at a time. With LOG, the starting address of every
 request is appended to that file, one line each, before the request goes on.
@@ -75,6 +76,9 @@ def serve(client, slave, mode, log):
         if reply is None:
             break
         replies += 1
+        if mode == "cut" and replies == 4:
+            client.sendall(reply[:5])
+            break
         if mode == "split":
             for byte in reply:
                 client.sendall(bytes([byte]))

@@ -106,6 +106,9 @@ protected:
     bool Checked(int connection) {
         return Get<QCheckBox>(QStringLiteral("CheckBox%1").arg(connection))->isChecked();
     }
+    bool Reconnects(int connection) {
+        return Get<QCheckBox>(QStringLiteral("CheckBoxReconnect%1").arg(connection))->isChecked();
+    }
     QString Status(int connection) {
         return Get<QLabel>(QStringLiteral("LabelStatus%1").arg(connection))->text();
     }
@@ -131,6 +134,7 @@ TEST_F(TFormConnectionsTest, AnEmptyProjectShowsTheDefaults) {
                                                   "8", "None", "1", "300", "2000"}))
             << port;
         EXPECT_FALSE(Checked(port));
+        EXPECT_FALSE(Reconnects(port));
         EXPECT_FALSE(Get(QStringLiteral("Panel%1").arg(port))->isEnabled());
     }
     EXPECT_EQ(NetworkPanel(), (QStringList{"localhost", "502", "300", "2000"}));
@@ -254,16 +258,20 @@ TEST_F(TFormConnectionsTest, EachDefaultsButtonResetsTheLineAndTimesOfItsOwnConn
     const char* buttons[] = {"ButtonDefaults1", "ButtonDefault2", "ButtonDefault3"};
     for (int port = 1; port <= 3; ++port) {
         Click(m_form, buttons[port - 1]);
-        for (int other = 1; other <= 3; ++other)
+        for (int other = 1; other <= 3; ++other) {
             EXPECT_EQ(SerialPanel(other), other <= port ? reset : changed)
                 << buttons[port - 1] << ", panel " << other;
+            EXPECT_EQ(Reconnects(other), other <= port) << buttons[port - 1] << ", panel " << other;
+        }
         EXPECT_EQ(NetworkPanel(), (QStringList{"plc", "1502", "50", "20"}));
+        EXPECT_FALSE(Reconnects(4));
     }
     EXPECT_TRUE(Checked(1));
 
     Click(m_form, "ButtonDefaultsEth");
     EXPECT_EQ(NetworkPanel(), (QStringList{"plc", "502", "300", "2000"}));
     EXPECT_TRUE(Checked(4));
+    EXPECT_TRUE(Reconnects(4));
 }
 
 TEST_F(TFormConnectionsTest, ChoosingThePortOfAnotherEnabledConnectionIsWarnedAbout) {
@@ -346,6 +354,7 @@ TEST_F(TFormConnectionsTest, SaveWritesRestartsCommunicationAndCloses) {
     Click(m_form, "CheckBox4");
     SetText(m_form, "EditHost", "plc.local");
     SetText(m_form, "EditEthPort", "1502");
+    Click(m_form, "CheckBoxReconnect4");
     EXPECT_EQ(Save(), std::vector<std::string>{});
     EXPECT_FALSE(m_form.isVisible());
     EXPECT_EQ(m_form.result(), QDialog::Accepted);
@@ -353,7 +362,7 @@ TEST_F(TFormConnectionsTest, SaveWritesRestartsCommunicationAndCloses) {
                                                       "ShowConnectionStatus"}));
     const ConnectionsDialogValues stored = LoadConnectionsDialogValues(ProfileStore(m_file));
     EXPECT_EQ(stored.serial[0], (SerialPanelValues{true, 7, 6, 1, 3, 0, 0, "300", "500"}));
-    EXPECT_EQ(stored.network, (NetworkPanelValues{true, "plc.local", "1502", "300", "2000"}));
+    EXPECT_EQ(stored.network, (NetworkPanelValues{true, "plc.local", "1502", "300", "2000", true}));
 
     // A serial port that the start could not open: the summary, then the dialog closes.
     m_host.calls.clear();

@@ -239,11 +239,13 @@ int Run() {
 
     TraceTimes trace;
     Connections connections(tags, store, &trace);
-    const auto started = connections.Setup();
-    if (!started.problems.empty()) {
-        std::fprintf(stderr, "%s\n", started.problems.front().text.c_str());
+    bool problem = false;
+    connections.Setup([&problem](const ConnectionProblem& failure) {
+        std::fprintf(stderr, "%s\n", failure.text.c_str());
+        problem = true;
+    });
+    if (problem)
         return 1;
-    }
 
     // The poll timer at its shortest interval. Half an interval after each poll the
     // plain client reads the same register, so that both see the same machine.

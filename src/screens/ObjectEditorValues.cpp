@@ -29,11 +29,6 @@ std::string PositionText(const TScreenMarker& object) {
     return std::to_string(object.Left) + "," + std::to_string(object.Top) + " px";
 }
 
-// The stored bytes when the user left the shown text alone, else the typed UTF-8 text.
-std::string EditedText(const std::string& shown, const std::string& stored) {
-    return shown == StoredTextToUtf8(stored) ? stored : shown;
-}
-
 void LoadTypeAttributes(const TScreenMarker& object, ObjectEditorValues& values) {
     const std::string text = StoredTextToUtf8(object.AttrStr1);
     switch (object.Type) {
@@ -71,16 +66,16 @@ std::optional<std::string> ApplyTypeAttributes(const ObjectEditorValues& values,
         object.AttrInt1 = values.labelSetEntry;
         break;
     case kMultiStateDisplay:
-        object.AttrStr1 = EditedText(values.enumeration, storedText);
+        object.AttrStr1 = TextToStore(values.enumeration, storedText);
         break;
     case kFunctionButton:
         object.AttrInt1 = values.actionEntry;
         break;
     case kStaticText:
-        object.AttrStr1 = EditedText(values.text, storedText);
+        object.AttrStr1 = TextToStore(values.text, storedText);
         break;
     case kPresetValueButton: {
-        object.AttrStr1 = EditedText(values.presetCaption, storedText);
+        object.AttrStr1 = TextToStore(values.presetCaption, storedText);
         const auto preset = ParseFloat(values.presetValue);
         if (!preset)
             return NotAFloatMessage(values.presetValue);
@@ -88,7 +83,7 @@ std::optional<std::string> ApplyTypeAttributes(const ObjectEditorValues& values,
         break;
     }
     case kGraphicalSymbol:
-        object.AttrStr1 = EditedText(values.symbol, storedText);
+        object.AttrStr1 = TextToStore(values.symbol, storedText);
         LoadSymbolGraphic(object, isNew);
         break;
     default:
@@ -225,7 +220,7 @@ std::string FunctionButtonKey(int action) {
 std::optional<std::string> StoredAnswer(std::string_view stored, std::string_view answer) {
     if (answer.empty())
         return std::nullopt;
-    return EditedText(std::string(answer), std::string(stored));
+    return TextToStore(std::string(answer), std::string(stored));
 }
 
 std::string GalleryRelativeSymbolPath(const std::filesystem::path& chosen,

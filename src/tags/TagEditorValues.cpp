@@ -9,15 +9,6 @@
 
 namespace halvane {
 
-namespace {
-
-// The stored bytes when the user left the shown text alone, else the typed UTF-8 text.
-std::string EditedText(const std::string& shown, const std::string& stored) {
-    return shown == StoredTextToUtf8(stored) ? stored : shown;
-}
-
-} // namespace
-
 TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
     TagEditorValues values;
     values.port = tag.Port;
@@ -65,10 +56,10 @@ std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDat
     tag.SwapWords = values.swapWords;
     tag.SwapDWords = values.swapDWords;
     tag.Signed = values.signedValue;
-    tag.Name = EditedText(values.name, tag.Name);
-    tag.Unit = EditedText(values.unit, tag.Unit);
-    tag.Desc = EditedText(values.description, tag.Desc);
-    tag.Format = EditedText(values.format, tag.Format);
+    tag.Name = TextToStore(values.name, tag.Name);
+    tag.Unit = TextToStore(values.unit, tag.Unit);
+    tag.Desc = TextToStore(values.description, tag.Desc);
+    tag.Format = TextToStore(values.format, tag.Format);
     const auto high = ParseFloat(values.highThreshold);
     const auto low = ParseFloat(values.lowThreshold);
     tag.HighThreshold = high && low ? *high : 0.0;

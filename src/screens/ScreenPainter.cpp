@@ -3,6 +3,7 @@
 #include "ObjectLook.h"
 #include "ProfileStore.h"
 #include "ScreenFile.h"
+#include "ScreenProperties.h"
 #include "StyledText.h"
 #include "TDataChannel.h"
 
@@ -37,13 +38,6 @@ QRect ToQRect(const MarkerRect& rect) {
             Saturate(int64_t{rect.Bottom} - rect.Top)};
 }
 
-// A screen file colour 0x00BBGGRR.
-QColor StoredColour(int value) {
-    const auto bits = static_cast<uint32_t>(value);
-    return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
-                  static_cast<int>((bits >> 16) & 0xFF));
-}
-
 void SnapObject(TScreenMarker& object, int grid) {
     const MarkerRect snapped = SnapToGrid(object.Rect(), grid);
     object.Left = snapped.Left;
@@ -73,8 +67,8 @@ ScreenFrame ScreenPainter::PaintScreen(const ScreenView& view, const ProfileStor
                       screenFile.ReadBool(kScreenGeneralSection, "Background.Stretch", false)};
     if (frame.image.isNull())
         return frame;
-    frame.image.fill(
-        StoredColour(screenFile.ReadInteger(kScreenGeneralSection, "Background.Solid.Color", 0)));
+    frame.image.fill(ColourFromStored(static_cast<uint32_t>(
+        screenFile.ReadInteger(kScreenGeneralSection, "Background.Solid.Color", 0))));
     QPainter canvas(&frame.image);
     if (!view.background.isNull())
         canvas.drawImage(0, 0, view.background);

@@ -792,13 +792,10 @@ void TFormMain::OpenHistoryFolder() {
 // A value the register cannot hold is refused with its range; a preset that cannot be
 // stored is dropped without a message.
 void TFormMain::PresetTagValue(size_t tagIndex, double value) {
-    if (tagIndex < m_tags.Size())
-        if (const auto refused = PresetRangeError(m_tags.Snapshot(tagIndex), value)) {
-            MessageBox::Error(this, QCoreApplication::applicationName(),
-                              QString::fromStdString(*refused));
-            return;
-        }
-    PresetValue(m_tags, *m_store, tagIndex, value);
+    if (PresetValue(m_tags, *m_store, tagIndex, value) == PresetOutcome::OutOfRange)
+        MessageBox::Error(
+            this, QCoreApplication::applicationName(),
+            QString::fromStdString(*PresetRangeError(m_tags.Snapshot(tagIndex), value)));
 }
 
 void TFormMain::ExitProgram() {

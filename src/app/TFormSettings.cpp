@@ -1,6 +1,7 @@
 #include "TFormSettings.h"
 
 #include "CLog.h"
+#include "DialogWidgets.h"
 #include "DocumentPath.h"
 #include "MessageBox.h"
 #include "OpenWithDesktop.h"
@@ -213,16 +214,10 @@ QWidget* TFormSettings::BuildOthersPage() {
 
 QWidget* TFormSettings::BuildButtonsRow() {
     auto* row = new QWidget(this);
-    auto* save = Named(new QPushButton(tr("&Save"), row), "ButtonSave");
-    save->setDefault(true);
-    auto* cancel = NewButton(tr("&Cancel"), "ButtonCancel", row);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addStretch(1);
-    layout->addWidget(save);
-    layout->addWidget(cancel);
-    connect(save, &QPushButton::clicked, this, &TFormSettings::ButtonSaveClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(AddSaveCancelButtons(layout, this), &QPushButton::clicked, this,
+            &TFormSettings::ButtonSaveClick);
     return row;
 }
 

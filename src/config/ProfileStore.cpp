@@ -2,6 +2,7 @@
 
 #include "NumberFormat.h"
 #include "TemporaryFiles.h"
+#include "UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -80,21 +81,6 @@ std::string Reason(int error) {
     return std::generic_category().message(error);
 }
 
-class FileDescriptor final {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 struct FileContent {
     std::string bytes;
     std::string error; // why the file could not be read; empty when it was
@@ -102,7 +88,7 @@ struct FileContent {
 
 // Reads a whole regular file. Anything else (a folder, a pipe) is refused unread.
 FileContent ReadRegularFile(const std::filesystem::path& file) {
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
         return {{}, Reason(errno)};

@@ -58,19 +58,22 @@ ScreenEditing::Step ScreenEditing::Grab(const ObjectList& objects, ScreenMarks& 
 
 ScreenEditing::Step ScreenEditing::Move(ObjectList& objects, ScreenMarks& marks, QPoint pointer,
                                         QSize client) const {
+    // A new frame only when the object changed.
     if (IsMark(marks.dragged, objects)) {
-        if (Inside(client, pointer))
+        const bool inside = Inside(client, pointer);
+        if (inside)
             Place(objects[static_cast<size_t>(marks.dragged)], pointer);
-        return {Qt::SizeAllCursor, true};
+        return {Qt::SizeAllCursor, inside};
     }
     if (IsMark(marks.resized, objects)) {
         TScreenMarker& object = objects[static_cast<size_t>(marks.resized)];
-        if (pointer.x() - object.Left > kSmallestResize &&
-            pointer.y() - object.Top > kSmallestResize) {
+        const bool resized = pointer.x() - object.Left > kSmallestResize &&
+                             pointer.y() - object.Top > kSmallestResize;
+        if (resized) {
             object.Right = pointer.x();
             object.Bottom = pointer.y();
         }
-        return {Qt::SizeFDiagCursor, true};
+        return {Qt::SizeFDiagCursor, resized};
     }
     marks.hovered = -1;
     std::optional<Qt::CursorShape> cursor;

@@ -100,11 +100,12 @@ std::optional<HttpRequestHead> HttpConnection::ReadRequest(Clock::time_point now
 
 // A client that has closed its sending side may still wait for the reply.
 bool HttpConnection::Receive(size_t limit) {
+    char buffer[4096];
     while (m_input.size() < limit && !m_clientDone) {
-        const size_t old = m_input.size();
-        m_input.resize(limit);
-        const ssize_t n = ::recv(m_socket.Get(), m_input.data() + old, limit - old, 0);
-        m_input.resize(old + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+        const ssize_t n =
+            ::recv(m_socket.Get(), buffer, std::min(sizeof buffer, limit - m_input.size()), 0);
+        if (n > 0)
+            m_input.append(buffer, static_cast<size_t>(n));
         if (n == 0)
             m_clientDone = true;
         else if (n < 0 && errno != EINTR)

@@ -74,20 +74,6 @@ std::pair<char32_t, size_t> Utf8At(std::string_view text, size_t i) {
     return {c, length};
 }
 
-// Where the first line of `text` ends: its first CR or LF, else the end of the text. The
-// search goes through windows that double in size, so that a line costs about its own
-// length whichever character ends it; searching the whole text for each character would
-// go to its end again for every line that the other one ends.
-size_t LineEnd(std::string_view text) {
-    for (size_t from = 0, size = 16; from < text.size(); from += size, size *= 2) {
-        const std::string_view window = text.substr(from, size);
-        const size_t end = std::min(window.find('\n'), window.find('\r'));
-        if (end != std::string_view::npos)
-            return from + end;
-    }
-    return text.size();
-}
-
 } // namespace
 
 std::string TemplateTextToUtf8(std::string_view bytes) {
@@ -103,7 +89,7 @@ std::string TemplateTextToUtf8(std::string_view bytes) {
 std::optional<std::string_view> TakeLine(std::string_view& rest) {
     if (rest.empty())
         return std::nullopt;
-    const size_t end = LineEnd(rest);
+    const size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(
         std::min(rest.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1, rest.size()));

@@ -45,7 +45,8 @@ struct Listening {
 // the port. An IPv6 socket also takes IPv4 connections (as ::ffff:a.b.c.d), whatever the
 // system's default.
 Listening Listen(int family, int port) {
-    Listening listening{UniqueFd(::socket(family, SOCK_STREAM, 0)), 0};
+    Listening listening{UniqueFd(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)),
+                        0};
     const int fd = listening.socket.Get();
     sockaddr_storage address{};
     if (family == AF_INET6) {
@@ -63,7 +64,6 @@ Listening Listen(int family, int port) {
     const int no = 0;
     if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
         (family == AF_INET6 && ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no) != 0) ||
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(fd, F_SETFL, O_NONBLOCK) != 0 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, kBacklog) != 0) {
         listening.error = errno;
@@ -124,14 +124,10 @@ public:
     Service(const WebContext& context, const WebServerLimits& limits, UniqueFd listener)
         : m_context(context), m_limits(limits), m_listener(std::move(listener)) {
         int pipe[2];
-        if (::pipe(pipe) != 0)
+        if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0)
             throw std::system_error(errno, std::generic_category(), "pipe");
         m_wakeRead = UniqueFd(pipe[0]);
         m_wakeWrite = UniqueFd(pipe[1]);
-        for (const int fd : pipe) {
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-            ::fcntl(fd, F_SETFL, O_NONBLOCK);
-        }
         m_loop = std::thread([this] { Run(); });
     }
 
@@ -211,7 +207,8 @@ private:
 
     void Accept(Clock::time_point now) {
         while (CanTakeConnection()) {
-            UniqueFd socket(::accept(m_listener.Get(), nullptr, nullptr));
+            UniqueFd socket(
+                ::accept4(m_listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
             if (!socket.Valid()) {
                 if (errno == EINTR || errno == ECONNABORTED)
                     continue;
@@ -219,8 +216,6 @@ private:
                     m_acceptPausedUntil = now + kAcceptPause; // out of file descriptors
                 return;
             }
-            ::fcntl(socket.Get(), F_SETFD, FD_CLOEXEC);
-            ::fcntl(socket.Get(), F_SETFL, O_NONBLOCK);
             if (m_connections.size() >= m_limits.maxConnections)
                 DropOldestWaiting();
             m_connections.emplace(m_nextId++, HttpConnection(std::move(socket), m_limits, now));

@@ -4,10 +4,16 @@
 // shown as the program does.
 #include "DataRoot.h"
 #include "NumberFormat.h"
+#include "ScreenList.h"
+#include "TFormChannelSetup.h"
 #include "TFormMain.h"
+#include "TFormScreen.h"
 #include "TempDir.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QStringList>
+#include <QTabBar>
 
 #include <memory>
 #include <string>
@@ -43,4 +49,25 @@ inline std::unique_ptr<halvane::TFormMain> StartStation(const TempDir& root, boo
     form->show();
     QApplication::processEvents();
     return form;
+}
+
+// The tabs' captions.
+inline QStringList TabCaptions(const halvane::TFormMain& form) {
+    QStringList captions;
+    for (int i = 0; i < form.TabSetScreens()->count(); ++i)
+        captions << form.TabSetScreens()->tabText(i);
+    return captions;
+}
+
+// Which screens are shown, then whether the tag list window is: "10|0".
+inline std::string Pages(const halvane::TFormMain& form) {
+    std::string shown;
+    for (size_t i = 0; i < form.Screens()->Size(); ++i)
+        shown += form.Screens()->At(i)->isVisible() ? '1' : '0';
+    return shown + "|" + (form.TagListWindow()->isVisible() ? "1" : "0");
+}
+
+// Triggers the window's menu item `item` (its object name).
+inline void Trigger(halvane::TFormMain& form, const char* item) {
+    form.findChild<QAction*>(item)->trigger();
 }

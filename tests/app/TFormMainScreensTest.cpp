@@ -33,31 +33,12 @@ using test::SetText;
 
 namespace {
 
-QStringList TabCaptions(const TFormMain& form) {
-    QStringList captions;
-    for (int i = 0; i < form.TabSetScreens()->count(); ++i)
-        captions << form.TabSetScreens()->tabText(i);
-    return captions;
-}
-
 QStringList ScreenNodes(const TFormMain& form) {
     QStringList nodes;
     const QTreeWidgetItem* screens = form.TreeViewMain()->topLevelItem(1);
     for (int i = 0; i < screens->childCount(); ++i)
         nodes << screens->child(i)->text(0);
     return nodes;
-}
-
-// Which screens are shown, then whether the tag list window is: "10|0".
-std::string Pages(const TFormMain& form) {
-    std::string shown;
-    for (size_t i = 0; i < form.Screens()->Size(); ++i)
-        shown += form.Screens()->At(i)->isVisible() ? '1' : '0';
-    return shown + "|" + (form.TagListWindow()->isVisible() ? "1" : "0");
-}
-
-void Trigger(TFormMain& form, const char* item) {
-    form.findChild<QAction*>(item)->trigger();
 }
 
 // Opens the screens list from the menu, lets `work` use it and closes it.

@@ -51,25 +51,6 @@ public slots:
 
 const std::vector<ScreenSpec> kTwoScreens = {{11, "One", 300, 200}, {12, "Two", 320, 240}};
 
-QStringList TabCaptions(const TFormMain& form) {
-    QStringList captions;
-    for (int i = 0; i < form.TabSetScreens()->count(); ++i)
-        captions << form.TabSetScreens()->tabText(i);
-    return captions;
-}
-
-// Which screens are shown, then whether the tag list window is: "10|0".
-std::string Pages(const TFormMain& form) {
-    std::string shown;
-    for (size_t i = 0; i < form.Screens()->Size(); ++i)
-        shown += form.Screens()->At(i)->isVisible() ? '1' : '0';
-    return shown + "|" + (form.TagListWindow()->isVisible() ? "1" : "0");
-}
-
-void Trigger(TFormMain& form, const char* item) {
-    form.findChild<QAction*>(item)->trigger();
-}
-
 void DoubleClickNode(TFormMain& form, QTreeWidgetItem* node) {
     form.TreeViewMain()->setCurrentItem(node);
     emit form.TreeViewMain()->itemDoubleClicked(node, 0);

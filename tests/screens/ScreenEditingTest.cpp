@@ -1,4 +1,5 @@
 #include "ScreenEditing.h"
+#include "ScreenTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +9,6 @@ using namespace halvane;
 
 namespace {
 
-TScreenMarker Drawn(int32_t type, MarkerRect rect) {
-    TScreenMarker object;
-    object.Type = type;
-    object.Left = rect.Left;
-    object.Top = rect.Top;
-    object.Right = rect.Right;
-    object.Bottom = rect.Bottom;
-    object.Bounds = rect;
-    return object;
-}
-
 MarkerRect RectOf(const TScreenMarker& object) {
     return {object.Left, object.Top, object.Right, object.Bottom};
 }
@@ -26,7 +16,7 @@ MarkerRect RectOf(const TScreenMarker& object) {
 const QSize kClient(640, 480);
 
 TEST(ScreenEditing, DragKeepsTheGrabPointAndStopsAtTheClientEdge) {
-    ObjectList objects{Drawn(kStaticText, {100, 100, 200, 130})};
+    ObjectList objects{PlacedObject(kStaticText, {100, 100, 200, 130})};
     ScreenMarks marks;
     marks.popupTarget = 0;
     marks.hovered = 0;
@@ -38,7 +28,7 @@ TEST(ScreenEditing, DragKeepsTheGrabPointAndStopsAtTheClientEdge) {
 
     EXPECT_TRUE(editing.Move(objects, marks, {200, 300}, kClient).repaint);
     EXPECT_EQ(RectOf(objects[0]), (MarkerRect{190, 295, 290, 325}));
-    editing.Move(objects, marks, {700, 300}, kClient); // outside: stays
+    EXPECT_FALSE(editing.Move(objects, marks, {700, 300}, kClient).repaint); // outside: stays
     EXPECT_EQ(RectOf(objects[0]), (MarkerRect{190, 295, 290, 325}));
     EXPECT_EQ(editing.Drop(objects, marks, {640, 10}, kClient),
               (ScreenEditing::Step{Qt::ArrowCursor, true}));
@@ -48,12 +38,13 @@ TEST(ScreenEditing, DragKeepsTheGrabPointAndStopsAtTheClientEdge) {
 }
 
 TEST(ScreenEditing, APictureIsResizedByItsHandleBeyondTenPixels) {
-    ObjectList objects{Drawn(kGraphicalSymbol, {50, 50, 80, 80})};
+    ObjectList objects{PlacedObject(kGraphicalSymbol, {50, 50, 80, 80})};
     ScreenMarks marks;
     ScreenEditing editing;
     EXPECT_EQ(editing.Grab(objects, marks, {84, 76}).cursor, Qt::SizeAllCursor);
     ASSERT_EQ(marks.resized, 0);
-    EXPECT_EQ(editing.Move(objects, marks, {60, 60}, kClient).cursor, Qt::SizeFDiagCursor);
+    EXPECT_EQ(editing.Move(objects, marks, {60, 60}, kClient),
+              (ScreenEditing::Step{Qt::SizeFDiagCursor, false}));
     EXPECT_EQ(RectOf(objects[0]), (MarkerRect{50, 50, 80, 80}));
     editing.Move(objects, marks, {61, 61}, kClient);
     EXPECT_EQ(RectOf(objects[0]), (MarkerRect{50, 50, 61, 61}));
@@ -64,9 +55,9 @@ TEST(ScreenEditing, APictureIsResizedByItsHandleBeyondTenPixels) {
 
 // Each object is looked at whole, handle first, before the next one down.
 TEST(ScreenEditing, PressesAndHoversFindTheTopmostObject) {
-    const ObjectList objects{Drawn(kStaticText, {70, 70, 120, 78}),
-                             Drawn(kGraphicalSymbol, {50, 50, 80, 80}),
-                             Drawn(kStaticText, {200, 200, 260, 220})};
+    const ObjectList objects{PlacedObject(kStaticText, {70, 70, 120, 78}),
+                             PlacedObject(kGraphicalSymbol, {50, 50, 80, 80}),
+                             PlacedObject(kStaticText, {200, 200, 260, 220})};
     const struct {
         QPoint pointer;
         int dragged, resized, hovered;
@@ -100,7 +91,7 @@ TEST(ScreenEditing, PressesAndHoversFindTheTopmostObject) {
 TEST(ScreenEditing, FarCoordinatesSaturate) {
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    ObjectList objects{Drawn(kGraphicalSymbol, {kMin, kMin, kMax, kMax})};
+    ObjectList objects{PlacedObject(kGraphicalSymbol, {kMin, kMin, kMax, kMax})};
     objects[0].Bounds = {0, 0, 640, 480};
     ScreenMarks marks;
     ScreenEditing editing;

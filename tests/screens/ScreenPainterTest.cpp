@@ -29,25 +29,14 @@ QImage Filled(QSize size, const QColor& colour) {
     return image;
 }
 
-TScreenMarker Object(int32_t type, MarkerRect rect) {
-    TScreenMarker object;
-    object.Type = type;
-    object.Left = rect.Left;
-    object.Top = rect.Top;
-    object.Right = rect.Right;
-    object.Bottom = rect.Bottom;
-    object.Bounds = rect;
-    return object;
-}
-
 TScreenMarker Symbol(MarkerRect rect, const QImage& picture) {
-    TScreenMarker object = Object(kGraphicalSymbol, rect);
+    TScreenMarker object = PlacedObject(kGraphicalSymbol, rect);
     object.Graphic = SymbolPicture::FromBitmap(picture);
     return object;
 }
 
 TScreenMarker Text(const std::string& text, MarkerRect rect) {
-    TScreenMarker object = Object(kStaticText, rect);
+    TScreenMarker object = PlacedObject(kStaticText, rect);
     object.AttrStr1 = text;
     return object;
 }
@@ -145,18 +134,18 @@ TEST_F(ScreenPainterTest, GridPixelsAreInvertedInEditModeOnly) {
 }
 
 TEST_F(ScreenPainterTest, SnapToGridMovesRectanglesDownAndStoresThem) {
-    m_objects = {Object(200, {23, 47, 118, 96}), Object(200, {-7, -13, 9, 10})};
+    m_objects = {PlacedObject(200, {23, 47, 118, 96}), PlacedObject(200, {-7, -13, 9, 10})};
     Paint();
     EXPECT_EQ(m_objects[0].Rect(), (MarkerRect{20, 40, 110, 90}));
     EXPECT_EQ(m_objects[1].Rect(), (MarkerRect{0, -10, 0, 10}));
-    m_objects[0] = Object(200, {23, 47, 118, 96});
+    m_objects[0] = PlacedObject(200, {23, 47, 118, 96});
     m_view.snapToGrid = false;
     Paint();
     EXPECT_EQ(m_objects[0].Rect(), (MarkerRect{23, 47, 118, 96}));
 }
 
 TEST_F(ScreenPainterTest, NumericDisplayBoundsCoverTheValueTextOnly) {
-    TScreenMarker display = Object(kNumericDisplay, {20, 10, 180, 60});
+    TScreenMarker display = PlacedObject(kNumericDisplay, {20, 10, 180, 60});
     m_objects = {display};
     Paint();
     const MarkerRect expected = StyledBounds({20, 10, 180, 60}, "2.3 bar", "Pressure");
@@ -167,7 +156,7 @@ TEST_F(ScreenPainterTest, NumericDisplayBoundsCoverTheValueTextOnly) {
 }
 
 TEST_F(ScreenPainterTest, TimeObjectShowsTheInjectedClock) {
-    m_objects = {Object(kCurrentTime, {0, 0, 200, 50})};
+    m_objects = {PlacedObject(kCurrentTime, {0, 0, 200, 50})};
     Paint();
     EXPECT_EQ(m_objects[0].Bounds, StyledBounds({0, 0, 200, 50}, "9:05", ""));
     m_now = QDateTime(QDate(2026, 12, 9), QTime(14, 30));
@@ -177,7 +166,7 @@ TEST_F(ScreenPainterTest, TimeObjectShowsTheInjectedClock) {
 
 TEST_F(ScreenPainterTest, ValueIsGreyWhileTheTagIsNotValid) {
     m_config.WriteInteger("Style.0", "HideDescription", 1);
-    m_objects = {Object(kNumericDisplay, {0, 0, 200, 50})};
+    m_objects = {PlacedObject(kNumericDisplay, {0, 0, 200, 50})};
     const auto isInk = [](QColor c) { return c != kBlack; };
     const auto isGrey = [](QColor c) {
         return c.red() == c.green() && c.green() == c.blue() && c.red() <= 100;
@@ -196,7 +185,7 @@ TEST_F(ScreenPainterTest, AlarmDrawsTheValueInTheHighlightedComponent) {
     UseGreenValuesRedHighlights();
     m_tags[0].EnableAlert = true;
     m_tags[0].HighThreshold = 10;
-    m_objects = {Object(kNumericDisplay, {0, 0, 200, 50})};
+    m_objects = {PlacedObject(kNumericDisplay, {0, 0, 200, 50})};
     const auto redOnly = [](QColor c) { return c.red() > 0 && c.green() == 0 && c.blue() == 0; };
     const auto greenOnly = [](QColor c) { return c.green() > 0 && c.red() == 0 && c.blue() == 0; };
 
@@ -214,7 +203,7 @@ TEST_F(ScreenPainterTest, AlarmDrawsTheValueInTheHighlightedComponent) {
 
 TEST_F(ScreenPainterTest, PressedButtonsAreHighlightedAndFramed) {
     UseGreenValuesRedHighlights();
-    TScreenMarker button = Object(kFunctionButton, {0, 10, 200, 50});
+    TScreenMarker button = PlacedObject(kFunctionButton, {0, 10, 200, 50});
     button.AttrInt1 = 0;
     m_objects = {Text("Cover", {0, 60, 200, 90}), button};
     struct Case {
@@ -280,7 +269,7 @@ TEST_F(ScreenPainterTest, SelectedSymbolsShowTheirFocusRectangleInEditMode) {
         {false, {.hovered = 0}, false},
     };
     for (const Case& c : cases) {
-        m_objects = {Object(kGraphicalSymbol, {40, 20, 80, 50})};
+        m_objects = {PlacedObject(kGraphicalSymbol, {40, 20, 80, 50})};
         m_view.editMode = c.edit;
         m_view.marks = c.marks;
         const QImage frame = Paint();
@@ -291,7 +280,7 @@ TEST_F(ScreenPainterTest, SelectedSymbolsShowTheirFocusRectangleInEditMode) {
 }
 
 TEST_F(ScreenPainterTest, CodesAboveOneHundredDrawNothingAndKeepTheirBounds) {
-    m_objects = {Object(101, {20, 20, 60, 60})};
+    m_objects = {PlacedObject(101, {20, 20, 60, 60})};
     m_objects[0].Bounds = {1, 2, 3, 4};
     m_view.editMode = true;
     const QImage frame = Paint();

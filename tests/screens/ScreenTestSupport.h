@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "TDataChannel.h"
+#include "TScreenMarker.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -59,4 +60,16 @@ inline QRect InkBox(const QImage& image, const QRect& area,
             if (ink(image.pixelColor(x, y)))
                 box |= QRect(x, y, 1, 1);
     return box;
+}
+
+// An object of `type` on `rect`, drawn there: its Bounds are the rectangle.
+inline halvane::TScreenMarker PlacedObject(int32_t type, halvane::MarkerRect rect) {
+    halvane::TScreenMarker object;
+    object.Type = type;
+    object.Left = rect.Left;
+    object.Top = rect.Top;
+    object.Right = rect.Right;
+    object.Bottom = rect.Bottom;
+    object.Bounds = rect;
+    return object;
 }

@@ -301,12 +301,17 @@ void TFormChannelSetup::SetValue1Click() {
                           FromUtf8(NotAFloatMessage(typed)));
         return;
     }
-    if (const auto refused = PresetRangeError(m_tags.Snapshot(i), *value)) {
-        MessageBox::Error(this, QCoreApplication::applicationName(), FromUtf8(*refused));
+    switch (PresetValue(m_tags, m_config, i, *value)) {
+    case PresetOutcome::OutOfRange:
+        MessageBox::Error(this, QCoreApplication::applicationName(),
+                          FromUtf8(*PresetRangeError(m_tags.Snapshot(i), *value)));
         return;
-    }
-    if (PresetValue(m_tags, m_config, i, *value) == PresetOutcome::NotSaved)
+    case PresetOutcome::NotSaved:
         ReportNotSaved();
+        break;
+    case PresetOutcome::Stored:
+        break;
+    }
     Refresh();
 }
 

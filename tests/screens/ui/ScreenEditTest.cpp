@@ -30,12 +30,7 @@ using namespace halvane;
 namespace {
 
 TScreenMarker Object(int32_t type, MarkerRect rect, const std::string& text = {}) {
-    TScreenMarker object;
-    object.Type = type;
-    object.Left = rect.Left;
-    object.Top = rect.Top;
-    object.Right = rect.Right;
-    object.Bottom = rect.Bottom;
+    TScreenMarker object = PlacedObject(type, rect);
     object.AttrStr1 = text;
     return object;
 }

@@ -96,11 +96,11 @@ MarkerRect PlaceText(QPainter& painter, const MarkerRect& rect, const QString& t
 MarkerRect DrawComponent(QPainter& painter, const ProfileStore& store, int style, char prefix,
                          MarkerRect rect, int defaultOffset, const std::string& text,
                          bool liveColours) {
-    const std::string section = StyleSection(style);
-    const int alignment = store.ReadInteger(section, StyleKey(prefix, "VAlign"), kStyleAlignCentre);
+    const int alignment = ReadStyleAlignment(store, style, prefix);
     LoadStyleFont(painter, store, style, prefix, liveColours);
-    rect.Top =
-        Shifted(rect.Top, store.ReadInteger(section, StyleKey(prefix, "HOffset"), defaultOffset));
+    // The caption's offset has a default of its own, which the editor does not show.
+    rect.Top = Shifted(rect.Top, store.ReadInteger(StyleSection(style), StyleKey(prefix, "HOffset"),
+                                                   defaultOffset));
     rect.Bottom = rect.Top;
     return PlaceText(painter, rect, Shown(text), alignment);
 }

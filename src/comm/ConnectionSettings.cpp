@@ -61,7 +61,19 @@ SerialSettings ReadSerialSettings(const ProfileStore& store, int connection) {
     settings.readTimeoutMs = store.ReadInteger(s, "timeout", 300);
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
     settings.reconnect = store.ReadBool(s, "reconnect", false);
+    settings.writeMode = ReadWriteMode(store, connection);
     return settings;
+}
+
+std::span<const std::string_view> WriteModeNames() {
+    static constexpr std::array<std::string_view, 2> kNames{"every poll (cyclic)",
+                                                            "only when a value is set"};
+    return kNames;
+}
+
+WriteMode ReadWriteMode(const ProfileStore& store, int connection) {
+    const int stored = store.ReadInteger(ConnectionSection(connection), "writeMode", 0);
+    return stored == static_cast<int>(WriteMode::WhenSet) ? WriteMode::WhenSet : WriteMode::Cyclic;
 }
 
 NetworkSettings ReadNetworkSettings(const ProfileStore& store) {
@@ -74,6 +86,7 @@ NetworkSettings ReadNetworkSettings(const ProfileStore& store) {
         settings.timeoutMs = std::max(timeout, 10);
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
     settings.reconnect = store.ReadBool(s, "reconnect", false);
+    settings.writeMode = ReadWriteMode(store, kNetworkConnection);
     return settings;
 }
 

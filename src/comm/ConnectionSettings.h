@@ -23,6 +23,13 @@ std::span<const std::string_view> SerialProtocolNames();
 // "Serial.1" .. "Serial.3" for connections 1..3, "Ethernet.1" for 4.
 std::string ConnectionSection(int connection);
 
+// When a connection writes its output tags: at every turn (the key "writeMode" 0 or
+// absent), or only after a value was set, until that write succeeded (1).
+enum class WriteMode { Cyclic = 0, WhenSet = 1 };
+WriteMode ReadWriteMode(const ProfileStore& store, int connection);
+// By the value stored for the mode, as the Connections dialog lists them.
+std::span<const std::string_view> WriteModeNames();
+
 struct SerialSettings {
     bool enabled = false;
     int comport = 1;
@@ -34,6 +41,7 @@ struct SerialSettings {
     int readTimeoutMs = 300;
     int intervalMs = 2000;
     bool reconnect = false; // a port that failed or whose device failed is reopened
+    WriteMode writeMode = WriteMode::Cyclic;
 
     std::string PortName() const { return "COM" + std::to_string(comport); }
     bool operator==(const SerialSettings&) const = default;
@@ -46,6 +54,7 @@ struct NetworkSettings {
     std::optional<int> timeoutMs; // when present, the link's wait for each read and write
     int intervalMs = 2000;
     bool reconnect = false; // a link that dropped or failed to connect is tried again
+    WriteMode writeMode = WriteMode::Cyclic;
 
     bool operator==(const NetworkSettings&) const = default;
 };

@@ -65,7 +65,8 @@ bool Connections::Setup(const ProblemReport& report) {
                 static_cast<ModbusProtocol>(ReadSerialSettings(m_store, n).protocolId);
             context.port = &SerialPort(n);
         }
-        m_protocols[static_cast<size_t>(n - 1)].AttachWorker(m_tags, context);
+        m_protocols[static_cast<size_t>(n - 1)].AttachWorker(m_tags, context,
+                                                             ReadWriteMode(m_store, n));
     }
     for (int n = 1; n <= kSerialConnections; ++n)
         if (const SerialSettings s = ReadSerialSettings(m_store, n); s.enabled && s.reconnect)

@@ -34,6 +34,7 @@ SerialPanelValues LoadSerialPanel(const ProfileStore& store, int connection) {
     values.timeout = store.ReadString(section, "timeout", values.timeout);
     values.interval = store.ReadString(section, "interval", values.interval);
     values.reconnect = line.reconnect;
+    values.writeMode = line.writeMode;
     return values;
 }
 
@@ -46,6 +47,7 @@ NetworkPanelValues LoadNetworkPanel(const ProfileStore& store) {
     values.timeout = store.ReadString(section, "timeout", values.timeout);
     values.interval = store.ReadString(section, "interval", values.interval);
     values.reconnect = store.ReadBool(section, "reconnect", values.reconnect);
+    values.writeMode = ReadWriteMode(store, kNetworkConnection);
     return values;
 }
 
@@ -144,6 +146,11 @@ ConnectionsSave PlanConnectionsSave(const ConnectionsDialogValues& values) {
         SectionWrites(save, n).Flag("reconnect",
                                     values.serial[static_cast<size_t>(n - 1)].reconnect);
     SectionWrites(save, kNetworkConnection).Flag("reconnect", values.network.reconnect);
+    for (int n = 1; n <= kSerialConnections; ++n)
+        SectionWrites(save, n).Integer(
+            "writeMode", static_cast<int>(values.serial[static_cast<size_t>(n - 1)].writeMode));
+    SectionWrites(save, kNetworkConnection)
+        .Integer("writeMode", static_cast<int>(values.network.writeMode));
     return save;
 }
 

@@ -23,7 +23,8 @@ struct SerialPanelValues {
     int stopbitsId = 0;
     std::string timeout = "300";
     std::string interval = "2000";
-    bool reconnect = false; // "Reconnect automatically"
+    bool reconnect = false;                  // "Reconnect automatically"
+    WriteMode writeMode = WriteMode::Cyclic; // "Write outputs:"
 
     bool operator==(const SerialPanelValues&) const = default;
 };
@@ -35,7 +36,8 @@ struct NetworkPanelValues {
     std::string port = "502";
     std::string timeout = "300";
     std::string interval = "2000";
-    bool reconnect = false; // "Reconnect automatically"
+    bool reconnect = false;                  // "Reconnect automatically"
+    WriteMode writeMode = WriteMode::Cyclic; // "Write outputs:"
 
     bool operator==(const NetworkPanelValues&) const = default;
 };
@@ -74,9 +76,9 @@ struct KeyWrite {
 // What "Save" writes, in order: for Serial.1, Serial.2 and Serial.3 comport, baudrateId,
 // protocolId, databitsId, parityId, stopbitsId, timeout, interval and enabled; then for
 // Ethernet.1 enabled, host, port, timeout and interval; last, reconnect of the four sections
-// in connection order. Number texts are written as decimal integers. The first text that
-// is not an integer, or a network port outside 1..65535, ends the list before its key, and
-// the save is not complete.
+// in connection order, then writeMode of the four. Number texts are written as decimal integers.
+// The first text that is not an integer, or a network port outside 1..65535, ends the list before
+// its key, and the save is not complete.
 struct ConnectionsSave {
     std::vector<KeyWrite> writes;
     bool complete = true;

@@ -32,14 +32,14 @@ private:
     RequestFrame& m_frame;
 };
 
-void WriteRtu(FrameWriter& out, const RequestCore& core) {
+void WriteRtu(FrameWriter& out, std::span<const uint8_t> core) {
     const uint16_t crc = ComputeCrc16(core);
     out.Bytes(core);
     out.Byte(static_cast<uint8_t>(crc));
     out.Byte(static_cast<uint8_t>(crc >> 8));
 }
 
-void WriteAscii(FrameWriter& out, const RequestCore& core) {
+void WriteAscii(FrameWriter& out, std::span<const uint8_t> core) {
     out.Byte(':');
     std::ranges::for_each(core, [&out](uint8_t byte) { out.Hex(byte); });
     out.Hex(ComputeLrc(core));
@@ -47,7 +47,7 @@ void WriteAscii(FrameWriter& out, const RequestCore& core) {
     out.Byte('\n');
 }
 
-void WriteTcp(FrameWriter& out, const RequestCore& core, uint16_t transactionId) {
+void WriteTcp(FrameWriter& out, std::span<const uint8_t> core, uint16_t transactionId) {
     out.Byte(static_cast<uint8_t>(transactionId >> 8));
     out.Byte(static_cast<uint8_t>(transactionId));
     out.Bytes(std::array<uint8_t, 4>{0x00, 0x00, 0x00, static_cast<uint8_t>(core.size())});
@@ -86,7 +86,7 @@ FrameLayout LayoutOf(ModbusProtocol protocol) {
 RequestFrame BuildFrame(const FramedRequest& sent) {
     RequestFrame frame;
     FrameWriter out(frame);
-    const RequestCore& core = sent.request.Core();
+    std::span<const uint8_t> core = sent.request.Core();
     switch (sent.protocol) {
     case ModbusProtocol::Ascii:
         WriteAscii(out, core);
@@ -107,7 +107,7 @@ RequestFrame BuildFrame(const FramedRequest& sent) {
 size_t BareReplyLength(const ModbusRequest& request) {
     const ModbusFunction function = request.Function();
     if (IsWriteFunction(function))
-        return std::tuple_size_v<RequestCore>;
+        return kSingleRequestCoreLength;
     if (IsBitRead(function))
         return 4;
     return 3 + 2 * size_t{request.Count()};

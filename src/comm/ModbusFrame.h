@@ -32,8 +32,8 @@ FrameLayout LayoutOf(ModbusProtocol protocol);
 // The MBAP header before the unit identifier: transaction identifier, protocol
 // identifier 0x0000 and the length of what follows.
 constexpr size_t kMbapHeaderLength = 6;
-// The longest request: ASCII, 1 + 2 × 6 + 2 + 2 characters.
-constexpr size_t kMaxRequestFrameLength = 17;
+// The longest request: ASCII, 1 + 2 × kMaxRequestCoreLength + 2 + 2 characters.
+constexpr size_t kMaxRequestFrameLength = 1 + 2 * kMaxRequestCoreLength + 2 + 2;
 // The longest reply ReplyFrameLength asks for: a whole Modbus TCP frame of another
 // transaction (MBAP header, unit identifier and at most 253 bytes of PDU).
 constexpr size_t kMaxReplyFrameLength = 260;
@@ -60,12 +60,13 @@ struct FramedRequest {
 // RTU: core + CRC-16 (low byte first), 8 bytes. ASCII: ':' + the core in upper-case
 // hexadecimal + its LRC in hexadecimal + CR LF, 17 characters. TCP: transaction
 // identifier (high, low) + 0x0000 + length 0x0006 + core (its first byte is the unit
-// identifier), 12 bytes. Modem: the core as it is, 6 bytes.
+// identifier), 12 bytes. Modem: the core as it is, 6 bytes. A multiple write's longer
+// core makes each frame longer by as many bytes (characters in ASCII).
 RequestFrame BuildFrame(const FramedRequest& sent);
 
 // The reply without framing: address and function, then byte count and data (reads;
 // one data byte for the bit reads, 2 × count for the register reads) or the echo of
-// the register address and value (writes).
+// the register address and value (single writes) or count (multiple writes).
 size_t BareReplyLength(const ModbusRequest& request);
 // The length of the regular reply to `sent` in its framing, known before sending.
 size_t ExpectedReplyLength(const FramedRequest& sent);

@@ -98,6 +98,13 @@ Check CheckAddressing(const FramedRequest& sent, std::span<const uint8_t> reply)
         return ReplyFailure{ReplyFault::InvalidModuleAddress};
     if (Bare(sent.protocol, reply, 1) != static_cast<uint8_t>(sent.request.Function()))
         return ReplyFailure{ReplyFault::InvalidFunctionCode};
+    // A slave that took other registers than asked wrote somewhere else: that is no success.
+    if (sent.request.Function() == ModbusFunction::WriteMultipleRegisters) {
+        const auto core = sent.request.Core();
+        for (size_t i = 2; i < kSingleRequestCoreLength; ++i)
+            if (Bare(sent.protocol, reply, i) != core[i])
+                return ReplyFailure{ReplyFault::InvalidEcho};
+    }
     return std::nullopt;
 }
 
@@ -142,6 +149,8 @@ std::string FailureText(const ReplyFailure& failure) {
         return "Read: Invalid module address";
     case ReplyFault::InvalidFunctionCode:
         return "Read: Invalid function code";
+    case ReplyFault::InvalidEcho:
+        return "Read: Invalid echo";
     }
     return {};
 }

@@ -22,6 +22,7 @@ enum class ReplyFault : uint8_t {
     NoEndOfFrame,         // ASCII: not ending in CR LF
     InvalidModuleAddress, // another slave answered
     InvalidFunctionCode,  // the reply is for another function
+    InvalidEcho,          // a multiple write echoed another register address or count
 };
 
 struct ReplyFailure {
@@ -49,8 +50,8 @@ using ReplyResult = std::variant<ValueBuffer, ReplyFailure, StaleReply>;
 // Stale (TCP), then the length, then by framing: ':' (ASCII), exception, checksum
 // (skipped when `ignoreChecksum`; for TCP, which has none, the MBAP protocol identifier
 // and length and a read's byte count stand in for it), CR LF (ASCII); then address and
-// function. A write's echo is not compared with the request. Never reads outside
-// `received`.
+// function. A single write's echo is not compared with the request; a multiple write's
+// register address and count are. Never reads outside `received`.
 //
 // The value buffer of a bit read holds bit 0 of the first data byte in byte 0; that of a
 // register read holds the request's 2 × count data bytes in reverse order, so that it

@@ -20,6 +20,9 @@ uint16_t FieldValue(ModbusFunction function, int byteLength, uint16_t writeValue
 } // namespace
 
 std::optional<ModbusFunction> FunctionFromIndex(int functionIndex) {
+    constexpr int kWriteRegistersIndex = 6;
+    if (functionIndex == kWriteRegistersIndex)
+        return ModbusFunction::WriteMultipleRegisters;
     if (functionIndex < 0 || functionIndex > 5)
         return std::nullopt;
     return static_cast<ModbusFunction>(functionIndex + 1);
@@ -29,13 +32,33 @@ uint8_t RegisterCount(int byteLength) {
     return static_cast<uint8_t>(std::clamp(byteLength / 2, 1, int{kMaxRegisterCount}));
 }
 
+ModbusRequest::ModbusRequest(int moduleAddr, int registerAddr, ModbusFunction function)
+    : m_moduleAddr(moduleAddr) {
+    Append(static_cast<uint8_t>(moduleAddr));
+    Append(static_cast<uint8_t>(function));
+    Append(static_cast<uint8_t>(registerAddr >> 8));
+    Append(static_cast<uint8_t>(registerAddr));
+}
+
 ModbusRequest ModbusRequest::Make(ModbusFunction function, int moduleAddr, int registerAddr,
                                   int byteLength, uint16_t writeValue) {
+    ModbusRequest request(moduleAddr, registerAddr, function);
     const uint16_t field = FieldValue(function, byteLength, writeValue);
-    return ModbusRequest(
-        moduleAddr, {static_cast<uint8_t>(moduleAddr), static_cast<uint8_t>(function),
-                     static_cast<uint8_t>(registerAddr >> 8), static_cast<uint8_t>(registerAddr),
-                     static_cast<uint8_t>(field >> 8), static_cast<uint8_t>(field)});
+    request.Append(static_cast<uint8_t>(field >> 8));
+    request.Append(static_cast<uint8_t>(field));
+    return request;
+}
+
+ModbusRequest ModbusRequest::MakeWriteRegisters(int moduleAddr, int registerAddr,
+                                                std::span<const uint8_t> data) {
+    ModbusRequest request(moduleAddr, registerAddr, ModbusFunction::WriteMultipleRegisters);
+    const size_t count = std::clamp<size_t>(data.size() / 2, 1, kMaxRegisterCount);
+    request.Append(0);
+    request.Append(static_cast<uint8_t>(count));
+    request.Append(static_cast<uint8_t>(2 * count));
+    for (size_t i = 0; i < 2 * count; ++i)
+        request.Append(i < data.size() ? data[i] : 0);
+    return request;
 }
 
 } // namespace halvane

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace halvane {
 
@@ -22,9 +24,11 @@ enum class ModbusFunction : uint8_t {
     ReadInputRegisters = 4,
     WriteSingleCoil = 5,
     WriteSingleRegister = 6,
+    WriteMultipleRegisters = 16,
 };
 
-// The function of a tag's `Function` index 0..5; nothing for any other index.
+// The function of a tag's `Function` index: 0..5 send index + 1, 6 sends Write Multiple
+// Registers; nothing for any other index.
 std::optional<ModbusFunction> FunctionFromIndex(int functionIndex);
 
 constexpr bool IsWriteFunction(ModbusFunction function) {
@@ -44,8 +48,11 @@ constexpr uint8_t kMaxRegisterCount = 4;
 uint8_t RegisterCount(int byteLength);
 
 // Slave address, function code, register address (high, low), then the count (high,
-// low) of a read or the value (high, low) of a write. Every framing carries these bytes.
-using RequestCore = std::array<uint8_t, 6>;
+// low) of a read or the value (high, low) of a single write; a multiple write goes on
+// with the register count (high, low), the byte count and the registers' bytes. Every
+// framing carries these bytes.
+constexpr size_t kSingleRequestCoreLength = 6;
+constexpr size_t kMaxRequestCoreLength = kSingleRequestCoreLength + 1 + 2 * kMaxRegisterCount;
 
 // One request for one tag. Built only through Make, so a Write Single Coil request can
 // carry nothing but 0xFF00 or 0x0000.
@@ -58,22 +65,28 @@ public:
     // their low 8 and 16 bits.
     static ModbusRequest Make(ModbusFunction function, int moduleAddr, int registerAddr,
                               int byteLength, uint16_t writeValue);
+    // Write Multiple Registers of `data` as it goes on the wire (the first register's
+    // high byte first): 2 to 2 × kMaxRegisterCount bytes, an odd last byte dropped.
+    static ModbusRequest MakeWriteRegisters(int moduleAddr, int registerAddr,
+                                            std::span<const uint8_t> data);
 
     ModbusFunction Function() const { return static_cast<ModbusFunction>(m_core[1]); }
     // The configured slave address, compared as a whole number with a reply's address.
     int ModuleAddr() const { return m_moduleAddr; }
-    // The quantity of a read request (for a write: the low byte of the value).
+    // The quantity of a read request or a multiple write (for a single write: the low
+    // byte of the value).
     uint8_t Count() const { return m_core[5]; }
-    const RequestCore& Core() const { return m_core; }
+    std::span<const uint8_t> Core() const { return std::span(m_core).first(m_length); }
 
     bool operator==(const ModbusRequest&) const = default;
 
 private:
-    ModbusRequest(int moduleAddr, const RequestCore& core)
-        : m_moduleAddr(moduleAddr), m_core(core) {}
+    ModbusRequest(int moduleAddr, int registerAddr, ModbusFunction function);
+    void Append(uint8_t byte) { m_core[m_length++] = byte; }
 
     int m_moduleAddr;
-    RequestCore m_core;
+    std::array<uint8_t, kMaxRequestCoreLength> m_core{};
+    size_t m_length = 0;
 };
 
 } // namespace halvane

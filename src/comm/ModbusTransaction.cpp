@@ -100,6 +100,22 @@ Reception ReceiveNetwork(NetworkLink& link, const FramedRequest& sent,
     }
 }
 
+// The tag's request; a write encodes the tag's value first.
+ModbusRequest BuildRequest(TDataChannel& tag, ModbusFunction function) {
+    if (function == ModbusFunction::WriteMultipleRegisters) {
+        const RegisterBytes registers = PrepareRegistersWrite(tag);
+        return ModbusRequest::MakeWriteRegisters(
+            tag.ModuleAddr, tag.RegisterAddr, std::span(registers.bytes).first(registers.length));
+    }
+    uint16_t writeValue = 0;
+    if (IsWriteFunction(function)) {
+        PrepareWrite(tag);
+        writeValue = WriteRequestValue(tag);
+    }
+    return ModbusRequest::Make(function, tag.ModuleAddr, tag.RegisterAddr, tag.ByteLength,
+                               writeValue);
+}
+
 } // namespace
 
 void DoTransaction(TDataChannel& tag, const TransactionContext& context) {
@@ -110,14 +126,7 @@ void DoTransaction(TDataChannel& tag, const TransactionContext& context) {
         tag.SetTagError("Write: Not supported Modbus function");
         return;
     }
-    uint16_t writeValue = 0;
-    if (IsWriteFunction(*function)) {
-        PrepareWrite(tag);
-        writeValue = WriteRequestValue(tag);
-    }
-    const FramedRequest sent{context.protocol,
-                             ModbusRequest::Make(*function, tag.ModuleAddr, tag.RegisterAddr,
-                                                 tag.ByteLength, writeValue),
+    const FramedRequest sent{context.protocol, BuildRequest(tag, *function),
                              context.protocol == ModbusProtocol::Tcp ? NextTransactionId(context)
                                                                      : uint16_t{0}};
     const RequestFrame frame = BuildFrame(sent);

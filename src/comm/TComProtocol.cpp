@@ -9,20 +9,26 @@
 
 namespace halvane {
 
-void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& context) {
+void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& context,
+                                WriteMode writeMode) {
     if (!m_worker)
         m_worker = std::make_unique<TComProtocolThread>(tags, context);
+    m_writeMode = writeMode;
 }
 
 void TComProtocol::StartWorker(const TagTable& tags) {
     m_cursor = -1;
     m_members.clear();
+    m_memberWrites.clear();
     if (!m_worker)
         return;
     const int connection = m_worker->Context().connection;
-    for (const auto& [index, port] : tags.Ports())
-        if (port == connection)
-            m_members.push_back(index);
+    tags.ReadAll([&](const TDataChannel& tag, size_t index) {
+        if (tag.Port != connection)
+            return;
+        m_members.push_back(index);
+        m_memberWrites.push_back(tag.IsOutputTag());
+    });
     m_worker->Resume();
 }
 
@@ -39,17 +45,30 @@ bool TComProtocol::TransportUp() const {
                                              : (c.port && c.port->IsOpen());
 }
 
+std::optional<size_t> TComProtocol::NextTag(const TagTable& tags) const {
+    // The cursor's own tag comes last, so a connection with one tag polls it at every tick.
+    const auto after =
+        std::upper_bound(m_members.begin(), m_members.end(), m_cursor,
+                         [](int cursor, size_t index) { return cursor < static_cast<int>(index); });
+    const auto start = static_cast<size_t>(after - m_members.begin());
+    for (size_t step = 0; step < m_members.size(); ++step) {
+        const size_t member = (start + step) % m_members.size();
+        const size_t index = m_members[member];
+        if (m_writeMode == WriteMode::Cyclic || !m_memberWrites[member] || tags.WritePending(index))
+            return index;
+    }
+    return std::nullopt;
+}
+
 void TComProtocol::PollNext(TagTable& tags) {
     // A worker still busy takes nothing: the tag in flight keeps its mark and the cursor
     // its place, so every tag gets its turn whatever its transaction time.
     if (!m_worker || m_members.empty() || m_worker->Busy())
         return;
-    // The connection's first tag after the cursor, wrapping round; the cursor's own tag
-    // comes last, so a connection with one tag polls it at every tick.
-    const auto after =
-        std::upper_bound(m_members.begin(), m_members.end(), m_cursor,
-                         [](int cursor, size_t index) { return cursor < static_cast<int>(index); });
-    const size_t next = after != m_members.end() ? *after : m_members.front();
+    const std::optional<size_t> found = NextTag(tags);
+    if (!found)
+        return;
+    const size_t next = *found;
     // Only the tag polled last has the mark; after a start, any of them may hold an old one.
     const auto unmark = [&](size_t index) {
         tags.Update(index, [](TDataChannel& tag) { tag.PollingNow = false; });

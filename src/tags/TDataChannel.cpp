@@ -39,7 +39,8 @@ std::string PointsSection(int index) {
 }
 
 bool TDataChannel::IsOutputTag() const {
-    return Function == kFunctionWriteCoil || Function == kFunctionWriteRegister;
+    return Function == kFunctionWriteCoil || Function == kFunctionWriteRegister ||
+           Function == kFunctionWriteRegisters;
 }
 
 void TDataChannel::SetTagError(std::string text) {

@@ -56,6 +56,9 @@ struct TDataChannel {
     int FilterCountdown = 0;
     std::string Status = "Unknown";
     bool PollingNow = false;
+    // Run-time: an output tag was preset and its value has not reached the device yet.
+    // Connections that write only when a value is set write just these.
+    bool WritePending = false;
 
     bool operator==(const TDataChannel&) const = default;
 
@@ -65,7 +68,7 @@ struct TDataChannel {
     // Writes the tag to "Channel.<index>" and "Points.<index>" in one file write; false
     // when the file could not be written (the store's LastError says why).
     bool SaveToConfig(ProfileStore& store, int index) const;
-    // Function 4 (Write Coil) or 5 (Write Holding Register).
+    // Function 4 (Write Coil), 5 (Write Holding Register) or 6 (Write Multiple Registers).
     bool IsOutputTag() const;
     void SetTagError(std::string text);
 };

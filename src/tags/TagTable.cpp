@@ -58,13 +58,9 @@ std::vector<TDataChannel> TagTable::SnapshotAll() const {
     return m_tags;
 }
 
-std::vector<std::pair<size_t, int>> TagTable::Ports() const {
+bool TagTable::WritePending(size_t index) const {
     std::lock_guard lock(m_mutex);
-    std::vector<std::pair<size_t, int>> ports;
-    ports.reserve(m_tags.size());
-    for (size_t i = 0; i < m_tags.size(); ++i)
-        ports.emplace_back(i, m_tags[i].Port);
-    return ports;
+    return index < m_tags.size() && m_tags[index].WritePending;
 }
 
 bool TagTable::Update(size_t index, const std::function<void(TDataChannel&)>& change) {
@@ -101,6 +97,10 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
         tag.RealValue = outcome.RealValue;
     tag.ValueValid = outcome.ValueValid;
     tag.Status = outcome.Status;
+    // The value it carried reached the device: a connection that writes only what was
+    // set has nothing more to write for it.
+    if (tag.IsOutputTag() && outcome.ValueValid)
+        tag.WritePending = false;
     tag.FilterCountdown = outcome.FilterCountdown;
 }
 

@@ -29,8 +29,8 @@ public:
     size_t Size() const;
     TDataChannel Snapshot(size_t index) const;
     std::vector<TDataChannel> SnapshotAll() const;
-    // Index and Port of every tag.
-    std::vector<std::pair<size_t, int>> Ports() const;
+    // Whether the tag at `index` waits for its preset value to be written.
+    bool WritePending(size_t index) const;
 
     // Runs `change` on the tag at `index` under the lock; false when there is no such tag.
     bool Update(size_t index, const std::function<void(TDataChannel&)>& change);

@@ -23,13 +23,14 @@ constexpr std::array<DataTypeInfo, 13> kDataTypes{{
     {102, "Float - Double precision", 8},
 }};
 
-constexpr std::array<FunctionInfo, 6> kFunctions{{
+constexpr std::array<FunctionInfo, 7> kFunctions{{
     {"Read Coils (1)", "(1) Read Coil"},
     {"Read Discrete Input (2)", "(2) Read Discrete Input"},
     {"Read Holding Register (3)", "(3) Read Holding Register"},
     {"Read Input Register (4)", "(4) Read Input Register"},
     {"Write Coil (5)", "(5) Write Coil"},
     {"Write Holding Register (6)", "(6) Write Holding Register"},
+    {"Write Multiple Registers (16)", "(16) Write Multiple Registers"},
 }};
 
 constexpr std::array<PortInfo, 5> kPorts{{

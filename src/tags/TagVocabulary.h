@@ -34,10 +34,12 @@ struct FunctionInfo {
     std::string_view editorText;
     std::string_view listText;
 };
-// Indexed by `Function`; the Modbus function code sent is index + 1.
+// Indexed by `Function`; the Modbus function code sent is index + 1, except for Write
+// Multiple Registers (16).
 std::span<const FunctionInfo> Functions();
 constexpr int kFunctionWriteCoil = 4;
 constexpr int kFunctionWriteRegister = 5;
+constexpr int kFunctionWriteRegisters = 6;
 // The tag list's text of a function index, "Unknown" outside the table.
 std::string_view FunctionListText(int function);
 

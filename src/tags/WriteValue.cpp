@@ -6,7 +6,11 @@
 #include "ValueConversion.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <span>
 
 namespace halvane {
@@ -29,13 +33,21 @@ uint32_t LowBits(double value) {
     return static_cast<uint32_t>(low);
 }
 
+// Whole numbers are what single-register writes carry; a multiple write of a float
+// carries the value itself.
+enum class RawKind { Whole, Exact };
+
+double Cut(double value, RawKind kind) {
+    return kind == RawKind::Whole ? std::trunc(value) : value;
+}
+
 // The x of `v` on the scaling function, searched as if the points rose in y: the last
 // point's x from its y on, the first point's x where no segment holds `v`.
-double InvertPoints(const TDataChannel& tag, double v) {
+double InvertPoints(const TDataChannel& tag, double v, RawKind kind) {
     const auto n = static_cast<size_t>(std::clamp(tag.PointCount, 0, kMaxPoints));
     const double offset = tag.Offset;
     if (n < 2)
-        return std::trunc(v - offset);
+        return Cut(v - offset, kind);
     const auto xs = std::span(tag.PointX).first(n);
     const auto ys = std::span(tag.PointY).first(n);
     if (v >= ys[n - 1] + offset)
@@ -47,30 +59,47 @@ double InvertPoints(const TDataChannel& tag, double v) {
     if (segment == ys.end())
         return xs[0];
     const auto i = static_cast<size_t>(segment - ys.begin());
-    // The rise is taken as a whole number, so a segment rising by less than 1 maps
-    // every value in it to its first point.
-    const double rise = std::trunc(ys[i + 1] - ys[i]);
+    // For whole numbers the rise is taken as a whole number too, so a segment rising by
+    // less than 1 maps every value in it to its first point.
+    const double rise = Cut(ys[i + 1] - ys[i], kind);
     if (rise == 0)
         return xs[i];
     const double run = static_cast<double>(xs[i + 1]) - xs[i];
-    return std::trunc((v - offset - ys[i]) * (run / rise) + xs[i]);
+    return Cut((v - offset - ys[i]) * (run / rise) + xs[i], kind);
 }
 
-// The inverse of the conversion mode as a whole number before it is cut to 32 bits.
-double WholeRawForWrite(const TDataChannel& tag) {
+// The inverse of the conversion mode, before it is cut to the register.
+double RawForWrite(const TDataChannel& tag, RawKind kind) {
     const double v = tag.RealValue;
     switch (tag.Linear) {
     case 0:
-        return std::trunc(v);
+        return Cut(v, kind);
     case 1:
         // A flat line has no raw value for any real value: write 0, so the request
         // still carries a defined value.
         if (tag.ACoff == 0)
             return 0;
-        return std::trunc((v - tag.BCoff - tag.Offset) / tag.ACoff);
+        return Cut((v - tag.BCoff - tag.Offset) / tag.ACoff, kind);
     default:
-        return InvertPoints(tag, v);
+        return InvertPoints(tag, v, kind);
     }
+}
+
+// A float tag's registers written at once hold the value in floating-point form; every
+// other tag's hold a whole number.
+bool WritesFloatRegisters(const TDataChannel& tag) {
+    return tag.Function == kFunctionWriteRegisters && tag.ByteLength > 2 &&
+           IsFloatDataType(tag.DataType);
+}
+
+bool WritesDoubleWord(const TDataChannel& tag) {
+    return tag.Function == kFunctionWriteRegisters && tag.DataType == kDataTypeDoubleWord;
+}
+
+// The largest magnitude the tag's float registers hold.
+double FloatLimit(const TDataChannel& tag) {
+    return tag.DataType == kDataTypeFloatSingle ? std::numeric_limits<float>::max()
+                                                : std::numeric_limits<double>::max();
 }
 
 // The register value for the data type: a byte keeps its low 8 bits; a masked bit is
@@ -96,6 +125,8 @@ int32_t WriteInteger(const TDataChannel& tag, uint32_t word) {
 } // namespace
 
 RawRange WritableRawRange(const TDataChannel& tag) {
+    if (WritesDoubleWord(tag))
+        return tag.Signed ? RawRange{INT32_MIN, INT32_MAX} : RawRange{0, UINT32_MAX};
     if (IsMaskedBitDataType(tag.DataType) || IsFloatDataType(tag.DataType))
         return {0, 0xFFFF};
     if (tag.DataType == kDataTypeByte)
@@ -108,15 +139,34 @@ std::optional<std::string> PresetRangeError(const TDataChannel& tag, double valu
         return "The value is not a finite number.";
     TDataChannel preset = tag;
     preset.RealValue = value;
-    const double raw = WholeRawForWrite(preset);
-    const RawRange range = WritableRawRange(tag);
-    if (raw >= static_cast<double>(range.low) && raw <= static_cast<double>(range.high))
+    const double raw =
+        RawForWrite(preset, WritesFloatRegisters(tag) ? RawKind::Exact : RawKind::Whole);
+    const auto [low, high] = WritableRawBounds(tag);
+    if (raw >= low && raw <= high)
         return std::nullopt;
     std::string message = "The value " + FormatGeneral(value) + " does not fit the register";
     if (raw != value)
         message += " (it is written as " + FormatGeneral(raw) + ")";
-    return message + ". The register takes " + std::to_string(range.low) + " to " +
-           std::to_string(range.high) + ".";
+    return message + ". The register takes " + FormatGeneral(low) + " to " + FormatGeneral(high) +
+           ".";
+}
+
+std::pair<double, double> WritableRawBounds(const TDataChannel& tag) {
+    if (WritesFloatRegisters(tag))
+        return {-FloatLimit(tag), FloatLimit(tag)};
+    const RawRange range = WritableRawRange(tag);
+    return {static_cast<double>(range.low), static_cast<double>(range.high)};
+}
+
+std::pair<double, double> WritableRealRange(const TDataChannel& tag) {
+    const auto real = [&tag](double raw) {
+        TDataChannel reading = tag;
+        reading.RawValue = raw;
+        ComputeRealValue(reading);
+        return reading.RealValue;
+    };
+    const auto [low, high] = WritableRawBounds(tag);
+    return std::minmax(real(low), real(high));
 }
 
 PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value) {
@@ -127,6 +177,7 @@ PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, dou
             return;
         tag.RealValue = value;
         tag.DefaultValue = value;
+        tag.WritePending = true;
         tag.SetTagError("Pending write");
     });
     if (present && !fits)
@@ -145,8 +196,47 @@ void PrepareWrite(TDataChannel& tag) {
     tag.RawInteger = ValueBufferToInteger(image);
 }
 
+RegisterBytes PrepareRegistersWrite(TDataChannel& tag) {
+    const int length = std::clamp(tag.ByteLength, 0, static_cast<int>(ValueBuffer().size()));
+    RegisterBytes registers;
+    if (length <= 2) {
+        PrepareWrite(tag);
+        const uint16_t word = WriteRequestValue(tag);
+        registers.bytes = {static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
+        registers.length = 2;
+        return registers;
+    }
+    tag.ValueValid = true;
+    ValueBuffer image{};
+    if (IsFloatDataType(tag.DataType)) {
+        const double raw = RawForWrite(tag, RawKind::Exact);
+        if (tag.DataType == kDataTypeFloatSingle) {
+            const auto single = static_cast<float>(raw);
+            tag.RawValue = single;
+            image = ValueBufferFromInteger(std::bit_cast<uint32_t>(single));
+        } else {
+            tag.RawValue = raw;
+            const auto bits = std::bit_cast<uint64_t>(raw);
+            for (size_t i = 0; i < image.size(); ++i)
+                image[i] = static_cast<uint8_t>(bits >> (8 * i));
+        }
+    } else {
+        const uint32_t raw = ComputeRawForWrite(tag);
+        tag.RawValue = tag.Signed ? static_cast<double>(static_cast<int32_t>(raw)) : raw;
+        image = ValueBufferFromInteger(raw);
+    }
+    // Every byte-order option exchanges bytes in pairs, so the steps that decode a reading
+    // also encode it.
+    ApplyByteOrder(tag, image);
+    tag.RawInteger = ValueBufferToInteger(image);
+    // The image is least significant first; the registers go most significant first.
+    registers.length = static_cast<size_t>(length);
+    std::reverse_copy(image.begin(), image.begin() + length, registers.bytes.begin());
+    return registers;
+}
+
 uint32_t ComputeRawForWrite(const TDataChannel& tag) {
-    return LowBits(WholeRawForWrite(tag));
+    return LowBits(RawForWrite(tag, RawKind::Whole));
 }
 
 uint16_t WriteRequestValue(const TDataChannel& tag) {

@@ -2,10 +2,12 @@
 
 #include "TDataChannel.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace halvane {
@@ -15,13 +17,21 @@ class TagTable;
 
 // The whole numbers a write of the tag can carry without losing bits: a register takes
 // 16 bits (a byte 8), as a signed or unsigned number by the tag's signedness; a masked
-// bit and a float tag are written as an unsigned 16-bit number.
+// bit and a float tag are written as an unsigned 16-bit number; a double word written
+// with Write Multiple Registers takes 32 bits.
 struct RawRange {
     int64_t low = 0;
     int64_t high = 0;
     bool operator==(const RawRange&) const = default;
 };
 RawRange WritableRawRange(const TDataChannel& tag);
+
+// The raw values a write of the tag can carry: WritableRawRange, or for a float tag
+// written with Write Multiple Registers the finite range of its floating-point type.
+std::pair<double, double> WritableRawBounds(const TDataChannel& tag);
+// The real values whose raw value the write can carry: the bounds through the tag's
+// conversion, lowest first.
+std::pair<double, double> WritableRealRange(const TDataChannel& tag);
 
 // Nothing when `value` can be preset on the tag; otherwise the message that refuses it:
 // after the inverse scaling it does not fit the register, or it is not a finite number.
@@ -40,6 +50,20 @@ PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, dou
 // becomes valid, `RawInteger` receives the encoded value (byte order applied) and
 // `RawValue` the integer before the byte order.
 void PrepareWrite(TDataChannel& tag);
+
+// The registers a Write Multiple Registers request carries, as they go on the wire (the
+// first register's high byte first).
+struct RegisterBytes {
+    std::array<uint8_t, 8> bytes{};
+    size_t length = 0;
+};
+
+// Encodes the tag's `RealValue` for Write Multiple Registers: a double word as its 32
+// bits, a float tag in its floating-point form (the inverse of the conversion mode, not
+// cut to a whole number), with the tag's byte order applied as a reading of the same
+// registers would decode it. A tag of 1 or 2 bytes writes one register as PrepareWrite
+// encodes it. The tag becomes valid, as with PrepareWrite.
+RegisterBytes PrepareRegistersWrite(TDataChannel& tag);
 
 // The inverse of the conversion mode: the whole number whose reading would give
 // `RealValue`, as its low 32 bits (two's complement), which is all a write uses.

@@ -93,21 +93,23 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
     values.serial[0] = {true, 4, 12, 1, 2, 1, 2, "0x10", " 250 "};
     values.serial[2].timeout = "-5"; // times are not range-checked
     values.serial[1].reconnect = true;
-    values.network = {true, "plc.local", "65535", "$64", "10", true};
+    values.serial[2].writeMode = WriteMode::WhenSet;
+    values.network = {true, "plc.local", "65535", "$64", "10", true, WriteMode::WhenSet};
     const ConnectionsSave save = PlanConnectionsSave(values);
     EXPECT_TRUE(save.complete);
 
     const std::vector<std::string> serialKeys{"comport",    "baudrateId", "protocolId",
                                               "databitsId", "parityId",   "stopbitsId",
                                               "timeout",    "interval",   "enabled"};
-    ASSERT_EQ(save.writes.size(), 3 * serialKeys.size() + 5 + 4);
-    std::vector<std::string> withReconnect = serialKeys;
-    withReconnect.push_back("reconnect");
+    ASSERT_EQ(save.writes.size(), 3 * serialKeys.size() + 5 + 4 + 4);
+    std::vector<std::string> withOptions = serialKeys;
+    withOptions.push_back("reconnect");
+    withOptions.push_back("writeMode");
     for (const char* section : {"Serial.1", "Serial.2", "Serial.3"})
-        EXPECT_EQ(Keys(save.writes, section), withReconnect) << section;
-    EXPECT_EQ(
-        Keys(save.writes, "Ethernet.1"),
-        (std::vector<std::string>{"enabled", "host", "port", "timeout", "interval", "reconnect"}));
+        EXPECT_EQ(Keys(save.writes, section), withOptions) << section;
+    EXPECT_EQ(Keys(save.writes, "Ethernet.1"),
+              (std::vector<std::string>{"enabled", "host", "port", "timeout", "interval",
+                                        "reconnect", "writeMode"}));
     // Sections one after the other, the network last.
     EXPECT_EQ(save.writes[9].section, "Serial.2");
     EXPECT_EQ(save.writes[27].section, "Ethernet.1");
@@ -130,12 +132,16 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
                                               {"Ethernet.1", "port", "65535"},
                                               {"Ethernet.1", "timeout", "100"},
                                               {"Ethernet.1", "interval", "10"}}));
-    // The key beyond the dialog's first layout comes after all the others.
-    const std::vector<KeyWrite> reconnect(save.writes.begin() + 32, save.writes.end());
-    EXPECT_EQ(reconnect, (std::vector<KeyWrite>{{"Serial.1", "reconnect", "0"},
-                                                {"Serial.2", "reconnect", "1"},
-                                                {"Serial.3", "reconnect", "0"},
-                                                {"Ethernet.1", "reconnect", "1"}}));
+    // The keys beyond the dialog's first layout come after all the others.
+    const std::vector<KeyWrite> options(save.writes.begin() + 32, save.writes.end());
+    EXPECT_EQ(options, (std::vector<KeyWrite>{{"Serial.1", "reconnect", "0"},
+                                              {"Serial.2", "reconnect", "1"},
+                                              {"Serial.3", "reconnect", "0"},
+                                              {"Ethernet.1", "reconnect", "1"},
+                                              {"Serial.1", "writeMode", "0"},
+                                              {"Serial.2", "writeMode", "0"},
+                                              {"Serial.3", "writeMode", "1"},
+                                              {"Ethernet.1", "writeMode", "1"}}));
 }
 
 TEST(ConnectionsDialogValues, SaveStopsBeforeTheFirstBadNumber) {

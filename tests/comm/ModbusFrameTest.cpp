@@ -21,12 +21,16 @@ std::vector<uint8_t> Bytes(const RequestFrame& frame) {
 const ModbusRequest kReadOneRegister = ModbusRequest::Make(ReadHoldingRegisters, 1, 0, 2, 0);
 // Value 3 to holding register 1 of slave 17.
 const ModbusRequest kWriteThree = ModbusRequest::Make(WriteSingleRegister, 17, 1, 0, 3);
+// 0x000A and 0x0102 to holding registers 1 and 2 of slave 1.
+const std::vector<uint8_t> kTwoRegisters = Hex("00 0A 01 02");
+const ModbusRequest kWriteTwo = ModbusRequest::MakeWriteRegisters(1, 1, kTwoRegisters);
 
 TEST(ModbusRequest, FunctionIndexMapsToTheCodeAboveIt) {
     EXPECT_EQ(FunctionFromIndex(0), ReadCoils);
     EXPECT_EQ(FunctionFromIndex(5), WriteSingleRegister);
+    EXPECT_EQ(FunctionFromIndex(6), ModbusFunction::WriteMultipleRegisters);
     EXPECT_EQ(FunctionFromIndex(-1), std::nullopt);
-    EXPECT_EQ(FunctionFromIndex(6), std::nullopt);
+    EXPECT_EQ(FunctionFromIndex(7), std::nullopt);
 }
 
 TEST(ModbusRequest, CountIsHalfTheByteLengthWithinOneToFour) {
@@ -69,6 +73,18 @@ TEST(ModbusRequest, CoreCarriesAddressesAndCountOrValue) {
     }
 }
 
+TEST(ModbusRequest, WriteRegistersCarriesCountByteCountAndData) {
+    const auto core = [](std::span<const uint8_t> data) {
+        const auto request = ModbusRequest::MakeWriteRegisters(2, 0x0100, data);
+        EXPECT_EQ(request.Count(), data.size() / 2);
+        return std::vector<uint8_t>(request.Core().begin(), request.Core().end());
+    };
+    EXPECT_EQ(core(kTwoRegisters), Hex("02 10 01 00 00 02 04 00 0A 01 02"));
+    EXPECT_EQ(core(Hex("01 02 03 04 05 06 07 08")),
+              Hex("02 10 01 00 00 04 08 01 02 03 04 05 06 07 08"));
+    EXPECT_EQ(core(Hex("AB CD")), Hex("02 10 01 00 00 01 02 AB CD"));
+}
+
 TEST(ModbusFrame, RequestFramesOfEachProtocol) {
     struct Row {
         const char* name;
@@ -83,6 +99,11 @@ TEST(ModbusFrame, RequestFramesOfEachProtocol) {
         {"RTU write", {Rtu, kWriteThree}, Hex("11 06 00 01 00 03 9A 9B")},
         {"ASCII write", {Ascii, kWriteThree}, Text(":110600010003E5\r\n")},
         {"TCP write", {Tcp, kWriteThree, 0x0001}, Hex("00 01 00 00 00 06 11 06 00 01 00 03")},
+        {"RTU write registers", {Rtu, kWriteTwo}, Hex("01 10 00 01 00 02 04 00 0A 01 02 92 30")},
+        {"ASCII write registers", {Ascii, kWriteTwo}, Text(":01100001000204000A0102DB\r\n")},
+        {"TCP write registers",
+         {Tcp, kWriteTwo, 0x0102},
+         Hex("01 02 00 00 00 0B 01 10 00 01 00 02 04 00 0A 01 02")},
     };
     for (const Row& row : rows)
         EXPECT_EQ(Bytes(BuildFrame(row.sent)), row.frame) << row.name;
@@ -105,6 +126,8 @@ TEST(ModbusFrame, ExpectedReplyLengths) {
         {Rtu, kWriteThree, 8},
         {Ascii, kWriteThree, 17},
         {Tcp, kWriteThree, 12},
+        {Rtu, kWriteTwo, 8}, // the echo of address and count
+        {Ascii, kWriteTwo, 17},
         {Rtu, read(ReadCoils, 8), 6}, // one data byte, whatever the count
         {Ascii, read(ReadDiscreteInputs, 1), 13},
         {Rtu, read(ReadInputRegisters, 4), 9},

@@ -44,6 +44,8 @@ const ModbusRequest kReadFloat = ModbusRequest::Make(ReadHoldingRegisters, 1, 0,
 const ModbusRequest kReadDouble = ModbusRequest::Make(ReadInputRegisters, 1, 0, 8, 0);
 const ModbusRequest kReadCoil = ModbusRequest::Make(ReadCoils, 1, 0, 1, 0);
 const ModbusRequest kWriteThree = ModbusRequest::Make(WriteSingleRegister, 17, 1, 0, 3);
+const std::vector<uint8_t> kTwoRegisters = Hex("00 0A 01 02");
+const ModbusRequest kWriteTwo = ModbusRequest::MakeWriteRegisters(1, 1, kTwoRegisters);
 const ModbusRequest kSlave257 = ModbusRequest::Make(ReadHoldingRegisters, 257, 0, 2, 0);
 constexpr uint16_t kId = 0x1234;
 
@@ -180,6 +182,46 @@ TEST(CheckReply, Tcp) {
     ExpectResults(cases);
 }
 
+// A multiple write succeeds only when the slave echoes the registers it was asked to
+// write; a single write's echo is never compared.
+TEST(CheckReply, WriteRegistersEcho) {
+    const ReplyCase cases[] = {
+        {"RTU echo", {Rtu, kWriteTwo}, WithCrc(Hex("01 10 00 01 00 02")), false, Values({})},
+        {"ASCII echo", {Ascii, kWriteTwo}, Text(":011000010002EC\r\n"), false, Values({})},
+        {"TCP echo",
+         {Tcp, kWriteTwo, kId},
+         Hex("12 34 00 00 00 06 01 10 00 01 00 02"),
+         false,
+         Values({})},
+        {"other count",
+         {Rtu, kWriteTwo},
+         WithCrc(Hex("01 10 00 01 00 03")),
+         false,
+         Fail(ReplyFault::InvalidEcho)},
+        {"other address",
+         {Tcp, kWriteTwo, kId},
+         Hex("12 34 00 00 00 06 01 10 01 01 00 02"),
+         false,
+         Fail(ReplyFault::InvalidEcho)},
+        {"other slave",
+         {Rtu, kWriteTwo},
+         WithCrc(Hex("02 10 00 01 00 02")),
+         false,
+         Fail(ReplyFault::InvalidModuleAddress)},
+        {"exception",
+         {Rtu, kWriteTwo},
+         WithCrc(Hex("01 90 02")),
+         false,
+         Fail(ReplyFault::Exception, 2)},
+        {"single write, other value echoed",
+         {Rtu, kWriteThree},
+         WithCrc(Hex("11 06 00 01 00 04")),
+         false,
+         Values({})},
+    };
+    ExpectResults(cases);
+}
+
 // Without a checksum, the protocol identifier, the length field and the byte count are
 // all that tells a TCP reply from damaged or foreign bytes: each must fit the frame.
 TEST(CheckReply, TcpHeaderAndByteCount) {
@@ -241,6 +283,7 @@ TEST(CheckReply, FailureTexts) {
         {{ReplyFault::NoEndOfFrame}, "Read: No end of frame 0D0A"},
         {{ReplyFault::InvalidModuleAddress}, "Read: Invalid module address"},
         {{ReplyFault::InvalidFunctionCode}, "Read: Invalid function code"},
+        {{ReplyFault::InvalidEcho}, "Read: Invalid echo"},
     };
     for (const auto& [failure, text] : rows)
         EXPECT_EQ(FailureText(failure), text);

@@ -208,7 +208,8 @@ TEST_F(TagTableTest, VocabularyTables) {
     EXPECT_EQ(DataTypeByteLength(27), 1);
     EXPECT_EQ(DataTypeByteLength(28), 0); // bit 8: understood, but not in the table
     EXPECT_EQ(FunctionListText(5), "(6) Write Holding Register");
-    EXPECT_EQ(FunctionListText(6), "Unknown");
+    EXPECT_EQ(FunctionListText(6), "(16) Write Multiple Registers");
+    EXPECT_EQ(FunctionListText(7), "Unknown");
     EXPECT_EQ(Ports()[4].listText, "Network");
     EXPECT_EQ(ConversionModes()[2], "Use function y=f(x)");
 }

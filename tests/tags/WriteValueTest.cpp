@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -204,6 +205,89 @@ TEST(WriteRoundTripTest, ScaledValuesReadBack) {
         EXPECT_EQ(WriteAndReadBack(points, value), value);
 }
 
+// The registers of a multiple write as a reading of the same registers hands them over:
+// the last byte on the wire first.
+ValueBuffer ReadBackRegisters(const RegisterBytes& registers) {
+    ValueBuffer buffer{};
+    std::reverse_copy(registers.bytes.begin(),
+                      registers.bytes.begin() + static_cast<std::ptrdiff_t>(registers.length),
+                      buffer.begin());
+    return buffer;
+}
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Wire(const RegisterBytes& registers) {
+    return {registers.bytes.begin(),
+            registers.bytes.begin() + static_cast<std::ptrdiff_t>(registers.length)};
+}
+
+TDataChannel RegistersTag(int dataType, bool isSigned = false, ByteOrder order = {}) {
+    return OutputTag(kFunctionWriteRegisters, dataType, isSigned, order);
+}
+
+// Written with Write Multiple Registers, every wide type reads back exactly the raw value
+// it wrote (a float in its floating-point form), in every byte order.
+TEST(WriteRegistersTest, WideTypesReadBackTheirValueInEveryByteOrder) {
+    const struct {
+        int dataType;
+        bool isSigned;
+        std::vector<double> values;
+    } ranges[] = {
+        {kDataTypeDoubleWord, false, {0, 1, 0x12345678, 4294967295.0}},
+        {kDataTypeDoubleWord, true, {-2147483648.0, -123456789, -1, 2147483647}},
+        {kDataTypeFloatSingle, true, {0, -12345.671875, 3.5e38, 1.0e-3}},
+        {kDataTypeFloatDouble, true, {0, -98765.4321, 1.0e300, 6.02214076e23}},
+        {kDataTypeWord, false, {0, 1234, 65535}},
+    };
+    for (const auto& range : ranges) {
+        for (const ByteOrder order : test::AllByteOrders()) {
+            for (const double value : range.values) {
+                TDataChannel tag = RegistersTag(range.dataType, range.isSigned, order);
+                tag.RealValue = value;
+                const RegisterBytes registers = PrepareRegistersWrite(tag);
+                EXPECT_TRUE(tag.ValueValid);
+                EXPECT_EQ(registers.length, static_cast<size_t>(std::max(2, tag.ByteLength)));
+                TDataChannel reading = tag;
+                reading.Function = 2;
+                StoreReading(reading, ReadBackRegisters(registers), nullptr);
+                const double expected =
+                    range.dataType == kDataTypeFloatSingle ? double(float(value)) : value;
+                EXPECT_EQ(reading.RawValue, expected)
+                    << range.dataType << " " << test::Describe(order) << " " << value;
+            }
+        }
+    }
+}
+
+// The registers in the order Modbus devices commonly use: the first register most
+// significant, its high byte first; "Swap words" puts the low word first.
+TEST(WriteRegistersTest, RegistersGoMostSignificantFirst) {
+    const auto wire = [](TDataChannel tag, double value) {
+        tag.RealValue = value;
+        return Wire(PrepareRegistersWrite(tag));
+    };
+    EXPECT_EQ(wire(RegistersTag(kDataTypeFloatSingle), 1.0), (Bytes{0x3F, 0x80, 0x00, 0x00}));
+    EXPECT_EQ(wire(RegistersTag(kDataTypeFloatSingle, false, {.swapWords = true}), 1.0),
+              (Bytes{0x00, 0x00, 0x3F, 0x80}));
+    EXPECT_EQ(wire(RegistersTag(kDataTypeFloatDouble), -2.0),
+              (Bytes{0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(wire(RegistersTag(kDataTypeDoubleWord), 0x12345678), (Bytes{0x12, 0x34, 0x56, 0x78}));
+    EXPECT_EQ(wire(RegistersTag(kDataTypeDoubleWord, false, {.reverse = true}), 0x12345678),
+              (Bytes{0x78, 0x56, 0x34, 0x12}));
+    EXPECT_EQ(wire(RegistersTag(kDataTypeDoubleWord, true), -2), (Bytes{0xFF, 0xFF, 0xFF, 0xFE}));
+    // A one-register type writes what Write Holding Register would.
+    EXPECT_EQ(wire(RegistersTag(kDataTypeWord, false, {.swapBytes = true}), 0x1234),
+              (Bytes{0x34, 0x12}));
+    EXPECT_EQ(wire(RegistersTag(kDataTypeByte), 0x1FF), (Bytes{0x00, 0xFF}));
+    // Float values are not cut to whole numbers; the scaling is inverted exactly.
+    TDataChannel scaled = RegistersTag(kDataTypeFloatSingle);
+    scaled.Linear = 1;
+    scaled.ACoff = 2;
+    scaled.BCoff = 1;
+    EXPECT_EQ(wire(scaled, 4.0), (Bytes{0x3F, 0xC0, 0x00, 0x00})); // (4 - 1) / 2 = 1.5
+}
+
 TEST(PresetValueTest, StoresTheValueAndSurvivesARestart) {
     const test::TempConfig file;
     std::vector<TDataChannel> tags(4);
@@ -237,6 +321,38 @@ TEST(PresetValueTest, StoresTheValueAndSurvivesARestart) {
     EXPECT_EQ(WriteRequestValue(reloaded[3]), 12);
 }
 
+// A preset waits to be written until a write of its value succeeded: a failed one or one
+// that carried an older value leaves it waiting.
+TEST(PresetValueTest, AWriteStaysPendingUntilItsValueReachedTheDevice) {
+    const test::TempConfig file;
+    ProfileStore store(file.Path());
+    TagTable table;
+    table.Assign({RegisterTag(kDataTypeWord), MakeTag(kDataTypeWord, false)});
+    EXPECT_FALSE(table.WritePending(0));
+    ASSERT_EQ(PresetValue(table, store, 0, 7), PresetOutcome::Stored);
+    EXPECT_TRUE(table.WritePending(0));
+
+    TDataChannel inFlight = table.Snapshot(0);
+    PrepareWrite(inFlight);
+    TDataChannel failed = inFlight;
+    failed.SetTagError("Read: Timeout");
+    table.StoreOutcome(0, failed);
+    EXPECT_TRUE(table.WritePending(0));
+    EXPECT_EQ(table.Snapshot(0).Status, "Read: Timeout");
+
+    ASSERT_EQ(PresetValue(table, store, 0, 8), PresetOutcome::Stored);
+    table.StoreOutcome(0, inFlight); // it carried 7
+    EXPECT_TRUE(table.WritePending(0));
+    EXPECT_EQ(table.Snapshot(0).Status, "Pending write");
+
+    TDataChannel written = table.Snapshot(0);
+    PrepareWrite(written);
+    table.StoreOutcome(0, written);
+    EXPECT_FALSE(table.WritePending(0));
+    EXPECT_TRUE(table.Snapshot(0).ValueValid);
+    EXPECT_FALSE(table.WritePending(1));
+}
+
 // A preset is refused, not cut to the register's bits, when its raw value does not fit.
 TEST(PresetRangeTest, RefusesValuesTheRegisterCannotHold) {
     const TDataChannel scaled = test::ScaledTag(1, 0.5, 0, 0, {}); // raw = real / 0.5
@@ -264,6 +380,18 @@ TEST(PresetRangeTest, RefusesValuesTheRegisterCannotHold) {
         {"scaled 40000 is raw 80000", scaled, 40000, false},
         {"not a number", RegisterTag(kDataTypeWord), std::nan(""), false},
         {"infinity", RegisterTag(kDataTypeWord), std::numeric_limits<double>::infinity(), false},
+        {"double word registers 4294967295", RegistersTag(kDataTypeDoubleWord), 4294967295.0, true},
+        {"double word registers 2^32", RegistersTag(kDataTypeDoubleWord), 4294967296.0, false},
+        {"double word registers -1", RegistersTag(kDataTypeDoubleWord), -1, false},
+        {"signed double word registers -2^31", RegistersTag(kDataTypeDoubleWord, true),
+         -2147483648.0, true},
+        {"float registers 0.25", RegistersTag(kDataTypeFloatSingle), 0.25, true},
+        {"float registers -1e38", RegistersTag(kDataTypeFloatSingle), -1e38, true},
+        {"float registers 1e39", RegistersTag(kDataTypeFloatSingle), 1e39, false},
+        {"double registers 1e300", RegistersTag(kDataTypeFloatDouble), 1e300, true},
+        {"double registers infinity", RegistersTag(kDataTypeFloatDouble),
+         std::numeric_limits<double>::infinity(), false},
+        {"word registers 70000", RegistersTag(kDataTypeWord), 70000, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(!PresetRangeError(c.tag, c.value), c.fits) << c.name;
@@ -271,6 +399,17 @@ TEST(PresetRangeTest, RefusesValuesTheRegisterCannotHold) {
               "The value 70000 does not fit the register. The register takes -32768 to 32767.");
     EXPECT_EQ(PresetRangeError(scaled, 40000), "The value 40000 does not fit the register (it is "
                                                "written as 80000). The register takes 0 to 65535.");
+}
+
+// What the "Set value" dialog offers: the register's range through the conversion.
+TEST(PresetRangeTest, RealRangeIsTheRegistersRangeThroughTheConversion) {
+    using Range = std::pair<double, double>;
+    EXPECT_EQ(WritableRealRange(RegisterTag(kDataTypeWord)), Range(0, 65535));
+    EXPECT_EQ(WritableRealRange(RegisterTag(kDataTypeByte, true)), Range(-128, 127));
+    EXPECT_EQ(WritableRealRange(test::ScaledTag(1, 0.5, 0, 0, {})), Range(0, 32767.5));
+    EXPECT_EQ(WritableRealRange(test::ScaledTag(1, -2, 10, 0, {})), Range(-131060, 10));
+    EXPECT_EQ(WritableRealRange(RegistersTag(kDataTypeDoubleWord, true)),
+              Range(-2147483648.0, 2147483647.0));
 }
 
 TEST(PresetRangeTest, ARefusedPresetChangesNothing) {

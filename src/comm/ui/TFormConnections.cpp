@@ -97,6 +97,15 @@ QCheckBox* NewReconnectBox(QWidget* parent, int connection) {
     return box;
 }
 
+QComboBox* NewWriteModeList(QWidget* parent, int connection) {
+    return NewList(parent, Name("ComboBoxWriteMode", connection), ItemTexts(WriteModeNames()));
+}
+
+WriteMode WriteModeAt(const QComboBox* list) {
+    return list->currentIndex() == static_cast<int>(WriteMode::WhenSet) ? WriteMode::WhenSet
+                                                                        : WriteMode::Cyclic;
+}
+
 QCheckBox* NewEnabledBox(QWidget* parent, int connection) {
     auto* box = new QCheckBox(QObject::tr("Enabled"), parent);
     box->setObjectName(Name("CheckBox", connection));
@@ -185,6 +194,7 @@ QWidget* TFormConnections::BuildSerialPanel(int port, SerialControls& controls) 
     AddRow(grid, tr("Stop bits:"), controls.stopBits);
     AddRow(grid, tr("Timeout:"), controls.timeout, true);
     AddRow(grid, tr("Polling interval:"), controls.interval, true);
+    AddRow(grid, tr("Write outputs:"), controls.writeMode);
     grid->addWidget(controls.reconnect, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     return panel;
@@ -206,6 +216,7 @@ void TFormConnections::BuildSerialLists(QWidget* panel, int port, SerialControls
     controls.interval =
         NewEditableList(panel, Name("ComboBoxInterval", port), kSerialIntervalSuggestions);
     controls.reconnect = NewReconnectBox(panel, port);
+    controls.writeMode = NewWriteModeList(panel, port);
 }
 
 QGroupBox* TFormConnections::BuildNetworkGroup() {
@@ -223,6 +234,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     m_network.timeout = NewEditableList(group, "ComboBoxTimeout4", kTimeoutSuggestions);
     m_network.interval = NewEditableList(group, "ComboBoxInterval4", kNetworkIntervalSuggestions);
     m_network.reconnect = NewReconnectBox(group, kNetworkConnection);
+    m_network.writeMode = NewWriteModeList(group, kNetworkConnection);
     auto* defaults = new QPushButton(tr("Set defaults"), group);
     defaults->setObjectName("ButtonDefaultsEth");
     connect(defaults, &QPushButton::clicked, this, &TFormConnections::ButtonDefaultsEthClick);
@@ -235,6 +247,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     AddRow(grid, tr("Protocol:"), protocol);
     AddRow(grid, tr("Timeout:"), m_network.timeout, true);
     AddRow(grid, tr("Polling interval:"), m_network.interval, true);
+    AddRow(grid, tr("Write outputs:"), m_network.writeMode);
     grid->addWidget(m_network.reconnect, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     grid->setRowStretch(grid->rowCount(), 1);
@@ -290,6 +303,7 @@ void TFormConnections::LoadSerialPanel(int port, const SerialPanelValues& values
     controls.timeout->setEditText(Text(values.timeout));
     controls.interval->setEditText(Text(values.interval));
     controls.reconnect->setChecked(values.reconnect);
+    controls.writeMode->setCurrentIndex(static_cast<int>(values.writeMode));
     controls.enabled->setChecked(values.enabled);
     CheckBoxClick(port);
 }
@@ -301,6 +315,7 @@ void TFormConnections::LoadNetworkPanel(const NetworkPanelValues& values) {
     m_network.timeout->setEditText(Text(values.timeout));
     m_network.interval->setEditText(Text(values.interval));
     m_network.reconnect->setChecked(values.reconnect);
+    m_network.writeMode->setCurrentIndex(static_cast<int>(values.writeMode));
 }
 
 SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
@@ -316,6 +331,7 @@ SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
     values.timeout = EditText(controls.timeout);
     values.interval = EditText(controls.interval);
     values.reconnect = controls.reconnect->isChecked();
+    values.writeMode = WriteModeAt(controls.writeMode);
     return values;
 }
 
@@ -327,6 +343,7 @@ NetworkPanelValues TFormConnections::ReadNetworkPanel() const {
     values.timeout = EditText(m_network.timeout);
     values.interval = EditText(m_network.interval);
     values.reconnect = m_network.reconnect->isChecked();
+    values.writeMode = WriteModeAt(m_network.writeMode);
     return values;
 }
 

@@ -46,6 +46,7 @@ private:
         QComboBox* timeout = nullptr;
         QComboBox* interval = nullptr;
         QCheckBox* reconnect = nullptr;
+        QComboBox* writeMode = nullptr;
     };
     struct NetworkControls {
         QLabel* status = nullptr;
@@ -55,6 +56,7 @@ private:
         QComboBox* timeout = nullptr;
         QComboBox* interval = nullptr;
         QCheckBox* reconnect = nullptr;
+        QComboBox* writeMode = nullptr;
     };
 
     void BuildWindow();

@@ -5,6 +5,7 @@ Usage: fault_proxy.py LISTEN_PORT SLAVE_PORT MODE [LOG]
   split      each reply arrives in single bytes, 20 ms apart
   stale      before each reply, the previous reply (another transaction id) arrives again
   readdress  replies carry unit id + 1
+  reecho     replies to Write Multiple Registers echo a register count one over
   reheader   replies 1, 2 and 3 of every four carry, in turn, protocol identifier 1, a
              length field one over and a byte count one over; the fourth passes unchanged
   drop       the link is closed after the third reply
@@ -90,6 +91,9 @@ def serve(client, slave, mode, log):
             reply = reply[:6] + bytes([(reply[6] + 1) % 256]) + reply[7:]
         if mode == "reheader":
             reply = reheader(reply, replies)
+        if mode == "reecho" and reply[7] == 0x10:
+            count = int.from_bytes(reply[10:12], "big") + 1
+            reply = reply[:10] + count.to_bytes(2, "big")
         client.sendall(reply)
         previous = reply
         if mode == "drop" and replies == 3:

@@ -1,11 +1,10 @@
 #include "TFormChannelSetup.h"
 
-#include "ConversionMessages.h"
 #include "MessageBox.h"
-#include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "StoredText.h"
 #include "TFormEditPoint.h"
+#include "TFormPresetValue.h"
 #include "TagListDelegate.h"
 #include "TagListHost.h"
 #include "TagListModel.h"
@@ -289,22 +288,13 @@ void TFormChannelSetup::SetValue1Click() {
     if (selected < 0)
         return;
     const auto i = static_cast<size_t>(selected);
-    const QString unit = FromUtf8(StoredTextToUtf8(m_tags.Snapshot(i).Unit));
-    const QString text = MessageBox::InputBox(this, tr("Preset value for tag %1").arg(selected + 1),
-                                              tr("Value (%1):").arg(unit));
-    if (text.isEmpty())
+    TFormPresetValue dialog(m_tags.Snapshot(i), selected + 1, this);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    const std::string typed = text.toStdString();
-    const auto value = ParseFloat(typed);
-    if (!value) {
+    switch (PresetValue(m_tags, m_config, i, dialog.Value())) {
+    case PresetOutcome::OutOfRange: // the tag changed while the dialog was open
         MessageBox::Error(this, QCoreApplication::applicationName(),
-                          FromUtf8(NotAFloatMessage(typed)));
-        return;
-    }
-    switch (PresetValue(m_tags, m_config, i, *value)) {
-    case PresetOutcome::OutOfRange:
-        MessageBox::Error(this, QCoreApplication::applicationName(),
-                          FromUtf8(*PresetRangeError(m_tags.Snapshot(i), *value)));
+                          FromUtf8(*PresetRangeError(m_tags.Snapshot(i), dialog.Value())));
         return;
     case PresetOutcome::NotSaved:
         ReportNotSaved();

@@ -158,6 +158,8 @@ TEST_F(TFormConnectionsTest, AnEmptyProjectShowsTheDefaults) {
         {"ComboBoxInterval2", 9, "200", "10000"},
         {"ComboBoxTimeout4", 19, "10", "5000"},
         {"ComboBoxInterval4", 15, "10", "10000"},
+        {"ComboBoxWriteMode2", 2, "every poll (cyclic)", "only when a value is set"},
+        {"ComboBoxWriteMode4", 2, "every poll (cyclic)", "only when a value is set"},
     };
     for (const auto& l : lists) {
         auto* list = Get<QComboBox>(l.list);
@@ -355,6 +357,7 @@ TEST_F(TFormConnectionsTest, SaveWritesRestartsCommunicationAndCloses) {
     SetText(m_form, "EditHost", "plc.local");
     SetText(m_form, "EditEthPort", "1502");
     Click(m_form, "CheckBoxReconnect4");
+    List("ComboBoxWriteMode", 4)->setCurrentIndex(1);
     EXPECT_EQ(Save(), std::vector<std::string>{});
     EXPECT_FALSE(m_form.isVisible());
     EXPECT_EQ(m_form.result(), QDialog::Accepted);
@@ -362,7 +365,12 @@ TEST_F(TFormConnectionsTest, SaveWritesRestartsCommunicationAndCloses) {
                                                       "ShowConnectionStatus"}));
     const ConnectionsDialogValues stored = LoadConnectionsDialogValues(ProfileStore(m_file));
     EXPECT_EQ(stored.serial[0], (SerialPanelValues{true, 7, 6, 1, 3, 0, 0, "300", "500"}));
-    EXPECT_EQ(stored.network, (NetworkPanelValues{true, "plc.local", "1502", "300", "2000", true}));
+    EXPECT_EQ(stored.network, (NetworkPanelValues{true, "plc.local", "1502", "300", "2000", true,
+                                                  WriteMode::WhenSet}));
+    EXPECT_EQ(Stored("Ethernet.1", "writeMode"), "1");
+    Open();
+    EXPECT_EQ(List("ComboBoxWriteMode", 4)->currentText(), "only when a value is set");
+    EXPECT_EQ(List("ComboBoxWriteMode", 1)->currentText(), "every poll (cyclic)");
 
     // A serial port that the start could not open: the summary, then the dialog closes.
     m_host.calls.clear();

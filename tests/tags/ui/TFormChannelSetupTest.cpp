@@ -1,6 +1,7 @@
 #include "TFormChannelSetup.h"
 
 #include "TFormEditPoint.h"
+#include "TFormPresetValue.h"
 #include "TagListModel.h"
 #include "TagWindowSupport.h"
 
@@ -8,6 +9,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
@@ -188,6 +190,9 @@ TEST_F(TFormChannelSetupTest, RefreshReportsOnlyTheCellsThatChanged) {
 TEST_F(TFormChannelSetupTest, SetValueOnlyForOutputTagsAndStoresTheValue) {
     TDataChannel output = NamedTag("Valve", 1, 5);
     output.Unit = "bar";
+    output.Linear = 1; // the register holds tenths of a bar
+    output.ACoff = 0.1;
+    output.DefaultValue = 2.5; // the last preset, loaded as the value to write
     Load({NamedTag("Level"), output});
 
     Grid()->selectRow(0);
@@ -195,10 +200,27 @@ TEST_F(TFormChannelSetupTest, SetValueOnlyForOutputTagsAndStoresTheValue) {
     Grid()->selectRow(1);
     ASSERT_TRUE(SetValueEnabled());
 
-    MessageBox::SetNextInput("12.5");
+    // A wrong text is corrected in place: the dialog stays open with the reason.
+    ModalAnswers answers;
+    answers.Then<TFormPresetValue>([](TFormPresetValue& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Preset value for tag 2");
+        EXPECT_EQ(Child<QLabel>(dialog, "LabelCurrent")->text(), "2.50 bar (Unknown)");
+        EXPECT_EQ(Child<QLabel>(dialog, "LabelRange")->text(), "0 to 6553.5 bar");
+        SetText(dialog, "EditValue", "abc");
+        Click(dialog, "ButtonOK");
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(Child<QLabel>(dialog, "LabelMessage")->text(),
+                  "'abc' is not a valid floating point value");
+        SetText(dialog, "EditValue", "7000");
+        Click(dialog, "ButtonOK");
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(Child<QLabel>(dialog, "LabelMessage")->text(),
+                  "The value 7000 does not fit the register (it is written as 70000). The "
+                  "register takes 0 to 65535.");
+        SetText(dialog, "EditValue", "12.5");
+        Click(dialog, "ButtonOK");
+    });
     Child<QAction>(m_form, "SetValue1")->trigger();
-    EXPECT_EQ(MessageBox::LastCaption(), "Preset value for tag 2");
-    EXPECT_EQ(MessageBox::LastText(), "Value (bar):");
     const TDataChannel preset = m_tags.Snapshot(1);
     EXPECT_EQ(preset.RealValue, 12.5);
     EXPECT_EQ(preset.Status, "Pending write");
@@ -206,20 +228,14 @@ TEST_F(TFormChannelSetupTest, SetValueOnlyForOutputTagsAndStoresTheValue) {
     EXPECT_EQ(Cell(1, 10), "Pending write");
     EXPECT_EQ(m_host.calls, Calls{}); // no reload after a preset
 
-    MessageBox::SetNextInput("abc");
-    Child<QAction>(m_form, "SetValue1")->trigger();
-    EXPECT_EQ(MessageBox::LastText(), "'abc' is not a valid floating point value");
-    EXPECT_EQ(m_tags.Snapshot(1), preset);
-
-    MessageBox::SetNextInput("70000"); // beyond the unsigned word register
-    Child<QAction>(m_form, "SetValue1")->trigger();
-    EXPECT_EQ(MessageBox::LastText(),
-              "The value 70000 does not fit the register. The register takes 0 to 65535.");
-    EXPECT_EQ(m_tags.Snapshot(1), preset);
-
-    MessageBox::SetNextInput(""); // cancelled
-    Child<QAction>(m_form, "SetValue1")->trigger();
-    EXPECT_EQ(m_tags.Snapshot(1), preset);
+    for (const char* button : {"ButtonCancel", "ButtonOK"}) { // OK with nothing typed
+        answers.Then<TFormPresetValue>([button](TFormPresetValue& dialog) {
+            EXPECT_EQ(Child<QLabel>(dialog, "LabelCurrent")->text(), "12.50 bar (Pending write)");
+            Click(dialog, button);
+        });
+        Child<QAction>(m_form, "SetValue1")->trigger();
+        EXPECT_EQ(m_tags.Snapshot(1), preset) << button;
+    }
     EXPECT_EQ(Stored("Channel.1", "DefaultValue"), "12.5");
 }
 

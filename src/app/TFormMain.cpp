@@ -569,7 +569,10 @@ void TFormMain::TimerHistoryTimer() {
 
 void TFormMain::ReloadTags() {
     ShutdownConnections();
-    m_tags.Assign(m_store ? LoadAllTags(*m_store) : std::vector<TDataChannel>{});
+    std::vector<TDataChannel> reloaded =
+        m_store ? LoadAllTags(*m_store) : std::vector<TDataChannel>{};
+    CarryPendingWrites(m_tags.SnapshotAll(), reloaded);
+    m_tags.Assign(std::move(reloaded));
     SetupConnections();
     RefreshTagNodes();
     ShowConnectionStatus();

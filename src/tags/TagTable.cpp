@@ -2,6 +2,8 @@
 
 #include "ProfileStore.h"
 
+#include <algorithm>
+
 namespace halvane {
 
 std::vector<TDataChannel> LoadAllTags(ProfileStore& store) {
@@ -56,6 +58,24 @@ TDataChannel TagTable::Snapshot(size_t index) const {
 std::vector<TDataChannel> TagTable::SnapshotAll() const {
     std::lock_guard lock(m_mutex);
     return m_tags;
+}
+
+void CarryPendingWrites(const std::vector<TDataChannel>& before, std::vector<TDataChannel>& after) {
+    const auto sameWrite = [](const TDataChannel& old, const TDataChannel& reloaded) {
+        return reloaded.IsOutputTag() && reloaded.Port == old.Port &&
+               reloaded.ModuleAddr == old.ModuleAddr && reloaded.RegisterAddr == old.RegisterAddr &&
+               reloaded.Function == old.Function && reloaded.RealValue == old.RealValue;
+    };
+    for (const TDataChannel& old : before) {
+        if (!old.WritePending)
+            continue;
+        const auto match = std::ranges::find_if(
+            after, [&](const TDataChannel& reloaded) { return sameWrite(old, reloaded); });
+        if (match != after.end()) {
+            match->WritePending = true;
+            match->SetTagError("Pending write");
+        }
+    }
 }
 
 bool TagTable::WritePending(size_t index) const {

@@ -19,6 +19,11 @@ std::vector<TDataChannel> LoadAllTags(ProfileStore& store);
 bool DeleteTag(ProfileStore& store, std::vector<TDataChannel>& tags, size_t index,
                const std::function<void()>& processEvents = {});
 
+// Marks the tags of a reloaded table whose preset was still waiting to be written in the
+// table it replaces (the same output tag on the same register, holding the same value),
+// so that a connection that writes only what was set still writes it.
+void CarryPendingWrites(const std::vector<TDataChannel>& before, std::vector<TDataChannel>& after);
+
 // The station's tag table, shared by the UI thread, the connection workers and the web
 // server's threads. Every access to a tag goes through the table's lock; workers copy a
 // tag, run their transaction on the copy without the lock and store the outcome back.

@@ -202,6 +202,41 @@ TEST_F(TagTableTest, DeletingRenumbersTheSections) {
     EXPECT_EQ(LoadAllTags(store)[0].Name, "tag2");
 }
 
+// A reload (after any edit in the tag list) must not drop a preset that waits to be
+// written; one whose tag changed its register, function or value is not carried.
+TEST_F(TagTableTest, PendingWritesSurviveAReloadOfTheSameTags) {
+    TDataChannel pump;
+    pump.Port = 4;
+    pump.Function = kFunctionWriteCoil;
+    pump.RegisterAddr = 10;
+    pump.RealValue = 1;
+    pump.WritePending = true;
+    TDataChannel level = pump;
+    level.Function = 2;
+    level.WritePending = false;
+    TDataChannel setpoint = pump;
+    setpoint.Function = kFunctionWriteRegister;
+    setpoint.RegisterAddr = 20;
+    const std::vector<TDataChannel> before{level, pump, setpoint};
+
+    TDataChannel reloadedPump = pump;
+    reloadedPump.WritePending = false;
+    TDataChannel movedSetpoint = setpoint;
+    movedSetpoint.WritePending = false;
+    movedSetpoint.RegisterAddr = 21;
+    std::vector<TDataChannel> after{reloadedPump, movedSetpoint, level}; // renumbered too
+    CarryPendingWrites(before, after);
+    EXPECT_TRUE(after[0].WritePending);
+    EXPECT_EQ(after[0].Status, "Pending write");
+    EXPECT_FALSE(after[1].WritePending);
+    EXPECT_FALSE(after[2].WritePending);
+
+    after[0].WritePending = false;
+    after[0].RealValue = 0; // preset again meanwhile and saved with another value
+    CarryPendingWrites(before, after);
+    EXPECT_FALSE(after[0].WritePending);
+}
+
 TEST_F(TagTableTest, VocabularyTables) {
     EXPECT_EQ(DataTypes().front().name, "Integer - Byte");
     EXPECT_EQ(DataTypeByteLength(102), 8);

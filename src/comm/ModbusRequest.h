@@ -54,8 +54,8 @@ uint8_t RegisterCount(int byteLength);
 constexpr size_t kSingleRequestCoreLength = 6;
 constexpr size_t kMaxRequestCoreLength = kSingleRequestCoreLength + 1 + 2 * kMaxRegisterCount;
 
-// One request for one tag. Built only through Make, so a Write Single Coil request can
-// carry nothing but 0xFF00 or 0x0000.
+// One request for one tag. Built only through Make and MakeWriteRegisters, so a Write
+// Single Coil request can carry nothing but 0xFF00 or 0x0000.
 class ModbusRequest final {
 public:
     // A read asks for RegisterCount(byteLength) items and ignores `writeValue`; a write
@@ -66,7 +66,8 @@ public:
     static ModbusRequest Make(ModbusFunction function, int moduleAddr, int registerAddr,
                               int byteLength, uint16_t writeValue);
     // Write Multiple Registers of `data` as it goes on the wire (the first register's
-    // high byte first): 2 to 2 × kMaxRegisterCount bytes, an odd last byte dropped.
+    // high byte first): whole registers, 1 to kMaxRegisterCount of them; bytes beyond
+    // those are dropped, a missing byte of the first register is sent as 0.
     static ModbusRequest MakeWriteRegisters(int moduleAddr, int registerAddr,
                                             std::span<const uint8_t> data);
 

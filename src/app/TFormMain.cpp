@@ -25,6 +25,7 @@
 #include "TFormProgress.h"
 #include "TFormScreen.h"
 #include "TFormSettings.h"
+#include "TFormTrends.h"
 #include "TagTable.h"
 #include "WebServer.h"
 #include "WriteValue.h"
@@ -191,6 +192,8 @@ void TFormMain::BuildMenu() {
     view->addSeparator();
     m_demomode1 =
         AddMenuItem(view, "Demomode1", tr("&Demo Mode"), &TFormMain::Demomode1Click, true);
+    view->addSeparator();
+    AddMenuItem(view, "Trends1", tr("&Trends..."), &TFormMain::Trends1Click);
 
     QMenu* settings = bar->addMenu(tr("&Settings"));
     AddMenuItem(settings, "Connections1", tr("&Connections..."), &TFormMain::Connections1Click);
@@ -254,6 +257,7 @@ void TFormMain::CreateWindows() {
 
     DockTagListWindow(new TFormChannelSetup(m_tags, *m_store, *this, m_dockContents));
     m_commSpy = new TFormCommSpy(*m_traceSink, this);
+    m_trends = new TFormTrends(m_tags, *m_store, this);
     m_progress = new TFormProgress(this);
     m_input = new TFormInput(this);
     m_objectEditor = new TFormEditScreenObject(*m_store, m_tags, this);
@@ -609,6 +613,10 @@ void TFormMain::ShowCommunicationMonitor() {
     m_commSpy->raise();
 }
 
+void TFormMain::ShowTrend(int tagIndex) {
+    m_trends->ShowTag(tagIndex);
+}
+
 bool TFormMain::SetupConnections() {
     if (!m_connections)
         return true;
@@ -710,6 +718,10 @@ void TFormMain::TimerDemoTimer() {
 
 void TFormMain::Historyfiles1Click() {
     OpenHistoryFolder();
+}
+
+void TFormMain::Trends1Click() {
+    m_trends->Open();
 }
 
 void TFormMain::Exit1Click() {

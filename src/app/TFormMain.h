@@ -43,6 +43,7 @@ class TFormNavigator;
 class TFormProgress;
 class TFormSettings;
 class TFormScreen;
+class TFormTrends;
 class WebServer;
 
 // The last tab in edit mode: it stands for the tag list window.
@@ -84,6 +85,7 @@ public:
     TFormCommSpy* CommSpy() const { return m_commSpy; }
     TFormProgress* Progress() const { return m_progress; }
     TFormAbout* About() const { return m_about; }
+    TFormTrends* Trends() const { return m_trends; }
 
     void ReloadTags() override;
     // The tag list window's needs around a change of the tag table.
@@ -92,6 +94,7 @@ public:
     void RenumberScreenTags(int deletedIndex, int oldCount) override;
     void ShowProgress(bool shown) override;
     void ShowCommunicationMonitor() override;
+    void ShowTrend(int tagIndex) override;
     // Shows screen `page` and hides the others and the tag list window; for the number of
     // screens, hides every screen and shows the tag list window; others do nothing.
     void ShowPage(int page);
@@ -156,6 +159,7 @@ private:
     void Showgrid1Click();
     void SnaptoGrid1Click();
     void Demomode1Click();
+    void Trends1Click();
     void Connections1Click();
     void EditScreens1Click();
     void Points1Click();
@@ -210,6 +214,7 @@ private:
     TFormEditScreens* m_editScreens = nullptr;
     TFormConnections* m_formConnections = nullptr;
     TFormSettings* m_settings = nullptr;
+    TFormTrends* m_trends = nullptr;
 
     std::array<QTimer*, 4> m_timerPoll{};
     QTimer* m_timerDemo = nullptr;

@@ -32,11 +32,15 @@ char HistorySeparator(const ProfileStore& store) {
     return value.empty() ? ',' : value.front();
 }
 
+std::string HistoryColumnName(const TDataChannel& tag) {
+    return tag.Name + '[' + tag.Unit + ']';
+}
+
 std::string BuildHistoryHeader(const std::vector<TDataChannel>& tags, char separator) {
     std::string header(kHistoryHeaderStart);
     for (const TDataChannel& tag : tags) {
         header += separator;
-        header += '"' + DoubledQuotes(tag.Name) + '[' + DoubledQuotes(tag.Unit) + "]\"";
+        header += '"' + DoubledQuotes(HistoryColumnName(tag)) + '"';
     }
     return header;
 }

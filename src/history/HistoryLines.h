@@ -17,6 +17,9 @@ class ProfileStore;
 // The column separator: the first character of General / Log.Separator.
 char HistorySeparator(const ProfileStore& store);
 
+// The tag's column in the history files: "Name[Unit]" (in the header between quotes).
+std::string HistoryColumnName(const TDataChannel& tag);
+
 // "Timestamp" in quotes, then for each tag the separator and "Name[Unit]" in quotes, with
 // every '"' inside name and unit doubled. No line end.
 std::string BuildHistoryHeader(const std::vector<TDataChannel>& tags, char separator);

@@ -4,6 +4,8 @@
 #include "ProfileStore.h"
 #include "TagTable.h"
 
+#include <algorithm>
+
 namespace halvane {
 
 namespace {
@@ -11,12 +13,18 @@ namespace {
 constexpr const char* kGeneral = "General";
 constexpr int kDefaultInterval = 60;
 constexpr int kDefaultRetention = 7;
+constexpr LocalMsecs kShortestGap = 5000;
 
 } // namespace
 
 void StartHistory(CLog& log, const ProfileStore& store, const TagTable& tags) {
     const std::string header = BuildHistoryHeader(tags.SnapshotAll(), HistorySeparator(store));
     log.Init(header, store.ReadInteger(kGeneral, "Log.Retention", kDefaultRetention));
+}
+
+LocalMsecs HistoryGap(const ProfileStore& store) {
+    const LocalMsecs interval = store.ReadInteger(kGeneral, "Log.Interval", kDefaultInterval);
+    return std::max(3 * 1000 * interval, kShortestGap);
 }
 
 HistoryTicker::HistoryTicker(CLog& log, QLocale locale) : m_log(log), m_locale(std::move(locale)) {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CLog.h"
+#include "HistoryTimestamp.h"
 
 #include <QLocale>
 
@@ -12,6 +13,10 @@ class TagTable;
 // Builds the header from the tags and General / Log.Separator, and starts the log with
 // General / Log.Retention (days, default 7). Called once, whether or not history is on.
 void StartHistory(CLog& log, const ProfileStore& store, const TagTable& tags);
+
+// Lines of the history further apart than this leave a gap: three times General /
+// Log.Interval, at least 5 s.
+LocalMsecs HistoryGap(const ProfileStore& store);
 
 // The one-second history tick. While General / Log.Enabled is on it counts ticks and, once
 // the count reaches General / Log.Interval (default 60; 1 or less: every tick), writes one

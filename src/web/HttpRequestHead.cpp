@@ -69,23 +69,6 @@ int HexValue(char c) {
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
-// "%XX" of two hexadecimal digits is the byte XX; any other "%" stands for itself.
-std::string PercentDecoded(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-        const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
-        if (low >= 0) {
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::optional<HttpRefusal> ReadRequestLine(std::string_view line, HttpRequestHead& head) {
     const size_t firstSpace = line.find(' ');
     const size_t lastSpace = line.rfind(' ');
@@ -101,7 +84,10 @@ std::optional<HttpRefusal> ReadRequestLine(std::string_view line, HttpRequestHea
         (version != "HTTP/1.1" && version != "HTTP/1.0"))
         return HttpRefusal{400};
     head.method = method;
-    head.path = PercentDecoded(target.substr(0, target.find('?')));
+    const size_t question = target.find('?');
+    head.path = PercentDecoded(target.substr(0, question));
+    if (question != std::string_view::npos)
+        head.query = target.substr(question + 1);
     return std::nullopt;
 }
 
@@ -140,6 +126,22 @@ bool ReadHeaderLine(std::string_view line, HeaderFields& fields) {
 }
 
 } // namespace
+
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 std::optional<size_t> ParseDecimalSize(std::string_view text) {
     size_t value = 0;

@@ -12,6 +12,7 @@ namespace halvane {
 struct HttpRequestHead {
     std::string method;        // "GET", "HEAD" or "POST"
     std::string path;          // the target without its query, percent-decoded
+    std::string query;         // the target after its first "?", as sent
     std::string authorization; // the value of the first Authorization header
     std::string range;         // the value of the Range header; empty under If-Range
     size_t bodyLength = 0;     // Content-Length
@@ -23,6 +24,9 @@ struct HttpRefusal {
     int status = 0;
     bool operator==(const HttpRefusal&) const = default;
 };
+
+// "%XX" of two hexadecimal digits is the byte XX; any other "%" stands for itself.
+std::string PercentDecoded(std::string_view text);
 
 // A length or a byte position of HTTP: decimal digits alone. One too large for size_t is
 // the largest size_t, beyond every length there is.

@@ -2,6 +2,7 @@
 
 #include "DecimalIndex.h"
 #include "DocumentPath.h"
+#include "HistoryEndpoint.h"
 #include "MediaType.h"
 #include "PageText.h"
 #include "ProfileStore.h"
@@ -140,13 +141,16 @@ WebResponse HandleWebRequest(const WebRequest& request, const WebContext& contex
     auto templatePath = *path;
     templatePath += ".tpl";
     const bool isFile = IsFile(*path);
-    const bool isTemplate = !isFile && screen < 0 && IsFile(templatePath);
-    if (!isFile && !isTemplate && screen < 0)
+    const bool isHistory = !isFile && requestPath == kHistoryPath;
+    const bool isTemplate = !isFile && !isHistory && screen < 0 && IsFile(templatePath);
+    if (!isFile && !isTemplate && !isHistory && screen < 0)
         return NotFound();
     if (!Authorized(request, context.store))
         return Unauthorized();
     if (isFile)
         return Document(*path, request.method);
+    if (isHistory)
+        return HistoryCsvResponse(request.query, context, std::move(stop));
     if (isTemplate)
         return Template(templatePath, context, std::move(stop));
     return ScreenPicture(screen, context);

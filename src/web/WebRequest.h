@@ -15,6 +15,7 @@ struct WebRequest {
     std::string path;     // decoded, without the query
     std::string user;     // of a Basic authorization header; empty without one
     std::string password; // likewise
+    std::string query;    // after the "?", as sent
 };
 
 // The answer, independent of the HTTP layer that sends it.
@@ -48,15 +49,16 @@ WebResponse FailureMessage(std::string_view message);
 // "/index.html". The rules, in their order:
 // 1. "/screen-image-N.bmp" whose N (up to the first ".bmp") is not an integer of the int
 //    range fails with 500 and the message, whatever files there are.
-// 2. A path that names no document, no template (the page name + ".tpl") and no screen
-//    number of 0 or more, or that tries to leave the document root, gets 404 before any
-//    credentials are asked for.
+// 2. A path that names no document, no template (the page name + ".tpl"), not the history
+//    ("/history.csv") and no screen number of 0 or more, or that tries to leave the
+//    document root, gets 404 before any credentials are asked for.
 // 3. When `Username` in `WebServer` is set, the request's user name and password must
 //    equal it and `Password`, else 401.
-// 4. A document wins; else a screen number of 0 or more is that screen's picture (a
-//    template of the same name does not count) and 404 beyond the list, so that only
-//    those who may see the screens can count them; else the template, expanded. A marker
-//    index that is not an integer fails with 500 and the message.
+// 4. A document wins; else "/history.csv" is the history of tags (HistoryCsvResponse);
+//    else a screen number of 0 or more is that screen's picture (a template of the same
+//    name does not count) and 404 beyond the list, so that only those who may see the
+//    screens can count them; else the template, expanded. A marker index that is not an
+//    integer fails with 500 and the message.
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
                              std::stop_token stop = {});
 

@@ -96,9 +96,10 @@ int BoundPort(int fd) {
 HttpReply Answer(const HttpRequestHead& request, const WebContext& context, std::stop_token stop) {
     try {
         const Credentials credentials = DecodeBasicAuthorization(request.authorization);
-        return ComposeReply(request, HandleWebRequest({request.method, request.path,
-                                                       credentials.user, credentials.password},
-                                                      context, stop));
+        return ComposeReply(request,
+                            HandleWebRequest({request.method, request.path, credentials.user,
+                                              credentials.password, request.query},
+                                             context, stop));
     } catch (const std::exception& e) {
         return ComposeReply(request, FailureMessage(e.what()));
     } catch (...) {

@@ -8,11 +8,13 @@
 #include "TFormChannelSetup.h"
 #include "TFormCommSpy.h"
 #include "TFormScreen.h"
+#include "TFormTrends.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QScreen>
@@ -20,6 +22,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -482,4 +485,22 @@ TEST(TFormMainWindow, TheTagListReachesTheScreensThroughTheMainWindow) {
     EXPECT_TRUE(form->TagListWindow()->isVisible());
     form->ShowCommunicationMonitor();
     EXPECT_TRUE(form->CommSpy()->isVisible());
+}
+
+TEST(TFormMainWindow, TrendsOpenFromTheViewMenuAndTheTagListsPopup) {
+    TempDir root;
+    WriteStation(root, "[Channel.0]\nName=Level\n[Channel.1]\nName=Flow\n", {});
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    form->findChild<QAction*>("Trends1")->trigger();
+    auto* list = form->Trends()->findChild<QListWidget*>("ListTags");
+    EXPECT_TRUE(form->Trends()->isVisible());
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
+    form->Trends()->hide();
+
+    form->TagListWindow()->findChild<QTableView*>("StringGridChannels")->selectRow(1);
+    form->TagListWindow()->findChild<QAction*>("ShowTrend1")->trigger();
+    EXPECT_TRUE(form->Trends()->isVisible());
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Checked);
 }

@@ -127,6 +127,9 @@ void TFormChannelSetup::BuildWindow() {
     m_setValue1 =
         m_popupMenu1->addAction(tr("Set value"), this, &TFormChannelSetup::SetValue1Click);
     m_setValue1->setObjectName("SetValue1");
+    m_showTrend1 =
+        m_popupMenu1->addAction(tr("Show trend"), this, &TFormChannelSetup::ShowTrend1Click);
+    m_showTrend1->setObjectName("ShowTrend1");
     m_popupMenu1->addAction(tr("&Edit tag..."), this, &TFormChannelSetup::ButtonEditClick)
         ->setObjectName("EditTag1");
     m_popupMenu1->addAction(tr("&Delete tag"), this, &TFormChannelSetup::ButtonDeleteClick)
@@ -195,6 +198,13 @@ void TFormChannelSetup::PopupMenu1Popup() {
     const int selected = SelectedTag();
     m_setValue1->setEnabled(selected >= 0 &&
                             m_tags.Snapshot(static_cast<size_t>(selected)).IsOutputTag());
+    m_showTrend1->setEnabled(selected >= 0);
+}
+
+void TFormChannelSetup::ShowTrend1Click() {
+    const int selected = SelectedTag();
+    if (selected >= 0)
+        m_host.ShowTrend(selected);
 }
 
 void TFormChannelSetup::ButtonCommMonitorClick() {

@@ -49,6 +49,7 @@ private:
     void ButtonDeleteClick();
     void ButtonCommMonitorClick();
     void SetValue1Click();
+    void ShowTrend1Click();
     void TimerRefreshTimer();
 
     // Opens the editor on `tag` shown as tag number `number`; true when it closed with OK.
@@ -68,6 +69,7 @@ private:
     QTableView* m_stringGridChannels = nullptr;
     QMenu* m_popupMenu1 = nullptr;
     QAction* m_setValue1 = nullptr;
+    QAction* m_showTrend1 = nullptr;
     QTimer* m_timerRefresh = nullptr;
     TFormEditPoint* m_formEditPoint = nullptr;
 };

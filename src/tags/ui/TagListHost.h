@@ -24,6 +24,8 @@ public:
     virtual void ShowProgress(bool shown) = 0;
     // Opens the communication monitor.
     virtual void ShowCommunicationMonitor() = 0;
+    // Opens the trends window with tag `tagIndex` among the tags shown.
+    virtual void ShowTrend(int tagIndex) = 0;
 };
 
 } // namespace halvane

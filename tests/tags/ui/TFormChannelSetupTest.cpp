@@ -344,6 +344,14 @@ TEST_F(TFormChannelSetupTest, DeleteRenumbersTheSectionsAndTheScreens) {
     EXPECT_EQ(Cell(2, 1), "D");
 }
 
+TEST_F(TFormChannelSetupTest, ShowTrendAsksForTheSelectedTagsTrend) {
+    Load({NamedTag("A"), NamedTag("B")});
+    Child<QAction>(m_form, "ShowTrend1")->trigger(); // nothing selected
+    Grid()->selectRow(1);
+    Child<QAction>(m_form, "ShowTrend1")->trigger();
+    EXPECT_EQ(m_host.calls, Calls{"ShowTrend 1"});
+}
+
 TEST_F(TFormChannelSetupTest, HeaderButtonOpensTheCommunicationMonitor) {
     Click(m_form, "ButtonCommMonitor");
     EXPECT_EQ(m_host.calls, Calls{"ShowCommunicationMonitor"});

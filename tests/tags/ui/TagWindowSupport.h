@@ -41,6 +41,9 @@ public:
         calls.push_back(shown ? "ShowProgress on" : "ShowProgress off");
     }
     void ShowCommunicationMonitor() override { calls.push_back("ShowCommunicationMonitor"); }
+    void ShowTrend(int tagIndex) override {
+        calls.push_back("ShowTrend " + std::to_string(tagIndex));
+    }
 
     std::map<int, std::string> usedOn; // tag index → caption of the screen using it
     std::vector<std::string> calls;

@@ -1,0 +1,144 @@
+#include "HistoryEndpoint.h"
+
+#include "HistoryExport.h"
+#include "HistoryLines.h"
+#include "HistoryReader.h"
+#include "HistoryTicker.h"
+#include "HttpRequestHead.h"
+#include "StoredText.h"
+#include "TagTable.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <variant>
+
+namespace halvane {
+
+namespace {
+
+constexpr std::string_view kCsvType = "text/csv; charset=UTF-8";
+constexpr size_t kDefaultPoints = 1000;
+constexpr size_t kMostPoints = 10'000;
+constexpr LocalMsecs kDefaultSpan = 3'600'000;
+constexpr std::string_view kTimeExample = "a local time such as 2026-12-10T08:00:00";
+
+struct BadQuery {
+    std::string text;
+};
+
+WebResponse Refusal(const BadQuery& bad) {
+    return {400, std::string(kMessageType), StoredTextToUtf8(bad.text) + "\n", {}, false, {}};
+}
+
+// A form value: "+" is a blank, "%XX" the byte XX.
+std::string FormDecoded(std::string_view text) {
+    std::string blanks(text);
+    std::replace(blanks.begin(), blanks.end(), '+', ' ');
+    return PercentDecoded(blanks);
+}
+
+// The first value of each name.
+std::map<std::string, std::string> QueryValues(std::string_view query) {
+    std::map<std::string, std::string> values;
+    while (!query.empty()) {
+        const size_t end = std::min(query.find('&'), query.size());
+        const std::string_view pair = query.substr(0, end);
+        const size_t equals = std::min(pair.find('='), pair.size());
+        values.emplace(FormDecoded(pair.substr(0, equals)),
+                       FormDecoded(pair.substr(std::min(equals + 1, pair.size()))));
+        query.remove_prefix(std::min(end + 1, query.size()));
+    }
+    return values;
+}
+
+std::optional<size_t> WholeNumber(std::string_view text) {
+    size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::variant<std::vector<TDataChannel>, BadQuery>
+ChosenTags(const std::map<std::string, std::string>& values, const TagTable& table) {
+    const auto tags = values.find("tags");
+    if (tags == values.end() || tags->second.empty())
+        return BadQuery{"Missing tags: ask for tags=1,3 (tag numbers from 1)."};
+    const std::vector<TDataChannel> all = table.SnapshotAll();
+    std::vector<TDataChannel> chosen;
+    std::string_view list = tags->second;
+    while (true) {
+        const size_t end = std::min(list.find(','), list.size());
+        const std::string_view item = list.substr(0, end);
+        const auto number = WholeNumber(item);
+        if (!number || *number < 1 || *number > all.size())
+            return BadQuery{"Tag number \"" + std::string(item) +
+                            "\" is not a whole number from 1 to " + std::to_string(all.size()) +
+                            "."};
+        chosen.push_back(all[*number - 1]);
+        if (end == list.size())
+            return chosen;
+        list.remove_prefix(end + 1);
+    }
+}
+
+std::variant<std::optional<LocalMsecs>, BadQuery>
+TimeValue(const std::map<std::string, std::string>& values, const std::string& name) {
+    const auto value = values.find(name);
+    if (value == values.end())
+        return std::optional<LocalMsecs>();
+    if (const auto at = ParseIsoLocal(value->second))
+        return at;
+    return BadQuery{"Malformed " + name + " \"" + value->second + "\": use " +
+                    std::string(kTimeExample) + "."};
+}
+
+std::variant<HistoryQuery, BadQuery> ParseQuery(std::string_view text, const TagTable& table,
+                                                std::vector<std::string>& headerCells) {
+    const auto values = QueryValues(text);
+    auto tags = ChosenTags(values, table);
+    if (auto* bad = std::get_if<BadQuery>(&tags))
+        return *bad;
+    auto from = TimeValue(values, "from");
+    if (auto* bad = std::get_if<BadQuery>(&from))
+        return *bad;
+    auto to = TimeValue(values, "to");
+    if (auto* bad = std::get_if<BadQuery>(&to))
+        return *bad;
+    HistoryQuery query;
+    query.to = std::get<0>(to).value_or(ToLocalMsecs(QDateTime::currentDateTime()));
+    query.from = std::get<0>(from).value_or(query.to - kDefaultSpan);
+    if (query.from > query.to)
+        return BadQuery{"The range is empty: from must not be later than to."};
+    query.buckets = kDefaultPoints;
+    if (const auto points = values.find("points"); points != values.end()) {
+        const auto number = WholeNumber(points->second);
+        if (!number || *number < 2 || *number > kMostPoints)
+            return BadQuery{"points \"" + points->second + "\" is not a whole number from 2 to " +
+                            std::to_string(kMostPoints) + "."};
+        query.buckets = *number;
+    }
+    for (const TDataChannel& tag : std::get<0>(tags)) {
+        query.columns.push_back(HistoryColumnName(tag));
+        headerCells.push_back(StoredTextToUtf8(query.columns.back()));
+    }
+    return query;
+}
+
+} // namespace
+
+WebResponse HistoryCsvResponse(std::string_view query, const WebContext& context,
+                               std::stop_token stop) {
+    std::vector<std::string> headerCells;
+    auto parsed = ParseQuery(query, context.tags, headerCells);
+    if (auto* bad = std::get_if<BadQuery>(&parsed))
+        return Refusal(*bad);
+    HistoryQuery& historyQuery = std::get<HistoryQuery>(parsed);
+    historyQuery.gap = HistoryGap(context.store);
+    const HistoryResult result = HistoryReader(HistoryFolder()).Read(historyQuery, std::move(stop));
+    return {200, std::string(kCsvType), HistoryCsvText(result.table, headerCells), {}, false, {}};
+}
+
+} // namespace halvane

@@ -61,6 +61,7 @@ SerialSettings ReadSerialSettings(const ProfileStore& store, int connection) {
     settings.readTimeoutMs = store.ReadInteger(s, "timeout", 300);
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
     settings.reconnect = store.ReadBool(s, "reconnect", false);
+    settings.combine = store.ReadBool(s, "combine", false);
     return settings;
 }
 
@@ -74,6 +75,7 @@ NetworkSettings ReadNetworkSettings(const ProfileStore& store) {
         settings.timeoutMs = std::max(timeout, 10);
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
     settings.reconnect = store.ReadBool(s, "reconnect", false);
+    settings.combine = store.ReadBool(s, "combine", false);
     return settings;
 }
 

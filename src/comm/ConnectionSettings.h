@@ -34,6 +34,7 @@ struct SerialSettings {
     int readTimeoutMs = 300;
     int intervalMs = 2000;
     bool reconnect = false; // a port that failed or whose device failed is reopened
+    bool combine = false;   // input tags are read in blocks of neighbouring registers
 
     std::string PortName() const { return "COM" + std::to_string(comport); }
     bool operator==(const SerialSettings&) const = default;
@@ -46,6 +47,7 @@ struct NetworkSettings {
     std::optional<int> timeoutMs; // when present, the link's wait for each read and write
     int intervalMs = 2000;
     bool reconnect = false; // a link that dropped or failed to connect is tried again
+    bool combine = false;   // input tags are read in blocks of neighbouring registers
 
     bool operator==(const NetworkSettings&) const = default;
 };

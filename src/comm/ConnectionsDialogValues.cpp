@@ -34,6 +34,7 @@ SerialPanelValues LoadSerialPanel(const ProfileStore& store, int connection) {
     values.timeout = store.ReadString(section, "timeout", values.timeout);
     values.interval = store.ReadString(section, "interval", values.interval);
     values.reconnect = line.reconnect;
+    values.combine = line.combine;
     return values;
 }
 
@@ -46,6 +47,7 @@ NetworkPanelValues LoadNetworkPanel(const ProfileStore& store) {
     values.timeout = store.ReadString(section, "timeout", values.timeout);
     values.interval = store.ReadString(section, "interval", values.interval);
     values.reconnect = store.ReadBool(section, "reconnect", values.reconnect);
+    values.combine = store.ReadBool(section, "combine", values.combine);
     return values;
 }
 
@@ -144,6 +146,9 @@ ConnectionsSave PlanConnectionsSave(const ConnectionsDialogValues& values) {
         SectionWrites(save, n).Flag("reconnect",
                                     values.serial[static_cast<size_t>(n - 1)].reconnect);
     SectionWrites(save, kNetworkConnection).Flag("reconnect", values.network.reconnect);
+    for (int n = 1; n <= kSerialConnections; ++n)
+        SectionWrites(save, n).Flag("combine", values.serial[static_cast<size_t>(n - 1)].combine);
+    SectionWrites(save, kNetworkConnection).Flag("combine", values.network.combine);
     return save;
 }
 

@@ -31,7 +31,19 @@ uint8_t RegisterCount(int byteLength) {
 
 ModbusRequest ModbusRequest::Make(ModbusFunction function, int moduleAddr, int registerAddr,
                                   int byteLength, uint16_t writeValue) {
-    const uint16_t field = FieldValue(function, byteLength, writeValue);
+    return WithField(function, moduleAddr, registerAddr,
+                     FieldValue(function, byteLength, writeValue));
+}
+
+ModbusRequest ModbusRequest::MakeRead(ModbusFunction function, int moduleAddr, int start,
+                                      int quantity) {
+    const int most = IsBitRead(function) ? kMaxReadBits : kMaxReadRegisters;
+    return WithField(function, moduleAddr, start,
+                     static_cast<uint16_t>(std::clamp(quantity, 1, most)));
+}
+
+ModbusRequest ModbusRequest::WithField(ModbusFunction function, int moduleAddr, int registerAddr,
+                                       uint16_t field) {
     return ModbusRequest(
         moduleAddr, {static_cast<uint8_t>(moduleAddr), static_cast<uint8_t>(function),
                      static_cast<uint8_t>(registerAddr >> 8), static_cast<uint8_t>(registerAddr),

@@ -38,6 +38,10 @@ constexpr bool IsBitRead(ModbusFunction function) {
 // No data type is wider than 8 bytes, the size of the value buffer.
 constexpr uint8_t kMaxRegisterCount = 4;
 
+// The most one read request may ask for, by the Modbus standard.
+constexpr int kMaxReadRegisters = 125;
+constexpr int kMaxReadBits = 2000;
+
 // The quantity a read asks for, for a data type of `byteLength` bytes: one register per
 // two bytes, at least 1 (a byte-wide or unknown type still reads one), at most
 // kMaxRegisterCount.
@@ -58,12 +62,17 @@ public:
     // their low 8 and 16 bits.
     static ModbusRequest Make(ModbusFunction function, int moduleAddr, int registerAddr,
                               int byteLength, uint16_t writeValue);
+    // A read of `quantity` registers or bits from `start`, at most what one request may ask
+    // for (kMaxReadRegisters, kMaxReadBits).
+    static ModbusRequest MakeRead(ModbusFunction function, int moduleAddr, int start, int quantity);
 
     ModbusFunction Function() const { return static_cast<ModbusFunction>(m_core[1]); }
     // The configured slave address, compared as a whole number with a reply's address.
     int ModuleAddr() const { return m_moduleAddr; }
     // The quantity of a read request (for a write: the low byte of the value).
     uint8_t Count() const { return m_core[5]; }
+    // The whole 16-bit quantity of a read request.
+    uint16_t Quantity() const { return static_cast<uint16_t>(m_core[4] << 8 | m_core[5]); }
     const RequestCore& Core() const { return m_core; }
 
     bool operator==(const ModbusRequest&) const = default;
@@ -71,6 +80,8 @@ public:
 private:
     ModbusRequest(int moduleAddr, const RequestCore& core)
         : m_moduleAddr(moduleAddr), m_core(core) {}
+    static ModbusRequest WithField(ModbusFunction function, int moduleAddr, int registerAddr,
+                                   uint16_t field);
 
     int m_moduleAddr;
     RequestCore m_core;

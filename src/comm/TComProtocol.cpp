@@ -23,6 +23,8 @@ void TComProtocol::StartWorker(const TagTable& tags) {
     for (const auto& [index, port] : tags.Ports())
         if (port == connection)
             m_members.push_back(index);
+    m_turns = BuildPollTurns(tags.SnapshotAll(), connection, m_combine);
+    m_marked.clear();
     m_worker->Resume();
 }
 
@@ -39,36 +41,51 @@ bool TComProtocol::TransportUp() const {
                                              : (c.port && c.port->IsOpen());
 }
 
-void TComProtocol::PollNext(TagTable& tags) {
-    // A worker still busy takes nothing: the tag in flight keeps its mark and the cursor
-    // its place, so every tag gets its turn whatever its transaction time.
-    if (!m_worker || m_members.empty() || m_worker->Busy())
+void TComProtocol::ApplySplit(const TComProtocolThread::Split& split) {
+    const auto block = std::ranges::find(m_turns, PollTurn(split.block));
+    if (block == m_turns.end())
         return;
-    // The connection's first tag after the cursor, wrapping round; the cursor's own tag
-    // comes last, so a connection with one tag polls it at every tick.
-    const auto after =
-        std::upper_bound(m_members.begin(), m_members.end(), m_cursor,
-                         [](int cursor, size_t index) { return cursor < static_cast<int>(index); });
-    const size_t next = after != m_members.end() ? *after : m_members.front();
-    // Only the tag polled last has the mark; after a start, any of them may hold an old one.
+    // The pieces take the block's place; the cursor stays behind them, as they were read.
+    const auto position = block - m_turns.begin();
+    m_turns.erase(block);
+    m_turns.insert(m_turns.begin() + position, split.pieces.begin(), split.pieces.end());
+    if (m_cursor >= position)
+        m_cursor += static_cast<int>(split.pieces.size()) - 1;
+}
+
+void TComProtocol::PollNext(TagTable& tags) {
+    // A worker still busy takes nothing: the turn in flight keeps its marks and the cursor
+    // its place, so every tag gets its turn whatever its transaction time.
+    if (!m_worker || m_turns.empty() || m_worker->Busy())
+        return;
+    if (const auto split = m_worker->TakeSplit())
+        ApplySplit(*split);
+    // The connection's next turn after the cursor, wrapping round; the cursor's own turn
+    // comes last, so a connection with one turn polls it at every tick.
+    const size_t position = static_cast<size_t>(m_cursor + 1) % m_turns.size();
+    const PollTurn& next = m_turns[position];
+    // The worker needs none of the marks: it starts while they are set.
+    const bool up = TransportUp();
+    if (up)
+        m_worker->HandOver(next);
+    // Only the tags polled last have the mark; after a start, any of them may hold an old one.
     const auto unmark = [&](size_t index) {
         tags.Update(index, [](TDataChannel& tag) { tag.PollingNow = false; });
     };
     if (m_cursor >= 0)
-        unmark(static_cast<size_t>(m_cursor));
+        std::ranges::for_each(m_marked, unmark);
     else
-        std::for_each(m_members.begin(), m_members.end(), unmark);
-    m_cursor = static_cast<int>(next);
-    const bool up = TransportUp();
+        std::ranges::for_each(m_members, unmark);
+    m_cursor = static_cast<int>(position);
+    m_marked = TurnTags(next);
     const char* down = m_worker->Context().connection == kNetworkConnection ? "Connection is closed"
                                                                             : "Connection closed";
-    tags.Update(next, [&](TDataChannel& tag) {
-        tag.PollingNow = true;
-        if (!up)
-            tag.SetTagError(down);
-    });
-    if (up)
-        m_worker->HandOver(next);
+    for (const size_t index : m_marked)
+        tags.Update(index, [&](TDataChannel& tag) {
+            tag.PollingNow = true;
+            if (!up)
+                tag.SetTagError(down);
+        });
 }
 
 } // namespace halvane

@@ -97,6 +97,12 @@ QCheckBox* NewReconnectBox(QWidget* parent, int connection) {
     return box;
 }
 
+QCheckBox* NewCombineBox(QWidget* parent, int connection) {
+    auto* box = new QCheckBox(QObject::tr("Combine requests"), parent);
+    box->setObjectName(Name("CheckBoxCombine", connection));
+    return box;
+}
+
 QCheckBox* NewEnabledBox(QWidget* parent, int connection) {
     auto* box = new QCheckBox(QObject::tr("Enabled"), parent);
     box->setObjectName(Name("CheckBox", connection));
@@ -186,6 +192,7 @@ QWidget* TFormConnections::BuildSerialPanel(int port, SerialControls& controls) 
     AddRow(grid, tr("Timeout:"), controls.timeout, true);
     AddRow(grid, tr("Polling interval:"), controls.interval, true);
     grid->addWidget(controls.reconnect, grid->rowCount(), 1);
+    grid->addWidget(controls.combine, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     return panel;
 }
@@ -206,6 +213,7 @@ void TFormConnections::BuildSerialLists(QWidget* panel, int port, SerialControls
     controls.interval =
         NewEditableList(panel, Name("ComboBoxInterval", port), kSerialIntervalSuggestions);
     controls.reconnect = NewReconnectBox(panel, port);
+    controls.combine = NewCombineBox(panel, port);
 }
 
 QGroupBox* TFormConnections::BuildNetworkGroup() {
@@ -223,6 +231,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     m_network.timeout = NewEditableList(group, "ComboBoxTimeout4", kTimeoutSuggestions);
     m_network.interval = NewEditableList(group, "ComboBoxInterval4", kNetworkIntervalSuggestions);
     m_network.reconnect = NewReconnectBox(group, kNetworkConnection);
+    m_network.combine = NewCombineBox(group, kNetworkConnection);
     auto* defaults = new QPushButton(tr("Set defaults"), group);
     defaults->setObjectName("ButtonDefaultsEth");
     connect(defaults, &QPushButton::clicked, this, &TFormConnections::ButtonDefaultsEthClick);
@@ -236,6 +245,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     AddRow(grid, tr("Timeout:"), m_network.timeout, true);
     AddRow(grid, tr("Polling interval:"), m_network.interval, true);
     grid->addWidget(m_network.reconnect, grid->rowCount(), 1);
+    grid->addWidget(m_network.combine, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     grid->setRowStretch(grid->rowCount(), 1);
     return group;
@@ -290,6 +300,7 @@ void TFormConnections::LoadSerialPanel(int port, const SerialPanelValues& values
     controls.timeout->setEditText(Text(values.timeout));
     controls.interval->setEditText(Text(values.interval));
     controls.reconnect->setChecked(values.reconnect);
+    controls.combine->setChecked(values.combine);
     controls.enabled->setChecked(values.enabled);
     CheckBoxClick(port);
 }
@@ -301,6 +312,7 @@ void TFormConnections::LoadNetworkPanel(const NetworkPanelValues& values) {
     m_network.timeout->setEditText(Text(values.timeout));
     m_network.interval->setEditText(Text(values.interval));
     m_network.reconnect->setChecked(values.reconnect);
+    m_network.combine->setChecked(values.combine);
 }
 
 SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
@@ -316,6 +328,7 @@ SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
     values.timeout = EditText(controls.timeout);
     values.interval = EditText(controls.interval);
     values.reconnect = controls.reconnect->isChecked();
+    values.combine = controls.combine->isChecked();
     return values;
 }
 
@@ -327,6 +340,7 @@ NetworkPanelValues TFormConnections::ReadNetworkPanel() const {
     values.timeout = EditText(m_network.timeout);
     values.interval = EditText(m_network.interval);
     values.reconnect = m_network.reconnect->isChecked();
+    values.combine = m_network.combine->isChecked();
     return values;
 }
 

@@ -46,6 +46,7 @@ private:
         QComboBox* timeout = nullptr;
         QComboBox* interval = nullptr;
         QCheckBox* reconnect = nullptr;
+        QCheckBox* combine = nullptr;
     };
     struct NetworkControls {
         QLabel* status = nullptr;
@@ -55,6 +56,7 @@ private:
         QComboBox* timeout = nullptr;
         QComboBox* interval = nullptr;
         QCheckBox* reconnect = nullptr;
+        QCheckBox* combine = nullptr;
     };
 
     void BuildWindow();

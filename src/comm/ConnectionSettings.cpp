@@ -62,6 +62,7 @@ SerialSettings ReadSerialSettings(const ProfileStore& store, int connection) {
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
     settings.reconnect = store.ReadBool(s, "reconnect", false);
     settings.writeMode = ReadWriteMode(store, connection);
+    settings.combine = store.ReadBool(s, "combine", false);
     return settings;
 }
 
@@ -87,6 +88,7 @@ NetworkSettings ReadNetworkSettings(const ProfileStore& store) {
     settings.intervalMs = store.ReadInteger(s, "interval", 2000);
     settings.reconnect = store.ReadBool(s, "reconnect", false);
     settings.writeMode = ReadWriteMode(store, kNetworkConnection);
+    settings.combine = store.ReadBool(s, "combine", false);
     return settings;
 }
 

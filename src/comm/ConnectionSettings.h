@@ -42,6 +42,7 @@ struct SerialSettings {
     int intervalMs = 2000;
     bool reconnect = false; // a port that failed or whose device failed is reopened
     WriteMode writeMode = WriteMode::Cyclic;
+    bool combine = false; // input tags are read in blocks of neighbouring registers
 
     std::string PortName() const { return "COM" + std::to_string(comport); }
     bool operator==(const SerialSettings&) const = default;
@@ -55,6 +56,7 @@ struct NetworkSettings {
     int intervalMs = 2000;
     bool reconnect = false; // a link that dropped or failed to connect is tried again
     WriteMode writeMode = WriteMode::Cyclic;
+    bool combine = false; // input tags are read in blocks of neighbouring registers
 
     bool operator==(const NetworkSettings&) const = default;
 };

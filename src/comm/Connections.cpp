@@ -73,6 +73,10 @@ bool Connections::Setup(const ProblemReport& report) {
             m_protocols[static_cast<size_t>(n - 1)].Worker()->ReopenPort();
     if (const NetworkSettings s = ReadNetworkSettings(m_store); s.enabled && s.reconnect)
         m_protocols[kNetworkConnection - 1].Worker()->ReconnectTo(s.host, s.port);
+    for (int n = 1; n <= kSerialConnections; ++n)
+        m_protocols[static_cast<size_t>(n - 1)].CombineRequests(
+            ReadSerialSettings(m_store, n).combine);
+    m_protocols[kNetworkConnection - 1].CombineRequests(ReadNetworkSettings(m_store).combine);
     for (TComProtocol& protocol : m_protocols)
         protocol.StartWorker(m_tags);
     return opened;

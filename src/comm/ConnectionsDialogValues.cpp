@@ -35,6 +35,7 @@ SerialPanelValues LoadSerialPanel(const ProfileStore& store, int connection) {
     values.interval = store.ReadString(section, "interval", values.interval);
     values.reconnect = line.reconnect;
     values.writeMode = line.writeMode;
+    values.combine = line.combine;
     return values;
 }
 
@@ -48,6 +49,7 @@ NetworkPanelValues LoadNetworkPanel(const ProfileStore& store) {
     values.interval = store.ReadString(section, "interval", values.interval);
     values.reconnect = store.ReadBool(section, "reconnect", values.reconnect);
     values.writeMode = ReadWriteMode(store, kNetworkConnection);
+    values.combine = store.ReadBool(section, "combine", values.combine);
     return values;
 }
 
@@ -151,6 +153,9 @@ ConnectionsSave PlanConnectionsSave(const ConnectionsDialogValues& values) {
             "writeMode", static_cast<int>(values.serial[static_cast<size_t>(n - 1)].writeMode));
     SectionWrites(save, kNetworkConnection)
         .Integer("writeMode", static_cast<int>(values.network.writeMode));
+    for (int n = 1; n <= kSerialConnections; ++n)
+        SectionWrites(save, n).Flag("combine", values.serial[static_cast<size_t>(n - 1)].combine);
+    SectionWrites(save, kNetworkConnection).Flag("combine", values.network.combine);
     return save;
 }
 

@@ -25,6 +25,7 @@ struct SerialPanelValues {
     std::string interval = "2000";
     bool reconnect = false;                  // "Reconnect automatically"
     WriteMode writeMode = WriteMode::Cyclic; // "Write outputs:"
+    bool combine = false;                    // "Combine requests"
 
     bool operator==(const SerialPanelValues&) const = default;
 };
@@ -38,6 +39,7 @@ struct NetworkPanelValues {
     std::string interval = "2000";
     bool reconnect = false;                  // "Reconnect automatically"
     WriteMode writeMode = WriteMode::Cyclic; // "Write outputs:"
+    bool combine = false;                    // "Combine requests"
 
     bool operator==(const NetworkPanelValues&) const = default;
 };
@@ -75,10 +77,10 @@ struct KeyWrite {
 
 // What "Save" writes, in order: for Serial.1, Serial.2 and Serial.3 comport, baudrateId,
 // protocolId, databitsId, parityId, stopbitsId, timeout, interval and enabled; then for
-// Ethernet.1 enabled, host, port, timeout and interval; last, reconnect of the four sections
-// in connection order, then writeMode of the four. Number texts are written as decimal integers.
-// The first text that is not an integer, or a network port outside 1..65535, ends the list before
-// its key, and the save is not complete.
+// Ethernet.1 enabled, host, port, timeout and interval; then reconnect of the four sections
+// in connection order, writeMode of the four and last combine of the four. Number texts are
+// written as decimal integers. The first text that is not an integer, or a network port
+// outside 1..65535, ends the list before its key, and the save is not complete.
 struct ConnectionsSave {
     std::vector<KeyWrite> writes;
     bool complete = true;

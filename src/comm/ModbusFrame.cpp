@@ -109,8 +109,8 @@ size_t BareReplyLength(const ModbusRequest& request) {
     if (IsWriteFunction(function))
         return kSingleRequestCoreLength;
     if (IsBitRead(function))
-        return 4;
-    return 3 + 2 * size_t{request.Count()};
+        return 3 + (size_t{request.Quantity()} + 7) / 8;
+    return 3 + 2 * size_t{request.Quantity()};
 }
 
 size_t ExpectedReplyLength(const FramedRequest& sent) {

@@ -34,9 +34,14 @@ FrameLayout LayoutOf(ModbusProtocol protocol);
 constexpr size_t kMbapHeaderLength = 6;
 // The longest request: ASCII, 1 + 2 × kMaxRequestCoreLength + 2 + 2 characters.
 constexpr size_t kMaxRequestFrameLength = 1 + 2 * kMaxRequestCoreLength + 2 + 2;
-// The longest reply ReplyFrameLength asks for: a whole Modbus TCP frame of another
-// transaction (MBAP header, unit identifier and at most 253 bytes of PDU).
+// The longest Modbus TCP frame, as a reply of another transaction may take it: MBAP
+// header, unit identifier and at most 253 bytes of PDU.
 constexpr size_t kMaxReplyFrameLength = 260;
+// The most data bytes a read reply carries: 125 registers or 2000 bits.
+constexpr size_t kMaxReadDataLength = 250;
+// The longest reply ReplyFrameLength asks for: in ASCII, ':' + address, function, byte
+// count and kMaxReadDataLength data bytes as hexadecimal pairs + LRC + CR LF.
+constexpr size_t kMaxReceiveLength = 1 + 2 * (3 + kMaxReadDataLength) + 4;
 
 // A request as it goes on the wire, in a fixed buffer; the bytes past `length` are 0.
 struct RequestFrame {
@@ -65,8 +70,8 @@ struct FramedRequest {
 RequestFrame BuildFrame(const FramedRequest& sent);
 
 // The reply without framing: address and function, then byte count and data (reads;
-// one data byte for the bit reads, 2 × count for the register reads) or the echo of
-// the register address and value (single writes) or count (multiple writes).
+// one data byte per 8 bits for the bit reads, 2 × quantity for the register reads) or
+// the echo of the register address and value (single writes) or count (multiple writes).
 size_t BareReplyLength(const ModbusRequest& request);
 // The length of the regular reply to `sent` in its framing, known before sending.
 size_t ExpectedReplyLength(const FramedRequest& sent);
@@ -87,8 +92,8 @@ bool IsStaleReply(const FramedRequest& sent, std::span<const uint8_t> received);
 // tell: the exception reply's length once its function byte shows bit 7, for Modbus TCP
 // a frame of another transaction's length (6 + its MBAP length field, at most
 // kMaxReplyFrameLength) once its transaction identifier differs, else the expected
-// length. Read until this many bytes are there; from then on the answer stays the same
-// however many more arrive.
+// length (at most kMaxReceiveLength). Read until this many bytes are there; from then on
+// the answer stays the same however many more arrive.
 size_t ReplyFrameLength(const FramedRequest& sent, std::span<const uint8_t> received);
 
 } // namespace halvane

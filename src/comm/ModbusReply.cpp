@@ -108,22 +108,17 @@ Check CheckAddressing(const FramedRequest& sent, std::span<const uint8_t> reply)
     return std::nullopt;
 }
 
-// Data bytes start after address, function and byte count. A register read takes as
-// many as the request asked for, whatever the reply's byte count says.
-ValueBuffer Values(const FramedRequest& sent, std::span<const uint8_t> reply) {
+// Data bytes start after address, function and byte count. A read takes as many as the
+// request asked for, whatever the reply's byte count says.
+ReplyData Data(const FramedRequest& sent, std::span<const uint8_t> reply) {
     constexpr size_t kFirstData = 3;
-    ValueBuffer values{};
-    const ModbusFunction function = sent.request.Function();
-    if (IsWriteFunction(function))
-        return values;
-    if (IsBitRead(function)) {
-        values[0] = Bare(sent.protocol, reply, kFirstData) & 1;
-        return values;
-    }
-    const size_t dataLength = std::min(2 * size_t{sent.request.Count()}, values.size());
-    for (size_t i = 0; i < dataLength; ++i)
-        values[i] = Bare(sent.protocol, reply, kFirstData + dataLength - 1 - i);
-    return values;
+    ReplyData data;
+    if (IsWriteFunction(sent.request.Function()))
+        return data;
+    data.length = std::min(BareReplyLength(sent.request) - kFirstData, data.bytes.size());
+    for (size_t i = 0; i < data.length; ++i)
+        data.bytes[i] = Bare(sent.protocol, reply, kFirstData + i);
+    return data;
 }
 
 } // namespace
@@ -155,8 +150,8 @@ std::string FailureText(const ReplyFailure& failure) {
     return {};
 }
 
-ReplyResult CheckReply(const FramedRequest& sent, std::span<const uint8_t> received,
-                       bool ignoreChecksum) {
+ReplyDataResult CheckReplyData(const FramedRequest& sent, std::span<const uint8_t> received,
+                               bool ignoreChecksum) {
     if (IsStaleReply(sent, received))
         return StaleReply{};
     const size_t length = ReplyFrameLength(sent, received);
@@ -167,7 +162,17 @@ ReplyResult CheckReply(const FramedRequest& sent, std::span<const uint8_t> recei
         return *failure;
     if (Check failure = CheckAddressing(sent, reply))
         return *failure;
-    return Values(sent, reply);
+    return Data(sent, reply);
+}
+
+ReplyResult CheckReply(const FramedRequest& sent, std::span<const uint8_t> received,
+                       bool ignoreChecksum) {
+    const ReplyDataResult result = CheckReplyData(sent, received, ignoreChecksum);
+    if (const auto* data = std::get_if<ReplyData>(&result))
+        return SliceValues(sent.request.Function(), data->View(), 0, sent.request.Quantity());
+    if (const auto* failure = std::get_if<ReplyFailure>(&result))
+        return *failure;
+    return StaleReply{};
 }
 
 } // namespace halvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModbusFrame.h"
+#include "ReplyValues.h"
 #include "ValueConversion.h"
 
 #include <array>
@@ -42,7 +43,9 @@ struct StaleReply {
     bool operator==(const StaleReply&) const = default;
 };
 
-// A reply that passed every check carries the value buffer (all zero for a write).
+// A reply that passed every check carries its data (none for a write).
+using ReplyDataResult = std::variant<ReplyData, ReplyFailure, StaleReply>;
+// The same for a one-tag read: the value buffer of its data (all zero for a write).
 using ReplyResult = std::variant<ValueBuffer, ReplyFailure, StaleReply>;
 
 // Checks the bytes received for `sent`, examining only the first
@@ -52,10 +55,12 @@ using ReplyResult = std::variant<ValueBuffer, ReplyFailure, StaleReply>;
 // and length and a read's byte count stand in for it), CR LF (ASCII); then address and
 // function. A single write's echo is not compared with the request; a multiple write's
 // register address and count are. Never reads outside `received`.
-//
-// The value buffer of a bit read holds bit 0 of the first data byte in byte 0; that of a
-// register read holds the request's 2 × count data bytes in reverse order, so that it
-// reads as a little-endian integer equal to the data read big-endian.
+ReplyDataResult CheckReplyData(const FramedRequest& sent, std::span<const uint8_t> received,
+                               bool ignoreChecksum);
+// CheckReplyData for a request of one tag. The value buffer of a bit read holds bit 0 of
+// the first data byte in byte 0; that of a register read holds the request's 2 × count
+// data bytes in reverse order, so that it reads as a little-endian integer equal to the
+// data read big-endian.
 ReplyResult CheckReply(const FramedRequest& sent, std::span<const uint8_t> received,
                        bool ignoreChecksum);
 

@@ -42,11 +42,15 @@ ModbusRequest::ModbusRequest(int moduleAddr, int registerAddr, ModbusFunction fu
 
 ModbusRequest ModbusRequest::Make(ModbusFunction function, int moduleAddr, int registerAddr,
                                   int byteLength, uint16_t writeValue) {
-    ModbusRequest request(moduleAddr, registerAddr, function);
-    const uint16_t field = FieldValue(function, byteLength, writeValue);
-    request.Append(static_cast<uint8_t>(field >> 8));
-    request.Append(static_cast<uint8_t>(field));
-    return request;
+    return WithField(function, moduleAddr, registerAddr,
+                     FieldValue(function, byteLength, writeValue));
+}
+
+ModbusRequest ModbusRequest::MakeRead(ModbusFunction function, int moduleAddr, int start,
+                                      int quantity) {
+    const int most = IsBitRead(function) ? kMaxReadBits : kMaxReadRegisters;
+    return WithField(function, moduleAddr, start,
+                     static_cast<uint16_t>(std::clamp(quantity, 1, most)));
 }
 
 ModbusRequest ModbusRequest::MakeWriteRegisters(int moduleAddr, int registerAddr,
@@ -58,6 +62,14 @@ ModbusRequest ModbusRequest::MakeWriteRegisters(int moduleAddr, int registerAddr
     request.Append(static_cast<uint8_t>(2 * count));
     for (size_t i = 0; i < 2 * count; ++i)
         request.Append(i < data.size() ? data[i] : 0);
+    return request;
+}
+
+ModbusRequest ModbusRequest::WithField(ModbusFunction function, int moduleAddr, int registerAddr,
+                                       uint16_t field) {
+    ModbusRequest request(moduleAddr, registerAddr, function);
+    request.Append(static_cast<uint8_t>(field >> 8));
+    request.Append(static_cast<uint8_t>(field));
     return request;
 }
 

@@ -42,6 +42,10 @@ constexpr bool IsBitRead(ModbusFunction function) {
 // No data type is wider than 8 bytes, the size of the value buffer.
 constexpr uint8_t kMaxRegisterCount = 4;
 
+// The most one read request may ask for, by the Modbus standard.
+constexpr int kMaxReadRegisters = 125;
+constexpr int kMaxReadBits = 2000;
+
 // The quantity a read asks for, for a data type of `byteLength` bytes: one register per
 // two bytes, at least 1 (a byte-wide or unknown type still reads one), at most
 // kMaxRegisterCount.
@@ -65,6 +69,9 @@ public:
     // their low 8 and 16 bits.
     static ModbusRequest Make(ModbusFunction function, int moduleAddr, int registerAddr,
                               int byteLength, uint16_t writeValue);
+    // A read of `quantity` registers or bits from `start`, at most what one request may ask
+    // for (kMaxReadRegisters, kMaxReadBits).
+    static ModbusRequest MakeRead(ModbusFunction function, int moduleAddr, int start, int quantity);
     // Write Multiple Registers of `data` as it goes on the wire (the first register's
     // high byte first): whole registers, 1 to kMaxRegisterCount of them; bytes beyond
     // those are dropped, a missing byte of the first register is sent as 0.
@@ -77,6 +84,8 @@ public:
     // The quantity of a read request or a multiple write (for a single write: the low
     // byte of the value).
     uint8_t Count() const { return m_core[5]; }
+    // The whole 16-bit quantity of a read request or a multiple write.
+    uint16_t Quantity() const { return static_cast<uint16_t>(m_core[4] << 8 | m_core[5]); }
     std::span<const uint8_t> Core() const { return std::span(m_core).first(m_length); }
 
     bool operator==(const ModbusRequest&) const = default;
@@ -84,6 +93,8 @@ public:
 private:
     ModbusRequest(int moduleAddr, int registerAddr, ModbusFunction function);
     void Append(uint8_t byte) { m_core[m_length++] = byte; }
+    static ModbusRequest WithField(ModbusFunction function, int moduleAddr, int registerAddr,
+                                   uint16_t field);
 
     int m_moduleAddr;
     std::array<uint8_t, kMaxRequestCoreLength> m_core{};

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <chrono>
+#include <utility>
 #include <variant>
 
 namespace halvane {
@@ -23,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 // The bytes of one reply as they arrived, in a fixed buffer.
 struct Reception {
-    std::array<uint8_t, kMaxReplyFrameLength> bytes{};
+    std::array<uint8_t, kMaxReceiveLength> bytes{};
     size_t length = 0;
     bool ioError = false;
 
@@ -116,17 +117,19 @@ ModbusRequest BuildRequest(TDataChannel& tag, ModbusFunction function) {
                                writeValue);
 }
 
+ExchangeOutcome Failed(std::string status, std::optional<uint8_t> exceptionCode = std::nullopt) {
+    ExchangeOutcome outcome;
+    outcome.failure = std::move(status);
+    outcome.exceptionCode = exceptionCode;
+    return outcome;
+}
+
 } // namespace
 
-void DoTransaction(TDataChannel& tag, const TransactionContext& context) {
+ExchangeOutcome Exchange(const ModbusRequest& request, const TransactionContext& context) {
     const bool ignoreChecksum =
         context.config && context.config->ReadBool("General", "IgnoreCRC", false);
-    const auto function = FunctionFromIndex(tag.Function);
-    if (!function) {
-        tag.SetTagError("Write: Not supported Modbus function");
-        return;
-    }
-    const FramedRequest sent{context.protocol, BuildRequest(tag, *function),
+    const FramedRequest sent{context.protocol, request,
                              context.protocol == ModbusProtocol::Tcp ? NextTransactionId(context)
                                                                      : uint16_t{0}};
     const RequestFrame frame = BuildFrame(sent);
@@ -135,40 +138,50 @@ void DoTransaction(TDataChannel& tag, const TransactionContext& context) {
     if (context.protocol == ModbusProtocol::Tcp) {
         NetworkLink* link = context.link;
         if (link && link->IsConnected()) {
-            if (!link->Send(frame.View())) {
-                tag.SetTagError("Write: I/O error");
-                return;
-            }
+            if (!link->Send(frame.View()))
+                return Failed("Write: I/O error");
             Trace(context, TraceDirection::Tx, frame.View());
             reply = ReceiveNetwork(*link, sent, context);
         }
     } else {
         TComPort* port = context.port;
-        if (!port || !port->IsOpen()) {
-            tag.SetTagError("Disconnected");
-            return;
-        }
-        if (!port->Purge(true, true) || port->Write(frame.View()) < 0) {
-            tag.SetTagError("Write: I/O error");
-            return;
-        }
+        if (!port || !port->IsOpen())
+            return Failed("Disconnected");
+        if (!port->Purge(true, true) || port->Write(frame.View()) < 0)
+            return Failed("Write: I/O error");
         Trace(context, TraceDirection::Tx, frame.View());
         reply = ReceiveSerial(*port, sent);
     }
-    if (reply.ioError) {
-        tag.SetTagError("Read: I/O error");
-        return;
-    }
+    if (reply.ioError)
+        return Failed("Read: I/O error");
     Trace(context, TraceDirection::Rx, reply.View());
 
-    const ReplyResult result = CheckReply(sent, reply.View(), ignoreChecksum);
+    const ReplyDataResult result = CheckReplyData(sent, reply.View(), ignoreChecksum);
     if (const auto* failure = std::get_if<ReplyFailure>(&result)) {
-        tag.SetTagError(FailureText(*failure));
-    } else if (std::holds_alternative<StaleReply>(result)) {
-        tag.SetTagError(FailureText({ReplyFault::Timeout}));
-    } else if (!IsWriteFunction(*function)) {
-        StoreReading(tag, std::get<ValueBuffer>(result), context.config);
+        const bool exception = failure->fault == ReplyFault::Exception;
+        return Failed(FailureText(*failure),
+                      exception ? std::optional(failure->exceptionCode) : std::nullopt);
     }
+    if (std::holds_alternative<StaleReply>(result))
+        return Failed(FailureText({ReplyFault::Timeout}));
+    ExchangeOutcome passed;
+    passed.data = std::get<ReplyData>(result);
+    return passed;
+}
+
+void DoTransaction(TDataChannel& tag, const TransactionContext& context) {
+    const auto function = FunctionFromIndex(tag.Function);
+    if (!function) {
+        tag.SetTagError("Write: Not supported Modbus function");
+        return;
+    }
+    const ModbusRequest request = BuildRequest(tag, *function);
+    const ExchangeOutcome outcome = Exchange(request, context);
+    if (!outcome.data)
+        tag.SetTagError(outcome.failure);
+    else if (!IsWriteFunction(*function))
+        StoreReading(tag, SliceValues(*function, outcome.data->View(), 0, request.Quantity()),
+                     context.config);
 }
 
 } // namespace halvane

@@ -19,16 +19,19 @@ void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& contex
 void TComProtocol::StartWorker(const TagTable& tags) {
     m_cursor = -1;
     m_members.clear();
-    m_memberWrites.clear();
     if (!m_worker)
         return;
     const int connection = m_worker->Context().connection;
-    tags.ReadAll([&](const TDataChannel& tag, size_t index) {
-        if (tag.Port != connection)
-            return;
+    const std::vector<TDataChannel> table = tags.SnapshotAll();
+    m_outputs.assign(table.size(), false);
+    for (size_t index = 0; index < table.size(); ++index) {
+        if (table[index].Port != connection)
+            continue;
         m_members.push_back(index);
-        m_memberWrites.push_back(tag.IsOutputTag());
-    });
+        m_outputs[index] = table[index].IsOutputTag();
+    }
+    m_turns = BuildPollTurns(table, connection, m_combine);
+    m_marked.clear();
     m_worker->Resume();
 }
 
@@ -45,49 +48,68 @@ bool TComProtocol::TransportUp() const {
                                              : (c.port && c.port->IsOpen());
 }
 
-std::optional<size_t> TComProtocol::NextTag(const TagTable& tags) const {
-    // The cursor's own tag comes last, so a connection with one tag polls it at every tick.
-    const auto after =
-        std::upper_bound(m_members.begin(), m_members.end(), m_cursor,
-                         [](int cursor, size_t index) { return cursor < static_cast<int>(index); });
-    const auto start = static_cast<size_t>(after - m_members.begin());
-    for (size_t step = 0; step < m_members.size(); ++step) {
-        const size_t member = (start + step) % m_members.size();
-        const size_t index = m_members[member];
-        if (m_writeMode == WriteMode::Cyclic || !m_memberWrites[member] || tags.WritePending(index))
-            return index;
+void TComProtocol::ApplySplit(const TComProtocolThread::Split& split) {
+    const auto block = std::ranges::find(m_turns, PollTurn(split.block));
+    if (block == m_turns.end())
+        return;
+    // The pieces take the block's place; the cursor stays behind them, as they were read.
+    const auto position = block - m_turns.begin();
+    m_turns.erase(block);
+    m_turns.insert(m_turns.begin() + position, split.pieces.begin(), split.pieces.end());
+    if (m_cursor >= position)
+        m_cursor += static_cast<int>(split.pieces.size()) - 1;
+}
+
+std::optional<size_t> TComProtocol::NextTurn(const TagTable& tags) const {
+    // The cursor's own turn comes last, so a connection with one turn polls it at every tick.
+    const auto waits = [&](const PollTurn& turn) {
+        const size_t* tag = std::get_if<size_t>(&turn);
+        return m_writeMode == WriteMode::Cyclic || !tag || !m_outputs[*tag] ||
+               tags.WritePending(*tag);
+    };
+    const auto first = static_cast<size_t>(m_cursor + 1);
+    for (size_t step = 0; step < m_turns.size(); ++step) {
+        const size_t position = (first + step) % m_turns.size();
+        if (waits(m_turns[position]))
+            return position;
     }
     return std::nullopt;
 }
 
 void TComProtocol::PollNext(TagTable& tags) {
-    // A worker still busy takes nothing: the tag in flight keeps its mark and the cursor
+    // A worker still busy takes nothing: the turn in flight keeps its marks and the cursor
     // its place, so every tag gets its turn whatever its transaction time.
-    if (!m_worker || m_members.empty() || m_worker->Busy())
+    if (!m_worker || m_turns.empty() || m_worker->Busy())
         return;
-    const std::optional<size_t> found = NextTag(tags);
+    if (const auto split = m_worker->TakeSplit())
+        ApplySplit(*split);
+    const std::optional<size_t> found = NextTurn(tags);
     if (!found)
         return;
-    const size_t next = *found;
-    // Only the tag polled last has the mark; after a start, any of them may hold an old one.
+    const size_t position = *found;
+    const PollTurn& next = m_turns[position];
+    // The worker needs none of the marks: it starts while they are set.
+    const bool up = TransportUp();
+    if (up)
+        m_worker->HandOver(next);
+    // Only the tags polled last have the mark; after a start, any of them may hold an old one.
     const auto unmark = [&](size_t index) {
         tags.Update(index, [](TDataChannel& tag) { tag.PollingNow = false; });
     };
     if (m_cursor >= 0)
-        unmark(static_cast<size_t>(m_cursor));
+        std::ranges::for_each(m_marked, unmark);
     else
-        std::for_each(m_members.begin(), m_members.end(), unmark);
-    m_cursor = static_cast<int>(next);
-    const bool up = TransportUp();
+        std::ranges::for_each(m_members, unmark);
+    m_cursor = static_cast<int>(position);
+    m_marked = TurnTags(next);
     const char* down = m_worker->Context().connection == kNetworkConnection ? "Connection is closed"
                                                                             : "Connection closed";
-    tags.Update(next, [&](TDataChannel& tag) {
-        tag.PollingNow = true;
-        if (!up)
-            tag.SetTagError(down);
-    });
-    if (up)
-        m_worker->HandOver(next);
+    for (const size_t index : m_marked)
+        tags.Update(index, [&](TDataChannel& tag) {
+            tag.PollingNow = true;
+            if (!up)
+                tag.SetTagError(down);
+        });
 }
 
 } // namespace halvane

@@ -1,5 +1,6 @@
 #include "TComProtocolThread.h"
 
+#include "BlockTransaction.h"
 #include "NetworkLink.h"
 #include "TComPort.h"
 #include "TagTable.h"
@@ -51,13 +52,18 @@ void TComProtocolThread::Stop() {
     m_thread.join();
 }
 
-void TComProtocolThread::HandOver(size_t tagIndex) {
+void TComProtocolThread::HandOver(PollTurn turn) {
     {
         std::lock_guard lock(m_mutex);
-        m_slot = tagIndex;
+        m_slot = std::move(turn);
         m_busy = true;
     }
     m_wake.notify_one();
+}
+
+std::optional<TComProtocolThread::Split> TComProtocolThread::TakeSplit() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_split, std::nullopt);
 }
 
 bool TComProtocolThread::Busy() const {
@@ -74,18 +80,48 @@ std::optional<int> TComProtocolThread::SecondsToReconnect() const {
 }
 
 void TComProtocolThread::Execute() {
-    while (const std::optional<size_t> index = WaitForWork()) {
-        TDataChannel tag = m_tags.Snapshot(*index);
-        DoTransaction(tag, m_context);
-        // Free before the outcome is stored: whoever sees the outcome may hand over the next.
-        {
-            std::lock_guard lock(m_mutex);
-            m_busy = false;
-            if (m_terminated)
-                return; // the stop may have cut it short: it tells nothing of the device
-        }
-        m_tags.StoreOutcome(*index, tag);
+    while (const std::optional<PollTurn> turn = WaitForWork())
+        if (!Run(*turn))
+            return;
+}
+
+TComProtocolThread::TurnOutcome TComProtocolThread::RunTag(size_t index) {
+    TurnOutcome outcome{{index}, {m_tags.Snapshot(index)}, std::nullopt};
+    DoTransaction(outcome.tags.front(), m_context);
+    return outcome;
+}
+
+TComProtocolThread::TurnOutcome TComProtocolThread::RunBlock(const RequestBlock& block) {
+    // The request needs no tag: the tags are copied once the reply is there.
+    BlockOutcome read = DoBlockTransaction(block, m_context);
+    TurnOutcome outcome;
+    if (read.standing.size() > 1)
+        outcome.split = Split{block, std::move(read.standing)};
+    outcome.indexes.reserve(block.members.size());
+    outcome.tags.reserve(block.members.size());
+    for (size_t i = 0; i < block.members.size(); ++i) {
+        outcome.indexes.push_back(block.members[i].tag);
+        outcome.tags.push_back(m_tags.Snapshot(block.members[i].tag));
+        StoreMemberOutcome(outcome.tags.back(), read.members[i], m_context.config);
     }
+    return outcome;
+}
+
+bool TComProtocolThread::Run(const PollTurn& turn) {
+    const auto* block = std::get_if<RequestBlock>(&turn);
+    TurnOutcome outcome = block ? RunBlock(*block) : RunTag(std::get<size_t>(turn));
+    // Free before the outcome is stored: whoever sees the outcome may hand over the next.
+    {
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+        if (m_terminated)
+            return false; // the stop may have cut it short: it tells nothing of the device
+        if (outcome.split)
+            m_split = std::move(outcome.split);
+    }
+    for (size_t i = 0; i < outcome.indexes.size(); ++i)
+        m_tags.StoreOutcome(outcome.indexes[i], outcome.tags[i]);
+    return true;
 }
 
 bool TComProtocolThread::TransportDown() const {
@@ -96,7 +132,7 @@ bool TComProtocolThread::TransportDown() const {
     return m_context.port && (!m_context.port->IsOpen() || m_context.port->Failed());
 }
 
-std::optional<size_t> TComProtocolThread::WaitForWork() {
+std::optional<PollTurn> TComProtocolThread::WaitForWork() {
     std::unique_lock lock(m_mutex);
     // The transport goes down only in this thread's own transactions, never while it waits.
     while (TransportDown()) {

@@ -2,6 +2,8 @@
 
 #include "ModbusTransaction.h"
 #include "ReconnectSchedule.h"
+#include "RequestBlocks.h"
+#include "TDataChannel.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -10,6 +12,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace halvane {
 
@@ -35,9 +38,16 @@ public:
     // on the port or the link end at once) and its outcome dropped: the tag keeps what it
     // showed, since no device failed.
     void Stop();
-    // Puts a tag into the single slot. Only for a worker that is not busy: a tag handed
-    // over is never replaced before its transaction has run.
-    void HandOver(size_t tagIndex);
+    // Puts a turn (a tag, or a block of tags) into the single slot. Only for a worker that is
+    // not busy: a turn handed over is never replaced before its transaction has run.
+    void HandOver(PollTurn turn);
+    // A block that its last turn split, with the blocks that stand for it from now on; taken
+    // once, before the next hand-over.
+    struct Split {
+        RequestBlock block;
+        std::vector<RequestBlock> pieces;
+    };
+    std::optional<Split> TakeSplit();
     // From a hand-over until its transaction has run.
     bool Busy() const;
     const TransactionContext& Context() const { return m_context; }
@@ -49,9 +59,19 @@ private:
     using Clock = ReconnectSchedule::Clock;
 
     void Execute();
-    // The next handed-over tag, bringing the transport back whenever it is down; none once
+    // The next handed-over turn, bringing the transport back whenever it is down; none once
     // the stop came.
-    std::optional<size_t> WaitForWork();
+    std::optional<PollTurn> WaitForWork();
+    // The turn's tags, as copies that hold the outcome of its transaction.
+    struct TurnOutcome {
+        std::vector<size_t> indexes;
+        std::vector<TDataChannel> tags;
+        std::optional<Split> split;
+    };
+    TurnOutcome RunTag(size_t index);
+    TurnOutcome RunBlock(const RequestBlock& block);
+    // Runs the turn and stores its outcome in the table; false when the stop came meanwhile.
+    bool Run(const PollTurn& turn);
     bool TransportDown() const;
     void Disconnected();
     // One connect or open; true when the transport is up again.
@@ -64,7 +84,8 @@ private:
     std::minstd_rand m_random;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::optional<size_t> m_slot;
+    std::optional<PollTurn> m_slot;
+    std::optional<Split> m_split;
     bool m_busy = false;
     bool m_terminated = false;
     bool m_reconnect = false;

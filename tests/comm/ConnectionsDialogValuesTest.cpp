@@ -38,16 +38,19 @@ TEST_F(ConnectionsDialogValuesTest, LoadsStoredTextsAndTheDefaultsOfWhatIsMissin
 
     const ConnectionsDialogValues loaded = LoadConnectionsDialogValues(
         Store("[Serial.2]\nenabled=1\ncomport=31\nbaudrateId=12\nprotocolId=1\ndatabitsId=2\n"
-              "parityId=2\nstopbitsId=2\ntimeout=abc\ninterval=500\nreconnect=1\n"
+              "parityId=2\nstopbitsId=2\ntimeout=abc\ninterval=500\nreconnect=1\nwriteMode=7\n"
               "[Serial.3]\nbaudrateId=20\ndatabitsId=-1\nparityId=5\nstopbitsId=3\nprotocolId=3\n"
               "[Ethernet.1]\nenabled=1\nhost=plc.local\nport=0x1F6\ntimeout=\ninterval=5\n"
-              "reconnect=1\n"));
+              "reconnect=1\nwriteMode=1\ncombine=1\n"));
     EXPECT_EQ(loaded.serial[0], SerialPanelValues{});
-    // A port beyond the list's 30 is kept: opening it works all the same.
+    // A port beyond the list's 30 is kept: opening it works all the same. An unknown write
+    // mode writes cyclically, as without the key.
     EXPECT_EQ(loaded.serial[1], (SerialPanelValues{true, 31, 12, 1, 2, 2, 2, "abc", "500", true}));
     // Indexes outside their tables show what opening the port uses instead.
     EXPECT_EQ(loaded.serial[2], SerialPanelValues{});
-    EXPECT_EQ(loaded.network, (NetworkPanelValues{true, "plc.local", "0x1F6", "", "5", true}));
+    EXPECT_EQ(loaded.network,
+              (NetworkPanelValues{true, "plc.local", "0x1F6", "", "5", true, WriteMode::WhenSet,
+                                  true}));
 }
 
 TEST(ConnectionsDialogValues, SetDefaultsKeepsPortLineSpeedProtocolAndHost) {
@@ -94,22 +97,24 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
     values.serial[2].timeout = "-5"; // times are not range-checked
     values.serial[1].reconnect = true;
     values.serial[2].writeMode = WriteMode::WhenSet;
-    values.network = {true, "plc.local", "65535", "$64", "10", true, WriteMode::WhenSet};
+    values.serial[2].combine = true;
+    values.network = {true, "plc.local", "65535", "$64", "10", true, WriteMode::WhenSet, true};
     const ConnectionsSave save = PlanConnectionsSave(values);
     EXPECT_TRUE(save.complete);
 
     const std::vector<std::string> serialKeys{"comport",    "baudrateId", "protocolId",
                                               "databitsId", "parityId",   "stopbitsId",
                                               "timeout",    "interval",   "enabled"};
-    ASSERT_EQ(save.writes.size(), 3 * serialKeys.size() + 5 + 4 + 4);
+    ASSERT_EQ(save.writes.size(), 3 * serialKeys.size() + 5 + 4 + 4 + 4);
     std::vector<std::string> withOptions = serialKeys;
     withOptions.push_back("reconnect");
     withOptions.push_back("writeMode");
+    withOptions.push_back("combine");
     for (const char* section : {"Serial.1", "Serial.2", "Serial.3"})
         EXPECT_EQ(Keys(save.writes, section), withOptions) << section;
     EXPECT_EQ(Keys(save.writes, "Ethernet.1"),
               (std::vector<std::string>{"enabled", "host", "port", "timeout", "interval",
-                                        "reconnect", "writeMode"}));
+                                        "reconnect", "writeMode", "combine"}));
     // Sections one after the other, the network last.
     EXPECT_EQ(save.writes[9].section, "Serial.2");
     EXPECT_EQ(save.writes[27].section, "Ethernet.1");
@@ -132,7 +137,8 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
                                               {"Ethernet.1", "port", "65535"},
                                               {"Ethernet.1", "timeout", "100"},
                                               {"Ethernet.1", "interval", "10"}}));
-    // The keys beyond the dialog's first layout come after all the others.
+    // The keys beyond the dialog's first layout come after all the others, in the order
+    // they were added.
     const std::vector<KeyWrite> options(save.writes.begin() + 32, save.writes.end());
     EXPECT_EQ(options, (std::vector<KeyWrite>{{"Serial.1", "reconnect", "0"},
                                               {"Serial.2", "reconnect", "1"},
@@ -141,7 +147,11 @@ TEST(ConnectionsDialogValues, SaveWritesEveryKeyInOrderWithNumbersAsIntegers) {
                                               {"Serial.1", "writeMode", "0"},
                                               {"Serial.2", "writeMode", "0"},
                                               {"Serial.3", "writeMode", "1"},
-                                              {"Ethernet.1", "writeMode", "1"}}));
+                                              {"Ethernet.1", "writeMode", "1"},
+                                              {"Serial.1", "combine", "0"},
+                                              {"Serial.2", "combine", "0"},
+                                              {"Serial.3", "combine", "1"},
+                                              {"Ethernet.1", "combine", "1"}}));
 }
 
 TEST(ConnectionsDialogValues, SaveStopsBeforeTheFirstBadNumber) {

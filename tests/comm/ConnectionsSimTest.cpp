@@ -2,7 +2,9 @@
 // addresses, a stopped slave), against a proxy that hurts its replies (split, stale,
 // foreign address, spoilt header, dropped link), and the start and stop sequences
 // themselves (a stop cuts short a wait for a silent peer).
+#include "FrameBytes.h"
 #include "PeerSupport.h"
+#include "RequestBlocks.h"
 #include "TComPort.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 using namespace halvane;
 using namespace peers;
@@ -133,6 +136,123 @@ TEST_P(SimTest, AStoppedSlaveTimesOutAndAClosedTransportIsReported) {
     }
     connections.Shutdown();
     EXPECT_EQ(PollAndWait(connections, connection).Status, "Unknown"); // no worker: no poll
+}
+
+TEST_P(SimTest, CombinedRequestsGiveEveryDataTypeTheValueOfItsOwnRequest) {
+    const int connection = StartSimulator();
+    std::vector<TDataChannel> table;
+    std::vector<double> raw;
+    for (int unit : {1, 2})
+        for (const Expected& c : TestBlock(connection, unit)) {
+            table.push_back(c.tag);
+            raw.push_back(c.raw);
+        }
+    m_tags.Assign(table);
+    std::map<bool, std::vector<TDataChannel>> outcomes;
+    for (const bool combine : {false, true}) {
+        SCOPED_TRACE(GetParam() + (combine ? ", combined" : ", one by one"));
+        m_store->WriteString(ConnectionSection(connection), "combine", combine ? "1" : "0");
+        TracedFrames trace;
+        Connections connections(m_tags, *m_store, &trace);
+        ASSERT_TRUE(Start(connections).problems.empty());
+        // Combined: one block per unit and function, whatever their order in the table.
+        const size_t turns = combine ? 8 : table.size();
+        const auto marked = PollTurns(connections, connection, turns);
+        connections.Shutdown();
+        EXPECT_EQ(trace.Sent().size(), turns);
+        outcomes[combine] = m_tags.SnapshotAll();
+        // Each step marks the tags of the one request in flight: the same slave and function.
+        size_t markedTags = 0;
+        for (const auto& step : marked) {
+            ASSERT_FALSE(step.empty());
+            for (size_t index : step) {
+                EXPECT_EQ(table[index].ModuleAddr, table[step.front()].ModuleAddr);
+                EXPECT_EQ(table[index].Function, table[step.front()].Function);
+            }
+            markedTags += step.size();
+        }
+        EXPECT_EQ(markedTags, table.size());
+    }
+    for (size_t i = 0; i < table.size(); ++i) {
+        const TDataChannel& single = outcomes[false][i];
+        const TDataChannel& combined = outcomes[true][i];
+        SCOPED_TRACE(GetParam() + ", tag " + std::to_string(i));
+        EXPECT_TRUE(single.ValueValid) << single.Status;
+        EXPECT_TRUE(combined.ValueValid) << combined.Status;
+        EXPECT_DOUBLE_EQ(single.RawValue, raw[i]);
+        EXPECT_DOUBLE_EQ(combined.RawValue, single.RawValue);
+        EXPECT_DOUBLE_EQ(combined.RealValue, single.RealValue);
+    }
+}
+
+TEST_P(SimTest, WithoutTheKeyEveryTagSendsItsOwnRequestAsBefore) {
+    const int connection = StartSimulator();
+    TDataChannel setpoint = Tag(connection, 2, 5, 0);
+    setpoint.RealValue = 80;
+    m_tags.Assign({Tag(connection, 1, 2, 0), Tag(connection, 1, 2, 101), Tag(connection, 1, 2, 102),
+                   Tag(connection, 2, 3, 103, 2), Tag(connection, 1, 0, 100, 20), setpoint});
+    TracedFrames trace;
+    Connections connections(m_tags, *m_store, &trace);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    PollTurns(connections, connection, 6);
+    connections.Shutdown();
+    const std::vector<std::string> cores{"01 03 00 00 00 01", "01 03 00 65 00 01",
+                                         "01 03 00 66 00 01", "02 04 00 67 00 02",
+                                         "01 01 00 64 00 01", "02 06 00 00 00 50"};
+    const std::vector<std::string> crcs{"84 0A", "94 15", "64 15", "C0 27", "BC 15", "89 C5"};
+    const auto sent = trace.Sent();
+    ASSERT_EQ(sent.size(), cores.size());
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (GetParam() == "tcp") {
+            ASSERT_EQ(sent[i].size(), 12u);
+            EXPECT_EQ(std::vector(sent[i].begin() + 2, sent[i].end()),
+                      test::Hex("00 00 00 06 " + cores[i]));
+        } else {
+            EXPECT_EQ(sent[i], test::Hex(cores[i] + " " + crcs[i]));
+        }
+    }
+}
+
+TEST_P(SimTest, ABlockReachingPastTheMapIsSplitAndItsNeighboursStayValid) {
+    const int connection = StartSimulator();
+    // Holding registers end at 115: the block 110..118 gets exception 02.
+    std::vector<TDataChannel> table;
+    for (int address : {110, 111, 112, 113, 114, 115, 118})
+        table.push_back(Tag(connection, 1, 2, address));
+    table.push_back(Tag(connection, 2, 2, 101)); // another unit: a block of its own
+    m_tags.Assign(table);
+    m_store->WriteString(ConnectionSection(connection), "combine", "1");
+    TracedFrames trace;
+    Connections connections(m_tags, *m_store, &trace);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    // The first round halves the block down to the tag past the map (110-118: fails;
+    // 110-112; 113-118: fails; 113-114; 115-118: fails; 115; 118: fails), then unit 2.
+    // The split is kept: the second round reads the four pieces and unit 2 in turn, and only
+    // the piece past the map fails.
+    for (const auto& [turns, requests, exceptions] : {std::tuple(2, 8, 4), std::tuple(5, 5, 1)}) {
+        SCOPED_TRACE(GetParam() + ", " + std::to_string(turns) + " turns");
+        trace.Clear();
+        PollTurns(connections, connection, static_cast<size_t>(turns));
+        const auto tags = m_tags.SnapshotAll();
+        for (size_t i = 0; i < tags.size(); ++i) {
+            if (i != 6) {
+                EXPECT_TRUE(tags[i].ValueValid) << i << ": " << tags[i].Status;
+            }
+        }
+        EXPECT_EQ(tags[6].Status, "Exception code 02");
+        EXPECT_FALSE(tags[6].ValueValid);
+        EXPECT_DOUBLE_EQ(tags[5].RawValue, 0x3CA4);
+        EXPECT_DOUBLE_EQ(tags[7].RawValue, 12002);
+        EXPECT_EQ(trace.Sent().size(), static_cast<size_t>(requests));
+        const auto received = trace.Received();
+        const size_t functionAt = GetParam() == "tcp" ? 7 : 1;
+        EXPECT_EQ(std::ranges::count_if(received,
+                                        [&](const TracedFrames::Frame& frame) {
+                                            return frame.size() > functionAt &&
+                                                   frame[functionAt] >= 0x80;
+                                        }),
+                  exceptions);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, SimTest, ::testing::Values("tcp", "rtu"));

@@ -131,8 +131,14 @@ TEST(ModbusFrame, ExpectedReplyLengths) {
         {Rtu, read(ReadCoils, 8), 6}, // one data byte, whatever the count
         {Ascii, read(ReadDiscreteInputs, 1), 13},
         {Rtu, read(ReadInputRegisters, 4), 9},
-        {Ascii, read(ReadHoldingRegisters, 8), 27}, // the longest reply
+        {Ascii, read(ReadHoldingRegisters, 8), 27}, // the longest reply to one tag
         {Tcp, read(ReadHoldingRegisters, 8), 17},
+        // Block reads: one data byte per 8 bits; the limits give the longest replies.
+        {Rtu, ModbusRequest::MakeRead(ReadCoils, 1, 0, 9), 7},
+        {Rtu, ModbusRequest::MakeRead(ReadCoils, 1, 0, 2000), 255},
+        {Tcp, ModbusRequest::MakeRead(ReadDiscreteInputs, 1, 0, 2001), 259}, // held at 2000
+        {Ascii, ModbusRequest::MakeRead(ReadInputRegisters, 1, 0, 125), kMaxReceiveLength},
+        {Tcp, ModbusRequest::MakeRead(ReadHoldingRegisters, 1, 0, 126), 259}, // held at 125
     };
     for (const Row& row : rows)
         EXPECT_EQ(ExpectedReplyLength({row.protocol, row.request}), row.length)

@@ -9,14 +9,18 @@
 #include "ProfileStore.h"
 #include "TagTable.h"
 #include "TempDir.h"
+#include "TraceSink.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <memory>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -154,6 +158,44 @@ inline halvane::TDataChannel Tag(int port, int unit, int function, int reg, int 
     return tag;
 }
 
+// The frames that a connection traced, as bytes, in the order they went out or came in.
+class TracedFrames final : public halvane::TraceSink {
+public:
+    using Frame = std::vector<uint8_t>;
+
+    bool Accepting() const override { return true; }
+    void Append(std::string line) override {
+        const size_t tx = line.find(" TX: ");
+        const size_t rx = line.find(" RX: ");
+        if (tx == std::string::npos && rx == std::string::npos)
+            return; // a line about the link
+        std::istringstream hex(line.substr(std::min(tx, rx) + 5, line.find('\t')));
+        Frame frame;
+        for (unsigned byte = 0; hex >> std::hex >> byte;)
+            frame.push_back(static_cast<uint8_t>(byte));
+        std::lock_guard lock(m_mutex);
+        (tx != std::string::npos ? m_sent : m_received).push_back(std::move(frame));
+    }
+    std::vector<Frame> Sent() const {
+        std::lock_guard lock(m_mutex);
+        return m_sent;
+    }
+    std::vector<Frame> Received() const {
+        std::lock_guard lock(m_mutex);
+        return m_received;
+    }
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_sent.clear();
+        m_received.clear();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Frame> m_sent;
+    std::vector<Frame> m_received;
+};
+
 // What one start sequence gave: its result and the problems it reported, in order.
 struct Started {
     bool serialPortsOpened = true;
@@ -224,6 +266,33 @@ public:
             std::this_thread::sleep_for(5ms);
         }
         return m_tags.Snapshot(polled);
+    }
+    // `turns` poll steps of `connection`, each once the tags of the one before have their
+    // outcome; then every tag. Returns the tags that each step marked as polled now.
+    std::vector<std::vector<size_t>> PollTurns(halvane::Connections& connections, int connection,
+                                               size_t turns) {
+        ResetOutcome();
+        std::vector<std::vector<size_t>> marked;
+        for (size_t turn = 0; turn < turns; ++turn) {
+            connections.PollNext(connection);
+            std::vector<size_t> polled;
+            m_tags.ReadAll([&](const halvane::TDataChannel& tag, size_t i) {
+                if (tag.PollingNow && tag.Port == connection)
+                    polled.push_back(i);
+            });
+            const auto done = [&] {
+                bool all = true;
+                m_tags.ReadAll([&](const halvane::TDataChannel& tag, size_t i) {
+                    if (std::ranges::find(polled, i) != polled.end())
+                        all = all && (tag.ValueValid || tag.Status != "Unknown");
+                });
+                return all;
+            };
+            for (int w = 0; w < 2000 && !done(); ++w)
+                std::this_thread::sleep_for(5ms);
+            marked.push_back(std::move(polled));
+        }
+        return marked;
     }
     void ResetOutcome() {
         m_tags.UpdateAll([](halvane::TDataChannel& tag, size_t) { tag.SetTagError("Unknown"); });

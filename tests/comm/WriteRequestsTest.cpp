@@ -277,8 +277,10 @@ protected:
         StartSimulator();
         UseNetwork(m_port);
         m_store->WriteInteger("Ethernet.1", "reconnect", 1);
-        if (onlyWhenSet)
+        if (onlyWhenSet) { // as the demo project has it: reads combined too
             m_store->WriteInteger("Ethernet.1", "writeMode", 1);
+            m_store->WriteInteger("Ethernet.1", "combine", 1);
+        }
         TDataChannel pump = Tag(kNetworkConnection, 1, 4, kTestCoil, 20);
         pump.RealValue = pump.DefaultValue = 1; // the last preset, as a start loads it
         m_tags.Assign({pump, Tag(kNetworkConnection, 1, 3, 101)});

@@ -106,6 +106,12 @@ WriteMode WriteModeAt(const QComboBox* list) {
                                                                         : WriteMode::Cyclic;
 }
 
+QCheckBox* NewCombineBox(QWidget* parent, int connection) {
+    auto* box = new QCheckBox(QObject::tr("Combine requests"), parent);
+    box->setObjectName(Name("CheckBoxCombine", connection));
+    return box;
+}
+
 QCheckBox* NewEnabledBox(QWidget* parent, int connection) {
     auto* box = new QCheckBox(QObject::tr("Enabled"), parent);
     box->setObjectName(Name("CheckBox", connection));
@@ -196,6 +202,7 @@ QWidget* TFormConnections::BuildSerialPanel(int port, SerialControls& controls) 
     AddRow(grid, tr("Polling interval:"), controls.interval, true);
     AddRow(grid, tr("Write outputs:"), controls.writeMode);
     grid->addWidget(controls.reconnect, grid->rowCount(), 1);
+    grid->addWidget(controls.combine, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     return panel;
 }
@@ -217,6 +224,7 @@ void TFormConnections::BuildSerialLists(QWidget* panel, int port, SerialControls
         NewEditableList(panel, Name("ComboBoxInterval", port), kSerialIntervalSuggestions);
     controls.reconnect = NewReconnectBox(panel, port);
     controls.writeMode = NewWriteModeList(panel, port);
+    controls.combine = NewCombineBox(panel, port);
 }
 
 QGroupBox* TFormConnections::BuildNetworkGroup() {
@@ -235,6 +243,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     m_network.interval = NewEditableList(group, "ComboBoxInterval4", kNetworkIntervalSuggestions);
     m_network.reconnect = NewReconnectBox(group, kNetworkConnection);
     m_network.writeMode = NewWriteModeList(group, kNetworkConnection);
+    m_network.combine = NewCombineBox(group, kNetworkConnection);
     auto* defaults = new QPushButton(tr("Set defaults"), group);
     defaults->setObjectName("ButtonDefaultsEth");
     connect(defaults, &QPushButton::clicked, this, &TFormConnections::ButtonDefaultsEthClick);
@@ -249,6 +258,7 @@ QGroupBox* TFormConnections::BuildNetworkGroup() {
     AddRow(grid, tr("Polling interval:"), m_network.interval, true);
     AddRow(grid, tr("Write outputs:"), m_network.writeMode);
     grid->addWidget(m_network.reconnect, grid->rowCount(), 1);
+    grid->addWidget(m_network.combine, grid->rowCount(), 1);
     grid->addWidget(defaults, grid->rowCount(), 1, Qt::AlignRight);
     grid->setRowStretch(grid->rowCount(), 1);
     return group;
@@ -304,6 +314,7 @@ void TFormConnections::LoadSerialPanel(int port, const SerialPanelValues& values
     controls.interval->setEditText(Text(values.interval));
     controls.reconnect->setChecked(values.reconnect);
     controls.writeMode->setCurrentIndex(static_cast<int>(values.writeMode));
+    controls.combine->setChecked(values.combine);
     controls.enabled->setChecked(values.enabled);
     CheckBoxClick(port);
 }
@@ -316,6 +327,7 @@ void TFormConnections::LoadNetworkPanel(const NetworkPanelValues& values) {
     m_network.interval->setEditText(Text(values.interval));
     m_network.reconnect->setChecked(values.reconnect);
     m_network.writeMode->setCurrentIndex(static_cast<int>(values.writeMode));
+    m_network.combine->setChecked(values.combine);
 }
 
 SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
@@ -332,6 +344,7 @@ SerialPanelValues TFormConnections::ReadSerialPanel(int port) const {
     values.interval = EditText(controls.interval);
     values.reconnect = controls.reconnect->isChecked();
     values.writeMode = WriteModeAt(controls.writeMode);
+    values.combine = controls.combine->isChecked();
     return values;
 }
 
@@ -344,6 +357,7 @@ NetworkPanelValues TFormConnections::ReadNetworkPanel() const {
     values.interval = EditText(m_network.interval);
     values.reconnect = m_network.reconnect->isChecked();
     values.writeMode = WriteModeAt(m_network.writeMode);
+    values.combine = m_network.combine->isChecked();
     return values;
 }
 

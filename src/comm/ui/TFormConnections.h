@@ -47,6 +47,7 @@ private:
         QComboBox* interval = nullptr;
         QCheckBox* reconnect = nullptr;
         QComboBox* writeMode = nullptr;
+        QCheckBox* combine = nullptr;
     };
     struct NetworkControls {
         QLabel* status = nullptr;
@@ -57,6 +58,7 @@ private:
         QComboBox* interval = nullptr;
         QCheckBox* reconnect = nullptr;
         QComboBox* writeMode = nullptr;
+        QCheckBox* combine = nullptr;
     };
 
     void BuildWindow();

@@ -3,24 +3,26 @@
 
 Units 1 and 2 hold distinct values, so a reply that belongs to another request shows:
 holding register i = 1000 * unit + i, input register i = 2000 * unit + i,
-coil i = (i % 3 == 0), discrete input i = (i % 2 == 1); 100 of each from address 0.
+coil i = (i % 3 == 0), discrete input i = (i % 2 == 1); 100 of each from address 0, or
+as many as --size says. --hole N leaves holding register N unmapped (exception 02).
 """
 import argparse
 import logging
 
 from pymodbus.datastore import (ModbusSequentialDataBlock, ModbusServerContext,
-                                ModbusSlaveContext)
+                                ModbusSlaveContext, ModbusSparseDataBlock)
 from pymodbus.server import StartSerialServer, StartTcpServer
 from pymodbus.transaction import (ModbusAsciiFramer, ModbusRtuFramer,
                                   ModbusSocketFramer)
 
 
-def unit_context(unit):
+def unit_context(unit, size, hole):
+    holding = {i: 1000 * unit + i for i in range(size) if i != hole}
     return ModbusSlaveContext(
-        co=ModbusSequentialDataBlock(0, [i % 3 == 0 for i in range(100)]),
-        di=ModbusSequentialDataBlock(0, [i % 2 == 1 for i in range(100)]),
-        hr=ModbusSequentialDataBlock(0, [1000 * unit + i for i in range(100)]),
-        ir=ModbusSequentialDataBlock(0, [2000 * unit + i for i in range(100)]),
+        co=ModbusSequentialDataBlock(0, [i % 3 == 0 for i in range(size)]),
+        di=ModbusSequentialDataBlock(0, [i % 2 == 1 for i in range(size)]),
+        hr=ModbusSparseDataBlock(holding),
+        ir=ModbusSequentialDataBlock(0, [2000 * unit + i for i in range(size)]),
         zero_mode=True)
 
 
@@ -29,10 +31,12 @@ def main():
     parser.add_argument("--tcp", type=int, help="TCP port on 127.0.0.1")
     parser.add_argument("--rtu", help="serial device, Modbus RTU")
     parser.add_argument("--ascii", help="serial device, Modbus ASCII")
+    parser.add_argument("--size", type=int, default=100, help="addresses in each table")
+    parser.add_argument("--hole", type=int, help="an unmapped holding register")
     args = parser.parse_args()
     logging.basicConfig(level=logging.ERROR)
-    context = ModbusServerContext(slaves={1: unit_context(1), 2: unit_context(2)},
-                                  single=False)
+    context = ModbusServerContext(
+        slaves={unit: unit_context(unit, args.size, args.hole) for unit in (1, 2)}, single=False)
     if args.tcp:
         StartTcpServer(context=context, framer=ModbusSocketFramer,
                        address=("127.0.0.1", args.tcp))

@@ -358,13 +358,16 @@ TEST_F(TFormConnectionsTest, SaveWritesRestartsCommunicationAndCloses) {
     SetText(m_form, "EditEthPort", "1502");
     Click(m_form, "CheckBoxReconnect4");
     List("ComboBoxWriteMode", 4)->setCurrentIndex(1);
+    Click(m_form, "CheckBoxCombine1");
+    EXPECT_EQ(Get<QCheckBox>("CheckBoxCombine4")->text(), "Combine requests");
     EXPECT_EQ(Save(), std::vector<std::string>{});
     EXPECT_FALSE(m_form.isVisible());
     EXPECT_EQ(m_form.result(), QDialog::Accepted);
     EXPECT_EQ(m_host.calls, (std::vector<std::string>{"ShutdownConnections", "SetupConnections",
                                                       "ShowConnectionStatus"}));
     const ConnectionsDialogValues stored = LoadConnectionsDialogValues(ProfileStore(m_file));
-    EXPECT_EQ(stored.serial[0], (SerialPanelValues{true, 7, 6, 1, 3, 0, 0, "300", "500"}));
+    EXPECT_EQ(stored.serial[0], (SerialPanelValues{true, 7, 6, 1, 3, 0, 0, "300", "500", false,
+                                                   WriteMode::Cyclic, true}));
     EXPECT_EQ(stored.network, (NetworkPanelValues{true, "plc.local", "1502", "300", "2000", true,
                                                   WriteMode::WhenSet}));
     EXPECT_EQ(Stored("Ethernet.1", "writeMode"), "1");

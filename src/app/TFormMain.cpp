@@ -6,6 +6,7 @@
 #include "HelpFile.h"
 #include "Icons.h"
 #include "MessageBox.h"
+#include "MqttClient.h"
 #include "ObjectPalette.h"
 #include "OpenWithDesktop.h"
 #include "ProfileStore.h"
@@ -46,6 +47,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -89,6 +91,7 @@ TFormMain::TFormMain(bool runtimeSwitch, QWidget* parent)
 // The web server reads the screens, and the screens report their moves to this window:
 // both go while everything they use is still whole.
 TFormMain::~TFormMain() {
+    m_mqtt.reset();
     m_webServer.reset();
     m_screens.reset();
 }
@@ -338,6 +341,7 @@ void TFormMain::ShowStep() {
     ApplyViewSettings();
     StartHistory(m_log, *m_store, m_tags);
     StartWebServer();
+    StartMqtt();
 }
 
 // With the run-time switch the window is reduced to the screens, exactly as large as the
@@ -531,6 +535,11 @@ void TFormMain::TabSetScreensChange(int index) {
 
 void TFormMain::TreeViewMainDblClick() {
     QTreeWidgetItem* node = m_treeViewMain->currentItem();
+    if (node && node->parent() == m_connectionsNode &&
+        m_connectionsNode->indexOfChild(node) == kConnectionCount) {
+        Advancedsettings1Click();
+        return;
+    }
     if (node && (node == m_connectionsNode || node->parent() == m_connectionsNode)) {
         Connections1Click();
         return;
@@ -567,6 +576,39 @@ void TFormMain::StartWebServer() {
                          "occupied by another process."));
 }
 
+// Writes that arrive over MQTT are made on this thread, as the tag list makes them.
+void TFormMain::StartMqtt() {
+    MqttOptions options = LoadMqttOptions(*m_store);
+    if (!options.enabled)
+        return;
+    m_mqtt = std::make_unique<MqttClient>(
+        std::move(options), m_tags, *m_store,
+        [this](const std::string& line) { ReportMqttEvent(line); },
+        [this](std::function<void()> task) {
+            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        });
+    if (!m_mqtt->Start())
+        m_mqtt.reset();
+    ShowConnectionStatus();
+}
+
+void TFormMain::StopMqtt() {
+    m_mqtt.reset();
+    ShowConnectionStatus();
+}
+
+// Called on the client's thread: stderr at once, the window when its thread gets to it.
+void TFormMain::ReportMqttEvent(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = QString::fromStdString(line)] {
+            statusBar()->showMessage(text);
+            ShowConnectionStatus();
+        },
+        Qt::QueuedConnection);
+}
+
 void TFormMain::TimerHistoryTimer() {
     m_historyTicker.Tick(m_store.get(), m_tags);
 }
@@ -577,6 +619,8 @@ void TFormMain::ReloadTags() {
         m_store ? LoadAllTags(*m_store) : std::vector<TDataChannel>{};
     CarryPendingWrites(m_tags.SnapshotAll(), reloaded);
     m_tags.Assign(std::move(reloaded));
+    if (m_mqtt)
+        m_mqtt->TagsReloaded();
     SetupConnections();
     RefreshTagNodes();
     ShowConnectionStatus();
@@ -657,6 +701,24 @@ void TFormMain::ShowConnectionStatus() {
                                                ? NavigatorIcon::Connected
                                                : NavigatorIcon::Disconnected));
     }
+    ShowMqttStatus();
+}
+
+// The entry after the four connections, there while the client runs.
+void TFormMain::ShowMqttStatus() {
+    if (!m_mqtt) {
+        // Taken out of the tree, the entry is ours to delete (nothing when there is none).
+        const std::unique_ptr<QTreeWidgetItem> removed(
+            m_connectionsNode->takeChild(kConnectionCount));
+        return;
+    }
+    QTreeWidgetItem* item = m_connectionsNode->child(kConnectionCount);
+    if (!item)
+        item = new QTreeWidgetItem(m_connectionsNode);
+    const MqttOptions& options = m_mqtt->Options();
+    item->setText(0, tr("MQTT: %1:%2").arg(QString::fromStdString(options.host)).arg(options.port));
+    item->setIcon(0, MakeNavigatorIcon(m_mqtt->IsConnected() ? NavigatorIcon::Connected
+                                                             : NavigatorIcon::Disconnected));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
@@ -680,9 +742,10 @@ bool TFormMain::ShowConnectionHint(QEvent* event) {
         return true;
     }
     const int connection = m_connectionsNode->indexOfChild(item) + 1;
-    QToolTip::showText(help->globalPos(),
-                       QString::fromStdString(m_connections->StatusHint(connection)),
-                       m_treeViewMain);
+    const std::string hint = connection > kConnectionCount
+                                 ? (m_mqtt ? m_mqtt->StatusText() : std::string())
+                                 : m_connections->StatusHint(connection);
+    QToolTip::showText(help->globalPos(), QString::fromStdString(hint), m_treeViewMain);
     return true;
 }
 
@@ -768,8 +831,15 @@ void TFormMain::Points1Click() {
         m_tabSetScreens->setCurrentIndex(tagsPage);
 }
 
+// A changed "MQTT" section takes effect at once: the client starts over with it.
 void TFormMain::Advancedsettings1Click() {
-    m_settings->exec();
+    if (m_settings->exec() != QDialog::Accepted)
+        return;
+    const MqttOptions options = LoadMqttOptions(*m_store);
+    if (m_mqtt ? m_mqtt->Options() == options : !options.enabled)
+        return;
+    StopMqtt();
+    StartMqtt();
 }
 
 void TFormMain::About1Click() {
@@ -833,6 +903,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         for (size_t i = 0; i < m_screens->Size(); ++i)
             m_screens->At(i)->close();
     ShutdownConnections();
+    StopMqtt();
     QApplication::restoreOverrideCursor();
     event->accept();
     QApplication::quit();

@@ -27,6 +27,7 @@ class QTreeWidgetItem;
 namespace halvane {
 
 class Connections;
+class MqttClient;
 class ObjectPalette;
 class ProfileStore;
 class QueuedTraceSink;
@@ -73,6 +74,7 @@ public:
     Connections* Comm() const { return m_connections.get(); }
     QueuedTraceSink* TraceLines() const { return m_traceSink; }
     WebServer* Web() const { return m_webServer.get(); }
+    MqttClient* Mqtt() const { return m_mqtt.get(); }
     ScreenList* Screens() const { return m_screens.get(); }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     bool EditMode() const { return m_editMode; }
@@ -110,6 +112,7 @@ public:
     bool SetupConnections() override;
     void ShutdownConnections() override;
     void ShowConnectionStatus() override;
+    void ShowMqttStatus();
     std::optional<bool> IsConnectionOpen(int connection) const override;
     void BringToFront();
 
@@ -150,6 +153,9 @@ private:
     int ScreenCount() const;
     bool ShowConnectionHint(QEvent* event);
     void StartWebServer();
+    void StartMqtt();
+    void StopMqtt();
+    void ReportMqttEvent(const std::string& line);
 
     void Historyfiles1Click();
     void Exit1Click();
@@ -180,6 +186,7 @@ private:
     std::unique_ptr<Connections> m_connections;
     std::unique_ptr<ScreenList> m_screens;
     std::unique_ptr<WebServer> m_webServer; // declared after what it reads: it goes first
+    std::unique_ptr<MqttClient> m_mqtt;     // the same
     bool m_demoMode = false;
     DemoRandom m_demoRandom;
     bool m_editMode = true;

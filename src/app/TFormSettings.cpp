@@ -103,6 +103,7 @@ TFormSettings::TFormSettings(ProfileStore& config, QWidget* parent)
     m_pageControlSettings->addTab(history, tr("History"));
     m_pageControlSettings->addTab(BuildWebServerPage(), tr("Web server"));
     m_pageControlSettings->addTab(BuildOthersPage(), tr("Others"));
+    m_pageControlSettings->addTab(BuildMqttPage(), tr("MQTT"));
     m_pageControlSettings->setCurrentWidget(history); // in front when the dialog first opens
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pageControlSettings);
@@ -212,6 +213,56 @@ QWidget* TFormSettings::BuildOthersPage() {
     return page;
 }
 
+QWidget* TFormSettings::BuildMqttPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetMqtt");
+    m_checkBoxEnableMqtt =
+        Named(new QCheckBox(tr("Publish tags to an MQTT broker"), page), "CheckBoxEnableMqtt");
+    const auto newEdit = [page](const char* name) { return Named(new QLineEdit(page), name); };
+    m_editMqttHost = newEdit("EditMqttHost");
+    m_editMqttPort = NewNumberEdit("EditMqttPort", page);
+    m_editMqttClientId = newEdit("EditMqttClientId");
+    m_editMqttUsername = newEdit("EditMqttUsername");
+    m_editMqttPassword = newEdit("EditMqttPassword");
+    m_editMqttPassword->setEchoMode(QLineEdit::Password);
+    m_editMqttTopicPrefix = newEdit("EditMqttTopicPrefix");
+    m_comboBoxMqttQoS = Named(new QComboBox(page), "ComboBoxMqttQoS");
+    m_comboBoxMqttQoS->addItems({tr("0 (at most once)"), tr("1 (at least once)")});
+    m_editMqttRepublish = NewNumberEdit("EditMqttRepublish", page);
+    m_checkBoxMqttAllowWrites =
+        Named(new QCheckBox(tr("Allow writes of output tags (<prefix>/set/<tag number>)"), page),
+              "CheckBoxMqttAllowWrites");
+    m_checkBoxMqttTls = Named(new QCheckBox(tr("Use TLS"), page), "CheckBoxMqttTls");
+    m_editMqttCAFile = newEdit("EditMqttCAFile");
+    m_editMqttCertFile = newEdit("EditMqttCertFile");
+    m_editMqttKeyFile = newEdit("EditMqttKeyFile");
+    auto* fields = new QGridLayout;
+    AddField(fields, tr("Broker host:"), m_editMqttHost);
+    AddField(fields, tr("Port:"), m_editMqttPort);
+    AddField(fields, tr("Client id:"), m_editMqttClientId);
+    AddField(fields, tr("Username:"), m_editMqttUsername);
+    AddField(fields, tr("Password:"), m_editMqttPassword);
+    AddField(fields, tr("Topic prefix:"), m_editMqttTopicPrefix);
+    AddField(fields, tr("QoS:"), m_comboBoxMqttQoS);
+    AddField(fields, tr("Republish every:"), m_editMqttRepublish, tr("seconds"));
+    auto* tls = new QGridLayout;
+    AddField(tls, tr("CA file:"), m_editMqttCAFile);
+    AddField(tls, tr("Client certificate:"), m_editMqttCertFile);
+    AddField(tls, tr("Client key:"), m_editMqttKeyFile);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_checkBoxEnableMqtt);
+    layout->addLayout(fields);
+    layout->addWidget(m_checkBoxMqttAllowWrites);
+    layout->addWidget(m_checkBoxMqttTls);
+    layout->addLayout(tls);
+    layout->addWidget(NewText(tr("Every tag is published, retained, on <prefix>/tag/<tag number> "
+                                 "whenever it changes, and every tag again at the republish "
+                                 "interval. Changes take effect when they are saved."),
+                              page));
+    layout->addStretch(1);
+    return page;
+}
+
 QWidget* TFormSettings::BuildButtonsRow() {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
@@ -224,6 +275,8 @@ QWidget* TFormSettings::BuildButtonsRow() {
 void TFormSettings::showEvent(QShowEvent* event) {
     m_shown = LoadStationSettings(m_config);
     ShowSettings(m_shown);
+    m_shownMqtt = LoadMqttSettings(m_config);
+    ShowMqttSettings(m_shownMqtt);
     RebuildStyleList();
     QDialog::showEvent(event);
 }
@@ -251,6 +304,42 @@ StationSettings TFormSettings::TypedSettings() const {
     settings.webUsername = Typed(m_editWebUsername->text());
     settings.webPassword = Typed(m_editWebPassword->text());
     settings.ignoreCrc = m_checkBoxCRC->isChecked();
+    return settings;
+}
+
+void TFormSettings::ShowMqttSettings(const MqttSettings& settings) {
+    m_checkBoxEnableMqtt->setChecked(settings.enabled);
+    m_editMqttHost->setText(Shown(settings.host));
+    m_editMqttPort->setText(Shown(settings.port));
+    m_editMqttClientId->setText(Shown(settings.clientId));
+    m_editMqttUsername->setText(Shown(settings.username));
+    m_editMqttPassword->setText(Shown(settings.password));
+    m_editMqttTopicPrefix->setText(Shown(settings.topicPrefix));
+    m_comboBoxMqttQoS->setCurrentIndex(settings.qos);
+    m_editMqttRepublish->setText(Shown(settings.republish));
+    m_checkBoxMqttAllowWrites->setChecked(settings.allowWrites);
+    m_checkBoxMqttTls->setChecked(settings.tls);
+    m_editMqttCAFile->setText(Shown(settings.caFile));
+    m_editMqttCertFile->setText(Shown(settings.certFile));
+    m_editMqttKeyFile->setText(Shown(settings.keyFile));
+}
+
+MqttSettings TFormSettings::TypedMqttSettings() const {
+    MqttSettings settings;
+    settings.enabled = m_checkBoxEnableMqtt->isChecked();
+    settings.host = Typed(m_editMqttHost->text());
+    settings.port = Typed(m_editMqttPort->text());
+    settings.clientId = Typed(m_editMqttClientId->text());
+    settings.username = Typed(m_editMqttUsername->text());
+    settings.password = Typed(m_editMqttPassword->text());
+    settings.topicPrefix = Typed(m_editMqttTopicPrefix->text());
+    settings.qos = m_comboBoxMqttQoS->currentIndex();
+    settings.republish = Typed(m_editMqttRepublish->text());
+    settings.allowWrites = m_checkBoxMqttAllowWrites->isChecked();
+    settings.tls = m_checkBoxMqttTls->isChecked();
+    settings.caFile = Typed(m_editMqttCAFile->text());
+    settings.certFile = Typed(m_editMqttCertFile->text());
+    settings.keyFile = Typed(m_editMqttKeyFile->text());
     return settings;
 }
 
@@ -297,10 +386,19 @@ void TFormSettings::ButtonSaveClick() {
     if (!outcome.portValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
                          tr("Invalid Web server Port. Please enter valid numbers."));
-    if (!outcome.written)
+    const MqttSettings typedMqtt = TypedMqttSettings();
+    const MqttSaveOutcome mqtt =
+        typedMqtt == m_shownMqtt ? MqttSaveOutcome{} : SaveMqttSettings(m_config, typedMqtt);
+    if (!mqtt.portValid)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
+                         tr("Invalid MQTT broker Port. Please enter valid numbers."));
+    if (!mqtt.republishValid)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
+                         tr("Invalid MQTT Republish interval. Please enter valid numbers."));
+    if (!outcome.written || !mqtt.written)
         MessageBox::Warning(this, tr("Configuration not saved"),
                             QString::fromStdString(m_config.LastError()));
-    if (outcome == SettingsSaveOutcome{})
+    if (outcome == SettingsSaveOutcome{} && mqtt == MqttSaveOutcome{})
         accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MqttSettings.h"
 #include "StationSettings.h"
 
 #include <QDialog>
@@ -15,10 +16,10 @@ namespace halvane {
 class ProfileStore;
 class TFormEditStyles;
 
-// The program-wide options ("Settings"): history, web server, the CRC switch and the text
-// styles. Each show reads the configuration; "&Save" writes it and closes unless a number
-// was refused or the file could not be written, so that the user's input stays. The style
-// actions write at once, whatever closes the dialog. Run modally.
+// The program-wide options ("Settings"): history, web server, the CRC switch, MQTT
+// publishing and the text styles. Each show reads the configuration; "&Save" writes it and closes
+// unless a number was refused or the file could not be written, so that the user's input stays. The
+// style actions write at once, whatever closes the dialog. Run modally.
 class TFormSettings final : public QDialog {
     Q_OBJECT
 public:
@@ -32,10 +33,13 @@ private:
     QWidget* BuildHistoryPage();
     QWidget* BuildWebServerPage();
     QWidget* BuildOthersPage();
+    QWidget* BuildMqttPage();
     QWidget* BuildButtonsRow();
 
     void ShowSettings(const StationSettings& settings);
     StationSettings TypedSettings() const;
+    void ShowMqttSettings(const MqttSettings& settings);
+    MqttSettings TypedMqttSettings() const;
     void RebuildStyleList();
 
     void PageControlSettingsChange(int index);
@@ -46,7 +50,8 @@ private:
     void ButtonSaveClick();
 
     ProfileStore& m_config;
-    StationSettings m_shown; // as read at the last show: the values without a control
+    StationSettings m_shown;  // as read at the last show: the values without a control
+    MqttSettings m_shownMqtt; // as read at the last show: a page left alone is not written
 
     QTabWidget* m_pageControlSettings = nullptr;
     QWidget* m_tabSheetStyles = nullptr;
@@ -61,6 +66,20 @@ private:
     QLineEdit* m_editWebUsername = nullptr;
     QLineEdit* m_editWebPassword = nullptr;
     QCheckBox* m_checkBoxCRC = nullptr;
+    QCheckBox* m_checkBoxEnableMqtt = nullptr;
+    QLineEdit* m_editMqttHost = nullptr;
+    QLineEdit* m_editMqttPort = nullptr;
+    QLineEdit* m_editMqttClientId = nullptr;
+    QLineEdit* m_editMqttUsername = nullptr;
+    QLineEdit* m_editMqttPassword = nullptr;
+    QLineEdit* m_editMqttTopicPrefix = nullptr;
+    QComboBox* m_comboBoxMqttQoS = nullptr;
+    QLineEdit* m_editMqttRepublish = nullptr;
+    QCheckBox* m_checkBoxMqttAllowWrites = nullptr;
+    QCheckBox* m_checkBoxMqttTls = nullptr;
+    QLineEdit* m_editMqttCAFile = nullptr;
+    QLineEdit* m_editMqttCertFile = nullptr;
+    QLineEdit* m_editMqttKeyFile = nullptr;
 };
 
 } // namespace halvane

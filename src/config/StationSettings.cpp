@@ -1,12 +1,11 @@
 #include "StationSettings.h"
 
-#include "NumberFormat.h"
 #include "ProfileStore.h"
+#include "SettingsFields.h"
 #include "StoredText.h"
 
 #include <climits>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace halvane {
@@ -21,10 +20,6 @@ constexpr int kDefaultRetention = 30;
 constexpr std::string_view kDefaultSeparator = ",";
 constexpr std::string_view kDefaultPort = "8088";
 
-struct IntegerRange {
-    int lowest;
-    int highest;
-};
 constexpr IntegerRange kTimeRange{0, INT_MAX};
 constexpr IntegerRange kPortRange{1, 65535};
 
@@ -40,28 +35,6 @@ std::string_view FirstCharacter(std::string_view stored) {
 std::string StoredSeparator(const ProfileStore& config) {
     return std::string(
         FirstCharacter(config.ReadString(kGeneral, kSeparatorKey, kDefaultSeparator)));
-}
-
-std::string ShownText(const ProfileStore& config, std::string_view section, std::string_view key,
-                      std::string_view fallback) {
-    return StoredTextToUtf8(config.ReadString(section, key, fallback));
-}
-
-// A typed text goes out as it was typed; one left as shown keeps the bytes it was read from.
-void WriteEditedText(ProfileStore& config, std::string_view section, std::string_view key,
-                     std::string_view shown) {
-    config.WriteString(section, key, TextToStore(shown, config.ReadString(section, key, "")));
-}
-
-// Writes the number a text holds when it is a whole number within `range`; false, leaving
-// the stored value, otherwise.
-bool WriteNumber(ProfileStore& config, std::string_view section, std::string_view key,
-                 std::string_view text, IntegerRange range) {
-    const std::optional<int> value = ParseInteger(text);
-    if (!value || *value < range.lowest || *value > range.highest)
-        return false;
-    config.WriteInteger(section, key, *value);
-    return true;
 }
 
 } // namespace

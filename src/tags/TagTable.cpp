@@ -43,6 +43,7 @@ namespace halvane {
 void TagTable::Assign(std::vector<TDataChannel> tags) {
     std::lock_guard lock(m_mutex);
     m_tags = std::move(tags);
+    NotifyAllChanged();
 }
 
 size_t TagTable::Size() const {
@@ -88,6 +89,7 @@ bool TagTable::Update(size_t index, const std::function<void(TDataChannel&)>& ch
     if (index >= m_tags.size())
         return false;
     change(m_tags[index]);
+    NotifyChanged(index);
     return true;
 }
 
@@ -95,6 +97,7 @@ void TagTable::UpdateAll(const std::function<void(TDataChannel&, size_t)>& chang
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < m_tags.size(); ++i)
         change(m_tags[i], i);
+    NotifyAllChanged();
 }
 
 void TagTable::ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const {
@@ -111,6 +114,8 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     // Preset while the old value was on its way: the new one is still pending.
     if (tag.IsOutputTag() && tag.RealValue != outcome.RealValue)
         return;
+    const bool changed = tag.RealValue != outcome.RealValue ||
+                         tag.ValueValid != outcome.ValueValid || tag.Status != outcome.Status;
     tag.RawValue = outcome.RawValue;
     tag.RawInteger = outcome.RawInteger;
     if (!tag.IsOutputTag())
@@ -122,6 +127,23 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     if (tag.IsOutputTag() && outcome.ValueValid)
         tag.WritePending = false;
     tag.FilterCountdown = outcome.FilterCountdown;
+    if (changed)
+        NotifyChanged(index);
+}
+
+void TagTable::SetChangeListener(TagChangeListener* listener) {
+    std::lock_guard lock(m_mutex);
+    m_listener = listener;
+}
+
+void TagTable::NotifyChanged(size_t index) {
+    if (m_listener)
+        m_listener->TagChanged(index);
+}
+
+void TagTable::NotifyAllChanged() {
+    if (m_listener)
+        m_listener->AllTagsChanged();
 }
 
 } // namespace halvane

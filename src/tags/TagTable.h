@@ -23,6 +23,16 @@ bool DeleteTag(ProfileStore& store, std::vector<TDataChannel>& tags, size_t inde
 // table it replaces (the same output tag on the same register, holding the same value),
 // so that a connection that writes only what was set still writes it.
 void CarryPendingWrites(const std::vector<TDataChannel>& before, std::vector<TDataChannel>& after);
+// Told that tags may have changed. Called with the table's lock held, from whichever
+// thread changed them: it must be quick and must not call back into the table.
+class TagChangeListener {
+public:
+    virtual void TagChanged(size_t index) = 0;
+    virtual void AllTagsChanged() = 0;
+
+protected:
+    ~TagChangeListener() = default;
+};
 
 // The station's tag table, shared by the UI thread, the connection workers and the web
 // server's threads. Every access to a tag goes through the table's lock; workers copy a
@@ -48,9 +58,17 @@ public:
     // an output tag stays as it is: it may have been preset meanwhile.
     void StoreOutcome(size_t index, const TDataChannel& outcome);
 
+    // One listener at a time (nullptr: none). Once this returns, the old listener is
+    // no longer called.
+    void SetChangeListener(TagChangeListener* listener);
+
 private:
+    void NotifyChanged(size_t index);
+    void NotifyAllChanged();
+
     mutable std::mutex m_mutex;
     std::vector<TDataChannel> m_tags;
+    TagChangeListener* m_listener = nullptr;
 };
 
 } // namespace halvane

@@ -138,7 +138,7 @@ TEST_F(TFormSettingsTest, OpensOnTheHistoryPageWithTheDefaults) {
     QStringList pages;
     for (int i = 0; i < Pages()->count(); ++i)
         pages << Pages()->tabText(i);
-    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others"}));
+    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others", "MQTT"}));
     EXPECT_EQ(Pages()->currentWidget()->objectName(), "TabSheetHistory");
 
     EXPECT_FALSE(Checked("CheckBoxEnableHistory"));
@@ -224,6 +224,65 @@ TEST_F(TFormSettingsTest, SaveWritesEveryControlAndClosesWithOk) {
     Separator()->clearEditText();
     ASSERT_TRUE(Save());
     EXPECT_EQ(m_config->ReadString("General", "Log.Separator", "(absent)"), "");
+}
+
+// The "MQTT" page: defaults shown, a page left alone writes nothing, typed values are
+// written, and a refused number keeps its stored value and the dialog open.
+TEST_F(TFormSettingsTest, TheMqttPage) {
+    TFormSettings& form = Open("[WebServer]\nPort=9000\n");
+    const QString id = QString::fromStdString(DefaultMqttClientId());
+    EXPECT_FALSE(Checked("CheckBoxEnableMqtt"));
+    EXPECT_EQ(Text(form, "EditMqttHost"), "localhost");
+    EXPECT_EQ(Text(form, "EditMqttPort"), "1883");
+    EXPECT_EQ(Text(form, "EditMqttClientId"), id);
+    EXPECT_EQ(Text(form, "EditMqttTopicPrefix"), "halvane/" + id);
+    EXPECT_EQ(Child<QComboBox>(form, "ComboBoxMqttQoS")->currentIndex(), 1);
+    EXPECT_EQ(Text(form, "EditMqttRepublish"), "60");
+    EXPECT_FALSE(Checked("CheckBoxMqttAllowWrites"));
+    EXPECT_FALSE(Checked("CheckBoxMqttTls"));
+    ASSERT_TRUE(Save());
+    EXPECT_FALSE(m_config->SectionExists("MQTT"));
+
+    const struct {
+        const char* port;
+        const char* republish;
+        QString message; // the last box shown
+        const char* storedPort;
+    } cases[] = {
+        {"0", "30", "Invalid MQTT broker Port. Please enter valid numbers.", ""},
+        {"1884", "never", "Invalid MQTT Republish interval. Please enter valid numbers.", "1884"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        Open("");
+        Child<QCheckBox>(*m_form, "CheckBoxEnableMqtt")->click();
+        SetText(*m_form, "EditMqttHost", "broker.plant");
+        SetText(*m_form, "EditMqttPort", c.port);
+        SetText(*m_form, "EditMqttRepublish", c.republish);
+        EXPECT_FALSE(Save());
+        EXPECT_EQ(MessageBox::LastCaption(), "Invalid numbers");
+        EXPECT_EQ(MessageBox::LastText(), c.message);
+        EXPECT_EQ(m_config->ReadString("MQTT", "Host", ""), "broker.plant");
+        EXPECT_EQ(m_config->ReadString("MQTT", "Port", ""), c.storedPort);
+    }
+    Open("");
+    Child<QCheckBox>(*m_form, "CheckBoxEnableMqtt")->click();
+    SetText(*m_form, "EditMqttHost", "10.1.1.1");
+    SetText(*m_form, "EditMqttUsername", "station");
+    SetText(*m_form, "EditMqttPassword", "pw");
+    SetText(*m_form, "EditMqttTopicPrefix", "site/one");
+    Child<QComboBox>(*m_form, "ComboBoxMqttQoS")->setCurrentIndex(0);
+    SetText(*m_form, "EditMqttRepublish", "15");
+    Child<QCheckBox>(*m_form, "CheckBoxMqttAllowWrites")->click();
+    ASSERT_TRUE(Save());
+    const MqttOptions options = LoadMqttOptions(*m_config);
+    EXPECT_TRUE(options.enabled && options.allowWrites);
+    EXPECT_EQ(options.host, "10.1.1.1");
+    EXPECT_EQ(options.username, "station");
+    EXPECT_EQ(options.password, "pw");
+    EXPECT_EQ(options.topicPrefix, "site/one");
+    EXPECT_EQ(options.qos, 0);
+    EXPECT_EQ(options.republishSeconds, 15);
 }
 
 // A refused number shows its message and keeps its stored value; the dialog stays open

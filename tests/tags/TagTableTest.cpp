@@ -248,3 +248,32 @@ TEST_F(TagTableTest, VocabularyTables) {
     EXPECT_EQ(Ports()[4].listText, "Network");
     EXPECT_EQ(ConversionModes()[2], "Use function y=f(x)");
 }
+
+// The listener hears of every change a subscriber could see, and of nothing else.
+TEST_F(TagTableTest, TheChangeListenerHearsOfChanges) {
+    struct Heard final : TagChangeListener {
+        void TagChanged(size_t index) override { events += std::to_string(index) + " "; }
+        void AllTagsChanged() override { events += "all "; }
+        std::string events;
+    } heard;
+    TagTable tags;
+    tags.SetChangeListener(&heard);
+    TDataChannel output;
+    output.Function = kFunctionWriteRegister;
+    tags.Assign({TDataChannel{}, output});
+    TDataChannel reading = tags.Snapshot(0);
+    reading.RealValue = 3;
+    reading.ValueValid = true;
+    tags.StoreOutcome(0, reading); // changed
+    tags.StoreOutcome(0, reading); // the same again: nothing to tell
+    reading.Status = "Read: Timeout";
+    tags.StoreOutcome(0, reading);
+    TDataChannel written = tags.Snapshot(1);
+    written.RealValue = 9; // preset meanwhile: the outcome is dropped
+    tags.StoreOutcome(1, written);
+    tags.Update(1, [](TDataChannel& tag) { tag.RealValue = 5; });
+    tags.UpdateAll([](TDataChannel&, size_t) {});
+    tags.SetChangeListener(nullptr);
+    tags.Update(0, [](TDataChannel& tag) { tag.RealValue = 4; });
+    EXPECT_EQ(heard.events, "all 0 0 1 all ");
+}

@@ -1,0 +1,369 @@
+#include "MqttClient.h"
+
+#include "TagTable.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+namespace halvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kKeepAliveSeconds = 30;
+// After a loss libmosquitto waits 1 s before the first attempt to connect again, then
+// 4, 9, 16, 25 s and at most 30 s between attempts until one succeeds.
+constexpr unsigned kReconnectDelayS = 1;
+constexpr unsigned kReconnectDelayMaxS = 30;
+// Messages handed to libmosquitto and not yet sent or acknowledged: the publisher waits
+// beyond this, so a slow broker holds at most this many in memory.
+constexpr int kMaxOutstanding = 1000;
+constexpr int kMaxInflight = 100;
+// Changes are gathered this long after a batch went out, so that however fast tags are
+// polled the publisher wakes at most this often and a tag goes out at most once per gap.
+constexpr auto kBatchGap = std::chrono::milliseconds(50);
+// A first connect that failed is tried again after 1 s, then 2, 4, ... at most 30 s.
+constexpr auto kFirstConnectDelay = std::chrono::seconds(1);
+constexpr auto kMaxConnectDelay = std::chrono::seconds(30);
+
+std::once_flag g_libraryStarted;
+
+std::string ErrorText(int rc) {
+    return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+}
+
+} // namespace
+
+MqttClient::MqttClient(MqttOptions options, TagTable& tags, ProfileStore& store, EventReport report,
+                       PresetRunner presetRunner)
+    : m_options(std::move(options)), m_tags(tags), m_store(store), m_report(std::move(report)),
+      m_presetRunner(std::move(presetRunner)) {
+    if (!m_presetRunner)
+        m_presetRunner = [](std::function<void()> task) { task(); };
+}
+
+MqttClient::~MqttClient() {
+    Stop();
+}
+
+bool MqttClient::Start() {
+    std::call_once(g_libraryStarted, [] { mosquitto_lib_init(); });
+    m_mosq.reset(mosquitto_new(m_options.clientId.c_str(), true, this), mosquitto_destroy);
+    if (!m_mosq) {
+        Report("MQTT: cannot start the client: " + ErrorText(MOSQ_ERR_ERRNO));
+        return false;
+    }
+    mosquitto* mosq = m_mosq.get();
+    mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(mosq, &MqttClient::OnConnect);
+    mosquitto_disconnect_callback_set(mosq, &MqttClient::OnDisconnect);
+    mosquitto_publish_callback_set(mosq, &MqttClient::OnPublish);
+    mosquitto_message_callback_set(mosq, &MqttClient::OnMessage);
+    mosquitto_reconnect_delay_set(mosq, kReconnectDelayS, kReconnectDelayMaxS, true);
+    mosquitto_max_inflight_messages_set(mosq, kMaxInflight);
+    const std::string status = Topic("status");
+    mosquitto_will_set(mosq, status.c_str(), 7, "offline", m_options.qos, true);
+    if (!m_options.username.empty())
+        mosquitto_username_pw_set(mosq, m_options.username.c_str(), m_options.password.c_str());
+    if (m_options.tls) {
+        const auto fileOrNull = [](const std::string& file) {
+            return file.empty() ? nullptr : file.c_str();
+        };
+        const int rc = mosquitto_tls_set(mosq, fileOrNull(m_options.caFile), nullptr,
+                                         fileOrNull(m_options.certFile),
+                                         fileOrNull(m_options.keyFile), nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            Report("MQTT: the TLS files cannot be used: " + ErrorText(rc));
+            m_mosq.reset();
+            return false;
+        }
+    }
+    m_status = "Connecting to " + Address();
+    Connect();
+    m_publisher = std::thread([this] { PublisherLoop(); });
+    m_tags.SetChangeListener(&m_queue);
+    return true;
+}
+
+// libmosquitto connects again by itself once a connection was made and lost, but its
+// network thread gives up after a first attempt that failed: until one succeeds, the
+// publisher tries again (PublisherLoop) and the network thread is not started.
+bool MqttClient::Connect() {
+    const int rc = mosquitto_connect_async(m_mosq.get(), m_options.host.c_str(), m_options.port,
+                                           kKeepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        Report("MQTT: cannot connect to " + Address() + ": " + ErrorText(rc) +
+               "; trying again in the background");
+        return false;
+    }
+    if (mosquitto_loop_start(m_mosq.get()) != MOSQ_ERR_SUCCESS) {
+        Report("MQTT: cannot start the network thread");
+        return false;
+    }
+    m_loopStarted = true;
+    return true;
+}
+
+void MqttClient::Stop() {
+    if (!m_mosq)
+        return;
+    m_tags.SetChangeListener(nullptr);
+    m_queue.Stop();
+    bool connected = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        connected = m_connected;
+        m_room.notify_all();
+    }
+    if (m_publisher.joinable())
+        m_publisher.join();
+    // QoS 0 goes out at once, ahead of the disconnect, whatever waits for acknowledgement.
+    if (connected)
+        Publish(Topic("status"), "offline", true, 0);
+    mosquitto_disconnect(m_mosq.get());
+    if (m_loopStarted)
+        mosquitto_loop_stop(m_mosq.get(), false);
+    m_loopStarted = false;
+    m_mosq.reset();
+}
+
+void MqttClient::TagsReloaded() {
+    m_queue.RequestTagList();
+    m_queue.ForceAll();
+}
+
+bool MqttClient::IsConnected() const {
+    std::lock_guard lock(m_mutex);
+    return m_connected;
+}
+
+std::string MqttClient::StatusText() const {
+    std::lock_guard lock(m_mutex);
+    return m_status;
+}
+
+void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
+    static_cast<MqttClient*>(self)->Connected(rc);
+}
+
+void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
+    static_cast<MqttClient*>(self)->Disconnected(rc);
+}
+
+void MqttClient::OnPublish(mosquitto*, void* self, int) {
+    static_cast<MqttClient*>(self)->Published();
+}
+
+void MqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
+    static_cast<MqttClient*>(self)->MessageArrived(*message);
+}
+
+// Subscribers learn that the station is back, then everything it holds.
+void MqttClient::Connected(int rc) {
+    if (rc != 0) {
+        Report("MQTT: " + Address() + " refused the connection: " + mosquitto_connack_string(rc));
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_connected = true;
+        m_outstanding = 0;
+    }
+    Report("MQTT: connected to " + Address());
+    Publish(Topic("status"), "online", true, m_options.qos);
+    if (m_options.allowWrites)
+        mosquitto_subscribe(m_mosq.get(), nullptr, Topic("set/+").c_str(), m_options.qos);
+    m_queue.RequestTagList();
+    m_queue.ForceAll();
+}
+
+void MqttClient::Disconnected(int rc) {
+    bool wasConnected = false;
+    bool stopping = false;
+    {
+        std::lock_guard lock(m_mutex);
+        wasConnected = std::exchange(m_connected, false);
+        stopping = m_stopping;
+        m_outstanding = 0;
+        m_room.notify_all();
+    }
+    if (wasConnected && !stopping && rc != 0)
+        Report("MQTT: connection to " + Address() + " lost; trying again in the background");
+}
+
+void MqttClient::Published() {
+    std::lock_guard lock(m_mutex);
+    if (m_outstanding > 0)
+        --m_outstanding;
+    m_room.notify_all();
+}
+
+void MqttClient::MessageArrived(const mosquitto_message& message) {
+    const std::string prefix = Topic("set/");
+    const std::string_view topic = message.topic;
+    if (!topic.starts_with(prefix))
+        return;
+    const std::string_view number = topic.substr(prefix.size());
+    if (number.find('/') != std::string_view::npos)
+        return; // a result topic, or deeper
+    // An empty message has no payload buffer at all.
+    const auto* payload = static_cast<const char*>(message.payload);
+    TakeWrite(std::string(number),
+              payload ? std::string(payload, static_cast<size_t>(message.payloadlen)) : "",
+              message.retain);
+}
+
+// A retained write would be made again at every connect: it is refused.
+void MqttClient::TakeWrite(std::string number, std::string payload, bool retained) {
+    std::weak_ptr<mosquitto> handle = m_mosq;
+    const std::string resultTopic = Topic("set/" + number + "/result");
+    const int qos = m_options.qos;
+    auto publishResult = [handle, resultTopic, qos](const std::string& text) {
+        if (const auto mosq = handle.lock())
+            mosquitto_publish(mosq.get(), nullptr, resultTopic.c_str(),
+                              static_cast<int>(text.size()), text.data(), qos, false);
+    };
+    if (retained) {
+        publishResult("refused: a retained message is not taken as a write.");
+        return;
+    }
+    // The task may run after this client has gone: it holds nothing of it.
+    m_presetRunner([&tags = m_tags, &store = m_store, number = std::move(number),
+                    payload = std::move(payload), publishResult = std::move(publishResult)] {
+        publishResult(PresetFromMessage(tags, store, number, payload));
+    });
+}
+
+void MqttClient::PublisherLoop() {
+    const auto period = std::chrono::seconds(m_options.republishSeconds);
+    auto nextRepublish = Clock::now() + period;
+    auto connectDelay = kFirstConnectDelay;
+    auto nextConnect = Clock::now() + connectDelay;
+    Clock::time_point notBefore;
+    for (;;) {
+        TagChangeQueue::Batch batch = m_queue.Take(
+            m_loopStarted ? nextRepublish : std::min(nextRepublish, nextConnect), notBefore);
+        notBefore = Clock::now() + kBatchGap;
+        if (batch.stopped)
+            return;
+        if (!m_loopStarted && Clock::now() >= nextConnect) {
+            connectDelay = std::min(connectDelay * 2, kMaxConnectDelay);
+            nextConnect = Clock::now() + connectDelay;
+            Connect();
+            continue;
+        }
+        if (Clock::now() >= nextRepublish) {
+            batch.all = batch.force = true;
+            nextRepublish = Clock::now() + period;
+        }
+        // Not connected: the next connect sends everything.
+        if (!IsConnected())
+            continue;
+        if (batch.tagList)
+            PublishTagList();
+        if (batch.all)
+            PublishAllTags(batch.force);
+        else
+            PublishTags(batch.changed, false);
+    }
+}
+
+void MqttClient::PublishTagList() {
+    std::vector<TagDescription> tags;
+    m_tags.ReadAll(
+        [&tags](const TDataChannel& tag, size_t) { tags.push_back(DescriptionOf(tag)); });
+    Publish(Topic("tags"), TagListPayload(tags), true, m_options.qos);
+}
+
+void MqttClient::PublishTags(const std::vector<size_t>& indices, bool force) {
+    for (const size_t index : indices)
+        if (!PublishTag(index, force))
+            return;
+}
+
+// Tags that are gone lose their retained message.
+void MqttClient::PublishAllTags(bool force) {
+    const size_t count = m_tags.Size();
+    m_published.resize(count);
+    for (size_t index = 0; index < count; ++index)
+        if (!PublishTag(index, force))
+            return;
+    for (size_t number = count + 1; number <= m_publishedCount; ++number)
+        if (WaitForRoom())
+            Publish(Topic("tag/" + std::to_string(number)), "", true, m_options.qos);
+    m_publishedCount = count;
+}
+
+// False when the connection went or the client stops.
+bool MqttClient::PublishTag(size_t index, bool force) {
+    const TDataChannel tag = m_tags.Snapshot(index);
+    if (index >= m_published.size()) {
+        if (index >= m_tags.Size())
+            return true;
+        m_published.resize(index + 1);
+    }
+    TagState state = StateOf(tag);
+    if (!force && state == m_published[index])
+        return true;
+    if (!WaitForRoom())
+        return false;
+    const std::string payload =
+        TagPayload(tag, state, IsoUtcTime(std::chrono::system_clock::now()));
+    if (!Publish(Topic("tag/" + std::to_string(index + 1)), payload, true, m_options.qos))
+        return false;
+    m_published[index] = std::move(state);
+    m_publishedCount = std::max(m_publishedCount, index + 1);
+    return true;
+}
+
+bool MqttClient::WaitForRoom() {
+    std::unique_lock lock(m_mutex);
+    m_room.wait(lock,
+                [this] { return m_outstanding < kMaxOutstanding || m_stopping || !m_connected; });
+    return m_connected && !m_stopping;
+}
+
+bool MqttClient::Publish(const std::string& topic, const std::string& payload, bool retain,
+                         int qos) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_outstanding; // before: the acknowledgement may come before publish returns
+    }
+    const int rc = mosquitto_publish(m_mosq.get(), nullptr, topic.c_str(),
+                                     static_cast<int>(payload.size()), payload.data(), qos, retain);
+    if (rc == MOSQ_ERR_SUCCESS)
+        return true;
+    Published();
+    return false;
+}
+
+void MqttClient::Report(const std::string& line) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_status = line.substr(line.find(": ") + 2);
+        m_status[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(m_status[0])));
+        if (line == m_lastReport)
+            return;
+        m_lastReport = line;
+    }
+    if (m_report)
+        m_report(line);
+}
+
+std::string MqttClient::Address() const {
+    return m_options.host + ":" + std::to_string(m_options.port);
+}
+
+std::string MqttClient::Topic(std::string_view rest) const {
+    return m_options.topicPrefix + "/" + std::string(rest);
+}
+
+} // namespace halvane

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "MqttSettings.h"
+#include "TagChangeQueue.h"
+#include "TagMessages.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace halvane {
+
+class ProfileStore;
+class TagTable;
+
+// Publishes the tag table to an MQTT broker and, when allowed, takes writes of output
+// tags from it. The network runs on libmosquitto's own thread, the publishing on one of
+// ours; neither is ever waited for by polling, the windows or the web server. A broker
+// that is down or goes away is tried again in the background, every tag going out again
+// once it is back.
+class MqttClient final {
+public:
+    // Told of each connect, connect failure and loss, one line each, on the network thread.
+    using EventReport = std::function<void(const std::string& line)>;
+    // Runs a task where presets are made; without one, on the network thread. The tag
+    // table and the store must outlive the tasks it holds.
+    using PresetRunner = std::function<void(std::function<void()> task)>;
+
+    MqttClient(MqttOptions options, TagTable& tags, ProfileStore& store, EventReport report = {},
+               PresetRunner presetRunner = {});
+    ~MqttClient();
+    MqttClient(const MqttClient&) = delete;
+    MqttClient& operator=(const MqttClient&) = delete;
+
+    // Starts connecting and publishing; false, with the reason in StatusText, when the
+    // options cannot be used (a TLS file that does not load, an invalid client id).
+    bool Start();
+    // Publishes "offline" when connected, disconnects and ends both threads.
+    void Stop();
+    // The tag table was loaded again: its description and every tag go out again.
+    void TagsReloaded();
+
+    bool IsConnected() const;
+    // "Connected to HOST:PORT", or what went wrong last.
+    std::string StatusText() const;
+    const MqttOptions& Options() const { return m_options; }
+
+private:
+    static void OnConnect(mosquitto*, void* self, int rc);
+    static void OnDisconnect(mosquitto*, void* self, int rc);
+    static void OnPublish(mosquitto*, void* self, int mid);
+    static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
+
+    bool Connect();
+    void Connected(int rc);
+    void Disconnected(int rc);
+    void Published();
+    void MessageArrived(const mosquitto_message& message);
+    void TakeWrite(std::string number, std::string payload, bool retained);
+
+    void PublisherLoop();
+    void PublishTagList();
+    void PublishTags(const std::vector<size_t>& indices, bool force);
+    void PublishAllTags(bool force);
+    bool PublishTag(size_t index, bool force);
+    bool WaitForRoom();
+    bool Publish(const std::string& topic, const std::string& payload, bool retain, int qos);
+
+    void Report(const std::string& line);
+    std::string Address() const;
+    std::string Topic(std::string_view rest) const;
+
+    MqttOptions m_options;
+    TagTable& m_tags;
+    ProfileStore& m_store;
+    EventReport m_report;
+    PresetRunner m_presetRunner;
+    // Shared with preset tasks that may finish after this client has gone.
+    std::shared_ptr<mosquitto> m_mosq;
+    bool m_loopStarted = false; // the network thread runs; set before the publisher reads it
+
+    TagChangeQueue m_queue;
+    std::thread m_publisher;
+    std::vector<TagState> m_published; // publisher thread: what subscribers hold
+    size_t m_publishedCount = 0;       // publisher thread: tag topics that hold a message
+
+    mutable std::mutex m_mutex; // guards what follows
+    std::condition_variable m_room;
+    bool m_connected = false;
+    bool m_stopping = false;
+    int m_outstanding = 0; // handed to libmosquitto, not yet sent (QoS 0) or acknowledged
+    std::string m_status;
+    std::string m_lastReport;
+};
+
+} // namespace halvane

@@ -1,0 +1,195 @@
+#include "TagMessages.h"
+
+#include "ConversionMessages.h"
+#include "NumberFormat.h"
+#include "ProfileStore.h"
+#include "StoredText.h"
+#include "TagTable.h"
+#include "TagVocabulary.h"
+#include "ValueConversion.h"
+#include "ValueText.h"
+#include "WriteValue.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace halvane {
+
+namespace {
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                std::array<char, 8> escaped{};
+                std::snprintf(escaped.data(), escaped.size(), "\\u%04x", c);
+                out += escaped.data();
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+// The shortest text that reads back as the same double; JSON has no infinities.
+void AppendJsonNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    out.append(text.data(), result.ptr);
+}
+
+void AppendKey(std::string& out, std::string_view key) {
+    if (out.size() > 1)
+        out += ',';
+    AppendJsonString(out, key);
+    out += ':';
+}
+
+std::string_view AlarmName(int alarm) {
+    switch (alarm) {
+    case kAlarmHigh:
+        return "high";
+    case kAlarmLow:
+        return "low";
+    default:
+        return {};
+    }
+}
+
+std::string Refused(const std::string& reason) {
+    return "refused: " + reason;
+}
+
+} // namespace
+
+TagState StateOf(const TDataChannel& tag) {
+    return {StoredTextToUtf8(ValueText(tag)), tag.ValueValid, StoredTextToUtf8(tag.Status),
+            AlarmState(tag)};
+}
+
+std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(time.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    std::array<char, 64> text{}; // room for any year the fields can hold
+    std::snprintf(text.data(), text.size(), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ",
+                  utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                  utc.tm_sec, static_cast<int>(ms % 1000));
+    return text.data();
+}
+
+std::string TagPayload(const TDataChannel& tag, const TagState& state, std::string_view time) {
+    std::string out = "{";
+    AppendKey(out, "name");
+    AppendJsonString(out, StoredTextToUtf8(tag.Name));
+    AppendKey(out, "value");
+    if (state.valid)
+        AppendJsonNumber(out, tag.RealValue);
+    else
+        out += "null";
+    AppendKey(out, "text");
+    AppendJsonString(out, state.text);
+    AppendKey(out, "unit");
+    AppendJsonString(out, StoredTextToUtf8(tag.Unit));
+    AppendKey(out, "valid");
+    out += state.valid ? "true" : "false";
+    AppendKey(out, "status");
+    AppendJsonString(out, state.status);
+    AppendKey(out, "alarm");
+    if (const std::string_view alarm = AlarmName(state.alarm); alarm.empty())
+        out += "null";
+    else
+        AppendJsonString(out, alarm);
+    AppendKey(out, "ts");
+    AppendJsonString(out, time);
+    return out + '}';
+}
+
+TagDescription DescriptionOf(const TDataChannel& tag) {
+    return {tag.Name, tag.Unit, tag.Function};
+}
+
+std::string TagListPayload(const std::vector<TagDescription>& tags) {
+    std::string out = "[";
+    for (size_t i = 0; i < tags.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        const TagDescription& tag = tags[i];
+        std::string object = "{";
+        AppendKey(object, "number");
+        object += std::to_string(i + 1);
+        AppendKey(object, "name");
+        AppendJsonString(object, StoredTextToUtf8(tag.name));
+        AppendKey(object, "unit");
+        AppendJsonString(object, StoredTextToUtf8(tag.unit));
+        AppendKey(object, "function");
+        AppendJsonString(object, FunctionListText(tag.function));
+        AppendKey(object, "output");
+        object += tag.function == kFunctionWriteCoil || tag.function == kFunctionWriteRegister
+                      ? "true"
+                      : "false";
+        out += object + '}';
+    }
+    return out + ']';
+}
+
+std::optional<int> TagNumberText(std::string_view text) {
+    int number = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || text.front() == '-' || ec != std::errc() ||
+        end != text.data() + text.size() || number < 1)
+        return std::nullopt;
+    return number;
+}
+
+std::string PresetFromMessage(TagTable& tags, ProfileStore& store, std::string_view number,
+                              std::string_view payload) {
+    const std::optional<int> tagNumber = TagNumberText(number);
+    if (!tagNumber || static_cast<size_t>(*tagNumber) > tags.Size())
+        return Refused("there is no tag " + std::string(number) + ".");
+    const auto index = static_cast<size_t>(*tagNumber - 1);
+    if (!tags.Snapshot(index).IsOutputTag())
+        return Refused("tag " + std::string(number) + " is an input tag.");
+    const std::optional<double> value = ParseFloat(payload, '.');
+    if (!value)
+        return Refused(NotAFloatMessage(payload) + ".");
+    switch (PresetValue(tags, store, index, *value)) {
+    case PresetOutcome::OutOfRange:
+        return Refused(*PresetRangeError(tags.Snapshot(index), *value));
+    case PresetOutcome::NotSaved:
+        return "accepted: " + FormatGeneral(*value, '.') + " (not saved: " + store.LastError() +
+               ")";
+    case PresetOutcome::Stored:
+        break;
+    }
+    return "accepted: " + FormatGeneral(*value, '.');
+}
+
+} // namespace halvane

@@ -1,0 +1,94 @@
+// The main window with MQTT publishing on, against a real Mosquitto broker: the navigator's
+// "MQTT" entry and its hint, the status bar, writes made on the window's thread, and the
+// settings dialog turning the client off and on again.
+#include "TFormMain.h"
+
+#include "MqttClient.h"
+#include "MqttSupport.h"
+#include "StationSupport.h"
+#include "TFormSettings.h"
+#include "WidgetTestSupport.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace halvane;
+
+namespace {
+
+template <typename Condition> bool WaitWithEvents(Condition done, int ms = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace
+
+TEST(TFormMainMqtt, TheNavigatorStatusBarAndSettingsFollowTheClient) {
+    mqtt_test::Broker broker;
+    ASSERT_TRUE(broker.Started());
+    const std::string port = std::to_string(broker.Port());
+    TempDir root;
+    WriteStation(root,
+                 "[MQTT]\nEnabled=1\nHost=127.0.0.1\nPort=" + port +
+                     "\nTopicPrefix=main/st\nAllowWrites=1\n"
+                     "[Channel.0]\nName=Setpoint\nFunction=5\nFormat=%0.0f\n",
+                 {});
+    mqtt_test::Subscriber plant(broker.Port(), "main/st/#");
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(form->Mqtt());
+
+    QTreeWidgetItem* connections = form->TreeViewMain()->topLevelItem(0);
+    ASSERT_EQ(connections->childCount(), 5);
+    EXPECT_EQ(connections->child(4)->text(0), QString::fromStdString("MQTT: 127.0.0.1:" + port));
+    const QString connected = QString::fromStdString("MQTT: connected to 127.0.0.1:" + port);
+    EXPECT_TRUE(WaitWithEvents([&] { return form->statusBar()->currentMessage() == connected; }))
+        << form->statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(form->Mqtt()->StatusText(), "Connected to 127.0.0.1:" + port);
+    ASSERT_TRUE(plant.WaitForText("main/st/status", "online"));
+
+    // A write is made when the window's thread gets to it, as the tag list makes it.
+    plant.Publish("main/st/set/1", "42");
+    EXPECT_TRUE(WaitWithEvents([&] { return form->Tags().Snapshot(0).RealValue == 42; }));
+    EXPECT_TRUE(plant.WaitForText("main/st/set/1/result", "accepted: 42"));
+    EXPECT_EQ(form->Tags().Snapshot(0).Status, "Pending write");
+
+    // Off in the settings: the entry goes and the station says "offline".
+    const auto saveWithMqtt = [&](bool enabled) {
+        test::ModalAnswers answers;
+        answers.Then<TFormSettings>([enabled](TFormSettings& dialog) {
+            test::Child<QCheckBox>(dialog, "CheckBoxEnableMqtt")->setChecked(enabled);
+            test::Click(dialog, "ButtonSave");
+        });
+        Trigger(*form, "Advancedsettings1");
+    };
+    saveWithMqtt(false);
+    EXPECT_FALSE(form->Mqtt());
+    EXPECT_EQ(connections->childCount(), 4);
+    EXPECT_TRUE(plant.WaitForText("main/st/status", "offline"));
+
+    saveWithMqtt(true);
+    ASSERT_TRUE(form->Mqtt());
+    EXPECT_EQ(connections->childCount(), 5);
+    EXPECT_TRUE(mqtt_test::WaitUntil([&] { return plant.Last("main/st/status") == "online"; }));
+    form->close();
+    EXPECT_TRUE(mqtt_test::WaitUntil([&] { return plant.Last("main/st/status") == "offline"; }));
+}
+
+// A project without the section: no client, no entry.
+TEST(TFormMainMqtt, WithoutTheSectionThereIsNoClient) {
+    TempDir root;
+    WriteStation(root, "", {});
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    EXPECT_FALSE(form->Mqtt());
+    EXPECT_EQ(form->TreeViewMain()->topLevelItem(0)->childCount(), 4);
+    form->close();
+}

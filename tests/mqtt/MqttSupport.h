@@ -1,0 +1,208 @@
+#pragma once
+
+// A real Mosquitto broker on a free loopback port with a generated configuration, and a
+// libmosquitto subscriber that records what the broker delivers.
+
+#include "PeerSupport.h"
+#include "TempDir.h"
+
+#include <fcntl.h>
+#include <mosquitto.h>
+#include <pwd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mqtt_test {
+
+using namespace std::chrono_literals;
+
+// A port that was free a moment ago.
+inline int UnusedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = peers::Loopback(0);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+inline bool Accepts(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = peers::Loopback(port);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+template <typename Condition>
+bool WaitUntil(Condition done, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// Runs a program with its output thrown away and waits for its end.
+inline void RunToEnd(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    ::posix_spawn_file_actions_init(&quiet);
+    ::posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&quiet, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ) == 0)
+        ::waitpid(pid, nullptr, 0);
+    ::posix_spawn_file_actions_destroy(&quiet);
+}
+
+// mosquitto -c FILE, with a password file when `user` is given and `extra` lines of
+// configuration; stopped and started again on the same port.
+class Broker final {
+public:
+    explicit Broker(const std::string& user = {}, const std::string& password = {},
+                    const std::string& extra = {})
+        : m_port(UnusedPort()) {
+        // Run as root, the broker would read the password file as the user "mosquitto".
+        std::string config = "listener " + std::to_string(m_port) +
+                             " 127.0.0.1\npersistence false\nlog_dest none\nuser " +
+                             ::getpwuid(::getuid())->pw_name + "\n" + extra;
+        if (user.empty()) {
+            config += "allow_anonymous true\n";
+        } else {
+            const std::string file = (m_dir / "passwords").string();
+            RunToEnd({"/usr/bin/mosquitto_passwd", "-c", "-b", file, user, password});
+            config += "allow_anonymous false\npassword_file " + file + "\n";
+        }
+        WriteText(m_dir / "mosquitto.conf", config);
+        m_started = Start();
+    }
+
+    int Port() const { return m_port; }
+    // Whether the broker took its first start.
+    bool Started() const { return m_started; }
+    bool Start() {
+        m_process = std::make_unique<peers::Child>(std::vector<std::string>{
+            "/usr/sbin/mosquitto", "-c", (m_dir / "mosquitto.conf").string()});
+        return WaitUntil([this] { return Accepts(m_port); });
+    }
+    void Stop() { m_process.reset(); }
+
+private:
+    TempDir m_dir;
+    int m_port;
+    bool m_started = false;
+    std::unique_ptr<peers::Child> m_process;
+};
+
+struct Message {
+    std::string payload;
+    bool retained = false;
+};
+
+// Subscribes to `filter` and keeps every message by topic.
+class Subscriber final {
+public:
+    Subscriber(int port, const std::string& filter) : m_filter(filter) {
+        mosquitto_lib_init();
+        m_mosq = mosquitto_new(nullptr, true, this);
+        mosquitto_connect_callback_set(m_mosq, [](mosquitto* mosq, void* self, int rc) {
+            if (rc == 0)
+                mosquitto_subscribe(mosq, nullptr, static_cast<Subscriber*>(self)->m_filter.c_str(),
+                                    1);
+        });
+        mosquitto_subscribe_callback_set(m_mosq, [](mosquitto*, void* self, int, int, const int*) {
+            static_cast<Subscriber*>(self)->m_subscribed = true;
+        });
+        mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int) {
+            ++static_cast<Subscriber*>(self)->m_acknowledged;
+        });
+        mosquitto_message_callback_set(
+            m_mosq, [](mosquitto*, void* self, const mosquitto_message* message) {
+                static_cast<Subscriber*>(self)->Keep(*message);
+            });
+        mosquitto_connect(m_mosq, "127.0.0.1", port, 30);
+        mosquitto_loop_start(m_mosq);
+        WaitUntil([this] { return m_subscribed.load(); });
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(m_mosq);
+        mosquitto_loop_stop(m_mosq, false);
+        mosquitto_destroy(m_mosq);
+    }
+    Subscriber(const Subscriber&) = delete;
+    Subscriber& operator=(const Subscriber&) = delete;
+
+    std::vector<Message> On(const std::string& topic) const {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_messages.find(topic);
+        return found == m_messages.end() ? std::vector<Message>{} : found->second;
+    }
+    size_t Count(const std::string& topic) const { return On(topic).size(); }
+    // The newest payload on `topic`, "" while there is none.
+    std::string Last(const std::string& topic) const {
+        const auto messages = On(topic);
+        return messages.empty() ? std::string() : messages.back().payload;
+    }
+    // Waits for a message on `topic` whose payload satisfies `accept`.
+    bool WaitFor(const std::string& topic, const std::function<bool(const std::string&)>& accept,
+                 std::chrono::milliseconds limit = 20s) const {
+        return WaitUntil(
+            [&] {
+                for (const Message& m : On(topic))
+                    if (accept(m.payload))
+                        return true;
+                return false;
+            },
+            limit);
+    }
+    bool WaitForText(const std::string& topic, const std::string& payload,
+                     std::chrono::milliseconds limit = 20s) const {
+        return WaitFor(
+            topic, [&](const std::string& p) { return p == payload; }, limit);
+    }
+    bool WaitForContaining(const std::string& topic, const std::string& part,
+                           std::chrono::milliseconds limit = 20s) const {
+        return WaitFor(
+            topic, [&](const std::string& p) { return p.find(part) != std::string::npos; }, limit);
+    }
+    // Returns once the broker has acknowledged the message.
+    void Publish(const std::string& topic, const std::string& payload, bool retain = false) {
+        const int acknowledged = m_acknowledged;
+        mosquitto_publish(m_mosq, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), 1, retain);
+        WaitUntil([&] { return m_acknowledged > acknowledged; });
+    }
+
+private:
+    void Keep(const mosquitto_message& message) {
+        std::lock_guard lock(m_mutex);
+        const auto* payload = static_cast<const char*>(message.payload);
+        m_messages[message.topic].push_back(
+            {payload ? std::string(payload, static_cast<size_t>(message.payloadlen)) : "",
+             message.retain});
+    }
+
+    std::string m_filter;
+    mosquitto* m_mosq = nullptr;
+    std::atomic<bool> m_subscribed{false};
+    std::atomic<int> m_acknowledged{0};
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::vector<Message>> m_messages;
+};
+
+} // namespace mqtt_test

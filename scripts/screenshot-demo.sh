@@ -30,13 +30,16 @@ shot monitor
 
 # Then operate the station as an operator would, in run-time mode without tabs, so the first
 # screen's client area starts at the window's client origin (+1 for the dock's frame):
-# preset the pump speed setpoint to 80 % (the simulator then reports the pump speed at 80 %),
-# and switch to the next screen with its ">>" button.
+# start the pump and preset its speed setpoint to 80 % (the demo writes outputs only when a
+# value is set, so the pump runs only once started; the simulator then reports the pump
+# speed at 80 %), and switch to the next screen with its ">>" button.
 stop_station
 sed -i 's/^Show.ScreenTabs=1/Show.ScreenTabs=0/' "$data_root/cfg/config.cfg"
 start_station -runtime
 # The first screen's client area starts one pixel (the dock's frame) inside the window's.
 screen_click() { click $((1 + $1)) $((1 + $2)); }
+screen_click 710 152 # "Start pump"
+sleep 1
 screen_click 710 332 # "Setpoint 80 %"
 sleep 3
 shot preset

@@ -2,15 +2,15 @@
 
 // What the communication benchmarks share: clocks, percentiles, a trace sink that notes
 // when frames went out and came back, and the table they print.
-#include "TraceSink.h"
+#include "TracedByDirection.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,32 +22,12 @@ using Times = std::vector<Clock::time_point>;
 
 // Notes when each frame was traced: a TX line right after the request went out, an RX
 // line once the reply is complete.
-class TraceTimes final : public TraceSink {
+class TraceTimes final : public TracedByDirection<Clock::time_point> {
 public:
-    bool Accepting() const override { return true; }
     void Append(std::string line) override {
         const auto now = Clock::now();
-        std::lock_guard lock(m_mutex);
-        (line.find(" TX:") != std::string::npos ? m_sent : m_received).push_back(now);
+        Keep(line.find(" TX:") != std::string::npos, now);
     }
-    Times Sent() const {
-        std::lock_guard lock(m_mutex);
-        return m_sent;
-    }
-    Times Received() const {
-        std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_sent.clear();
-        m_received.clear();
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    Times m_sent;
-    Times m_received;
 };
 
 inline double Micros(Clock::duration d) {
@@ -103,6 +83,16 @@ inline void Row(const std::string& figure, const std::string& station, const std
                             reference.c_str(), ratio.c_str());
     line.erase(line.find_last_not_of(' ') + 1);
     std::puts(line.c_str());
+}
+
+// The exit status of a benchmark program: `run`'s, or 1 after the reason it stopped on stderr.
+inline int RunReported(const char* program, const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: %s\n", program, error.what());
+        return 1;
+    }
 }
 
 } // namespace halvane::bench

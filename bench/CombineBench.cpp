@@ -346,13 +346,10 @@ void Rtu() {
 } // namespace halvane
 
 int main() {
-    try {
+    return halvane::bench::RunReported("bench_combine", [] {
         halvane::bench::Row("figure", "station", "bound / reference", "ratio");
         halvane::Tcp();
         halvane::Rtu();
         return 0;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_combine: %s\n", error.what());
-        return 1;
-    }
+    });
 }

@@ -223,10 +223,5 @@ int Run() {
 } // namespace halvane
 
 int main() {
-    try {
-        return halvane::Run();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_comm: %s\n", error.what());
-        return 1;
-    }
+    return halvane::bench::RunReported("bench_comm", halvane::Run);
 }

@@ -12,9 +12,9 @@
 
 #include <mosquitto.h>
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,34 +32,15 @@ constexpr int kLatencyRounds = 6; // off, on, off, on, ...
 // Counts the messages of a topic filter and notes when the last one arrived.
 class CountingSubscriber final {
 public:
-    CountingSubscriber(int port, const std::string& filter) : m_filter(filter) {
-        m_mosq = mosquitto_new(nullptr, true, this);
-        mosquitto_connect_callback_set(m_mosq, [](mosquitto* mosq, void* self, int) {
-            mosquitto_subscribe(mosq, nullptr,
-                                static_cast<CountingSubscriber*>(self)->m_filter.c_str(), 1);
-        });
-        mosquitto_subscribe_callback_set(m_mosq, [](mosquitto*, void* self, int, int, const int*) {
-            static_cast<CountingSubscriber*>(self)->m_subscribed = true;
-        });
-        mosquitto_message_callback_set(
-            m_mosq, [](mosquitto*, void* self, const mosquitto_message*) {
-                auto* subscriber = static_cast<CountingSubscriber*>(self);
-                std::lock_guard lock(subscriber->m_mutex);
-                ++subscriber->m_count;
-                subscriber->m_last = Clock::now();
-            });
-        if (mosquitto_connect(m_mosq, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS ||
-            mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS ||
-            !mqtt_test::WaitUntil([this] { return m_subscribed.load(); }))
+    CountingSubscriber(int port, const std::string& filter)
+        : m_subscription(port, filter, [this](const mosquitto_message&) {
+              std::lock_guard lock(m_mutex);
+              ++m_count;
+              m_last = Clock::now();
+          }) {
+        if (!m_subscription.Subscribed())
             throw std::runtime_error("the subscriber cannot subscribe");
     }
-    ~CountingSubscriber() {
-        mosquitto_disconnect(m_mosq);
-        mosquitto_loop_stop(m_mosq, false);
-        mosquitto_destroy(m_mosq);
-    }
-    CountingSubscriber(const CountingSubscriber&) = delete;
-    CountingSubscriber& operator=(const CountingSubscriber&) = delete;
 
     void Reset() {
         std::lock_guard lock(m_mutex);
@@ -79,12 +60,10 @@ public:
     }
 
 private:
-    std::string m_filter;
-    mosquitto* m_mosq = nullptr;
-    std::atomic<bool> m_subscribed{false};
     std::mutex m_mutex;
     size_t m_count = 0;
     Clock::time_point m_last;
+    mqtt_test::Subscription m_subscription; // last: its thread stops before the count goes
 };
 
 std::vector<TDataChannel> ManyTags() {
@@ -100,14 +79,8 @@ std::vector<TDataChannel> ManyTags() {
 }
 
 MqttOptions StationOptions(int port, int qos, const std::string& prefix) {
-    MqttOptions options;
-    options.enabled = true;
-    options.host = "127.0.0.1";
-    options.port = port;
-    options.clientId = "bench-station";
-    options.topicPrefix = prefix;
+    MqttOptions options = mqtt_test::LoopbackOptions(port, "bench-station", prefix);
     options.qos = qos;
-    options.republishSeconds = 3600;
     return options;
 }
 
@@ -265,10 +238,5 @@ int Run() {
 } // namespace halvane
 
 int main() {
-    try {
-        return halvane::Run();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_mqtt: %s\n", error.what());
-        return 1;
-    }
+    return halvane::bench::RunReported("bench_mqtt", halvane::Run);
 }

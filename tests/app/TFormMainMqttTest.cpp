@@ -10,25 +10,13 @@
 #include "WidgetTestSupport.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QStatusBar>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 using namespace halvane;
-
-namespace {
-
-template <typename Condition> bool WaitWithEvents(Condition done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-} // namespace
+using test::WaitUntil;
 
 TEST(TFormMainMqtt, TheNavigatorStatusBarAndSettingsFollowTheClient) {
     mqtt_test::Broker broker;
@@ -49,14 +37,14 @@ TEST(TFormMainMqtt, TheNavigatorStatusBarAndSettingsFollowTheClient) {
     ASSERT_EQ(connections->childCount(), 5);
     EXPECT_EQ(connections->child(4)->text(0), QString::fromStdString("MQTT: 127.0.0.1:" + port));
     const QString connected = QString::fromStdString("MQTT: connected to 127.0.0.1:" + port);
-    EXPECT_TRUE(WaitWithEvents([&] { return form->statusBar()->currentMessage() == connected; }))
+    EXPECT_TRUE(WaitUntil([&] { return form->statusBar()->currentMessage() == connected; }))
         << form->statusBar()->currentMessage().toStdString();
     EXPECT_EQ(form->Mqtt()->StatusText(), "Connected to 127.0.0.1:" + port);
     ASSERT_TRUE(plant.WaitForText("main/st/status", "online"));
 
     // A write is made when the window's thread gets to it, as the tag list makes it.
     plant.Publish("main/st/set/1", "42");
-    EXPECT_TRUE(WaitWithEvents([&] { return form->Tags().Snapshot(0).RealValue == 42; }));
+    EXPECT_TRUE(WaitUntil([&] { return form->Tags().Snapshot(0).RealValue == 42; }));
     EXPECT_TRUE(plant.WaitForText("main/st/set/1/result", "accepted: 42"));
     EXPECT_EQ(form->Tags().Snapshot(0).Status, "Pending write");
 

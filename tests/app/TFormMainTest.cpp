@@ -10,8 +10,6 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTableView>
@@ -29,6 +27,7 @@
 extern char** environ;
 
 using namespace halvane;
+using test::WaitUntil;
 
 namespace {
 
@@ -52,14 +51,6 @@ public:
 private:
     pid_t m_pid = -1;
 };
-
-template <typename Condition> bool WaitUntil(Condition done, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 } // namespace
 

@@ -3,7 +3,7 @@
 #include "ConnectionsDialogValues.h"
 
 #include "ProfileStore.h"
-#include "TempDir.h"
+#include "StoreFileTest.h"
 
 #include <gtest/gtest.h>
 
@@ -20,18 +20,7 @@ std::vector<std::string> Keys(const std::vector<KeyWrite>& writes, const std::st
     return keys;
 }
 
-class ConnectionsDialogValuesTest : public ::testing::Test {
-protected:
-    ProfileStore& Store(const std::string& content) {
-        WriteText(m_file, content);
-        m_store = std::make_unique<ProfileStore>(m_file);
-        return *m_store;
-    }
-
-    TempDir m_root;
-    std::filesystem::path m_file = m_root / "config.cfg";
-    std::unique_ptr<ProfileStore> m_store;
-};
+using ConnectionsDialogValuesTest = StoreFileTest;
 
 TEST_F(ConnectionsDialogValuesTest, LoadsStoredTextsAndTheDefaultsOfWhatIsMissingOrOutOfTable) {
     EXPECT_EQ(LoadConnectionsDialogValues(Store("")), ConnectionsDialogValues{});
@@ -48,9 +37,8 @@ TEST_F(ConnectionsDialogValuesTest, LoadsStoredTextsAndTheDefaultsOfWhatIsMissin
     EXPECT_EQ(loaded.serial[1], (SerialPanelValues{true, 31, 12, 1, 2, 2, 2, "abc", "500", true}));
     // Indexes outside their tables show what opening the port uses instead.
     EXPECT_EQ(loaded.serial[2], SerialPanelValues{});
-    EXPECT_EQ(loaded.network,
-              (NetworkPanelValues{true, "plc.local", "0x1F6", "", "5", true, WriteMode::WhenSet,
-                                  true}));
+    EXPECT_EQ(loaded.network, (NetworkPanelValues{true, "plc.local", "0x1F6", "", "5", true,
+                                                  WriteMode::WhenSet, true}));
 }
 
 TEST(ConnectionsDialogValues, SetDefaultsKeepsPortLineSpeedProtocolAndHost) {

@@ -9,14 +9,13 @@
 #include "ProfileStore.h"
 #include "TagTable.h"
 #include "TempDir.h"
-#include "TraceSink.h"
+#include "TracedByDirection.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <memory>
-#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
@@ -159,11 +158,10 @@ inline halvane::TDataChannel Tag(int port, int unit, int function, int reg, int 
 }
 
 // The frames that a connection traced, as bytes, in the order they went out or came in.
-class TracedFrames final : public halvane::TraceSink {
+class TracedFrames final : public TracedByDirection<std::vector<uint8_t>> {
 public:
     using Frame = std::vector<uint8_t>;
 
-    bool Accepting() const override { return true; }
     void Append(std::string line) override {
         const size_t tx = line.find(" TX: ");
         const size_t rx = line.find(" RX: ");
@@ -173,27 +171,8 @@ public:
         Frame frame;
         for (unsigned byte = 0; hex >> std::hex >> byte;)
             frame.push_back(static_cast<uint8_t>(byte));
-        std::lock_guard lock(m_mutex);
-        (tx != std::string::npos ? m_sent : m_received).push_back(std::move(frame));
+        Keep(tx != std::string::npos, std::move(frame));
     }
-    std::vector<Frame> Sent() const {
-        std::lock_guard lock(m_mutex);
-        return m_sent;
-    }
-    std::vector<Frame> Received() const {
-        std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_sent.clear();
-        m_received.clear();
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Frame> m_sent;
-    std::vector<Frame> m_received;
 };
 
 // What one start sequence gave: its result and the problems it reported, in order.

@@ -1,11 +1,12 @@
 #pragma once
 
-// What the window tests of every subsystem share: modal dialogs answered in advance and
-// children found by their object names.
+// What the window tests of every subsystem share: modal dialogs answered in advance,
+// children found by their object names and waiting with the event loop running.
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -82,6 +83,15 @@ inline QString Text(const QObject& parent, const char* edit) {
 
 inline void SetText(const QObject& parent, const char* edit, const QString& text) {
     Child<QLineEdit>(parent, edit)->setText(text);
+}
+
+// Runs the event loop until `done` holds or `ms` have passed; whether it holds.
+template <typename Condition> bool WaitUntil(Condition done, int ms = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
 }
 
 } // namespace halvane::test

@@ -1,7 +1,7 @@
 #include "StationSettings.h"
 
 #include "ProfileStore.h"
-#include "TempDir.h"
+#include "StoreFileTest.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +9,7 @@ using namespace halvane;
 
 namespace {
 
-class StationSettingsTest : public ::testing::Test {
-protected:
-    ProfileStore& Store(const std::string& content) {
-        WriteText(m_file, content);
-        m_store = std::make_unique<ProfileStore>(m_file);
-        return *m_store;
-    }
-
-    TempDir m_dir;
-    std::filesystem::path m_file = m_dir / "config.cfg";
-    std::unique_ptr<ProfileStore> m_store;
-};
+using StationSettingsTest = StoreFileTest;
 
 } // namespace
 

@@ -1,23 +1,12 @@
 #include "HistoryLines.h"
+#include "HistoryTestSupport.h"
 #include "ProfileStore.h"
-#include "TempDir.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace halvane;
 
 namespace {
-
-TDataChannel Tag(std::string name, std::string unit, double value = 0, bool valid = true) {
-    TDataChannel tag;
-    tag.Name = std::move(name);
-    tag.Unit = std::move(unit);
-    tag.RealValue = value;
-    tag.ValueValid = valid;
-    return tag;
-}
 
 const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
 const QLocale kGermany(QLocale::German, QLocale::Germany);

@@ -17,15 +17,6 @@ LocalMsecs At(int h, int m, int s = 0, QDate day = kDay) {
     return ToLocalMsecs(day, h, m, s);
 }
 
-TDataChannel Tag(std::string name, std::string unit, double value, bool valid = true) {
-    TDataChannel tag;
-    tag.Name = std::move(name);
-    tag.Unit = std::move(unit);
-    tag.RealValue = value;
-    tag.ValueValid = valid;
-    return tag;
-}
-
 // One column's values in row order, NaN shown as "-".
 std::vector<std::string> Shown(const HistoryTable& table, size_t column) {
     std::vector<std::string> shown;

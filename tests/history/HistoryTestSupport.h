@@ -3,6 +3,7 @@
 #include "CLog.h"
 #include "DataRoot.h"
 #include "NumberFormat.h"
+#include "TDataChannel.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,18 @@
 #include <QDateTime>
 
 #include <string>
+#include <utility>
+
+// A tag as the history records it: its name, unit and value.
+inline halvane::TDataChannel Tag(std::string name, std::string unit, double value = 0,
+                                 bool valid = true) {
+    halvane::TDataChannel tag;
+    tag.Name = std::move(name);
+    tag.Unit = std::move(unit);
+    tag.RealValue = value;
+    tag.ValueValid = valid;
+    return tag;
+}
 
 // A temporary data root without a history folder, and a clock that the test sets.
 class HistoryTest : public ::testing::Test {

@@ -12,15 +12,6 @@ namespace {
 
 const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
 
-TDataChannel Tag(std::string name, std::string unit, double value, bool valid = true) {
-    TDataChannel tag;
-    tag.Name = std::move(name);
-    tag.Unit = std::move(unit);
-    tag.RealValue = value;
-    tag.ValueValid = valid;
-    return tag;
-}
-
 class HistoryTickerTest : public HistoryTest {
 protected:
     void SetUp() override {

@@ -75,16 +75,7 @@ protected:
             m_connections->Shutdown();
     }
 
-    MqttOptions Options(int port) const {
-        MqttOptions options;
-        options.enabled = true;
-        options.host = "127.0.0.1";
-        options.port = port;
-        options.clientId = "test-station";
-        options.topicPrefix = kPrefix;
-        options.republishSeconds = 3600;
-        return options;
-    }
+    MqttOptions Options(int port) const { return LoopbackOptions(port, "test-station", kPrefix); }
     void StartClient(const MqttOptions& options) {
         m_client = std::make_unique<MqttClient>(options, m_tags, *m_store, m_reports.Sink());
         ASSERT_TRUE(m_client->Start());

@@ -1,8 +1,10 @@
 #pragma once
 
-// A real Mosquitto broker on a free loopback port with a generated configuration, and a
-// libmosquitto subscriber that records what the broker delivers.
+// A real Mosquitto broker on a free loopback port with a generated configuration, the
+// options of a station's client for it, and a libmosquitto subscriber that records what
+// the broker delivers.
 
+#include "MqttSettings.h"
 #include "PeerSupport.h"
 #include "TempDir.h"
 
@@ -18,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace mqtt_test {
@@ -52,6 +55,20 @@ bool WaitUntil(Condition done, std::chrono::milliseconds limit = 20s) {
         std::this_thread::sleep_for(20ms);
     }
     return true;
+}
+
+// A station's client of the loopback broker on `port` that publishes a tag only when it
+// changes while a test or benchmark runs.
+inline halvane::MqttOptions LoopbackOptions(int port, const std::string& clientId,
+                                            const std::string& topicPrefix) {
+    halvane::MqttOptions options;
+    options.enabled = true;
+    options.host = "127.0.0.1";
+    options.port = port;
+    options.clientId = clientId;
+    options.topicPrefix = topicPrefix;
+    options.republishSeconds = 3600;
+    return options;
 }
 
 // Runs a program with its output thrown away and waits for its end.
@@ -114,38 +131,67 @@ struct Message {
     bool retained = false;
 };
 
-// Subscribes to `filter` and keeps every message by topic.
-class Subscriber final {
+// A libmosquitto client of the loopback broker on `port`, subscribed to `filter`: each
+// message goes to `receive` on the client's network thread. Returns from its construction
+// once the broker confirmed the subscription, or after 20 s without.
+class Subscription final {
 public:
-    Subscriber(int port, const std::string& filter) : m_filter(filter) {
+    using Receive = std::function<void(const mosquitto_message&)>;
+
+    Subscription(int port, const std::string& filter, Receive receive)
+        : m_filter(filter), m_receive(std::move(receive)) {
         mosquitto_lib_init();
         m_mosq = mosquitto_new(nullptr, true, this);
         mosquitto_connect_callback_set(m_mosq, [](mosquitto* mosq, void* self, int rc) {
             if (rc == 0)
-                mosquitto_subscribe(mosq, nullptr, static_cast<Subscriber*>(self)->m_filter.c_str(),
-                                    1);
+                mosquitto_subscribe(mosq, nullptr,
+                                    static_cast<Subscription*>(self)->m_filter.c_str(), 1);
         });
         mosquitto_subscribe_callback_set(m_mosq, [](mosquitto*, void* self, int, int, const int*) {
-            static_cast<Subscriber*>(self)->m_subscribed = true;
+            static_cast<Subscription*>(self)->m_subscribed = true;
         });
         mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int) {
-            ++static_cast<Subscriber*>(self)->m_acknowledged;
+            ++static_cast<Subscription*>(self)->m_acknowledged;
         });
         mosquitto_message_callback_set(
             m_mosq, [](mosquitto*, void* self, const mosquitto_message* message) {
-                static_cast<Subscriber*>(self)->Keep(*message);
+                static_cast<Subscription*>(self)->m_receive(*message);
             });
         mosquitto_connect(m_mosq, "127.0.0.1", port, 30);
         mosquitto_loop_start(m_mosq);
-        WaitUntil([this] { return m_subscribed.load(); });
+        WaitUntil([this] { return Subscribed(); });
     }
-    ~Subscriber() {
+    ~Subscription() {
         mosquitto_disconnect(m_mosq);
         mosquitto_loop_stop(m_mosq, false);
         mosquitto_destroy(m_mosq);
     }
-    Subscriber(const Subscriber&) = delete;
-    Subscriber& operator=(const Subscriber&) = delete;
+    Subscription(const Subscription&) = delete;
+    Subscription& operator=(const Subscription&) = delete;
+
+    bool Subscribed() const { return m_subscribed; }
+    // Returns once the broker has acknowledged the message.
+    void Publish(const std::string& topic, const std::string& payload, bool retain = false) {
+        const int acknowledged = m_acknowledged;
+        mosquitto_publish(m_mosq, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), 1, retain);
+        WaitUntil([&] { return m_acknowledged > acknowledged; });
+    }
+
+private:
+    std::string m_filter;
+    Receive m_receive;
+    mosquitto* m_mosq = nullptr;
+    std::atomic<bool> m_subscribed{false};
+    std::atomic<int> m_acknowledged{0};
+};
+
+// Subscribes to `filter` and keeps every message by topic.
+class Subscriber final {
+public:
+    Subscriber(int port, const std::string& filter)
+        : m_subscription(port, filter,
+                         [this](const mosquitto_message& message) { Keep(message); }) {}
 
     std::vector<Message> On(const std::string& topic) const {
         std::lock_guard lock(m_mutex);
@@ -182,10 +228,7 @@ public:
     }
     // Returns once the broker has acknowledged the message.
     void Publish(const std::string& topic, const std::string& payload, bool retain = false) {
-        const int acknowledged = m_acknowledged;
-        mosquitto_publish(m_mosq, nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                          payload.data(), 1, retain);
-        WaitUntil([&] { return m_acknowledged > acknowledged; });
+        m_subscription.Publish(topic, payload, retain);
     }
 
 private:
@@ -197,12 +240,9 @@ private:
              message.retain});
     }
 
-    std::string m_filter;
-    mosquitto* m_mosq = nullptr;
-    std::atomic<bool> m_subscribed{false};
-    std::atomic<int> m_acknowledged{0};
     mutable std::mutex m_mutex;
     std::map<std::string, std::vector<Message>> m_messages;
+    Subscription m_subscription; // last: its thread stops before the messages go
 };
 
 } // namespace mqtt_test

@@ -1,10 +1,6 @@
 #pragma once
 
-// What the Connections dialog's tests share: the boxes an action shows, and waiting with
-// the event loop running.
-
-#include <QApplication>
-#include <QElapsedTimer>
+// What the Connections dialog's tests share: the boxes an action shows.
 
 #include <gtest/gtest.h>
 
@@ -26,14 +22,6 @@ inline std::vector<std::string> BoxesShownBy(const std::function<void()>& action
         if (line.starts_with("Cannot ") || line.starts_with("Error while "))
             boxes.push_back(line);
     return boxes;
-}
-
-template <typename Condition> bool WaitUntil(Condition done, int ms = 8000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 } // namespace halvane::test

@@ -3,6 +3,7 @@
 #include "CLog.h"
 #include "DataRoot.h"
 #include "HistoryLines.h"
+#include "HistoryTestSupport.h"
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
@@ -33,14 +34,6 @@ using test::Child;
 using test::ModalAnswers;
 
 const QDate kDay(2026, 12, 10);
-
-TDataChannel Tag(std::string name, std::string unit) {
-    TDataChannel tag;
-    tag.Name = std::move(name);
-    tag.Unit = std::move(unit);
-    tag.ValueValid = true;
-    return tag;
-}
 
 double LevelAt(int minute) {
     return 2 + std::sin(minute / 10.0);

@@ -52,12 +52,21 @@ uint16_t NextTransactionId(const TransactionContext& context) {
     return static_cast<uint16_t>(high << 8 | low);
 }
 
+// The longest reply of one tag's read: four registers.
+constexpr size_t kLongestTagReply = 3 + 2 * size_t{kMaxRegisterCount};
+
 // Reads until the reply is complete as far as its first bytes tell (a short exception
 // reply included) or the read timeout passes. A serial line delivers whole replies only:
-// an incomplete one counts as nothing received.
-Reception ReceiveSerial(TComPort& port, const FramedRequest& sent) {
+// an incomplete one counts as nothing received. A block's reply, which may take longer on
+// a slow line than the whole timeout, gets the line time of the request and of itself on
+// top.
+Reception ReceiveSerial(TComPort& port, const FramedRequest& sent, size_t requestLength) {
     Reception r;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(port.ReadTimeoutMs());
+    const auto onTheLine = BareReplyLength(sent.request) > kLongestTagReply
+                               ? port.LineTime(requestLength + ExpectedReplyLength(sent))
+                               : std::chrono::microseconds{};
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(port.ReadTimeoutMs()) + onTheLine;
     while (r.length < ReplyFrameLength(sent, r.View())) {
         const size_t need = ReplyFrameLength(sent, r.View()) - r.length;
         const int n = port.ReadSome({r.bytes.data() + r.length, need}, deadline);
@@ -150,7 +159,7 @@ ExchangeOutcome Exchange(const ModbusRequest& request, const TransactionContext&
         if (!port->Purge(true, true) || port->Write(frame.View()) < 0)
             return Failed("Write: I/O error");
         Trace(context, TraceDirection::Tx, frame.View());
-        reply = ReceiveSerial(*port, sent);
+        reply = ReceiveSerial(*port, sent, frame.length);
     }
     if (reply.ioError)
         return Failed("Read: I/O error");

@@ -4,6 +4,7 @@
 #include "PollWait.h"
 #include "SerialSpeed.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -239,6 +240,20 @@ int TComPort::Write(std::span<const uint8_t> bytes) {
             return DeviceError();
     }
     return static_cast<int>(bytes.size());
+}
+
+std::chrono::microseconds SerialLineTime(size_t characters, int baudRate, int dataBits, int parity,
+                                         int stopBits) {
+    if (baudRate <= 0)
+        return {};
+    const int bits = 1 + std::max(dataBits, 5) + (parity > TComPort::NoParity ? 1 : 0) +
+                     (stopBits > TComPort::OneStopBit ? 2 : 1);
+    const auto total = static_cast<int64_t>(characters) * bits * 1'000'000;
+    return std::chrono::microseconds((total + baudRate - 1) / baudRate);
+}
+
+std::chrono::microseconds TComPort::LineTime(size_t characters) const {
+    return SerialLineTime(characters, m_baudRate, m_dataBits, m_parity, m_stopBits);
 }
 
 int TComPort::ReadTimeoutMs() const {

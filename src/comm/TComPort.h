@@ -11,6 +11,12 @@
 
 namespace halvane {
 
+// How long `characters` take on a line at `baudRate`: a start bit, the data bits, a parity
+// bit unless there is none, and the stop bits (one and a half count as two). Zero for a
+// bit rate that is not set.
+std::chrono::microseconds SerialLineTime(size_t characters, int baudRate, int dataBits, int parity,
+                                         int stopBits);
+
 // One serial device. Settings and timeouts are stored and applied at the next open; −1
 // keeps the device's own value. The UI thread configures, opens and closes the port
 // while no worker runs; one worker then purges, writes and reads it, and the UI thread
@@ -52,6 +58,8 @@ public:
     int ReadSome(std::span<uint8_t> buffer, std::chrono::steady_clock::time_point deadline);
     // The read timeout in effect: the stored one, or 1000 ms when it is −1.
     int ReadTimeoutMs() const;
+    // SerialLineTime with the port's settings.
+    std::chrono::microseconds LineTime(size_t characters) const;
     bool SetRts(bool on);
     bool SetDtr(bool on);
 

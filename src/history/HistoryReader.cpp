@@ -1,5 +1,7 @@
 #include "HistoryReader.h"
 
+#include "NumberFormat.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -15,6 +17,7 @@ namespace {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 constexpr size_t kChunkBytes = 256 << 10;
+constexpr size_t kLongestLine = 4 << 20;
 constexpr std::string_view kHeaderWord = "Timestamp";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF"; // spreadsheets write one
 
@@ -38,17 +41,10 @@ QDate DayOfFileName(const std::string& name) {
                  digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
 }
 
-std::string_view TrimmedBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-// A value field: "." or "," as decimal point, blanks around; anything else is no value.
+// A value field: "." or "," as decimal point, blanks around; anything else, and an
+// infinite value (what a float register may hold), is no value.
 double ParseValue(std::string_view field) {
-    field = TrimmedBlanks(field);
+    field = TrimBlanks(field);
     char buffer[64];
     if (field.empty() || field.size() >= sizeof buffer)
         return kNoValue;
@@ -57,7 +53,7 @@ double ParseValue(std::string_view field) {
     const char* start = buffer + (buffer[0] == '+' ? 1 : 0);
     double value = 0;
     const auto [stop, error] = std::from_chars(start, end, value);
-    return error == std::errc() && stop == end ? value : kNoValue;
+    return error == std::errc() && stop == end && std::isfinite(value) ? value : kNoValue;
 }
 
 // Splits one line into fields: quoted fields lose their quotes and keep a doubled quote
@@ -242,10 +238,16 @@ public:
                 start = end + 1;
             }
             buffer.erase(0, start);
+            // A "line" this long is no line of ours (a file without line ends): drop it
+            // rather than hold the whole file.
+            if (buffer.size() > kLongestLine) {
+                ++m_report.unreadableLines;
+                buffer.clear();
+            }
         }
         if (std::ferror(file.get()))
             m_report.unreadable.push_back(path);
-        if (!TrimmedBlanks(buffer).empty())
+        if (!TrimBlanks(buffer).empty())
             ++m_report.unreadableLines;
     }
 
@@ -259,13 +261,18 @@ private:
             Header(line.substr(header));
             return;
         }
-        if (TrimmedBlanks(line).empty())
+        if (TrimBlanks(line).empty())
             return;
+        // Before any header nothing tells which column a field belongs to.
+        if (m_needed.empty()) {
+            ++m_report.unreadableLines;
+            return;
+        }
         const size_t end = line.find(m_separator);
         std::string_view stamp = line.substr(0, end);
         if (stamp.size() >= 2 && stamp.front() == '"' && stamp.back() == '"')
             stamp = stamp.substr(1, stamp.size() - 2);
-        const auto at = m_parser.Parse(TrimmedBlanks(stamp), m_day);
+        const auto at = m_parser.Parse(TrimBlanks(stamp), m_day);
         if (!at) {
             ++m_report.unreadableLines;
             return;
@@ -291,7 +298,7 @@ private:
     // Where a header begins: the line's start, or after the cut line of a crash that the
     // next start of the station wrote its header behind.
     static size_t HeaderStart(std::string_view line) {
-        if (StartsWithWord(TrimmedBlanks(line)))
+        if (StartsWithWord(TrimBlanks(line)))
             return line.find_first_not_of(" \t");
         if (line.find('"') == std::string_view::npos)
             return std::string_view::npos;
@@ -316,7 +323,7 @@ private:
             m_separator = line[cellEnd];
         std::vector<std::string> cells;
         SplitFields(line, m_separator, [&](size_t, std::string_view field) {
-            cells.emplace_back(TrimmedBlanks(field));
+            cells.emplace_back(TrimBlanks(field));
             return true;
         });
         m_columnField.assign(m_query.columns.size(), -1);

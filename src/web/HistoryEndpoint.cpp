@@ -21,6 +21,7 @@ namespace {
 constexpr std::string_view kCsvType = "text/csv; charset=UTF-8";
 constexpr size_t kDefaultPoints = 1000;
 constexpr size_t kMostPoints = 10'000;
+constexpr size_t kMostCells = 1'000'000;
 constexpr LocalMsecs kDefaultSpan = 3'600'000;
 constexpr std::string_view kTimeExample = "a local time such as 2026-12-10T08:00:00";
 
@@ -68,6 +69,7 @@ ChosenTags(const std::map<std::string, std::string>& values, const TagTable& tab
         return BadQuery{"Missing tags: ask for tags=1,3 (tag numbers from 1)."};
     const std::vector<TDataChannel> all = table.SnapshotAll();
     std::vector<TDataChannel> chosen;
+    std::vector<bool> asked(all.size(), false);
     std::string_view list = tags->second;
     while (true) {
         const size_t end = std::min(list.find(','), list.size());
@@ -77,6 +79,10 @@ ChosenTags(const std::map<std::string, std::string>& values, const TagTable& tab
             return BadQuery{"Tag number \"" + std::string(item) +
                             "\" is not a whole number from 1 to " + std::to_string(all.size()) +
                             "."};
+        // Each tag once: a list of repeats would only cost memory and time.
+        if (asked[*number - 1])
+            return BadQuery{"Tag number " + std::to_string(*number) + " is asked for twice."};
+        asked[*number - 1] = true;
         chosen.push_back(all[*number - 1]);
         if (end == list.size())
             return chosen;
@@ -120,6 +126,10 @@ std::variant<HistoryQuery, BadQuery> ParseQuery(std::string_view text, const Tag
                             std::to_string(kMostPoints) + "."};
         query.buckets = *number;
     }
+    // The answer holds up to two rows of every column per point.
+    if (std::get<0>(tags).size() * query.buckets > kMostCells)
+        return BadQuery{"Too much at once: tags times points must not exceed " +
+                        std::to_string(kMostCells) + "; ask for fewer tags or points."};
     for (const TDataChannel& tag : std::get<0>(tags)) {
         query.columns.push_back(HistoryColumnName(tag));
         headerCells.push_back(StoredTextToUtf8(query.columns.back()));

@@ -257,6 +257,41 @@ TEST_P(SimTest, ABlockReachingPastTheMapIsSplitAndItsNeighboursStayValid) {
 
 INSTANTIATE_TEST_SUITE_P(Links, SimTest, ::testing::Values("tcp", "rtu"));
 
+// A block's reply takes its time on a slow line: 125 registers in Modbus ASCII are 511
+// characters, over half a second at 9600 bit/s, longer than the whole read timeout of
+// 300 ms. The read waits for the line time of the frames on top.
+TEST(CombinedSerialTest, ABlockReplyLongerOnTheLineThanTheTimeoutIsWaitedFor) {
+    Station station;
+    const auto line = station.m_dir / "slowline";
+    Child slave({"/usr/bin/python3", kPeersDir + "/paced_ascii_slave.py", line.string(), "9600"});
+    for (int i = 0; i < 200 && !std::filesystem::exists(line); ++i)
+        std::this_thread::sleep_for(10ms);
+    station.UseSerial(line.string(), 0, 300);
+    station.m_store->WriteString("Serial.1", "combine", "1");
+    std::vector<TDataChannel> table;
+    for (int reg = 0; reg < 125; ++reg)
+        table.push_back(Tag(1, 1, 2, reg));
+    station.m_tags.Assign(table);
+    Connections connections(station.m_tags, *station.m_store, nullptr);
+    ASSERT_TRUE(station.Start(connections).problems.empty());
+    const auto marked = station.PollTurns(connections, 1, 1);
+    ASSERT_EQ(marked.front().size(), 125U);
+    for (int reg = 0; reg < 125; ++reg) {
+        const TDataChannel tag = station.m_tags.Snapshot(static_cast<size_t>(reg));
+        ASSERT_TRUE(tag.ValueValid) << "register " << reg << ": " << tag.Status;
+        EXPECT_EQ(tag.RealValue, reg);
+    }
+}
+
+TEST(CombinedSerialTest, LineTimeCountsEveryBitOfACharacter) {
+    EXPECT_EQ(SerialLineTime(1, 9600, 8, TComPort::NoParity, TComPort::OneStopBit).count(), 1042);
+    EXPECT_EQ(SerialLineTime(255, 9600, 8, TComPort::EvenParity, TComPort::OneStopBit).count(),
+              292188); // RTU 8E1: 11 bits a character
+    EXPECT_EQ(SerialLineTime(10, 19200, 7, TComPort::NoParity, TComPort::TwoStopBits).count(),
+              5209);
+    EXPECT_EQ(SerialLineTime(10, -1, 8, 0, 0).count(), 0);
+}
+
 class ProxyTest : public ::testing::Test, protected Station {
 protected:
     // The simulator behind a proxy that hurts its replies in `mode`.

@@ -163,6 +163,21 @@ TEST_F(HistoryReaderTest, ReadsFilesThatASpreadsheetSaved) {
     EXPECT_EQ(report.unreadableLines, 1u); // "total"
 }
 
+// What a spreadsheet or a crash can leave: lines before any header (nothing says whose
+// values they are), an infinite value, a file without line ends.
+TEST_F(HistoryReaderTest, LinesItCannotPlaceAreCountedNotGuessed) {
+    File(kDay, "2026-12-10 07:59,9\n"
+               "Timestamp,Level[m]\n"
+               "2026-12-10 08:00,INF\n"
+               "2026-12-10 08:01,-inf\n"
+               "2026-12-10 08:02,2\n");
+    File(kDay.addDays(1), std::string(5 << 20, 'x'));
+    const auto [table, report] = Read({"Level[m]"}, At(0, 0), At(23, 0, 0, kDay.addDays(1)));
+    EXPECT_EQ(table.times, (std::vector{At(8, 0), At(8, 1), At(8, 2)}));
+    EXPECT_EQ(Shown(table, 0), (std::vector<std::string>{"-", "-", "2"}));
+    EXPECT_GE(report.unreadableLines, 2u);
+}
+
 TEST_F(HistoryReaderTest, ReadsOnlyTheDaysOfTheRangeAndLeavesGapsWhereNothingWasRecorded) {
     const auto day = [](int d) { return QDate(2026, 12, d); };
     File(day(8), "\"Timestamp\",\"A[]\"\r\n8 Dec 2026 23:58:00,1\r\n8 Dec 2026 23:59:00,2\r\n");

@@ -87,6 +87,7 @@ TEST_F(HistoryCsvTest, RefusesWhatItCannotAnswerWithAReason) {
         {"?tags=1,x" + range, "Tag number \"x\""},
         {"?tags=1,,2" + range, "Tag number \"\""},
         {"?tags=-1" + range, "Tag number \"-1\""},
+        {"?tags=2,1,2" + range, "Tag number 2 is asked for twice."},
         {"?tags=99999999999999999999999" + range, "Tag number \"9999"},
         {"?tags=1&from=2026-13-10T08:00:00", "Malformed from \"2026-13-10T08:00:00\""},
         {"?tags=1&from=10.12.2026", "Malformed from"},

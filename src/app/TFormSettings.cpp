@@ -395,6 +395,9 @@ void TFormSettings::ButtonSaveClick() {
     if (!mqtt.republishValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
                          tr("Invalid MQTT Republish interval. Please enter valid numbers."));
+    if (!mqtt.prefixValid)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid topic prefix"),
+                         tr("The MQTT topic prefix must not be empty nor hold \"+\" or \"#\"."));
     if (!outcome.written || !mqtt.written)
         MessageBox::Warning(this, tr("Configuration not saved"),
                             QString::fromStdString(m_config.LastError()));

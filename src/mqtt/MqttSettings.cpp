@@ -2,6 +2,7 @@
 
 #include "ProfileStore.h"
 #include "SettingsFields.h"
+#include "StoredText.h"
 
 #include <climits>
 #include <string_view>
@@ -37,12 +38,22 @@ std::string StoredClientId(const ProfileStore& config) {
     return id.empty() ? DefaultMqttClientId() : id;
 }
 
+std::string DefaultPrefix(const std::string& clientId) {
+    return "halvane/" + clientId;
+}
+
 std::string StoredPrefix(const ProfileStore& config, const std::string& clientId) {
     std::string prefix = Text(config, "TopicPrefix");
-    return prefix.empty() ? "halvane/" + clientId : prefix;
+    return prefix.empty() || !ValidTopicPrefix(prefix) ? DefaultPrefix(clientId) : prefix;
 }
 
 } // namespace
+
+bool ValidTopicPrefix(const std::string& prefix) {
+    return !prefix.empty() &&
+           prefix.find_first_of(std::string_view("+#\0", 3)) == std::string::npos &&
+           IsValidUtf8(prefix);
+}
 
 std::string DefaultMqttClientId() {
     char name[256] = {};
@@ -97,10 +108,15 @@ MqttSaveOutcome SaveMqttSettings(ProfileStore& config, const MqttSettings& setti
     WriteEditedText(config, kSection, "Host", settings.host);
     MqttSaveOutcome outcome;
     outcome.portValid = WriteNumber(config, kSection, "Port", settings.port, kPortRange);
-    WriteEditedText(config, kSection, "ClientId", settings.clientId);
+    const bool ownId = settings.clientId == DefaultMqttClientId();
+    WriteEditedText(config, kSection, "ClientId", ownId ? "" : settings.clientId);
     WriteEditedText(config, kSection, "Username", settings.username);
     WriteEditedText(config, kSection, "Password", settings.password);
-    WriteEditedText(config, kSection, "TopicPrefix", settings.topicPrefix);
+    outcome.prefixValid = ValidTopicPrefix(settings.topicPrefix);
+    if (outcome.prefixValid)
+        WriteEditedText(
+            config, kSection, "TopicPrefix",
+            settings.topicPrefix == DefaultPrefix(settings.clientId) ? "" : settings.topicPrefix);
     config.WriteInteger(kSection, "QoS", settings.qos == 0 ? 0 : 1);
     config.WriteBool(kSection, "TLS", settings.tls);
     WriteEditedText(config, kSection, "CAFile", settings.caFile);

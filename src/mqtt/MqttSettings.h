@@ -60,6 +60,7 @@ struct MqttSettings {
 struct MqttSaveOutcome {
     bool portValid = true;
     bool republishValid = true;
+    bool prefixValid = true;
     bool written = true;
 
     bool operator==(const MqttSaveOutcome&) const = default;
@@ -67,10 +68,16 @@ struct MqttSaveOutcome {
 
 MqttSettings LoadMqttSettings(const ProfileStore& config);
 
-// Writes every key of the section in one file write. A port outside 1..65535 or a
-// republish interval that is not a whole number of at least 1 s keeps its stored value;
-// every other value is written all the same. A text left as it was shown keeps its
-// stored bytes.
+// Whether `prefix` can start the station's topics: not empty, no "+" or "#" wildcards,
+// no NUL, valid UTF-8.
+bool ValidTopicPrefix(const std::string& prefix);
+
+// Writes every key of the section in one file write. A port outside 1..65535, a
+// republish interval that is not a whole number of at least 1 s or a topic prefix that
+// is no topic keeps its stored value; every other value is written all the same. A text
+// left as it was shown keeps its stored bytes. A client id and a prefix that still show
+// what the host name gives are stored empty, so a project copied to another station
+// takes that station's own.
 MqttSaveOutcome SaveMqttSettings(ProfileStore& config, const MqttSettings& settings);
 
 } // namespace halvane

@@ -50,7 +50,7 @@ TEST_F(MqttSettingsTest, SaveRefusesBadNumbersAndWritesTheRest) {
     settings.port = "0";
     settings.republish = "soon";
     settings.allowWrites = true;
-    EXPECT_EQ(SaveMqttSettings(store, settings), (MqttSaveOutcome{false, false, true}));
+    EXPECT_EQ(SaveMqttSettings(store, settings), (MqttSaveOutcome{false, false, true, true}));
     const MqttOptions options = LoadMqttOptions(store);
     EXPECT_TRUE(options.enabled && options.allowWrites);
     EXPECT_EQ(options.host, "10.0.0.5");
@@ -64,4 +64,30 @@ TEST_F(MqttSettingsTest, SaveRefusesBadNumbersAndWritesTheRest) {
     EXPECT_EQ(LoadMqttOptions(store).port, 65535);
     EXPECT_EQ(LoadMqttOptions(store).republishSeconds, 1);
     EXPECT_EQ(LoadMqttOptions(store).qos, 0);
+}
+
+// A project copied to another station must take that station's own client id and
+// prefix, so the defaults shown are not stored; a prefix that is no topic is refused.
+TEST_F(MqttSettingsTest, DefaultsShownAreNotStoredAndAWildcardPrefixIsRefused) {
+    ProfileStore& store = Store("[MQTT]\nTopicPrefix=plant/line1\n");
+    MqttSettings settings = LoadMqttSettings(store);
+    EXPECT_EQ(settings.clientId, DefaultMqttClientId());
+    settings.enabled = true;
+    settings.topicPrefix = "halvane/" + settings.clientId;
+    EXPECT_EQ(SaveMqttSettings(store, settings), MqttSaveOutcome{});
+    EXPECT_EQ(store.ReadString("MQTT", "ClientId", "<absent>"), "");
+    EXPECT_EQ(store.ReadString("MQTT", "TopicPrefix", "<absent>"), "");
+
+    settings.clientId = "pump-house";
+    settings.topicPrefix = "halvane/pump-house"; // follows the typed id: stored empty too
+    EXPECT_EQ(SaveMqttSettings(store, settings), MqttSaveOutcome{});
+    EXPECT_EQ(LoadMqttOptions(store).topicPrefix, "halvane/pump-house");
+
+    for (const char* prefix : {"plant/#", "plant/+/x", "", "bad\xff"}) {
+        settings.topicPrefix = prefix;
+        EXPECT_FALSE(SaveMqttSettings(store, settings).prefixValid) << prefix;
+        EXPECT_EQ(store.ReadString("MQTT", "TopicPrefix", "<absent>"), "") << prefix;
+    }
+    store.WriteString("MQTT", "TopicPrefix", "plant/#");
+    EXPECT_EQ(LoadMqttOptions(store).topicPrefix, "halvane/pump-house");
 }

@@ -17,11 +17,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Also how long a connect may go unanswered before it counts as failed.
 constexpr int kKeepAliveSeconds = 30;
-// After a loss libmosquitto waits 1 s before the first attempt to connect again, then
-// 4, 9, 16, 25 s and at most 30 s between attempts until one succeeds.
-constexpr unsigned kReconnectDelayS = 1;
-constexpr unsigned kReconnectDelayMaxS = 30;
+// Each call of the network loop waits at most this long, so a stop is seen this soon.
+constexpr int kLoopTimeoutMs = 100;
 // Messages handed to libmosquitto and not yet sent or acknowledged: the publisher waits
 // beyond this, so a slow broker holds at most this many in memory.
 constexpr int kMaxOutstanding = 1000;
@@ -29,14 +28,19 @@ constexpr int kMaxInflight = 100;
 // Changes are gathered this long after a batch went out, so that however fast tags are
 // polled the publisher wakes at most this often and a tag goes out at most once per gap.
 constexpr auto kBatchGap = std::chrono::milliseconds(50);
-// A first connect that failed is tried again after 1 s, then 2, 4, ... at most 30 s.
+// A connect that failed or a connection lost is tried again after 1 s, then 2, 4, ...
+// at most 30 s until a connect succeeds.
 constexpr auto kFirstConnectDelay = std::chrono::seconds(1);
 constexpr auto kMaxConnectDelay = std::chrono::seconds(30);
 
 std::once_flag g_libraryStarted;
 
-std::string ErrorText(int rc) {
-    return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+// Without libmosquitto's closing period: the text goes inside a sentence.
+std::string ErrorText(int rc, int error = errno) {
+    std::string text = rc == MOSQ_ERR_ERRNO ? std::strerror(error) : mosquitto_strerror(rc);
+    if (text.ends_with('.'))
+        text.pop_back();
+    return text;
 }
 
 } // namespace
@@ -62,11 +66,12 @@ bool MqttClient::Start() {
     }
     mosquitto* mosq = m_mosq.get();
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Our network thread writes what other threads publish; they only queue it.
+    mosquitto_threaded_set(mosq, true);
     mosquitto_connect_callback_set(mosq, &MqttClient::OnConnect);
     mosquitto_disconnect_callback_set(mosq, &MqttClient::OnDisconnect);
     mosquitto_publish_callback_set(mosq, &MqttClient::OnPublish);
     mosquitto_message_callback_set(mosq, &MqttClient::OnMessage);
-    mosquitto_reconnect_delay_set(mosq, kReconnectDelayS, kReconnectDelayMaxS, true);
     mosquitto_max_inflight_messages_set(mosq, kMaxInflight);
     const std::string status = Topic("status");
     mosquitto_will_set(mosq, status.c_str(), 7, "offline", m_options.qos, true);
@@ -86,29 +91,66 @@ bool MqttClient::Start() {
         }
     }
     m_status = "Connecting to " + Address();
-    Connect();
+    m_network = std::thread([this] { NetworkLoop(); });
     m_publisher = std::thread([this] { PublisherLoop(); });
     m_tags.SetChangeListener(&m_queue);
     return true;
 }
 
-// libmosquitto connects again by itself once a connection was made and lost, but its
-// network thread gives up after a first attempt that failed: until one succeeds, the
-// publisher tries again (PublisherLoop) and the network thread is not started.
-bool MqttClient::Connect() {
-    const int rc = mosquitto_connect_async(m_mosq.get(), m_options.host.c_str(), m_options.port,
-                                           kKeepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        Report("MQTT: cannot connect to " + Address() + ": " + ErrorText(rc) +
-               "; trying again in the background");
-        return false;
+// Connects without blocking, so each turn of the loop and a stop wait at most
+// kLoopTimeoutMs; a connect that fails or a connection that ends is tried again after a
+// delay that a stop cuts short.
+void MqttClient::NetworkLoop() {
+    mosquitto* mosq = m_mosq.get();
+    auto delay = kFirstConnectDelay;
+    int rc =
+        mosquitto_connect_async(mosq, m_options.host.c_str(), m_options.port, kKeepAliveSeconds);
+    int error = errno;
+    while (!Stopping()) {
+        if (rc == MOSQ_ERR_SUCCESS) {
+            m_disconnectErrno = 0;
+            rc = mosquitto_loop(mosq, kLoopTimeoutMs, 1);
+            error = m_disconnectErrno != 0 ? m_disconnectErrno : errno;
+            if (rc == MOSQ_ERR_SUCCESS) {
+                if (IsConnected())
+                    delay = kFirstConnectDelay;
+                continue;
+            }
+            if (Stopping())
+                return;
+        }
+        ReportFailure(rc, error, delay);
+        if (!WaitBeforeRetry(delay))
+            return;
+        delay = std::min(delay * 2, kMaxConnectDelay);
+        m_lost = m_refused = false;
+        rc = mosquitto_reconnect_async(mosq);
+        error = errno;
     }
-    if (mosquitto_loop_start(m_mosq.get()) != MOSQ_ERR_SUCCESS) {
-        Report("MQTT: cannot start the network thread");
-        return false;
+}
+
+void MqttClient::ReportFailure(int rc, int error, std::chrono::seconds delay) {
+    const std::string retry = "; trying again in " + std::to_string(delay.count()) + " s";
+    if (m_lost) {
+        Report("MQTT: connection to " + Address() + " lost", retry);
+    } else if (m_refused) {
+        return; // reported with the broker's reason when it answered
+    } else {
+        // Nothing came back before the keep-alive time ran out.
+        const std::string reason = rc == MOSQ_ERR_KEEPALIVE ? "no answer" : ErrorText(rc, error);
+        Report("MQTT: cannot connect to " + Address() + ": " + reason, retry);
     }
-    m_loopStarted = true;
-    return true;
+}
+
+// False when the client stops.
+bool MqttClient::WaitBeforeRetry(std::chrono::seconds delay) {
+    std::unique_lock lock(m_mutex);
+    return !m_wake.wait_for(lock, delay, [this] { return m_stopping; });
+}
+
+bool MqttClient::Stopping() const {
+    std::lock_guard lock(m_mutex);
+    return m_stopping;
 }
 
 void MqttClient::Stop() {
@@ -120,18 +162,23 @@ void MqttClient::Stop() {
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-        connected = m_connected;
         m_room.notify_all();
+        m_wake.notify_all();
     }
     if (m_publisher.joinable())
         m_publisher.join();
-    // QoS 0 goes out at once, ahead of the disconnect, whatever waits for acknowledgement.
+    if (m_network.joinable())
+        m_network.join();
+    {
+        std::lock_guard lock(m_mutex);
+        connected = m_connected;
+    }
+    // No network thread any more: what follows is written at once, the QoS 0 "offline"
+    // ahead of the disconnect, whatever waits for acknowledgement.
+    mosquitto_threaded_set(m_mosq.get(), false);
     if (connected)
         Publish(Topic("status"), "offline", true, 0);
     mosquitto_disconnect(m_mosq.get());
-    if (m_loopStarted)
-        mosquitto_loop_stop(m_mosq.get(), false);
-    m_loopStarted = false;
     m_mosq.reset();
 }
 
@@ -169,13 +216,17 @@ void MqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* mess
 // Subscribers learn that the station is back, then everything it holds.
 void MqttClient::Connected(int rc) {
     if (rc != 0) {
+        m_refused = true;
         Report("MQTT: " + Address() + " refused the connection: " + mosquitto_connack_string(rc));
         return;
     }
     {
         std::lock_guard lock(m_mutex);
         m_connected = true;
-        m_outstanding = 0;
+        // libmosquitto keeps unacknowledged QoS 1 messages and sends them again now, but
+        // dropped the QoS 0 ones not yet written when it connected again, without telling.
+        if (m_options.qos == 0)
+            m_outstanding = 0;
     }
     Report("MQTT: connected to " + Address());
     Publish(Topic("status"), "online", true, m_options.qos);
@@ -185,18 +236,12 @@ void MqttClient::Connected(int rc) {
     m_queue.ForceAll();
 }
 
-void MqttClient::Disconnected(int rc) {
-    bool wasConnected = false;
-    bool stopping = false;
-    {
-        std::lock_guard lock(m_mutex);
-        wasConnected = std::exchange(m_connected, false);
-        stopping = m_stopping;
-        m_outstanding = 0;
-        m_room.notify_all();
-    }
-    if (wasConnected && !stopping && rc != 0)
-        Report("MQTT: connection to " + Address() + " lost; trying again in the background");
+// The network thread reports it once the loop has returned.
+void MqttClient::Disconnected(int) {
+    m_disconnectErrno = errno;
+    std::lock_guard lock(m_mutex);
+    m_lost = std::exchange(m_connected, false);
+    m_room.notify_all();
 }
 
 void MqttClient::Published() {
@@ -245,21 +290,12 @@ void MqttClient::TakeWrite(std::string number, std::string payload, bool retaine
 void MqttClient::PublisherLoop() {
     const auto period = std::chrono::seconds(m_options.republishSeconds);
     auto nextRepublish = Clock::now() + period;
-    auto connectDelay = kFirstConnectDelay;
-    auto nextConnect = Clock::now() + connectDelay;
     Clock::time_point notBefore;
     for (;;) {
-        TagChangeQueue::Batch batch = m_queue.Take(
-            m_loopStarted ? nextRepublish : std::min(nextRepublish, nextConnect), notBefore);
+        TagChangeQueue::Batch batch = m_queue.Take(nextRepublish, notBefore);
         notBefore = Clock::now() + kBatchGap;
         if (batch.stopped)
             return;
-        if (!m_loopStarted && Clock::now() >= nextConnect) {
-            connectDelay = std::min(connectDelay * 2, kMaxConnectDelay);
-            nextConnect = Clock::now() + connectDelay;
-            Connect();
-            continue;
-        }
         if (Clock::now() >= nextRepublish) {
             batch.all = batch.force = true;
             nextRepublish = Clock::now() + period;
@@ -345,17 +381,17 @@ bool MqttClient::Publish(const std::string& topic, const std::string& payload, b
     return false;
 }
 
-void MqttClient::Report(const std::string& line) {
+void MqttClient::Report(const std::string& line, const std::string& retry) {
     {
         std::lock_guard lock(m_mutex);
-        m_status = line.substr(line.find(": ") + 2);
+        m_status = line.substr(line.find(": ") + 2) + retry;
         m_status[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(m_status[0])));
         if (line == m_lastReport)
             return;
         m_lastReport = line;
     }
     if (m_report)
-        m_report(line);
+        m_report(line + retry);
 }
 
 std::string MqttClient::Address() const {

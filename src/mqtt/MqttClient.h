@@ -23,13 +23,14 @@ class ProfileStore;
 class TagTable;
 
 // Publishes the tag table to an MQTT broker and, when allowed, takes writes of output
-// tags from it. The network runs on libmosquitto's own thread, the publishing on one of
-// ours; neither is ever waited for by polling, the windows or the web server. A broker
-// that is down or goes away is tried again in the background, every tag going out again
+// tags from it. The network and the publishing each run on a thread of ours; neither is
+// ever waited for by polling, the windows or the web server. A broker that cannot be
+// reached or goes away is tried again with a growing delay, every tag going out again
 // once it is back.
 class MqttClient final {
 public:
-    // Told of each connect, connect failure and loss, one line each, on the network thread.
+    // Told of each connect, loss and change of the reason connects fail, one line each, on
+    // the network thread.
     using EventReport = std::function<void(const std::string& line)>;
     // Runs a task where presets are made; without one, on the network thread. The tag
     // table and the store must outlive the tasks it holds.
@@ -60,7 +61,10 @@ private:
     static void OnPublish(mosquitto*, void* self, int mid);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
 
-    bool Connect();
+    void NetworkLoop();
+    void ReportFailure(int rc, int error, std::chrono::seconds delay);
+    bool WaitBeforeRetry(std::chrono::seconds delay);
+    bool Stopping() const;
     void Connected(int rc);
     void Disconnected(int rc);
     void Published();
@@ -75,7 +79,9 @@ private:
     bool WaitForRoom();
     bool Publish(const std::string& topic, const std::string& payload, bool retain, int qos);
 
-    void Report(const std::string& line);
+    // A line that only differs from the last one in `retry` is not told again: a failure
+    // that repeats is one line, while the status text shows when the next attempt is.
+    void Report(const std::string& line, const std::string& retry = {});
     std::string Address() const;
     std::string Topic(std::string_view rest) const;
 
@@ -86,7 +92,12 @@ private:
     PresetRunner m_presetRunner;
     // Shared with preset tasks that may finish after this client has gone.
     std::shared_ptr<mosquitto> m_mosq;
-    bool m_loopStarted = false; // the network thread runs; set before the publisher reads it
+
+    std::thread m_network;
+    // Network thread only: what the last connection did before it ended.
+    bool m_lost = false;    // it was established
+    bool m_refused = false; // the broker refused it, and said so
+    int m_disconnectErrno = 0;
 
     TagChangeQueue m_queue;
     std::thread m_publisher;
@@ -95,6 +106,7 @@ private:
 
     mutable std::mutex m_mutex; // guards what follows
     std::condition_variable m_room;
+    std::condition_variable m_wake; // the network thread waits before it connects again
     bool m_connected = false;
     bool m_stopping = false;
     int m_outstanding = 0; // handed to libmosquitto, not yet sent (QoS 0) or acknowledged

@@ -32,10 +32,11 @@ public:
             m_lines.push_back(line);
         };
     }
-    bool Has(const std::string& part) const {
+    bool Has(const std::string& part) const { return Count(part) > 0; }
+    long Count(const std::string& part) const {
         std::lock_guard lock(m_mutex);
-        return std::ranges::any_of(m_lines,
-                                   [&](const std::string& l) { return l.find(part) != l.npos; });
+        return std::ranges::count_if(m_lines,
+                                     [&](const std::string& l) { return l.find(part) != l.npos; });
     }
 
 private:
@@ -261,7 +262,10 @@ TEST_F(MqttStationTest, ABrokerDownAtStartOrRestartedGetsEveryTagAgain) {
         EXPECT_TRUE(first.WaitFor(TagTopic(1), IsValid, 40s));
     }
     broker.Stop();
-    EXPECT_TRUE(WaitUntil([&] { return m_reports.Has("lost; trying again in the background"); }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return m_reports.Has("MQTT: connection to 127.0.0.1:" + std::to_string(broker.Port()) +
+                             " lost; trying again in 1 s");
+    }));
     ASSERT_TRUE(broker.Start()); // empty: nothing persisted
     Subscriber again(broker.Port(), kPrefix + "/#");
     for (int number = 1; number <= 3; ++number)
@@ -318,4 +322,73 @@ TEST_F(MqttStationTest, TlsWithTheBrokersCaAndAFileThatIsMissing) {
     m_client = std::make_unique<MqttClient>(tls, m_tags, *m_store, m_reports.Sink());
     EXPECT_FALSE(m_client->Start());
     EXPECT_TRUE(m_reports.Has("MQTT: the TLS files cannot be used: "));
+}
+
+// The broker's address takes the connect and never completes it: a full accept queue
+// drops the SYNs, or a listener that never accepts and never speaks.
+TEST_F(MqttStationTest, StopReturnsSoonWhileTheBrokerDoesNotAnswer) {
+    for (const bool full : {true, false}) {
+        Listener silent(full ? 0 : 8);
+        ASSERT_NE(silent.Port(), 0);
+        if (full) {
+            ASSERT_TRUE(silent.Fill());
+        }
+        StartClient(Options(silent.Port()));
+        if (!full) {
+            EXPECT_TRUE(silent.HasPending(20000));
+        }
+        std::this_thread::sleep_for(300ms); // the connect is under way
+        EXPECT_FALSE(m_client->IsConnected());
+        const auto start = std::chrono::steady_clock::now();
+        m_client->Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "full queue: " << full;
+        m_client.reset();
+    }
+}
+
+// Connects that fail once the attempt is under way: the connection is closed before the
+// broker's answer, or the broker does not speak TLS. Each is reported once and tried again.
+TEST_F(MqttStationTest, ConnectsThatFailLaterAreReportedOnceAndTriedAgain) {
+    Listener closing(8);
+    ASSERT_NE(closing.Port(), 0);
+    std::atomic<bool> done{false};
+    std::atomic<int> accepted{0};
+    std::thread closer([&] {
+        while (!done)
+            if (closing.HasPending(50)) {
+                closing.AcceptOne();
+                ++accepted;
+            }
+    });
+    StartClient(Options(closing.Port()));
+    const std::string failed =
+        "MQTT: cannot connect to 127.0.0.1:" + std::to_string(closing.Port());
+    EXPECT_TRUE(WaitUntil([&] { return accepted >= 3; }, 40s));
+    EXPECT_TRUE(WaitUntil([&] {
+        return m_client->StatusText().find("; trying again in 4 s") != std::string::npos;
+    })) << m_client->StatusText();
+    EXPECT_EQ(m_reports.Count(failed), 1);
+    EXPECT_TRUE(m_reports.Has(failed + ": The connection was lost; trying again in 1 s"));
+    m_client.reset();
+    done = true;
+    closer.join();
+
+    TempDir keys;
+    const std::string ca = (keys / "ca.pem").string();
+    RunToEnd({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+              (keys / "ca.key").string(), "-out", ca, "-days", "2", "-subj", "/CN=Test CA"});
+    Broker plain;
+    ASSERT_TRUE(plain.Started());
+    MqttOptions tls = Options(plain.Port());
+    tls.tls = true;
+    tls.caFile = ca;
+    StartClient(tls);
+    const std::string tlsFailed =
+        "MQTT: cannot connect to 127.0.0.1:" + std::to_string(plain.Port());
+    EXPECT_TRUE(WaitUntil([&] { return m_reports.Has(tlsFailed); }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return m_client->StatusText().find("; trying again in 2 s") != std::string::npos;
+    })) << m_client->StatusText();
+    EXPECT_EQ(m_reports.Count(tlsFailed), 1);
+    EXPECT_FALSE(m_client->IsConnected());
 }

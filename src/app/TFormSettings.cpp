@@ -32,17 +32,6 @@ constexpr int kMinimumWidth = 480;
 constexpr int kNumberWidth = 80;
 constexpr int kSeparatorWidth = 50;
 
-template <class Widget> Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QPushButton* NewButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = Named(new QPushButton(caption, parent), name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 QLabel* NewText(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
@@ -116,8 +105,8 @@ QWidget* TFormSettings::BuildStylesPage() {
     auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetStyles");
     m_memoStyles = Named(new QPlainTextEdit(tr("No styles"), page), "MemoStyles");
     m_memoStyles->setReadOnly(true);
-    auto* edit = NewButton(tr("Edit &styles..."), "ButtonEditStyles", page);
-    auto* add = NewButton(tr("Add style"), "ButtonAddStyle", page);
+    auto* edit = NewButton(tr("Edit &styles..."), "ButtonEditStyles", page, false);
+    auto* add = NewButton(tr("Add style"), "ButtonAddStyle", page, false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(edit);
     buttons->addWidget(add);
@@ -143,8 +132,8 @@ QWidget* TFormSettings::BuildHistoryPage() {
     m_editInterval = NewNumberEdit("EditInterval", page);
     m_editRetention = NewNumberEdit("EditRetention", page);
     m_comboBoxSeparator = NewSeparatorBox(page);
-    auto* open =
-        NewButton(tr("Open folder containing history files..."), "ButtonOpenHistoryFolder", page);
+    auto* open = NewButton(tr("Open folder containing history files..."), "ButtonOpenHistoryFolder",
+                           page, false);
     auto* fields = new QGridLayout;
     AddField(fields, tr("Interval:"), m_editInterval, tr("seconds"));
     AddField(fields, tr("Retention time:"), m_editRetention, tr("days"));
@@ -175,7 +164,8 @@ QWidget* TFormSettings::BuildWebServerPage() {
     m_editWebPassword = Named(new QLineEdit(page), "EditWebPassword");
     m_editWebPassword->setEchoMode(QLineEdit::Password);
     m_editWebPassword->setStyleSheet("lineedit-password-character: 42"); // "*"
-    auto* open = NewButton(tr("Open web server root directory..."), "ButtonOpenWebRoot", page);
+    auto* open =
+        NewButton(tr("Open web server root directory..."), "ButtonOpenWebRoot", page, false);
     auto* port = new QGridLayout;
     AddField(port, tr("Port:"), m_editWebPort);
     port->setColumnStretch(2, 1);

@@ -46,37 +46,39 @@ void Connections::ConnectNetwork(const ProblemReport& report) {
                     "details are correct, or a firewall does not block connection."});
 }
 
+TransactionContext Connections::Context(int connection) const {
+    TransactionContext context;
+    context.connection = connection;
+    context.config = &m_store;
+    context.trace = m_trace;
+    return context;
+}
+
 bool Connections::Setup(const ProblemReport& report) {
     bool opened = true;
     for (int n = 1; n <= kSerialConnections; ++n)
         if (!OpenSerialPort(n, report))
             opened = false;
     ConnectNetwork(report);
-    for (int n = 1; n <= kConnectionCount; ++n) {
-        TransactionContext context;
-        context.connection = n;
-        context.config = &m_store;
-        context.trace = m_trace;
-        if (n == kNetworkConnection) {
-            context.protocol = ModbusProtocol::Tcp;
-            context.link = &m_link;
-        } else {
-            context.protocol =
-                static_cast<ModbusProtocol>(ReadSerialSettings(m_store, n).protocolId);
-            context.port = &SerialPort(n);
-        }
-        m_protocols[static_cast<size_t>(n - 1)].AttachWorker(m_tags, context,
-                                                             ReadWriteMode(m_store, n));
+    // Each connection's settings are read once, for its worker and its polling.
+    for (int n = 1; n <= kSerialConnections; ++n) {
+        const SerialSettings s = ReadSerialSettings(m_store, n);
+        TComProtocol& protocol = m_protocols[static_cast<size_t>(n - 1)];
+        TransactionContext context = Context(n);
+        context.protocol = static_cast<ModbusProtocol>(s.protocolId);
+        context.port = &SerialPort(n);
+        protocol.AttachWorker(m_tags, context, s.writeMode, s.combine);
+        if (s.enabled && s.reconnect)
+            protocol.Worker()->ReopenPort();
     }
-    for (int n = 1; n <= kSerialConnections; ++n)
-        if (const SerialSettings s = ReadSerialSettings(m_store, n); s.enabled && s.reconnect)
-            m_protocols[static_cast<size_t>(n - 1)].Worker()->ReopenPort();
-    if (const NetworkSettings s = ReadNetworkSettings(m_store); s.enabled && s.reconnect)
-        m_protocols[kNetworkConnection - 1].Worker()->ReconnectTo(s.host, s.port);
-    for (int n = 1; n <= kSerialConnections; ++n)
-        m_protocols[static_cast<size_t>(n - 1)].CombineRequests(
-            ReadSerialSettings(m_store, n).combine);
-    m_protocols[kNetworkConnection - 1].CombineRequests(ReadNetworkSettings(m_store).combine);
+    const NetworkSettings s = ReadNetworkSettings(m_store);
+    TComProtocol& network = m_protocols[kNetworkConnection - 1];
+    TransactionContext context = Context(kNetworkConnection);
+    context.protocol = ModbusProtocol::Tcp;
+    context.link = &m_link;
+    network.AttachWorker(m_tags, context, s.writeMode, s.combine);
+    if (s.enabled && s.reconnect)
+        network.Worker()->ReconnectTo(s.host, s.port);
     for (TComProtocol& protocol : m_protocols)
         protocol.StartWorker(m_tags);
     return opened;

@@ -58,6 +58,8 @@ private:
     void ConnectNetwork(const ProblemReport& report);
     // "Connected", "Disconnected", or when the link is tried again "Reconnecting in N s".
     std::string LinkState(int connection) const;
+    // What every transaction of `connection` shares, before its transport.
+    TransactionContext Context(int connection) const;
 
     TagTable& m_tags;
     const ProfileStore& m_store;

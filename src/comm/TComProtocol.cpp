@@ -10,10 +10,11 @@
 namespace halvane {
 
 void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& context,
-                                WriteMode writeMode) {
+                                WriteMode writeMode, bool combine) {
     if (!m_worker)
         m_worker = std::make_unique<TComProtocolThread>(tags, context);
     m_writeMode = writeMode;
+    m_combine = combine;
 }
 
 void TComProtocol::StartWorker(const TagTable& tags) {

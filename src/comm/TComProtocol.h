@@ -11,10 +11,10 @@ namespace halvane {
 // One of the four connections: its worker and its round-robin poll cursor.
 class TComProtocol final {
 public:
-    void AttachWorker(TagTable& tags, const TransactionContext& context,
-                      WriteMode writeMode = WriteMode::Cyclic);
-    // Before StartWorker: whether input tags are read in blocks of neighbouring registers.
-    void CombineRequests(bool on) { m_combine = on; }
+    // `writeMode`: when output tags are written; `combine`: whether input tags are read in
+    // blocks of neighbouring registers.
+    void AttachWorker(TagTable& tags, const TransactionContext& context, WriteMode writeMode,
+                      bool combine);
     // Starts the worker; the connection's tags are looked up once here, since the table
     // changes only while communication is stopped.
     void StartWorker(const TagTable& tags);

@@ -9,6 +9,14 @@
 
 namespace halvane {
 
+QPushButton* NewButton(const QString& caption, const char* name, QWidget* parent,
+                       bool autoDefault) {
+    auto* button = Named(new QPushButton(caption, parent), name);
+    if (!autoDefault)
+        button->setAutoDefault(false);
+    return button;
+}
+
 QPushButton* AddSaveCancelButtons(QHBoxLayout* row, QDialog* dialog) {
     auto* save = new QPushButton(QObject::tr("&Save"), dialog);
     save->setObjectName("ButtonSave");

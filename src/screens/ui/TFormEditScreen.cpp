@@ -39,12 +39,6 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, bool readOnly = false) {
     return edit;
 }
 
-QPushButton* NewButton(QWidget* parent, const QString& caption, const char* name) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
-}
-
 QLabel* NewNote(QWidget* parent, const QString& text) {
     auto* note = new QLabel(text, parent);
     note->setWordWrap(true);
@@ -92,7 +86,7 @@ QWidget* TFormEditScreen::BuildBackgroundGroup() {
     remove->setObjectName("ButtonRemoveFile");
     remove->setToolTip(tr("Remove file"));
     remove->setIcon(style()->standardIcon(QStyle::SP_LineEditClearButton));
-    auto* open = NewButton(group, tr("Open file..."), "ButtonOpenFile");
+    auto* open = NewButton(tr("Open file..."), "ButtonOpenFile", group);
     grid->addWidget(new QLabel(tr("Background file:"), group), 1, 0);
     grid->addWidget(m_editBitmap, 1, 1);
     grid->addWidget(remove, 1, 2);
@@ -103,7 +97,7 @@ QWidget* TFormEditScreen::BuildBackgroundGroup() {
     m_shapeColor->setFixedSize(kSwatchWidth, kSwatchHeight);
     m_shapeColor->setFrameShape(QFrame::Box);
     m_shapeColor->setAutoFillBackground(true);
-    auto* select = NewButton(group, tr("Select color..."), "ButtonSelectColor");
+    auto* select = NewButton(tr("Select color..."), "ButtonSelectColor", group);
     grid->addWidget(new QLabel(tr("Background color:"), group), 2, 0);
     grid->addWidget(m_shapeColor, 2, 1, Qt::AlignLeft);
     grid->addWidget(select, 2, 3);

@@ -48,12 +48,6 @@ QLineEdit* NewEdit(QWidget* parent, const char* name) {
     return edit;
 }
 
-QPushButton* NewButton(QWidget* parent, const QString& caption, const char* name) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
-}
-
 void Fill(QComboBox* combo, const std::vector<std::string>& entries) {
     combo->clear();
     for (const std::string& entry : entries)
@@ -117,19 +111,19 @@ void TFormEditScreenObject::BuildWindow() {
     m_comboBoxFunction = NewComboBox(this, "ComboBoxFunction");
     m_comboBoxFunction->addItems({tr("Go to previous screen"), tr("Go to next screen"),
                                   tr("Exit application"), tr("Open history files")});
-    auto* caption = NewButton(this, tr("Caption..."), "ButtonCaption");
+    auto* caption = NewButton(tr("Caption..."), "ButtonCaption", this);
     AddPanelRow(TypePanel(EditorPanel::Action, "PanelAction"), tr("Action:"), m_comboBoxFunction,
                 caption, tr("Action executed on button click (in run-time only)"));
 
     m_comboBoxStyles = NewComboBox(this, "ComboBoxStyles");
-    auto* styles = NewButton(this, tr("Styles..."), "ButtonStyles");
+    auto* styles = NewButton(tr("Styles..."), "ButtonStyles", this);
     m_formEditStyles = new TFormEditStyles(m_config, this);
     AddPanelRow(TypePanel(EditorPanel::Style, "PanelStyle"), tr("Style:"), m_comboBoxStyles, styles,
                 tr("Style defining look of value and caption, e.g. colors, fonts, caption "
                    "visibility"));
 
     m_comboBoxBinary = NewComboBox(this, "ComboBoxBinary");
-    auto* editLabels = NewButton(this, tr("Edit..."), "ButtonEditLabels");
+    auto* editLabels = NewButton(tr("Edit..."), "ButtonEditLabels", this);
     AddPanelRow(TypePanel(EditorPanel::Labels, "PanelLabels"), tr("Labels:"), m_comboBoxBinary,
                 editLabels,
                 tr("Semicolon delimited 2 labels displayed when value>=0.5 or value<0.5, e.g. "
@@ -149,7 +143,7 @@ void TFormEditScreenObject::BuildWindow() {
 
     m_editSymbol = NewEdit(this, "EditSymbol");
     m_editSymbol->setReadOnly(true);
-    auto* selectSymbol = NewButton(this, tr("Select..."), "ButtonSelectSymbol");
+    auto* selectSymbol = NewButton(tr("Select..."), "ButtonSelectSymbol", this);
     AddPanelRow(TypePanel(EditorPanel::Symbol, "PanelSymbol"), tr("Symbol:"), m_editSymbol,
                 selectSymbol, tr("Graphical symbol from the symbol library"));
 

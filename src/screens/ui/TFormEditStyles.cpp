@@ -1,5 +1,6 @@
 #include "TFormEditStyles.h"
 
+#include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
 #include "ProfileStore.h"
@@ -36,18 +37,6 @@ constexpr int kOffsetWidth = 60;
 constexpr int kSwatchSide = 12;
 const QColor kLightBackground(192, 192, 192);
 const QColor kDarkBackground(0, 0, 128);
-
-template <class Widget> Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-// Return in a field must not close the editor: no button is a default one.
-QPushButton* NewButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = Named(new QPushButton(caption, parent), name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QToolButton* NewAlignButton(const QString& hint, const char* icon, const char* name,
                             QWidget* parent) {
@@ -102,7 +91,8 @@ QWidget* TFormEditStyles::BuildStyleRow() {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     m_comboBoxStyle = Named(new QComboBox(row), "ComboBoxStyle");
-    m_buttonChangeName = NewButton(tr("Change style name"), "ButtonChangeName", row);
+    // Return in a field must not close the editor: no button becomes the default one.
+    m_buttonChangeName = NewButton(tr("Change style name"), "ButtonChangeName", row, false);
     layout->addWidget(new QLabel(tr("Select style:"), row));
     layout->addWidget(m_comboBoxStyle, 1);
     layout->addWidget(m_buttonChangeName);
@@ -119,8 +109,8 @@ QWidget* TFormEditStyles::BuildComponentBox() {
     m_comboBoxComponent = Named(new QComboBox(box), "ComboBoxComponent");
     m_comboBoxComponent->addItems(
         {tr("Value - normal state"), tr("Value - highlighted state (e.g. alarm)"), tr("Caption")});
-    m_buttonSelectFont = NewButton(tr("Select font..."), "ButtonSelectFont", box);
-    m_buttonSelectColor = NewButton(tr("Select color..."), "ButtonSelectColor", box);
+    m_buttonSelectFont = NewButton(tr("Select font..."), "ButtonSelectFont", box, false);
+    m_buttonSelectColor = NewButton(tr("Select color..."), "ButtonSelectColor", box, false);
     m_alignment = new QButtonGroup(box);
     m_alignment->addButton(
         NewAlignButton(tr("Left"), "format-justify-left", "ButtonAlignLeft", box), kStyleAlignLeft);
@@ -196,7 +186,7 @@ QWidget* TFormEditStyles::BuildButtonsRow() {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addStretch(1);
-    auto* close = NewButton(tr("&Close"), "ButtonClose", row);
+    auto* close = NewButton(tr("&Close"), "ButtonClose", row, false);
     layout->addWidget(close);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     return row;

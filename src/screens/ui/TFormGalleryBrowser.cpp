@@ -1,5 +1,6 @@
 #include "TFormGalleryBrowser.h"
 
+#include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "OpenWithDesktop.h"
 #include "PictureFile.h"
@@ -58,12 +59,6 @@ QString Caption(std::string_view stored) {
     return QString::fromStdString(StoredTextToUtf8(stored));
 }
 
-QPushButton* NewButton(QWidget* parent, const QString& caption, const char* name) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
-}
-
 // A picture narrower and lower than the cell keeps its size, centred; any other is
 // stretched over the whole cell.
 QRect PictureRect(const QSize& picture, const QRect& cell) {
@@ -102,10 +97,10 @@ void TFormGalleryBrowser::BuildWindow() {
     layout->addLayout(top);
     top->addWidget(new QLabel(tr("Double click to select"), this));
     top->addStretch(1);
-    m_bitBtnUp = NewButton(this, tr("Go to &Categories"), "BitBtnUp");
+    m_bitBtnUp = NewButton(tr("Go to &Categories"), "BitBtnUp", this);
     m_bitBtnUp->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     top->addWidget(m_bitBtnUp);
-    m_buttonExploreFolder = NewButton(this, tr("Explore Category's Folder"), "ButtonExploreFolder");
+    m_buttonExploreFolder = NewButton(tr("Explore Category's Folder"), "ButtonExploreFolder", this);
     m_buttonExploreFolder->setToolTip(
         tr("Use this function to add more images to the gallery folder."));
     top->addWidget(m_buttonExploreFolder);
@@ -115,7 +110,7 @@ void TFormGalleryBrowser::BuildWindow() {
     auto* bottom = new QHBoxLayout;
     layout->addLayout(bottom);
     bottom->addStretch(1);
-    auto* close = NewButton(this, tr("Close"), "ButtonClose");
+    auto* close = NewButton(tr("Close"), "ButtonClose", this);
     bottom->addWidget(close);
 
     connect(m_bitBtnUp, &QPushButton::clicked, this, &TFormGalleryBrowser::BitBtnUpClick);

@@ -1,5 +1,6 @@
 #include "TFormFunction.h"
 
+#include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
 #include "ScalingFunction.h"
@@ -62,12 +63,6 @@ QLabel* LegendLine(const QString& text, const QColor& color, QWidget* parent) {
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
     return label;
-}
-
-QPushButton* NewButton(const QString& text, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    return button;
 }
 
 } // namespace

@@ -67,23 +67,23 @@ ChosenTags(const std::map<std::string, std::string>& values, const TagTable& tab
     const auto tags = values.find("tags");
     if (tags == values.end() || tags->second.empty())
         return BadQuery{"Missing tags: ask for tags=1,3 (tag numbers from 1)."};
-    const std::vector<TDataChannel> all = table.SnapshotAll();
+    // Only the tags asked for are copied, not the whole table at every request.
+    const size_t count = table.Size();
     std::vector<TDataChannel> chosen;
-    std::vector<bool> asked(all.size(), false);
+    std::vector<bool> asked(count, false);
     std::string_view list = tags->second;
     while (true) {
         const size_t end = std::min(list.find(','), list.size());
         const std::string_view item = list.substr(0, end);
         const auto number = WholeNumber(item);
-        if (!number || *number < 1 || *number > all.size())
+        if (!number || *number < 1 || *number > count)
             return BadQuery{"Tag number \"" + std::string(item) +
-                            "\" is not a whole number from 1 to " + std::to_string(all.size()) +
-                            "."};
+                            "\" is not a whole number from 1 to " + std::to_string(count) + "."};
         // Each tag once: a list of repeats would only cost memory and time.
         if (asked[*number - 1])
             return BadQuery{"Tag number " + std::to_string(*number) + " is asked for twice."};
         asked[*number - 1] = true;
-        chosen.push_back(all[*number - 1]);
+        chosen.push_back(table.Snapshot(*number - 1));
         if (end == list.size())
             return chosen;
         list.remove_prefix(end + 1);

@@ -130,10 +130,9 @@ void StoreReading(TDataChannel& tag, const ValueBuffer& buffer, const ProfileSto
 }
 
 void ComputeRealValue(TDataChannel& tag) {
-    // The whole number stays a double: for every integer reading it is exact, and a float
-    // reading beyond any integer range, infinite or not a number goes on through the
-    // arithmetic instead of into an undefined integer conversion.
-    const double x = std::trunc(tag.RawValue);
+    // A float reading keeps its fraction. The truncated whole number of the other types
+    // stays a double: for every integer reading it is exact.
+    const double x = IsFloatDataType(tag.DataType) ? tag.RawValue : std::trunc(tag.RawValue);
     switch (tag.Linear) {
     case 0:
         tag.RealValue = x;

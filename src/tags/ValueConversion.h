@@ -38,7 +38,7 @@ void StoreReading(TDataChannel& tag, const ValueBuffer& buffer, const ProfileSto
 
 // `RawValue` → `RealValue` by the conversion mode: as it is (0), the line
 // ACoff·x + BCoff + Offset (1), or the points (any other mode) plus Offset. x is the raw
-// value truncated toward zero.
+// value, truncated toward zero unless the data type is a float type.
 void ComputeRealValue(TDataChannel& tag);
 
 // "Channel.Filter" of section "General": the number of consecutive low readings after

@@ -62,7 +62,7 @@ TEST(EndToEnd, WebPageAndHistoryShowTheSimulatorsScaledValues) {
     const int simPort = 22000 + ::getpid() % 5000;
     const int webPort = simPort + 5000;
     Process sim(HALVANE_SIM, {"--tcp", QStringLiteral("127.0.0.1:%1").arg(simPort), "--static"});
-    // Word 12001 scaled by 0.5 + 3, and the float 101.25 (scaled from its whole part).
+    // Word 12001 scaled by 0.5 + 3, and the float 101.25 with its fraction.
     WriteText(root / "cfg/config.cfg",
               "[General]\nLog.Enabled=1\nLog.Interval=1\nLog.Separator=;\n"
               "[WebServer]\nEnabled=1\nPort=" +
@@ -91,10 +91,10 @@ TEST(EndToEnd, WebPageAndHistoryShowTheSimulatorsScaledValues) {
     ASSERT_TRUE(WaitUntil([&] {
         page = Fetch(webPort, "/");
         return page.find("Flow=6003.5") != std::string::npos &&
-               page.find("Temperature=101.00") != std::string::npos;
+               page.find("Temperature=101.25") != std::string::npos;
     })) << page;
     EXPECT_NE(page.find("Flow=6003.5 m\xB3/h"), std::string::npos); // one byte per character
-    EXPECT_NE(page.find("Temperature=101.00 \xB0"
+    EXPECT_NE(page.find("Temperature=101.25 \xB0"
                         "C"),
               std::string::npos);
 
@@ -103,7 +103,7 @@ TEST(EndToEnd, WebPageAndHistoryShowTheSimulatorsScaledValues) {
     std::string lines;
     ASSERT_TRUE(WaitUntil([&] {
         lines = ReadText(history);
-        return lines.find(";6003.5;101\r\n") != std::string::npos;
+        return lines.find(";6003.5;101.25\r\n") != std::string::npos;
     })) << lines;
     EXPECT_EQ(lines.rfind("\"Timestamp\";\"Flow[m\xC2\xB3/h]\";\"Temperature[\xC2\xB0"
                           "C]\"\r\n",

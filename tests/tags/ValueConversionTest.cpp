@@ -106,7 +106,7 @@ TEST(StoreReadingTest, DecodesDataTypesAndByteOrders) {
         tag.Status = "Read: Timeout";
         StoreReading(tag, c.buffer, nullptr);
         EXPECT_EQ(tag.RawValue, c.raw);
-        EXPECT_EQ(tag.RealValue, std::trunc(c.raw));
+        EXPECT_EQ(tag.RealValue, c.raw);
         EXPECT_TRUE(tag.ValueValid);
         EXPECT_EQ(tag.Status, "Read: Timeout");
     }
@@ -150,8 +150,8 @@ TEST(ComputeRealValueTest, ScalesByConversionMode) {
     const std::vector<std::pair<int32_t, double>> line = {{0, 0}, {1000, 100}};
     const ScaleCase cases[] = {
         {"as is", 0, 0, 0, 0, {}, 42, 42},
-        {"float truncated", 0, 0, 0, 0, {}, 23.7, 23},
-        {"negative float truncated", 0, 0, 0, 0, {}, -23.7, -23},
+        {"whole type truncated", 0, 0, 0, 0, {}, 23.7, 23},
+        {"negative whole type truncated", 0, 0, 0, 0, {}, -23.7, -23},
         {"line", 1, 0.5, 2, -1, {}, 50, 26},
         {"line from truncated x", 1, 0.5, 2, -1, {}, 50.9, 26},
         {"points inside", 2, 0, 0, 5, line, 500, 55},
@@ -181,6 +181,37 @@ TEST(ComputeRealValueTest, ScalesByConversionMode) {
         ComputeRealValue(tag);
         EXPECT_DOUBLE_EQ(tag.RealValue, c.real);
     }
+}
+
+struct FloatScaleCase {
+    const char* name;
+    int dataType;
+    int linear;
+    double raw;
+    double real;
+};
+
+TEST(ComputeRealValueTest, FloatTypesKeepTheirFraction) {
+    const FloatScaleCase cases[] = {
+        {"single as is", kDataTypeFloatSingle, 0, 101.25, 101.25},
+        {"double as is", kDataTypeFloatDouble, 0, -23.7, -23.7},
+        {"line", kDataTypeFloatSingle, 1, 50.9, 50.9 * 0.5 + 2 - 1},
+        {"points", kDataTypeFloatDouble, 2, 999.5, 99.95 - 1},
+        {"points from the first x", kDataTypeFloatSingle, 2, 0.5, 0.05 - 1},
+    };
+    for (const FloatScaleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TDataChannel tag = test::ScaledTag(c.linear, 0.5, 2, -1, {{0, 0}, {1000, 100}});
+        tag.DataType = c.dataType;
+        tag.RawValue = c.raw;
+        ComputeRealValue(tag);
+        EXPECT_DOUBLE_EQ(tag.RealValue, c.real);
+    }
+
+    // A single-precision register pair holding 101.25, read as it comes from the device.
+    TDataChannel reading = MakeTag(kDataTypeFloatSingle);
+    StoreReading(reading, FromReply({0x42, 0xCA, 0x80, 0x00}), nullptr);
+    EXPECT_EQ(reading.RealValue, 101.25);
 }
 
 struct FilterCase {

@@ -28,6 +28,9 @@ constexpr int kMaxInflight = 100;
 // Changes are gathered this long after a batch went out, so that however fast tags are
 // polled the publisher wakes at most this often and a tag goes out at most once per gap.
 constexpr auto kBatchGap = std::chrono::milliseconds(50);
+// Writes from the broker are made in batches at least this far apart, each saved with one
+// file write: a flood of writes costs the window's thread a few batches a second.
+constexpr auto kWriteBatchGap = std::chrono::milliseconds(250);
 // A connect that failed or a connection lost is tried again after 1 s, then 2, 4, ...
 // at most 30 s until a connect succeeds.
 constexpr auto kFirstConnectDelay = std::chrono::seconds(1);
@@ -90,6 +93,15 @@ bool MqttClient::Start() {
             return false;
         }
     }
+    m_writes = std::make_unique<TagWriteQueue>(
+        m_presetRunner,
+        [&tags = m_tags, &store = m_store,
+         publish = ResultPublisher()](const std::vector<TagWrite>& writes) {
+            const std::vector<std::string> results = MakeTagWrites(tags, store, writes);
+            for (size_t i = 0; i < writes.size(); ++i)
+                publish(writes[i].number, results[i]);
+        },
+        kWriteBatchGap);
     m_status = "Connecting to " + Address();
     m_network = std::thread([this] { NetworkLoop(); });
     m_publisher = std::thread([this] { PublisherLoop(); });
@@ -158,6 +170,7 @@ void MqttClient::Stop() {
         return;
     m_tags.SetChangeListener(nullptr);
     m_queue.Stop();
+    m_writes->Stop();
     bool connected = false;
     {
         std::lock_guard lock(m_mutex);
@@ -169,6 +182,7 @@ void MqttClient::Stop() {
         m_publisher.join();
     if (m_network.joinable())
         m_network.join();
+    m_writes.reset();
     {
         std::lock_guard lock(m_mutex);
         connected = m_connected;
@@ -262,29 +276,38 @@ void MqttClient::MessageArrived(const mosquitto_message& message) {
     // An empty message has no payload buffer at all.
     const auto* payload = static_cast<const char*>(message.payload);
     TakeWrite(std::string(number),
-              payload ? std::string(payload, static_cast<size_t>(message.payloadlen)) : "",
+              payload ? std::string_view(payload, static_cast<size_t>(message.payloadlen))
+                      : std::string_view(),
               message.retain);
 }
 
-// A retained write would be made again at every connect: it is refused.
-void MqttClient::TakeWrite(std::string number, std::string payload, bool retained) {
-    std::weak_ptr<mosquitto> handle = m_mosq;
-    const std::string resultTopic = Topic("set/" + number + "/result");
-    const int qos = m_options.qos;
-    auto publishResult = [handle, resultTopic, qos](const std::string& text) {
-        if (const auto mosq = handle.lock())
-            mosquitto_publish(mosq.get(), nullptr, resultTopic.c_str(),
-                              static_cast<int>(text.size()), text.data(), qos, false);
-    };
+// A retained write would be made again at every connect: it is refused. A write that
+// cannot be made is answered at once; one that can waits for its batch, unless a newer
+// write to the same tag replaces it first.
+void MqttClient::TakeWrite(const std::string& number, std::string_view payload, bool retained) {
+    const ResultSender publishResult = ResultPublisher();
     if (retained) {
-        publishResult("refused: a retained message is not taken as a write.");
+        publishResult(number, "refused: a retained message is not taken as a write.");
         return;
     }
-    // The task may run after this client has gone: it holds nothing of it.
-    m_presetRunner([&tags = m_tags, &store = m_store, number = std::move(number),
-                    payload = std::move(payload), publishResult = std::move(publishResult)] {
-        publishResult(PresetFromMessage(tags, store, number, payload));
-    });
+    auto write = ReadTagWrite(m_tags, number, payload);
+    if (const auto* refused = std::get_if<std::string>(&write)) {
+        publishResult(number, *refused);
+        return;
+    }
+    if (const auto replaced = m_writes->Put(std::get<TagWrite>(std::move(write))))
+        publishResult(replaced->number, ReplacedWriteResult(*replaced));
+}
+
+// Holds nothing of this client but a weak handle to the library's client.
+MqttClient::ResultSender MqttClient::ResultPublisher() const {
+    return [handle = std::weak_ptr<mosquitto>(m_mosq), prefix = Topic("set/"),
+            qos = m_options.qos](const std::string& number, const std::string& text) {
+        const std::string topic = prefix + number + "/result";
+        if (const auto mosq = handle.lock())
+            mosquitto_publish(mosq.get(), nullptr, topic.c_str(), static_cast<int>(text.size()),
+                              text.data(), qos, false);
+    };
 }
 
 void MqttClient::PublisherLoop() {

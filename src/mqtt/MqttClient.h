@@ -3,6 +3,7 @@
 #include "MqttSettings.h"
 #include "TagChangeQueue.h"
 #include "TagMessages.h"
+#include "TagWriteQueue.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -32,8 +34,9 @@ public:
     // Told of each connect, loss and change of the reason connects fail, one line each, on
     // the network thread.
     using EventReport = std::function<void(const std::string& line)>;
-    // Runs a task where presets are made; without one, on the network thread. The tag
-    // table and the store must outlive the tasks it holds.
+    // Runs a task where presets are made; without one, on a thread of the client's. It is
+    // never given a task while it still holds one. The tag table and the store must
+    // outlive the tasks it holds.
     using PresetRunner = std::function<void(std::function<void()> task)>;
 
     MqttClient(MqttOptions options, TagTable& tags, ProfileStore& store, EventReport report = {},
@@ -69,7 +72,11 @@ private:
     void Disconnected(int rc);
     void Published();
     void MessageArrived(const mosquitto_message& message);
-    void TakeWrite(std::string number, std::string payload, bool retained);
+    void TakeWrite(const std::string& number, std::string_view payload, bool retained);
+    // Publishes the result of a write to tag `number`; it may be called after this client
+    // has gone, and then publishes nothing.
+    using ResultSender = std::function<void(const std::string& number, const std::string& text)>;
+    ResultSender ResultPublisher() const;
 
     void PublisherLoop();
     void PublishTagList();
@@ -98,6 +105,8 @@ private:
     bool m_lost = false;    // it was established
     bool m_refused = false; // the broker refused it, and said so
     int m_disconnectErrno = 0;
+
+    std::unique_ptr<TagWriteQueue> m_writes; // while started
 
     TagChangeQueue m_queue;
     std::thread m_publisher;

@@ -81,15 +81,47 @@ std::string_view AlarmName(int alarm) {
     }
 }
 
+// Messages come from anyone: an answer quotes only this much of them.
+constexpr size_t kMaxQuoted = 64;
+
 std::string Refused(const std::string& reason) {
     return "refused: " + reason;
+}
+
+// The first kMaxQuoted bytes at most, without a part of a UTF-8 sequence, and "..." when
+// that is not all.
+std::string Excerpt(std::string_view text) {
+    if (text.size() <= kMaxQuoted)
+        return std::string(text);
+    size_t end = kMaxQuoted;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "...";
+}
+
+// The output tag that a write to tag `number` goes to, or the result that refuses it.
+std::variant<TDataChannel, std::string> OutputTag(const TagTable& tags, std::string_view number) {
+    const std::optional<int> tagNumber = TagNumberText(number);
+    if (!tagNumber || static_cast<size_t>(*tagNumber) > tags.Size())
+        return Refused("there is no tag " + Excerpt(number) + ".");
+    TDataChannel tag = tags.Snapshot(static_cast<size_t>(*tagNumber - 1));
+    if (!tag.IsOutputTag())
+        return Refused("tag " + Excerpt(number) + " is an input tag.");
+    return tag;
+}
+
+std::string Accepted(const TDataChannel& tag, double value) {
+    std::string result = "accepted: " + FormatGeneral(value, '.');
+    if (const double raw = PresetRawValue(tag, value); raw != value)
+        result += ", written as " + FormatGeneral(raw, '.');
+    return result;
 }
 
 } // namespace
 
 TagState StateOf(const TDataChannel& tag) {
-    return {StoredTextToUtf8(ValueText(tag)), tag.ValueValid, StoredTextToUtf8(tag.Status),
-            AlarmState(tag)};
+    return {StoredTextToUtf8(ValueText(tag)), tag.ValueValid,
+            StoredTextToUtf8(ShownStatus(tag.ValueValid, tag.Status)), AlarmState(tag)};
 }
 
 std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
@@ -169,27 +201,46 @@ std::optional<int> TagNumberText(std::string_view text) {
     return number;
 }
 
-std::string PresetFromMessage(TagTable& tags, ProfileStore& store, std::string_view number,
-                              std::string_view payload) {
-    const std::optional<int> tagNumber = TagNumberText(number);
-    if (!tagNumber || static_cast<size_t>(*tagNumber) > tags.Size())
-        return Refused("there is no tag " + std::string(number) + ".");
-    const auto index = static_cast<size_t>(*tagNumber - 1);
-    if (!tags.Snapshot(index).IsOutputTag())
-        return Refused("tag " + std::string(number) + " is an input tag.");
+std::variant<TagWrite, std::string> ReadTagWrite(const TagTable& tags, std::string_view number,
+                                                 std::string_view payload) {
+    auto tag = OutputTag(tags, number);
+    if (const auto* refused = std::get_if<std::string>(&tag))
+        return *refused;
     const std::optional<double> value = ParseFloat(payload, '.');
     if (!value)
-        return Refused(NotAFloatMessage(payload) + ".");
-    switch (PresetValue(tags, store, index, *value)) {
-    case PresetOutcome::OutOfRange:
-        return Refused(*PresetRangeError(tags.Snapshot(index), *value));
-    case PresetOutcome::NotSaved:
-        return "accepted: " + FormatGeneral(*value, '.') + " (not saved: " + store.LastError() +
-               ")";
-    case PresetOutcome::Stored:
-        break;
+        return Refused(NotAFloatMessage(Excerpt(payload)) + ".");
+    if (auto error = PresetRangeError(std::get<TDataChannel>(tag), *value))
+        return Refused(*error);
+    return TagWrite{std::string(number), static_cast<size_t>(*TagNumberText(number) - 1), *value};
+}
+
+std::vector<std::string> MakeTagWrites(TagTable& tags, ProfileStore& store,
+                                       const std::vector<TagWrite>& writes) {
+    std::vector<std::string> results;
+    std::vector<size_t> accepted;
+    ProfileStore::Batch batch(store);
+    for (const TagWrite& write : writes) {
+        auto tag = OutputTag(tags, write.number);
+        if (auto* refused = std::get_if<std::string>(&tag)) {
+            results.push_back(std::move(*refused));
+            continue;
+        }
+        const TDataChannel& before = std::get<TDataChannel>(tag);
+        if (PresetValue(tags, store, write.index, write.value) == PresetOutcome::OutOfRange) {
+            results.push_back(Refused(*PresetRangeError(before, write.value)));
+            continue;
+        }
+        accepted.push_back(results.size());
+        results.push_back(Accepted(before, write.value));
     }
-    return "accepted: " + FormatGeneral(*value, '.');
+    if (!batch.Commit())
+        for (const size_t i : accepted)
+            results[i] += " (not saved: " + store.LastError() + ")";
+    return results;
+}
+
+std::string ReplacedWriteResult(const TagWrite& write) {
+    return Refused("a newer write to tag " + Excerpt(write.number) + " came before it was made.");
 }
 
 } // namespace halvane

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace halvane {
@@ -47,10 +48,29 @@ std::string TagListPayload(const std::vector<TagDescription>& tags);
 // of at least 1 without sign or blanks.
 std::optional<int> TagNumberText(std::string_view text);
 
-// Runs a write that arrived on "<prefix>/set/<number>": the tag list's preset of the
-// number in `payload` (a "." as decimal point) on that output tag. The text to publish on
-// the result topic: "accepted: <value>" or "refused: <reason>".
-std::string PresetFromMessage(TagTable& tags, ProfileStore& store, std::string_view number,
-                              std::string_view payload);
+// A write asked for on "<prefix>/set/<number>", `number` as the topic holds it.
+struct TagWrite {
+    std::string number;
+    size_t index = 0;
+    double value = 0;
+    bool operator==(const TagWrite&) const = default;
+};
+
+// The write that a message on "<prefix>/set/<number>" asks for, or the result that refuses
+// it: there is no such tag, it is an input tag, the payload is not a number ("." as the
+// decimal point) or the value does not fit the register. A refusal quotes at most the
+// first 64 bytes of the topic's number and of the payload.
+std::variant<TagWrite, std::string> ReadTagWrite(const TagTable& tags, std::string_view number,
+                                                 std::string_view payload);
+
+// Makes the writes as the tag list's "Set value" makes a preset, all saved with one file
+// write. The result to publish for each, in order: "accepted: <value>", followed by
+// ", written as <raw>" when the register receives another number, or "refused: <reason>"
+// when the table no longer takes it.
+std::vector<std::string> MakeTagWrites(TagTable& tags, ProfileStore& store,
+                                       const std::vector<TagWrite>& writes);
+
+// The result of a write that a newer write to the same tag replaced before it was made.
+std::string ReplacedWriteResult(const TagWrite& write);
 
 } // namespace halvane

@@ -43,6 +43,10 @@ bool TDataChannel::IsOutputTag() const {
            Function == kFunctionWriteRegisters;
 }
 
+std::string_view ShownStatus(bool valueValid, std::string_view status) {
+    return valueValid ? "OK" : status;
+}
+
 void TDataChannel::SetTagError(std::string text) {
     Status = std::move(text);
     ValueValid = false;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace halvane {
 
@@ -75,5 +76,9 @@ struct TDataChannel {
 
 std::string ChannelSection(int index);
 std::string PointsSection(int index);
+
+// The status every view of a tag shows: "OK" while its value is valid, else `Status`,
+// which then says why it is not (a valid tag's `Status` still holds the last reason).
+std::string_view ShownStatus(bool valueValid, std::string_view status);
 
 } // namespace halvane

@@ -86,12 +86,11 @@ TagListLiveCells LiveCells(const TagLiveState& state) {
         cells[1] = ShortNumberText(state.realValue);
         if (!state.unit.empty())
             cells[1] += ' ' + StoredTextToUtf8(state.unit);
-        cells[2] = "OK";
     } else {
         cells[0] = kNoValue;
         cells[1] = kNoValue;
-        cells[2] = StoredTextToUtf8(state.status);
     }
+    cells[2] = StoredTextToUtf8(ShownStatus(state.valueValid, state.status));
     cells[3] = "   ";
     return cells;
 }

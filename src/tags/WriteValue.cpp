@@ -134,13 +134,16 @@ RawRange WritableRawRange(const TDataChannel& tag) {
     return tag.Signed ? RawRange{-0x8000, 0x7FFF} : RawRange{0, 0xFFFF};
 }
 
+double PresetRawValue(const TDataChannel& tag, double value) {
+    TDataChannel preset = tag;
+    preset.RealValue = value;
+    return RawForWrite(preset, WritesFloatRegisters(tag) ? RawKind::Exact : RawKind::Whole);
+}
+
 std::optional<std::string> PresetRangeError(const TDataChannel& tag, double value) {
     if (!std::isfinite(value))
         return "The value is not a finite number.";
-    TDataChannel preset = tag;
-    preset.RealValue = value;
-    const double raw =
-        RawForWrite(preset, WritesFloatRegisters(tag) ? RawKind::Exact : RawKind::Whole);
+    const double raw = PresetRawValue(tag, value);
     const auto [low, high] = WritableRawBounds(tag);
     if (raw >= low && raw <= high)
         return std::nullopt;

@@ -33,6 +33,11 @@ std::pair<double, double> WritableRawBounds(const TDataChannel& tag);
 // conversion, lowest first.
 std::pair<double, double> WritableRealRange(const TDataChannel& tag);
 
+// The raw value that a preset of `value` writes, before it is cut to the register: the
+// inverse of the conversion mode, a whole number unless the tag's float registers are
+// written in floating-point form.
+double PresetRawValue(const TDataChannel& tag, double value);
+
 // Nothing when `value` can be preset on the tag; otherwise the message that refuses it:
 // after the inverse scaling it does not fit the register, or it is not a finite number.
 std::optional<std::string> PresetRangeError(const TDataChannel& tag, double value);

@@ -114,10 +114,8 @@ TEST_F(MqttStationTest, RetainedTagsStatusAndDescriptionAfterTheSimulatorsValues
     PollAll();
     Subscriber late(broker.Port(), kPrefix + "/#"); // sees only what is retained
     ASSERT_TRUE(late.WaitFor(TagTopic(1), IsValid)) << late.Last(TagTopic(1));
-    const std::string status = m_tags.Snapshot(0).Status;
     const std::regex flow("\\{\"name\":\"Flow\",\"value\":6003.5,\"text\":\"6003.5\",\"unit\":"
-                          "\"m\xC2\xB3/h\",\"valid\":true,\"status\":\"" +
-                          status +
+                          "\"m\xC2\xB3/h\",\"valid\":true,\"status\":\"OK"
                           "\",\"alarm\":\"high\",\"ts\":\"20\\d\\d-\\d\\d-\\d\\dT\\d\\d:\\d\\d:"
                           "\\d\\d\\.\\d\\d\\dZ\"\\}");
     EXPECT_TRUE(std::regex_match(late.Last(TagTopic(1)), flow)) << late.Last(TagTopic(1));
@@ -167,6 +165,7 @@ TEST_F(MqttStationTest, WritesPresetOutputTagsAndEveryRefusalIsAnswered) {
     Broker broker;
     ASSERT_TRUE(broker.Started());
     Subscriber plant(broker.Port(), kPrefix + "/set/+/result");
+    Subscriber setpoint(broker.Port(), TagTopic(2));
     // A retained write would be made again at every connect of the station.
     const std::string retained = kPrefix + "/set/2";
     plant.Publish(retained, "80", true);
@@ -179,12 +178,16 @@ TEST_F(MqttStationTest, WritesPresetOutputTagsAndEveryRefusalIsAnswered) {
     plant.Publish(retained, "", true); // clears it from the broker
     ASSERT_TRUE(WaitUntil([&] { return m_client->IsConnected(); }));
 
+    const std::string huge(1 << 20, '9');
     const struct {
-        const char* topic;
-        const char* payload;
-        const char* result;
+        std::string topic;
+        std::string payload;
+        std::string result;
     } cases[] = {
         {"set/2", "75", "accepted: 75"},
+        {"set/2", "75.5", "accepted: 75.5, written as 75"},
+        {"set/2", huge + "x",
+         "refused: '" + huge.substr(0, 64) + "...' is not a valid floating point value."},
         {"set/1", "10", "refused: tag 1 is an input tag."},
         {"set/9", "10", "refused: there is no tag 9."},
         {"set/0", "10", "refused: there is no tag 0."},
@@ -193,20 +196,24 @@ TEST_F(MqttStationTest, WritesPresetOutputTagsAndEveryRefusalIsAnswered) {
          "refused: The value 70000 does not fit the register. The register takes 0 to 65535."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.topic) + " " + c.payload);
+        SCOPED_TRACE(c.topic + " " + c.payload.substr(0, 10));
         const std::string topic = kPrefix + "/" + c.topic;
         plant.Publish(topic, c.payload);
         EXPECT_TRUE(plant.WaitForText(topic + "/result", c.result))
             << plant.Last(topic + "/result");
     }
 
-    EXPECT_EQ(m_tags.Snapshot(1).RealValue, 75);
-    EXPECT_EQ(m_store->ReadFloat("Channel.1", "DefaultValue", 0), 75);
+    EXPECT_EQ(m_tags.Snapshot(1).RealValue, 75.5);
+    EXPECT_EQ(m_store->ReadFloat("Channel.1", "DefaultValue", 0), 75.5);
     PollAll(); // the write, then the read back
     EXPECT_TRUE(WaitUntil([&] {
         PollAll();
         return m_tags.Snapshot(2).ValueValid && m_tags.Snapshot(2).RealValue == 75;
     })) << m_tags.Snapshot(2).RealValue;
+    // Written: subscribers see the tag as the tag list shows it.
+    EXPECT_TRUE(setpoint.WaitForContaining(TagTopic(2), "\"value\":75.5,\"text\":\"76\",\"unit\":"
+                                                        "\"\",\"valid\":true,\"status\":\"OK\""))
+        << setpoint.Last(TagTopic(2));
 }
 
 TEST_F(MqttStationTest, WithoutAllowWritesNothingIsTakenOrAnswered) {

@@ -71,20 +71,36 @@ inline halvane::MqttOptions LoopbackOptions(int port, const std::string& clientI
     return options;
 }
 
-// Runs a program with its output thrown away and waits for its end.
-inline void RunToEnd(std::vector<std::string> args) {
+// Runs a program with its output thrown away and waits for its end; its input comes from
+// the file `input` when one is given.
+inline void RunToEnd(std::vector<std::string> args, const std::string& input = {}) {
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t quiet;
     ::posix_spawn_file_actions_init(&quiet);
+    if (!input.empty())
+        ::posix_spawn_file_actions_addopen(&quiet, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
     ::posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     ::posix_spawn_file_actions_adddup2(&quiet, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = -1;
     if (::posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ) == 0)
         ::waitpid(pid, nullptr, 0);
     ::posix_spawn_file_actions_destroy(&quiet);
+}
+
+// Publishes `count` QoS 0 messages "1", "2", ... to `topic` as fast as mosquitto_pub
+// sends them, and returns once it has.
+inline void Flood(int port, const std::string& topic, int count) {
+    TempDir dir;
+    std::string lines;
+    for (int i = 1; i <= count; ++i)
+        lines += std::to_string(i) + "\n";
+    WriteText(dir / "lines", lines);
+    RunToEnd({"/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port), "-t", topic,
+              "-q", "0", "-l"},
+             (dir / "lines").string());
 }
 
 // mosquitto -c FILE, with a password file when `user` is given and `extra` lines of

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <variant>
 
 using namespace halvane;
 
@@ -22,7 +24,8 @@ TDataChannel Reading(double value, bool valid) {
     tag.Format = "%0.1f";
     tag.RealValue = value;
     tag.ValueValid = valid;
-    tag.Status = valid ? "OK" : "Read: Timeout";
+    // A valid tag keeps the reason of its last failure, which no view shows.
+    tag.Status = valid ? "Connection is closed" : "Read: Timeout";
     tag.LowThreshold = 100;
     tag.HighThreshold = 4500;
     tag.EnableAlert = true;
@@ -78,7 +81,11 @@ TEST(TagMessages, StateFollowsWhatSubscribersSee) {
     invalid.SetTagError("Read: Timeout");
     TDataChannel alarm = base;
     alarm.HighThreshold = 2000;
+    TDataChannel written = base;
+    written.Status = "Pending write"; // the device has confirmed it
     EXPECT_EQ(StateOf(sameText), StateOf(base));
+    EXPECT_EQ(StateOf(written), StateOf(base));
+    EXPECT_EQ(StateOf(written).status, "OK");
     EXPECT_NE(StateOf(invalid), StateOf(base));
     EXPECT_NE(StateOf(alarm), StateOf(base));
     EXPECT_EQ(StateOf(alarm).alarm, kAlarmHigh);
@@ -118,12 +125,9 @@ TEST(TagMessages, TagNumbers) {
         EXPECT_EQ(TagNumberText(c.text), c.number) << c.text;
 }
 
-// A write from the broker is the tag list's preset: value and default stored, "Pending
-// write", saved; everything else refused with its reason.
-TEST(TagMessages, PresetFromMessage) {
-    SetDecimalSeparator(',');
-    TempDir dir;
-    ProfileStore store(dir / "config.cfg");
+// What a message asks for is read on arrival: everything that cannot be made is refused
+// with its reason, quoting at most 64 bytes of what came.
+TEST(TagMessages, ReadTagWrite) {
     TagTable tags;
     TDataChannel input;
     input.Function = 3;
@@ -131,13 +135,15 @@ TEST(TagMessages, PresetFromMessage) {
     output.Function = 5;
     output.Signed = true;
     tags.Assign({input, output});
+    const std::string longText(100, 'x');
+    const std::string longUtf8 = std::string(63, 'y') + "\xC3\xA9" + longText; // é at 63..64
     const struct {
-        const char* number;
-        const char* payload;
-        std::string result;
+        std::string number;
+        std::string payload;
+        std::variant<TagWrite, std::string> read;
     } cases[] = {
-        {"2", "-12.5", "accepted: -12.5"},
-        {"2", " 7 ", "accepted: 7"},
+        {"2", "-12.5", TagWrite{"2", 1, -12.5}},
+        {"02", " 7 ", TagWrite{"02", 1, 7}},
         {"1", "5", "refused: tag 1 is an input tag."},
         {"3", "5", "refused: there is no tag 3."},
         {"x", "5", "refused: there is no tag x."},
@@ -146,15 +152,53 @@ TEST(TagMessages, PresetFromMessage) {
         {"2", "40000",
          "refused: The value 40000 does not fit the register. The register takes -32768 to "
          "32767."},
+        {"2", longText,
+         "refused: '" + longText.substr(0, 64) + "...' is not a valid floating point value."},
+        {"2", longUtf8,
+         "refused: '" + longUtf8.substr(0, 63) + "...' is not a valid floating point value."},
+        {longText, "5", "refused: there is no tag " + longText.substr(0, 64) + "...."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PresetFromMessage(tags, store, c.number, c.payload), c.result)
-            << c.number << " " << c.payload;
+        EXPECT_EQ(ReadTagWrite(tags, c.number, c.payload), c.read) << c.number << " " << c.payload;
+}
+
+// Writes are made as the tag list's preset makes them: value and default stored, "Pending
+// write", all saved with one file write; each result says what the register receives.
+TEST(TagMessages, MakeTagWrites) {
+    SetDecimalSeparator(',');
+    TempDir dir;
+    ProfileStore store(dir / "config.cfg");
+    TagTable tags;
+    TDataChannel input;
+    input.Function = 3;
+    TDataChannel output;
+    output.Function = 5;
+    TDataChannel scaled = output;
+    scaled.Linear = 1;
+    scaled.ACoff = 0.1;
+    tags.Assign({input, output, scaled});
+    const std::vector<TagWrite> writes = {
+        {"2", 1, 75.5}, {"3", 2, 7.5}, {"1", 0, 5}, {"2", 1, 70000}};
+    EXPECT_EQ(MakeTagWrites(tags, store, writes),
+              (std::vector<std::string>{
+                  "accepted: 75.5, written as 75", "accepted: 7.5, written as 75",
+                  "refused: tag 1 is an input tag.",
+                  "refused: The value 70000 does not fit the register. The register takes 0 to "
+                  "65535."}));
+    EXPECT_EQ(MakeTagWrites(tags, store, {{"2", 1, 42}}), std::vector<std::string>{"accepted: 42"});
     const TDataChannel preset = tags.Snapshot(1);
-    EXPECT_EQ(preset.RealValue, 7);
-    EXPECT_EQ(preset.DefaultValue, 7);
+    EXPECT_EQ(preset.RealValue, 42);
+    EXPECT_EQ(preset.DefaultValue, 42);
     EXPECT_EQ(preset.Status, "Pending write");
     EXPECT_FALSE(preset.ValueValid);
-    EXPECT_EQ(store.ReadFloat("Channel.1", "DefaultValue", 0), 7);
+    EXPECT_EQ(store.ReadFloat("Channel.1", "DefaultValue", 0), 42);
+    EXPECT_EQ(store.ReadFloat("Channel.2", "DefaultValue", 0), 7.5);
+    EXPECT_FALSE(store.SectionExists("Channel.0"));
+
+    std::filesystem::remove(dir / "config.cfg");
+    std::filesystem::create_directory(dir / "config.cfg"); // a folder in its place
+    const std::vector<std::string> unsaved = MakeTagWrites(tags, store, {{"2", 1, 43}});
+    ASSERT_EQ(unsaved.size(), 1U);
+    EXPECT_TRUE(unsaved[0].starts_with("accepted: 43 (not saved: ")) << unsaved[0];
     SetDecimalSeparator('.');
 }

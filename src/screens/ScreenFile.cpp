@@ -33,6 +33,22 @@ void Report(const ProfileStore& file, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", file.FileName().string().c_str(), text.c_str());
 }
 
+// The entries after the first kMaxScreens, up to the first absent or negative one.
+void ReportScreensLeftOut(const ProfileStore& config) {
+    size_t entries = kMaxScreens;
+    while (config.ReadInteger(kScreensSection, ScreenCfgIdKey(entries), -1) >= 0)
+        ++entries;
+    if (entries == kMaxScreens)
+        return;
+    const std::string first = ScreenCfgIdKey(kMaxScreens);
+    const std::string leftOut = entries == kMaxScreens + 1
+                                    ? first + " is not"
+                                    : first + " to " + ScreenCfgIdKey(entries - 1) + " are not";
+    Report(config, std::string(kScreensSection) + " lists " + std::to_string(entries) +
+                       " screens: the first " + std::to_string(kMaxScreens) + " are loaded, " +
+                       leftOut);
+}
+
 // "Width" or "Height", held at the largest screen side.
 int ScreenSide(const ProfileStore& file, std::string_view key, int fallback) {
     const int stored = file.ReadInteger(kScreenGeneralSection, key, fallback);
@@ -163,12 +179,14 @@ bool SaveObjects(ProfileStore& file, const ObjectList& objects) {
 
 std::vector<int> ReadScreenList(const ProfileStore& config) {
     std::vector<int> numbers;
-    for (;;) {
+    while (numbers.size() < kMaxScreens) {
         const int number = config.ReadInteger(kScreensSection, ScreenCfgIdKey(numbers.size()), -1);
         if (number < 0)
             return numbers;
         numbers.push_back(number);
     }
+    ReportScreensLeftOut(config);
+    return numbers;
 }
 
 bool WriteScreenList(ProfileStore& config, const std::vector<int>& numbers) {

@@ -77,10 +77,6 @@ int ObjectCount(const ProfileStore& file) {
     return count;
 }
 
-bool Inside(int32_t x, int32_t y, int width, int height) {
-    return x >= 0 && x < width && y >= 0 && y < height;
-}
-
 // Puts the corners in order and moves an object that leaves the reference area to the
 // origin, keeping its size.
 void PlaceLoadedRect(TScreenMarker& object, int width, int height) {
@@ -88,8 +84,7 @@ void PlaceLoadedRect(TScreenMarker& object, int width, int height) {
         std::swap(object.Top, object.Bottom);
     if (object.Right < object.Left)
         std::swap(object.Left, object.Right);
-    if (Inside(object.Left, object.Top, width, height) &&
-        Inside(object.Right, object.Bottom, width, height))
+    if (CornersInside(object.Rect(), width, height))
         return;
     object.Right = SaturateToInt32(int64_t{object.Right} - object.Left);
     object.Bottom = SaturateToInt32(int64_t{object.Bottom} - object.Top);
@@ -132,6 +127,13 @@ void SaveObject(ProfileStore& file, int index, const TScreenMarker& object) {
 }
 
 } // namespace
+
+bool CornersInside(const MarkerRect& rect, int width, int height) {
+    const auto inside = [width, height](int32_t x, int32_t y) {
+        return x >= 0 && x < width && y >= 0 && y < height;
+    };
+    return inside(rect.Left, rect.Top) && inside(rect.Right, rect.Bottom);
+}
 
 StoredPoint ParseStoredPoint(std::string_view text) {
     const size_t comma = text.find(',');

@@ -34,6 +34,10 @@ struct StoredPoint {
     bool operator==(const StoredPoint&) const = default;
 };
 
+// Whether both corners of `rect` lie inside a screen of `width` × `height` pixels (0 <= x <
+// width, 0 <= y < height): loading leaves such an object where it is.
+bool CornersInside(const MarkerRect& rect, int width, int height);
+
 // Reads "x,y" as atol reads each number (leading blanks, a sign, digits up to the first
 // other character, 0 without digits; saturated to 32 bits). Without a comma: (0, 0).
 StoredPoint ParseStoredPoint(std::string_view text);

@@ -573,7 +573,8 @@ void TFormScreen::mouseMoveEvent(QMouseEvent* event) {
         size.rwidth() += moved.x();
     if (m_resizeEdges & Qt::BottomEdge)
         size.rheight() += moved.y();
-    SetClientSize(size.expandedTo({0, 0}));
+    // Objects keep their place: the screen does not shrink from under them.
+    SetClientSize(size.expandedTo(SmallestClientSize(m_objects, m_resizeStartSize)));
     PaintScreen();
 }
 

@@ -286,8 +286,8 @@ void TFormMain::PrepareScreen(TFormScreen* screen) {
 // Every screen asks for values, edits its objects and its properties through the station's
 // one dialog of each kind. Saved properties may retitle the screen's node and tab.
 void TFormMain::ConnectScreenDialogs(TFormScreen* screen) {
-    screen->SetValueQuestion([input = m_input](QPoint position, const QString& unit) {
-        return input->AskValue(position, unit);
+    screen->SetValueQuestion([input = m_input](QPoint position, const TDataChannel& tag) {
+        return input->AskValue(position, tag);
     });
     screen->SetObjectEditor(
         [editor = m_objectEditor](TScreenMarker& object, bool isNew, QPoint position) {

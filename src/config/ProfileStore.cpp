@@ -1,8 +1,8 @@
 #include "ProfileStore.h"
 
 #include "NumberFormat.h"
+#include "RegularFile.h"
 #include "TemporaryFiles.h"
-#include "UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -79,32 +79,6 @@ bool IsBlankLine(std::string_view line) {
 
 std::string Reason(int error) {
     return std::generic_category().message(error);
-}
-
-struct FileContent {
-    std::string bytes;
-    std::string error; // why the file could not be read; empty when it was
-};
-
-// Reads a whole regular file. Anything else (a folder, a pipe) is refused unread.
-FileContent ReadRegularFile(const std::filesystem::path& file) {
-    const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
-        return {{}, Reason(errno)};
-    if (!S_ISREG(st.st_mode))
-        return {{}, S_ISDIR(st.st_mode) ? Reason(EISDIR) : "not a regular file"};
-    FileContent content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-        if (n == 0)
-            return content;
-        if (n > 0)
-            content.bytes.append(buffer, static_cast<size_t>(n));
-        else if (errno != EINTR)
-            return {{}, Reason(errno)};
-    }
 }
 
 } // namespace

@@ -2,28 +2,15 @@
 
 #include "BitmapFile.h"
 #include "EmfLoader.h"
+#include "RegularFile.h"
 #include "WmfLoader.h"
 
 #include <QSvgRenderer>
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace halvane {
 namespace {
-
-std::optional<QByteArray> ReadFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 std::optional<SymbolPicture> FromMetafile(SymbolPicture::Kind kind,
                                           std::optional<MetafileSvg> converted) {
@@ -33,6 +20,16 @@ std::optional<SymbolPicture> FromMetafile(SymbolPicture::Kind kind,
 }
 
 } // namespace
+
+std::optional<QByteArray> ReadPictureFile(const std::filesystem::path& path) {
+    const FileContent content = ReadRegularFile(path, kMaxPictureFileBytes);
+    if (!content.error.empty()) {
+        std::fprintf(stderr, "%s: cannot read the picture: %s\n", path.string().c_str(),
+                     content.error.c_str());
+        return std::nullopt;
+    }
+    return QByteArray::fromStdString(content.bytes);
+}
 
 std::string FileExtension(std::string_view fileName) {
     const size_t dot = fileName.rfind('.');
@@ -48,7 +45,7 @@ std::optional<SymbolPicture> LoadPictureFile(const std::filesystem::path& path) 
     const std::string extension = FileExtension(path.filename().string());
     if (!IsPictureFileName(extension))
         return std::nullopt;
-    const std::optional<QByteArray> file = ReadFile(path);
+    const std::optional<QByteArray> file = ReadPictureFile(path);
     if (!file)
         return std::nullopt;
     if (extension == ".bmp") {

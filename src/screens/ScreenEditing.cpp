@@ -1,6 +1,7 @@
 #include "ScreenEditing.h"
 
 #include "RunTimeClick.h"
+#include "ScreenFile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -27,12 +28,27 @@ bool IsMark(int mark, const ObjectList& objects) {
     return mark >= 0 && static_cast<size_t>(mark) < objects.size();
 }
 
+// Where a side of `length` pixels begins when it would begin at `wanted`: its far end stays
+// on `last` or before, and one longer than the screen begins at 0.
+int64_t KeptWithin(int64_t wanted, int64_t length, int64_t last) {
+    return std::clamp<int64_t>(wanted, 0, std::max<int64_t>(0, last - length));
+}
+
 } // namespace
 
 MarkerRect ResizeHandle(const TScreenMarker& object) {
     const MarkerRect& b = object.Bounds;
     return {b.Right - kHandleHalf, b.Bottom - kHandleHalf, b.Right + kHandleHalf,
             b.Bottom + kHandleHalf};
+}
+
+QSize SmallestClientSize(const ObjectList& objects, QSize client) {
+    QSize smallest(0, 0);
+    for (const TScreenMarker& object : objects) {
+        if (CornersInside(object.Rect(), client.width(), client.height()))
+            smallest = smallest.expandedTo({object.Right + 1, object.Bottom + 1});
+    }
+    return smallest;
 }
 
 // Each object is looked at whole (handle, then body) before the next one, from the top.
@@ -62,16 +78,19 @@ ScreenEditing::Step ScreenEditing::Move(ObjectList& objects, ScreenMarks& marks,
     if (IsMark(marks.dragged, objects)) {
         const bool inside = Inside(client, pointer);
         if (inside)
-            Place(objects[static_cast<size_t>(marks.dragged)], pointer);
+            Place(objects[static_cast<size_t>(marks.dragged)], pointer, client);
         return {Qt::SizeAllCursor, inside};
     }
     if (IsMark(marks.resized, objects)) {
+        // The corner follows the pointer up to the screen's last column and row.
         TScreenMarker& object = objects[static_cast<size_t>(marks.resized)];
-        const bool resized = pointer.x() - object.Left > kSmallestResize &&
-                             pointer.y() - object.Top > kSmallestResize;
+        const int right = std::min(pointer.x(), client.width() - 1);
+        const int bottom = std::min(pointer.y(), client.height() - 1);
+        const bool resized = int64_t{right} - object.Left > kSmallestResize &&
+                             int64_t{bottom} - object.Top > kSmallestResize;
         if (resized) {
-            object.Right = pointer.x();
-            object.Bottom = pointer.y();
+            object.Right = right;
+            object.Bottom = bottom;
         }
         return {Qt::SizeFDiagCursor, resized};
     }
@@ -96,7 +115,7 @@ ScreenEditing::Step ScreenEditing::Drop(ObjectList& objects, ScreenMarks& marks,
                                         QSize client) const {
     if (marks.dragged >= 0) {
         if (IsMark(marks.dragged, objects) && Inside(client, pointer))
-            Place(objects[static_cast<size_t>(marks.dragged)], pointer);
+            Place(objects[static_cast<size_t>(marks.dragged)], pointer, client);
         marks.dragged = -1;
         return {Qt::ArrowCursor, true};
     }
@@ -107,13 +126,13 @@ ScreenEditing::Step ScreenEditing::Drop(ObjectList& objects, ScreenMarks& marks,
     return {};
 }
 
-// The object keeps its size and the point where it was grabbed; coordinates that a file
-// put far away stay within what a file can hold.
-void ScreenEditing::Place(TScreenMarker& object, QPoint pointer) const {
+// The object keeps its size and, as far as the screen's edges let it, the point where it
+// was grabbed; coordinates that a file put far away stay within what a file can hold.
+void ScreenEditing::Place(TScreenMarker& object, QPoint pointer, QSize client) const {
     const int64_t width = int64_t{object.Right} - object.Left;
     const int64_t height = int64_t{object.Bottom} - object.Top;
-    const int64_t left = pointer.x() + m_dragOffsetX;
-    const int64_t top = pointer.y() + m_dragOffsetY;
+    const int64_t left = KeptWithin(pointer.x() + m_dragOffsetX, width, client.width() - 1);
+    const int64_t top = KeptWithin(pointer.y() + m_dragOffsetY, height, client.height() - 1);
     object.Left = Saturated(left);
     object.Top = Saturated(top);
     object.Right = Saturated(left + width);

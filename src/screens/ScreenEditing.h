@@ -19,11 +19,17 @@ constexpr bool HasResizeHandle(const TScreenMarker& object) {
 // A picture's handle: the 10 x 10 square centred on the bottom-right corner of its Bounds.
 MarkerRect ResizeHandle(const TScreenMarker& object);
 
+// The smallest client size that keeps inside every object that lies inside `client` now:
+// the edit border stops there, so that no object leaves the screen and the next load finds
+// each where it was. An object outside already holds nothing back.
+QSize SmallestClientSize(const ObjectList& objects, QSize client);
+
 // The edit-mode mouse gestures of one screen: a left press grabs the topmost object under
 // the pointer (by a picture's handle to resize it, anywhere else on it to move it), moves
 // carry it, the release drops it; moves without a grabbed object only look at what lies
 // under the pointer. The marks say which object is dragged, resized or hovered, so that
-// the paint shows it.
+// the paint shows it. A dragged or resized object stays inside the client area: one with a
+// corner outside the screen would go to the origin at the next load.
 class ScreenEditing final {
 public:
     // What the screen does after a gesture step: the cursor to set (none: keep it) and
@@ -40,7 +46,7 @@ public:
     Step Drop(ObjectList& objects, ScreenMarks& marks, QPoint pointer, QSize client) const;
 
 private:
-    void Place(TScreenMarker& object, QPoint pointer) const;
+    void Place(TScreenMarker& object, QPoint pointer, QSize client) const;
 
     // The grabbed object's top-left corner from the pointer.
     int64_t m_dragOffsetX = 0;

@@ -33,6 +33,22 @@ void Report(const ProfileStore& file, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", file.FileName().string().c_str(), text.c_str());
 }
 
+// The entries after the first kMaxScreens, up to the first absent or negative one.
+void ReportScreensLeftOut(const ProfileStore& config) {
+    size_t entries = kMaxScreens;
+    while (config.ReadInteger(kScreensSection, ScreenCfgIdKey(entries), -1) >= 0)
+        ++entries;
+    if (entries == kMaxScreens)
+        return;
+    const std::string first = ScreenCfgIdKey(kMaxScreens);
+    const std::string leftOut = entries == kMaxScreens + 1
+                                    ? first + " is not"
+                                    : first + " to " + ScreenCfgIdKey(entries - 1) + " are not";
+    Report(config, std::string(kScreensSection) + " lists " + std::to_string(entries) +
+                       " screens: the first " + std::to_string(kMaxScreens) + " are loaded, " +
+                       leftOut);
+}
+
 // "Width" or "Height", held at the largest screen side.
 int ScreenSide(const ProfileStore& file, std::string_view key, int fallback) {
     const int stored = file.ReadInteger(kScreenGeneralSection, key, fallback);
@@ -61,10 +77,6 @@ int ObjectCount(const ProfileStore& file) {
     return count;
 }
 
-bool Inside(int32_t x, int32_t y, int width, int height) {
-    return x >= 0 && x < width && y >= 0 && y < height;
-}
-
 // Puts the corners in order and moves an object that leaves the reference area to the
 // origin, keeping its size.
 void PlaceLoadedRect(TScreenMarker& object, int width, int height) {
@@ -72,8 +84,7 @@ void PlaceLoadedRect(TScreenMarker& object, int width, int height) {
         std::swap(object.Top, object.Bottom);
     if (object.Right < object.Left)
         std::swap(object.Left, object.Right);
-    if (Inside(object.Left, object.Top, width, height) &&
-        Inside(object.Right, object.Bottom, width, height))
+    if (CornersInside(object.Rect(), width, height))
         return;
     object.Right = SaturateToInt32(int64_t{object.Right} - object.Left);
     object.Bottom = SaturateToInt32(int64_t{object.Bottom} - object.Top);
@@ -116,6 +127,13 @@ void SaveObject(ProfileStore& file, int index, const TScreenMarker& object) {
 }
 
 } // namespace
+
+bool CornersInside(const MarkerRect& rect, int width, int height) {
+    const auto inside = [width, height](int32_t x, int32_t y) {
+        return x >= 0 && x < width && y >= 0 && y < height;
+    };
+    return inside(rect.Left, rect.Top) && inside(rect.Right, rect.Bottom);
+}
 
 StoredPoint ParseStoredPoint(std::string_view text) {
     const size_t comma = text.find(',');
@@ -163,12 +181,14 @@ bool SaveObjects(ProfileStore& file, const ObjectList& objects) {
 
 std::vector<int> ReadScreenList(const ProfileStore& config) {
     std::vector<int> numbers;
-    for (;;) {
+    while (numbers.size() < kMaxScreens) {
         const int number = config.ReadInteger(kScreensSection, ScreenCfgIdKey(numbers.size()), -1);
         if (number < 0)
             return numbers;
         numbers.push_back(number);
     }
+    ReportScreensLeftOut(config);
+    return numbers;
 }
 
 bool WriteScreenList(ProfileStore& config, const std::vector<int>& numbers) {

@@ -2,6 +2,7 @@
 
 #include "ObjectList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -19,6 +20,9 @@ inline constexpr std::string_view kScreenGeneralSection = "General";
 // The most objects one screen holds: far more than anyone places on a screen, and few
 // enough that loading its file and painting it every second stay quick.
 inline constexpr int kMaxScreenObjects = 10000;
+// The most screens the station opens: each is a window with its own frames, and 2,000 of
+// them took 18 s and 2.45 GB at start.
+inline constexpr size_t kMaxScreens = 1000;
 // The largest screen side in pixels. Every display in use fits, 8K UHD (7680 × 4320)
 // either way round, and one frame of the largest screen stays within 256 MiB.
 inline constexpr int kMaxScreenSide = 8192;
@@ -29,6 +33,10 @@ struct StoredPoint {
     int32_t y = 0;
     bool operator==(const StoredPoint&) const = default;
 };
+
+// Whether both corners of `rect` lie inside a screen of `width` × `height` pixels (0 <= x <
+// width, 0 <= y < height): loading leaves such an object where it is.
+bool CornersInside(const MarkerRect& rect, int width, int height);
 
 // Reads "x,y" as atol reads each number (leading blanks, a sign, digits up to the first
 // other character, 0 without digits; saturated to 32 bits). Without a comma: (0, 0).
@@ -56,7 +64,8 @@ ObjectList LoadObjects(const ProfileStore& file);
 bool SaveObjects(ProfileStore& file, const ObjectList& objects);
 
 // The screen file numbers of the "Screens" section of config.cfg, in display order, up
-// to the first absent or negative entry.
+// to the first absent or negative entry and at most kMaxScreens; the entries beyond those
+// are named on stderr.
 std::vector<int> ReadScreenList(const ProfileStore& config);
 
 // Replaces the "Screens" section with `numbers` in order, in one file write.

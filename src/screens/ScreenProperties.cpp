@@ -2,12 +2,10 @@
 
 #include "BitmapFile.h"
 #include "DataRoot.h"
+#include "PictureFile.h"
 #include "ProfileStore.h"
 #include "ScreenFile.h"
 #include "StoredText.h"
-
-#include <fstream>
-#include <iterator>
 
 namespace halvane {
 
@@ -18,8 +16,6 @@ constexpr std::string_view kColourKey = "Background.Solid.Color";
 constexpr uint32_t kColourBits = 0xFFFFFF;
 // A picture side of this many pixels or fewer leaves the screen's side as it is.
 constexpr int kSmallestBackgroundSide = 10;
-// Larger files hold no bitmap that the toolkit decodes: they are not read.
-constexpr std::uintmax_t kMaxBackgroundFileBytes = 512u << 20;
 
 uint32_t ReadColour(const ProfileStore& screenFile) {
     return static_cast<uint32_t>(screenFile.ReadInteger(kScreenGeneralSection, kColourKey, 0)) &
@@ -75,17 +71,12 @@ std::filesystem::path BackgroundPicturePath(std::string_view stored) {
 }
 
 std::optional<QImage> LoadBackgroundPicture(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec) ||
-        std::filesystem::file_size(path, ec) > kMaxBackgroundFileBytes)
+    if (path.empty())
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const std::optional<QByteArray> file = ReadPictureFile(path);
+    if (!file)
         return std::nullopt;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
-    return DecodeBitmapFile(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return DecodeBitmapFile(*file);
 }
 
 QSize ClientSizeForBackground(QSize clientSize, QSize picture) {

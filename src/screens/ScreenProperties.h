@@ -48,8 +48,8 @@ uint32_t ColourToStore(const QColor& colour);
 // the data root's "cfg\" folder; an empty path for an empty value.
 std::filesystem::path BackgroundPicturePath(std::string_view stored);
 
-// The bitmap of a background file, read whatever its name. Nothing when the file is
-// missing, unreadable or not a complete bitmap.
+// The bitmap of a background file, read whatever its name. Nothing for an empty path, a
+// file that cannot be read (said on stderr) or one that is not a complete bitmap.
 std::optional<QImage> LoadBackgroundPicture(const std::filesystem::path& path);
 
 // The client size a chosen background picture gives the screen: each side of the picture

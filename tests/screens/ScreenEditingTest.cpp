@@ -53,6 +53,54 @@ TEST(ScreenEditing, APictureIsResizedByItsHandleBeyondTenPixels) {
     EXPECT_EQ(marks.resized, -1);
 }
 
+// The next load moves an object with a corner outside the screen to the origin: a drag
+// stops at the edges, and a resize does too, wherever the pointer goes.
+TEST(ScreenEditing, DragAndResizeKeepTheObjectWithinTheScreen) {
+    const struct {
+        MarkerRect placed;
+        QPoint grab, to;
+        MarkerRect moved;
+    } cases[] = {
+        {{100, 100, 200, 130}, {110, 105}, {630, 300}, {539, 295, 639, 325}}, // right edge
+        {{100, 100, 200, 130}, {110, 105}, {630, 475}, {539, 449, 639, 479}}, // bottom right
+        {{100, 100, 200, 130}, {110, 105}, {5, 2}, {0, 0, 100, 30}},          // top left
+        {{0, 0, 700, 30}, {10, 10}, {60, 50}, {0, 40, 700, 70}},        // wider than the screen
+        {{50, 50, 80, 80}, {80, 80}, {700, 520}, {50, 50, 639, 479}},   // handle beyond the edge
+        {{50, 50, 80, 80}, {80, 80}, {639, 100}, {50, 50, 639, 100}},   // handle at the edge
+        {{630, 50, 635, 60}, {635, 60}, {700, 90}, {630, 50, 635, 60}}, // no room to grow
+    };
+    for (const auto& c : cases) {
+        ObjectList objects{PlacedObject(kGraphicalSymbol, c.placed)};
+        ScreenMarks marks;
+        ScreenEditing editing;
+        editing.Grab(objects, marks, c.grab);
+        editing.Move(objects, marks, c.to, kClient);
+        editing.Drop(objects, marks, c.to, kClient);
+        EXPECT_EQ(RectOf(objects[0]), c.moved) << c.to.x() << "," << c.to.y();
+    }
+}
+
+// The border stops where the objects inside the screen would leave it; one that is outside
+// already holds nothing back.
+TEST(ScreenEditing, TheSmallestClientSizeKeepsTheObjectsInside) {
+    const struct {
+        ObjectList objects;
+        QSize smallest;
+    } cases[] = {
+        {{}, {0, 0}},
+        {{PlacedObject(kStaticText, {100, 100, 200, 130})}, {201, 131}},
+        {{PlacedObject(kStaticText, {10, 10, 639, 40}), PlacedObject(kStaticText, {5, 5, 20, 479})},
+         {640, 480}},
+        {{PlacedObject(kGraphicalSymbol, {0, 0, 700, 30}),
+          PlacedObject(kStaticText, {30, 40, 50, 60})},
+         {51, 61}},
+        {{PlacedObject(kStaticText, {30, 40, 50, 60}), PlacedObject(kStaticText, {0, 0, 50, 480})},
+         {51, 61}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SmallestClientSize(c.objects, kClient), c.smallest) << c.objects.size();
+}
+
 // Each object is looked at whole, handle first, before the next one down.
 TEST(ScreenEditing, PressesAndHoversFindTheTopmostObject) {
     const ObjectList objects{PlacedObject(kStaticText, {70, 70, 120, 78}),
@@ -97,7 +145,7 @@ TEST(ScreenEditing, FarCoordinatesSaturate) {
     ScreenEditing editing;
     editing.Grab(objects, marks, {10, 10});
     editing.Move(objects, marks, {20, 20}, kClient);
-    EXPECT_EQ(RectOf(objects[0]), (MarkerRect{kMin + 10, kMin + 10, kMax, kMax}));
+    EXPECT_EQ(RectOf(objects[0]), (MarkerRect{0, 0, kMax, kMax}));
 }
 
 } // namespace

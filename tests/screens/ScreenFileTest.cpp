@@ -251,6 +251,31 @@ TEST_F(ScreenFileTest, ScreenListStopsAtTheFirstAbsentOrNegativeEntry) {
     }
 }
 
+// A longer list opens its first 1,000 screens and names the entries left out on stderr.
+TEST_F(ScreenFileTest, AtMostAThousandScreensAreLoaded) {
+    const struct {
+        int entries;
+        std::string said;
+    } cases[] = {
+        {1000, ""},
+        {1001, "Screens lists 1001 screens: the first 1000 are loaded, ScreenCfgId.1000 is not\n"},
+        {2000, "Screens lists 2000 screens: the first 1000 are loaded, ScreenCfgId.1000 to "
+               "ScreenCfgId.1999 are not\n"},
+    };
+    for (const auto& c : cases) {
+        std::string section = "[Screens]\n";
+        for (int i = 0; i < c.entries; ++i)
+            section += "ScreenCfgId." + std::to_string(i) + "=" + std::to_string(30000 - i) + "\n";
+        WriteText(CfgFile("config.cfg"), section);
+        std::vector<int> numbers;
+        const std::string said = StderrOf([&] { numbers = ReadScreenList(m_config); });
+        ASSERT_EQ(numbers.size(), 1000u) << c.entries;
+        EXPECT_EQ(numbers.front(), 30000);
+        EXPECT_EQ(numbers.back(), 29001);
+        EXPECT_EQ(said, c.said.empty() ? "" : CfgFile("config.cfg").string() + ": " + c.said);
+    }
+}
+
 TEST_F(ScreenFileTest, WriteScreenListReplacesTheWholeSection) {
     WriteText(CfgFile("config.cfg"), "[Screens]\nScreenCfgId.0=1\nScreenCfgId.1=2\n"
                                      "ScreenCfgId.2=3\nOther=x\n[General]\nA=1\n");

@@ -75,6 +75,26 @@ TEST_F(ScreenPropertiesTest, BackgroundFilesAreFoundAndOnlyCompleteBitmapsLoad) 
     EXPECT_FALSE(LoadBackgroundPicture({}));
 }
 
+// Errors of the file system are said on stderr, never thrown: the screen draws without
+// its background.
+TEST_F(ScreenPropertiesTest, BackgroundReadErrorsAreReported) {
+    std::filesystem::create_directories(CfgFile("folder.bmp"));
+    const struct {
+        std::filesystem::path file;
+        const char* reason;
+    } cases[] = {
+        {"/proc/self/mem", "Input/output error"},
+        {CfgFile("folder.bmp"), "Is a directory"},
+        {CfgFile("missing.bmp"), "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        std::optional<QImage> picture;
+        const std::string said = StderrOf([&] { picture = LoadBackgroundPicture(c.file); });
+        EXPECT_FALSE(picture) << c.file;
+        EXPECT_EQ(said, c.file.string() + ": cannot read the picture: " + c.reason + "\n");
+    }
+}
+
 // Stored bytes the dialog cannot show as they are (a Windows-1252 path, a colour that is
 // no number, a hexadecimal one) stay in the file while the user leaves them alone.
 TEST_F(ScreenPropertiesTest, SavingKeepsWhatWasNotChanged) {

@@ -1,4 +1,5 @@
 #include "PictureBytes.h"
+#include "ScreenTestSupport.h"
 #include "TempDir.h"
 
 #include "DataRoot.h"
@@ -186,6 +187,29 @@ TEST_F(SymbolGraphicTest, UnreadablePicturesLeaveNoGraphic) {
         EXPECT_FALSE(object.Graphic.has_value());
         EXPECT_EQ(object.Rect(), (MarkerRect{10, 20, 110, 70}));
     }
+}
+
+// A read that fails part-way (the kernel refuses reading /proc/self/mem at address 0) and a
+// folder: each is said on stderr with the file and the reason, and gives no picture.
+TEST_F(SymbolGraphicTest, ReadErrorsAreReportedAndLeaveNoGraphic) {
+    const std::filesystem::path gallery = m_root / "gallery";
+    std::filesystem::create_directories(gallery / "folder.wmf");
+    std::filesystem::create_symlink("/proc/self/mem", gallery / "mem.bmp");
+    const struct {
+        const char* file;
+        const char* reason;
+    } cases[] = {{"mem.bmp", "Input/output error"}, {"folder.wmf", "Is a directory"}};
+    for (const auto& c : cases) {
+        const std::filesystem::path path = gallery / c.file;
+        std::optional<SymbolPicture> picture;
+        const std::string said = StderrOf([&] { picture = LoadPictureFile(path); });
+        EXPECT_FALSE(picture.has_value()) << c.file;
+        EXPECT_EQ(said, path.string() + ": cannot read the picture: " + c.reason + "\n");
+    }
+    TScreenMarker object = Symbol("mem.bmp");
+    StderrOf([&] { LoadSymbolGraphic(object, true); });
+    EXPECT_FALSE(object.Graphic.has_value());
+    EXPECT_EQ(object.Rect(), (MarkerRect{10, 20, 110, 70}));
 }
 
 // A run-length stream may skip pixels (end of line, delta) or stop before the bitmap is

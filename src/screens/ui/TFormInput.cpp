@@ -1,9 +1,13 @@
 #include "TFormInput.h"
 
+#include "PresetInput.h"
+#include "StoredText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace halvane {
 
@@ -22,23 +26,52 @@ TFormInput::TFormInput(QWidget* parent)
     m_buttonOk = new QPushButton(tr("OK"), this);
     m_buttonOk->setObjectName("ButtonOK");
     m_buttonOk->setDefault(true);
-    connect(m_buttonOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_buttonOk, &QPushButton::clicked, this, &TFormInput::ButtonOKClick);
+    m_labelMessage = new QLabel(this);
+    m_labelMessage->setObjectName("LabelMessage");
+    m_labelMessage->setStyleSheet("color: #b00000");
+    m_labelMessage->setWordWrap(true);
+    m_labelMessage->hide();
 
-    auto* layout = new QHBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_editValue);
+    row->addWidget(m_labelUnit);
+    row->addWidget(m_buttonOk);
+    auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(m_editValue);
-    layout->addWidget(m_labelUnit);
-    layout->addWidget(m_buttonOk);
+    layout->addLayout(row);
+    layout->addWidget(m_labelMessage);
 }
 
-std::optional<QString> TFormInput::AskValue(QPoint position, const QString& unit) {
-    m_labelUnit->setText(unit);
+std::optional<double> TFormInput::AskValue(QPoint position, const TDataChannel& tag) {
+    m_tag = tag;
+    m_labelUnit->setText(QString::fromStdString(StoredTextToUtf8(tag.Unit)));
+    m_labelMessage->hide();
     m_editValue->clear();
     m_editValue->setFocus();
     move(position);
     if (exec() != QDialog::Accepted)
         return std::nullopt;
-    return m_editValue->text();
+    return m_value;
+}
+
+// An empty field writes nothing, as closing the window does.
+void TFormInput::ButtonOKClick() {
+    const std::string text = m_editValue->text().toStdString();
+    if (text.empty()) {
+        reject();
+        return;
+    }
+    const PresetEntry entry = ReadPresetText(m_tag, text);
+    if (!entry.value) {
+        m_labelMessage->setText(QString::fromStdString(entry.message));
+        m_labelMessage->show();
+        m_editValue->selectAll();
+        m_editValue->setFocus();
+        return;
+    }
+    m_value = *entry.value;
+    accept();
 }
 
 } // namespace halvane

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "TDataChannel.h"
+
 #include <QDialog>
 #include <QPoint>
-#include <QString>
 
 #include <optional>
 
@@ -13,23 +14,31 @@ class QPushButton;
 namespace halvane {
 
 // The small value dialog of numeric inputs: a bold field with the unit to its right and
-// "OK". There is no Cancel: closing the window cancels.
+// "OK". A text that cannot be preset keeps the dialog open with the reason beneath the
+// field, in the words of the tag list's "Set value". There is no Cancel: closing the
+// window cancels.
 class TFormInput final : public QDialog {
     Q_OBJECT
 public:
     explicit TFormInput(QWidget* parent = nullptr);
 
-    // Modal, with the window's top-left corner at `position` on the desktop and `unit`
-    // beside an empty field: the typed text after "OK", nothing when closed otherwise.
-    std::optional<QString> AskValue(QPoint position, const QString& unit);
+    // Modal, with the window's top-left corner at `position` on the desktop and the unit of
+    // `tag` beside an empty field: the value accepted with "OK"; nothing when the window was
+    // closed or "OK" pressed on an empty field.
+    std::optional<double> AskValue(QPoint position, const TDataChannel& tag);
 
     QLineEdit* EditValue() const { return m_editValue; }
     QLabel* LabelUnit() const { return m_labelUnit; }
     QPushButton* ButtonOk() const { return m_buttonOk; }
 
 private:
+    void ButtonOKClick();
+
+    TDataChannel m_tag;
+    double m_value = 0;
     QLineEdit* m_editValue = nullptr;
     QLabel* m_labelUnit = nullptr;
+    QLabel* m_labelMessage = nullptr;
     QPushButton* m_buttonOk = nullptr;
 };
 

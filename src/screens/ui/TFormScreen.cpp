@@ -2,7 +2,6 @@
 
 #include "DataRoot.h"
 #include "MessageBox.h"
-#include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "RunTimeClick.h"
 #include "ScreenActions.h"
@@ -64,9 +63,9 @@ TFormScreen::TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea
             &TFormScreen::PaintBoxScreenDblClick);
     connect(m_paintBoxScreen, &ScreenPaintArea::ObjectDropped, this,
             &TFormScreen::PaintBoxScreenDragDrop);
-    m_valueQuestion = [this](QPoint position, const QString& unit) {
+    m_valueQuestion = [this](QPoint position, const TDataChannel& tag) {
         TFormInput dialog(this);
-        return dialog.AskValue(position, unit);
+        return dialog.AskValue(position, tag);
     };
     m_timerRefresh = new QTimer(this);
     m_timerRefresh->setObjectName("TimerRefresh");
@@ -380,13 +379,10 @@ void TFormScreen::ClickObject(QPoint position, QPoint globalPosition) {
     }
 }
 
-// A text that is not a number writes nothing and says nothing.
+// The dialog says why it refuses a text; only a value it accepted is written.
 void TFormScreen::InputValue(size_t tagIndex, QPoint globalPosition) {
-    const QString unit = QString::fromStdString(StoredTextToUtf8(m_tags.Snapshot(tagIndex).Unit));
-    const std::optional<QString> text = m_valueQuestion(globalPosition, unit);
-    if (!text)
-        return;
-    if (const std::optional<double> value = ParseFloat(text->toStdString()))
+    if (const std::optional<double> value =
+            m_valueQuestion(globalPosition, m_tags.Snapshot(tagIndex)))
         m_actions->PresetTagValue(tagIndex, *value);
 }
 
@@ -573,7 +569,8 @@ void TFormScreen::mouseMoveEvent(QMouseEvent* event) {
         size.rwidth() += moved.x();
     if (m_resizeEdges & Qt::BottomEdge)
         size.rheight() += moved.y();
-    SetClientSize(size.expandedTo({0, 0}));
+    // Objects keep their place: the screen does not shrink from under them.
+    SetClientSize(size.expandedTo(SmallestClientSize(m_objects, m_resizeStartSize)));
     PaintScreen();
 }
 

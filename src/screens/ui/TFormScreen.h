@@ -27,6 +27,7 @@ class ProfileStore;
 class ScreenActions;
 class ScreenPaintArea;
 class TagTable;
+struct TDataChannel;
 
 // A screen: a window showing its objects over a background, kept in its own screen file
 // "cfg\screen.<number>.cfg". Docked into the main window's dock area or floating as a
@@ -37,10 +38,10 @@ class TagTable;
 class TFormScreen final : public QWidget {
     Q_OBJECT
 public:
-    // Asks the operator for a value, the dialog's top-left corner at `position` on the
-    // desktop and `unit` beside the field: the typed text after OK, nothing when cancelled.
+    // Asks the operator for a value of `tag`, the dialog's top-left corner at `position` on
+    // the desktop: the value the dialog accepted, nothing when the operator gave none.
     using ValueQuestion =
-        std::function<std::optional<QString>(QPoint position, const QString& unit)>;
+        std::function<std::optional<double>(QPoint position, const TDataChannel& tag)>;
     // Opens the object editor modally, its top-left corner at `position` on the desktop,
     // on a new object or on one of the screen's objects: true when it ended with OK.
     using ObjectEditor = std::function<bool(TScreenMarker& object, bool isNew, QPoint position)>;

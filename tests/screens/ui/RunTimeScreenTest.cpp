@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -226,39 +227,29 @@ TEST_F(RunTimeScreenTest, CursorIsTheHandOverClickableObjects) {
     EXPECT_EQ(area->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(RunTimeScreenTest, NumericInputAsksAtThePointerAndPresetsTheTypedNumber) {
+TEST_F(RunTimeScreenTest, NumericInputAsksAtThePointerAndPresetsTheAnsweredNumber) {
     Place({Object(kNumericInput, {20, 20, 300, 60}, -1, kSetpoint)});
     const QPoint on = At(0);
-    struct Case {
-        char separator;
-        std::optional<QString> answer; // nothing: the dialog was closed
-        std::optional<double> preset;
-    } const cases[] = {
-        {'.', "21.5", 21.5}, {',', "21,5", 21.5}, {',', "21.5", 21.5}, {'.', " -1.5e2 ", -150},
-        {'.', "abc", {}},    {'.', "", {}},       {'.', "21,5", {}},   {'.', {}, {}},
-    };
-    for (const Case& c : cases) {
-        SetDecimalSeparator(c.separator);
+    for (const std::optional<double> answer :
+         {std::optional<double>(21.5), std::optional<double>()}) {
         m_actions.presets.clear();
-        std::vector<std::pair<QPoint, QString>> asked;
+        std::vector<std::pair<QPoint, std::string>> asked;
         int pressedWhileAsking = -2;
-        m_screen.SetValueQuestion([&](QPoint position, const QString& unit) {
-            asked.emplace_back(position, unit);
+        m_screen.SetValueQuestion([&](QPoint position, const TDataChannel& tag) {
+            asked.emplace_back(position, tag.Name);
             pressedWhileAsking = m_screen.Marks().pressed;
-            return c.answer;
+            return answer;
         });
         Click(on);
-        const std::string what = c.answer.value_or("(closed)").toStdString();
-        ASSERT_EQ(asked.size(), 1u) << what;
-        EXPECT_EQ(asked[0].first, m_screen.PaintArea()->mapToGlobal(on)) << what;
-        EXPECT_EQ(asked[0].second, QString::fromUtf8("°C")) << what;
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0],
+                  std::make_pair(m_screen.PaintArea()->mapToGlobal(on), std::string("Setpoint")));
         EXPECT_EQ(pressedWhileAsking, 0) << "the input looks pressed while it asks";
-        if (c.preset) {
-            ASSERT_EQ(m_actions.presets.size(), 1u) << what;
-            EXPECT_EQ(m_actions.presets[0], std::make_pair(size_t{kSetpoint}, *c.preset)) << what;
-        } else {
-            EXPECT_TRUE(m_actions.presets.empty()) << what;
-        }
+        if (answer)
+            EXPECT_EQ(m_actions.presets,
+                      (std::vector<std::pair<size_t, double>>{{kSetpoint, *answer}}));
+        else
+            EXPECT_TRUE(m_actions.presets.empty());
     }
 }
 
@@ -275,9 +266,9 @@ TEST_F(RunTimeScreenTest, PresetButtonsWriteTheirValueWithFifteenDigits) {
 // Their value text is empty: Bounds without width, so nothing reacts.
 TEST_F(RunTimeScreenTest, ObjectsWithoutTextCannotBePressedOrClicked) {
     int asked = 0;
-    m_screen.SetValueQuestion([&](QPoint, const QString&) {
+    m_screen.SetValueQuestion([&](QPoint, const TDataChannel&) {
         ++asked;
-        return std::optional<QString>("1");
+        return std::optional<double>(1);
     });
     Place({PresetButton({20, 20, 220, 60}, 1, 5, ""),
            Object(kNumericInput, {20, 100, 220, 140}, -1, kBlank)});
@@ -297,46 +288,85 @@ TEST_F(RunTimeScreenTest, ObjectsWithoutTextCannotBePressedOrClicked) {
 TEST_F(RunTimeScreenTest, InputDialogOpensAtThePointerWithTheUnitBesideAnEmptyBoldField) {
     Place({Object(kNumericInput, {20, 20, 300, 60}, -1, kSetpoint)});
     const QPoint on = At(0);
+    QString caption, unit, text;
+    QPoint position;
+    bool bold = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<TFormInput*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        caption = dialog->windowTitle();
+        unit = dialog->LabelUnit()->text();
+        text = dialog->EditValue()->text();
+        bold = dialog->EditValue()->font().bold();
+        position = dialog->pos();
+        dialog->close();
+    });
+    Click(on);
+    EXPECT_EQ(caption, "Input");
+    EXPECT_EQ(unit, QString::fromUtf8("°C"));
+    EXPECT_EQ(text, "");
+    EXPECT_TRUE(bold);
+    EXPECT_EQ(position, m_screen.PaintArea()->mapToGlobal(on));
+    EXPECT_TRUE(m_actions.presets.empty()) << "closed: nothing written";
+}
+
+// A text that cannot be preset keeps the dialog open and says why beneath the field, in
+// the words of the tag list's "Set value"; an empty field or the close box writes nothing.
+TEST_F(RunTimeScreenTest, InputDialogSaysWhyItRefusesATextAndPresetsANumber) {
+    Place({Object(kNumericInput, {20, 20, 300, 60}, -1, kSetpoint)});
+    const std::map<std::string, std::string> why = {
+        {"abc", "'abc' is not a valid floating point value"},
+        {"21,5", "'21,5' is not a valid floating point value"},
+        {"70000", "The value 70000 does not fit the register. The register takes 0 to 65535."},
+    };
     struct Case {
-        const char* typed;
-        bool ok;
-        std::vector<std::pair<size_t, double>> presets;
+        char separator;
+        std::vector<std::string> refused; // typed and OK pressed, in turn
+        std::optional<std::string> last;  // typed and OK pressed; nothing: the close box
+        std::optional<double> preset;
     } const cases[] = {
-        {"7.25", true, {{kSetpoint, 7.25}}},
-        {"7.25", false, {}},
+        {'.', {}, "21.5", 21.5},  {',', {}, "21,5", 21.5},
+        {',', {}, " 2.5e1 ", 25}, {'.', {"abc", "21,5", "70000"}, "7.25", 7.25},
+        {'.', {"abc"}, "", {}},   {'.', {"abc"}, {}, {}},
     };
     for (const Case& c : cases) {
+        const std::string what = c.last.value_or("(closed)");
+        SetDecimalSeparator(c.separator);
         m_actions.presets.clear();
-        QString caption, unit, text;
-        QPoint position;
-        bool bold = false;
         QTimer::singleShot(0, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            auto* dialog = qobject_cast<TFormInput*>(modal);
-            if (dialog == nullptr) {
-                ADD_FAILURE() << "no input dialog";
-                if (modal != nullptr)
-                    modal->close();
+            auto* dialog = qobject_cast<TFormInput*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr) << what;
+            auto* message = dialog->findChild<QLabel*>("LabelMessage");
+            if (message == nullptr) {
+                ADD_FAILURE() << "no message beneath the field";
+                dialog->close();
                 return;
             }
-            caption = dialog->windowTitle();
-            unit = dialog->LabelUnit()->text();
-            text = dialog->EditValue()->text();
-            bold = dialog->EditValue()->font().bold();
-            position = dialog->pos();
-            dialog->EditValue()->setText(c.typed);
-            if (c.ok)
+            EXPECT_TRUE(message->isHidden()) << what;
+            for (const std::string& text : c.refused) {
+                dialog->EditValue()->setText(QString::fromStdString(text));
                 dialog->ButtonOk()->click();
-            else
+                EXPECT_TRUE(dialog->isVisible()) << text;
+                EXPECT_FALSE(message->isHidden()) << text;
+                EXPECT_EQ(message->text().toStdString(), why.at(text));
+            }
+            if (!dialog->isVisible())
+                return;
+            if (!c.last) {
                 dialog->close();
+                return;
+            }
+            dialog->EditValue()->setText(QString::fromStdString(*c.last));
+            dialog->ButtonOk()->click();
+            EXPECT_FALSE(dialog->isVisible()) << what;
         });
-        Click(on);
-        EXPECT_EQ(caption, "Input");
-        EXPECT_EQ(unit, QString::fromUtf8("°C"));
-        EXPECT_EQ(text, "");
-        EXPECT_TRUE(bold);
-        EXPECT_EQ(position, m_screen.PaintArea()->mapToGlobal(on));
-        EXPECT_EQ(m_actions.presets, c.presets) << "OK " << c.ok;
+        Click(At(0));
+        if (c.preset)
+            EXPECT_EQ(m_actions.presets,
+                      (std::vector<std::pair<size_t, double>>{{kSetpoint, *c.preset}}))
+                << what;
+        else
+            EXPECT_TRUE(m_actions.presets.empty()) << what;
     }
 }
 
@@ -349,6 +379,25 @@ TEST(TFormInput, StartsWithAQuestionMarkAndOnlyAnOkButton) {
     EXPECT_EQ(dialog.windowType(), Qt::Tool);
     dialog.layout()->activate();
     EXPECT_GT(dialog.LabelUnit()->geometry().left(), dialog.EditValue()->geometry().left());
+}
+
+// The station keeps one dialog for every input: a new question starts without the last
+// one's message.
+TEST(TFormInput, ANewQuestionStartsWithoutTheLastMessage) {
+    TFormInput dialog;
+    const TDataChannel tag = MakeTag("Setpoint", 20);
+    std::vector<bool> messageHidden;
+    for (const char* typed : {"abc", ""}) {
+        QTimer::singleShot(0, [&] {
+            if (auto* message = dialog.findChild<QLabel*>("LabelMessage"))
+                messageHidden.push_back(message->isHidden());
+            dialog.EditValue()->setText(typed);
+            dialog.ButtonOk()->click();
+            dialog.close();
+        });
+        EXPECT_EQ(dialog.AskValue({10, 10}, tag), std::nullopt);
+    }
+    EXPECT_EQ(messageHidden, (std::vector<bool>{true, true}));
 }
 
 TEST_F(RunTimeScreenTest, PopupEnablesTheObjectCommandsOnlyOverAnObject) {

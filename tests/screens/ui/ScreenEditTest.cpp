@@ -276,6 +276,33 @@ TEST_F(ScreenEditTest, EditChangesTheObjectInPlaceAndADoubleClickOpensIt) {
                                                  "100:300,300,330,330:edited"}));
 }
 
+// What was drawn is where the next start finds it: drags and resizes stop at the screen's
+// edges, and the border does not shrink the screen below its objects.
+TEST_F(ScreenEditTest, ObjectsStayInsideTheScreenAndKeepTheirPlaceAtTheNextLoad) {
+    Place({Picture({100, 100, 200, 130}), Picture({300, 300, 330, 330})});
+    Drag({110, 105}, {630, 470}); // the pointer stays inside
+    QTest::mousePress(Area(), Qt::LeftButton, {}, {330, 330});
+    QTest::mouseMove(Area(), {500, 400});
+    QTest::mouseMove(Area(), {700, 520}); // beyond the edges
+    QTest::mouseRelease(Area(), Qt::LeftButton, {}, {700, 520});
+    const std::vector<std::string> placed = {"100:539,449,639,479:missing\\none.bmp",
+                                             "100:300,300,639,479:missing\\none.bmp"};
+    EXPECT_EQ(Saved(), placed);
+
+    m_screen.show();
+    Place({Picture({500, 300, 600, 400})});
+    const QPoint corner(m_screen.width() - 1, m_screen.height() - 1);
+    QTest::mousePress(&m_screen, Qt::LeftButton, {}, corner);
+    QTest::mouseMove(&m_screen, corner - QPoint(400, 300));
+    QTest::mouseRelease(&m_screen, Qt::LeftButton, {}, corner - QPoint(400, 300));
+    EXPECT_EQ(m_screen.ClientSize(), QSize(601, 401));
+    EXPECT_EQ(Saved(), std::vector<std::string>{"100:500,300,600,400:missing\\none.bmp"});
+    const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
+    EXPECT_EQ(file.ReadInteger("General", "Width", 0), 601);
+    EXPECT_EQ(file.ReadInteger("General", "Height", 0), 401);
+    EXPECT_EQ(LoadObjects(file)[0].Rect(), (MarkerRect{500, 300, 530, 330})) << "not moved";
+}
+
 // A screen drawn in edit mode and closed in run-time mode keeps what was drawn.
 TEST_F(ScreenEditTest, LeavingEditModeWritesTheScreen) {
     Place({Picture({100, 100, 130, 130})});

@@ -152,11 +152,12 @@ TEST_F(TFormScreenTest, BackgroundBitmapIsRelativeToCfgOrAbsolute) {
         {(m_root / "elsewhere" / "plant.bmp").string(), kWhite},
         {"missing.bmp", kBlack},
         {"broken.bmp", kBlack},
+        {"/proc/self/mem", kBlack}, // a read error
         {"", kBlack},
     };
     for (const Case& c : cases) {
         auto screen = Open(4, "[General]\nBackground.Bitmap=" + c.stored + "\n");
-        screen->LoadGeneralSettings();
+        StderrOf([&] { screen->LoadGeneralSettings(); });
         const QImage frame = screen->Frame();
         EXPECT_EQ(frame.pixelColor(0, 0), c.atOrigin) << c.stored;
         EXPECT_EQ(frame.pixelColor(19, 9), c.atOrigin) << c.stored;

@@ -43,7 +43,7 @@ int PaletteSplitter::PaletteHeight() const {
     return sizes().value(1);
 }
 
-// The navigator takes what the palette leaves of the panel.
+// The object navigator takes what the palette leaves of the panel.
 void PaletteSplitter::SetPaletteHeight(int height) {
     const QList<int> now = sizes();
     const int panel = std::max(std::accumulate(now.begin(), now.end(), 0), height + 1);

@@ -26,6 +26,13 @@ ObjectPalette::ObjectPalette(QWidget* parent) : QListWidget(parent) {
     }
 }
 
+QSize ObjectPalette::sizeHint() const {
+    int rows = 0;
+    for (int row = 0; row < count(); ++row)
+        rows += sizeHintForRow(row) + 2 * spacing();
+    return {QListWidget::sizeHint().width(), rows + 2 * frameWidth()};
+}
+
 QStringList ObjectPalette::mimeTypes() const {
     return {QString::fromLatin1(kObjectTypeMimeType)};
 }

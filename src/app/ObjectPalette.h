@@ -13,6 +13,9 @@ class ObjectPalette final : public QListWidget {
 public:
     explicit ObjectPalette(QWidget* parent = nullptr);
 
+    // Tall enough for every entry without scrolling.
+    QSize sizeHint() const override;
+
 protected:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override;

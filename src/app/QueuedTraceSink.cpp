@@ -4,7 +4,8 @@
 
 namespace halvane {
 
-QueuedTraceSink::QueuedTraceSink(QObject* parent) : QObject(parent) {}
+QueuedTraceSink::QueuedTraceSink(QObject* parent, Clock clock)
+    : QObject(parent), m_clock(std::move(clock)) {}
 
 void QueuedTraceSink::SetTarget(std::function<void(const QString&)> target) {
     m_target = std::move(target);
@@ -21,9 +22,10 @@ bool QueuedTraceSink::Accepting() const {
 void QueuedTraceSink::Append(std::string line) {
     QMetaObject::invokeMethod(
         this,
-        [this, line = std::move(line)] {
+        [this, tracedAt = m_clock(), line = std::move(line)] {
             if (m_accepting.load() && m_target)
-                m_target(QString::fromStdString(Windows1252ToUtf8(line)));
+                m_target(tracedAt.toString(QStringLiteral("HH:mm:ss.zzz ")) +
+                         QString::fromStdString(Windows1252ToUtf8(line)));
         },
         Qt::QueuedConnection);
 }

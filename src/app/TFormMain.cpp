@@ -1,5 +1,6 @@
 #include "TFormMain.h"
 
+#include "ConnectionNodes.h"
 #include "Connections.h"
 #include "DataRoot.h"
 #include "DemoValues.h"
@@ -9,6 +10,7 @@
 #include "MqttClient.h"
 #include "ObjectPalette.h"
 #include "OpenWithDesktop.h"
+#include "PaletteSplitter.h"
 #include "ProfileStore.h"
 #include "QueuedTraceSink.h"
 #include "ScreenList.h"
@@ -58,7 +60,6 @@ namespace {
 constexpr int kClientWidth = 994;
 constexpr int kClientHeight = 635;
 constexpr int kLeftPanelWidth = 241;
-constexpr int kPaletteHeight = 128;
 // The dock area of a start with the run-time switch is never smaller than this.
 constexpr int kMinimumDockWidth = 640;
 constexpr int kMinimumDockHeight = 480;
@@ -113,7 +114,7 @@ void TFormMain::BuildWindow() {
     move(screen()->availableGeometry().center() - rect().center());
 }
 
-QWidget* TFormMain::BuildLeftPanel() {
+PaletteSplitter* TFormMain::BuildLeftPanel() {
     m_treeViewMain = new QTreeWidget;
     m_treeViewMain->setObjectName("TreeViewMain");
     m_treeViewMain->setHeaderHidden(true);
@@ -129,14 +130,8 @@ QWidget* TFormMain::BuildLeftPanel() {
             &TFormMain::TreeViewMainDblClick);
     m_listView1 = new ObjectPalette;
 
-    auto* panel = new QSplitter(Qt::Vertical);
-    panel->setObjectName("PanelLeft");
-    panel->setChildrenCollapsible(false);
-    panel->addWidget(PanelWithHeader(tr("Object Navigator"), m_treeViewMain));
-    panel->addWidget(PanelWithHeader(tr("Screen Object Palette "), m_listView1));
-    panel->setSizes({kClientHeight - kPaletteHeight, kPaletteHeight});
-    panel->setStretchFactor(0, 1);
-    return panel;
+    return new PaletteSplitter(PanelWithHeader(tr("Object Navigator"), m_treeViewMain),
+                               PanelWithHeader(tr("Screen Object Palette "), m_listView1));
 }
 
 QWidget* TFormMain::BuildScreenArea() {
@@ -240,6 +235,7 @@ bool TFormMain::Create() {
     }
     m_store = std::make_unique<ProfileStore>(config);
     m_connections = std::make_unique<Connections>(m_tags, *m_store, m_traceSink);
+    m_connectionNodes = new ConnectionNodes(*m_connectionsNode, *m_connections, this);
     EnsureStringDefaults(*m_store);
     if (!m_store->LastError().empty())
         MessageBox::Warning(nullptr, tr("Configuration not saved"),
@@ -327,7 +323,8 @@ void TFormMain::ShowStep() {
     ReloadTags();
     RefreshScreenNodes();
     EnterStartMode();
-    if (ScreenCount() > 0) {
+    // The first page: the first screen, or in edit mode without screens the tag list.
+    if (ScreenCount() > 0 || m_editMode) {
         ShowPage(0);
         m_tabSetScreens->setCurrentIndex(0);
     }
@@ -393,6 +390,7 @@ void TFormMain::FitToFirstScreen() {
 }
 
 void TFormMain::ApplyViewSettings() {
+    m_panelLeft->Restore(*m_store);
     const bool showTabs = m_store->ReadBool("General", "Show.ScreenTabs", true);
     m_showscreentabs1->setChecked(showTabs);
     m_tabSetScreens->setVisible(showTabs);
@@ -690,17 +688,9 @@ std::optional<bool> TFormMain::IsConnectionOpen(int connection) const {
 }
 
 void TFormMain::ShowConnectionStatus() {
-    if (!m_connections)
+    if (!m_connectionNodes)
         return;
-    while (m_connectionsNode->childCount() < kConnectionCount)
-        new QTreeWidgetItem(m_connectionsNode);
-    for (int n = 1; n <= kConnectionCount; ++n) {
-        QTreeWidgetItem* item = m_connectionsNode->child(n - 1);
-        item->setText(0, QString::fromStdString(m_connections->StatusText(n)));
-        item->setIcon(0, MakeNavigatorIcon(m_connections->IsConnected(n)
-                                               ? NavigatorIcon::Connected
-                                               : NavigatorIcon::Disconnected));
-    }
+    m_connectionNodes->Refresh();
     ShowMqttStatus();
 }
 

@@ -26,9 +26,11 @@ class QTreeWidgetItem;
 
 namespace halvane {
 
+class ConnectionNodes;
 class Connections;
 class MqttClient;
 class ObjectPalette;
+class PaletteSplitter;
 class ProfileStore;
 class QueuedTraceSink;
 class ScreenList;
@@ -131,7 +133,7 @@ protected:
 
 private:
     void BuildWindow();
-    QWidget* BuildLeftPanel();
+    PaletteSplitter* BuildLeftPanel();
     QWidget* BuildScreenArea();
     void BuildMenu();
     QAction* AddMenuItem(QMenu* menu, const char* name, const QString& caption,
@@ -195,9 +197,10 @@ private:
     int m_page = 0; // the page last shown: a screen, or the tag list after the screens
     TemplateCounters m_templateCounters; // the web templates' running tag and screen numbers
 
-    QWidget* m_panelLeft = nullptr;
+    PaletteSplitter* m_panelLeft = nullptr;
     QTreeWidget* m_treeViewMain = nullptr;
     QTreeWidgetItem* m_connectionsNode = nullptr;
+    ConnectionNodes* m_connectionNodes = nullptr; // the entries of m_connectionsNode
     QTreeWidgetItem* m_screensNode = nullptr;
     QTreeWidgetItem* m_tagsNode = nullptr;
     ObjectPalette* m_listView1 = nullptr;

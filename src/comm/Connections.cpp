@@ -2,6 +2,7 @@
 
 #include "ProfileStore.h"
 #include "TagTable.h"
+#include "TagVocabulary.h"
 
 namespace halvane {
 
@@ -107,10 +108,21 @@ bool Connections::IsConnected(int connection) const {
     return m_ports[static_cast<size_t>(connection - 1)].IsOpen();
 }
 
+// A serial device that failed is down even while its port is still open.
+LinkStatus Connections::Status(int connection) const {
+    const bool failed =
+        connection != kNetworkConnection && m_ports[static_cast<size_t>(connection - 1)].Failed();
+    if (IsConnected(connection) && !failed)
+        return LinkStatus::Connected;
+    return m_store.ReadBool(ConnectionSection(connection), "enabled", false) ? LinkStatus::Down
+                                                                             : LinkStatus::Disabled;
+}
+
 std::string Connections::StatusText(int connection) const {
     const std::string section = ConnectionSection(connection);
     if (connection == kNetworkConnection)
-        return "Network 1, " + m_store.ReadString(section, "host", "localhost") + ":" +
+        return std::string(kNetworkConnectionName) + ", " +
+               m_store.ReadString(section, "host", "localhost") + ":" +
                m_store.ReadString(section, "port", "502");
     return "Serial port " + std::to_string(connection) + ", COM" +
            std::to_string(m_store.ReadInteger(section, "comport", 1));

@@ -22,6 +22,10 @@ struct ConnectionProblem {
     bool operator==(const ConnectionProblem&) const = default;
 };
 
+// How a connection stands for the user: its port or link is up; it is enabled but down
+// (it failed to open, dropped, or waits to be brought back); or it is not used.
+enum class LinkStatus { Connected, Down, Disabled };
+
 // The four connections with their transports: three serial ports and the network link.
 // Started and stopped as a whole on the UI thread; polled by the UI thread's timers.
 class Connections final {
@@ -47,6 +51,7 @@ public:
     int PollIntervalMs(int connection) const;
 
     bool IsConnected(int connection) const;
+    LinkStatus Status(int connection) const;
     std::string StatusText(int connection) const;
     std::string StatusHint(int connection) const;
 

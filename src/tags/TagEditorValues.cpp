@@ -93,6 +93,11 @@ SignOptions SignOptionsFor(int dataTypeRow) {
     return {true, false};
 }
 
+bool ByteOrderApplies(int function) {
+    return function != kFunctionReadCoils && function != kFunctionReadDiscreteInputs &&
+           function != kFunctionWriteCoil;
+}
+
 std::optional<std::string> RegisterHexText(std::string_view text) {
     const auto value = ParseInteger(text);
     if (!value)

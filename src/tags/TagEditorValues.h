@@ -61,6 +61,10 @@ struct SignOptions {
 };
 SignOptions SignOptionsFor(int dataTypeRow);
 
+// Whether the byte-order options mean anything for the selected function: not for the
+// single bits of coils and discrete inputs.
+bool ByteOrderApplies(int function);
+
 // "0x03E8" for the register address text "1000"; nothing when the text is not a whole
 // number (the label then keeps what it showed).
 std::optional<std::string> RegisterHexText(std::string_view text);

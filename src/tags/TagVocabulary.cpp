@@ -38,7 +38,7 @@ constexpr std::array<PortInfo, 5> kPorts{{
     {"Serial port #1", "Serial #1"},
     {"Serial port #2", "Serial #2"},
     {"Serial port #3", "Serial #3"},
-    {"Ethernet connection", "Network"},
+    {kNetworkConnectionName, "Network"},
 }};
 
 constexpr std::array<std::string_view, 3> kConversionModes{

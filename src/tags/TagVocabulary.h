@@ -37,6 +37,8 @@ struct FunctionInfo {
 // Indexed by `Function`; the Modbus function code sent is index + 1, except for Write
 // Multiple Registers (16).
 std::span<const FunctionInfo> Functions();
+constexpr int kFunctionReadCoils = 0;
+constexpr int kFunctionReadDiscreteInputs = 1;
 constexpr int kFunctionWriteCoil = 4;
 constexpr int kFunctionWriteRegister = 5;
 constexpr int kFunctionWriteRegisters = 6;
@@ -49,6 +51,8 @@ struct PortInfo {
 };
 // Indexed by `Port`: 0 is no connection, 1..3 the serial lines, 4 the network link.
 std::span<const PortInfo> Ports();
+// The network link's name in every window that names it (tag editor, navigator, connections).
+inline constexpr std::string_view kNetworkConnectionName = "Network 1";
 
 // Indexed by `Linear`.
 std::span<const std::string_view> ConversionModes();

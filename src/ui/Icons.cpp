@@ -167,6 +167,8 @@ QIcon MakeNavigatorIcon(NavigatorIcon icon) {
         return Drawn([](QPainter& p) { Lamp(p, kDisplayGreen); });
     case NavigatorIcon::Disconnected:
         return Drawn([](QPainter& p) { Lamp(p, QColor(210, 50, 50)); });
+    case NavigatorIcon::ConnectionDisabled:
+        return Drawn([](QPainter& p) { Lamp(p, QColor(165, 165, 165)); });
     case NavigatorIcon::InputTag:
         return Drawn([](QPainter& p) { TagWithArrow(p, QColor(170, 220, 250), false); });
     case NavigatorIcon::OutputTag:

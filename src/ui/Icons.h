@@ -15,6 +15,7 @@ enum class NavigatorIcon {
     Screen,
     Connected,
     Disconnected,
+    ConnectionDisabled,
     InputTag,
     OutputTag,
 };

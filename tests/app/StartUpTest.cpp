@@ -212,6 +212,24 @@ TEST(StartUp, AStartWaitsForAStationThatDoesNotAnswer) {
     EXPECT_TRUE(second.Running());
 }
 
+// Without a display nobody can answer a box: a run-time start whose web server cannot
+// listen says why on stderr and goes on (here its history starts writing).
+TEST(StartUp, AHeadlessStartReportsABadWebServerPortAndGoesOn) {
+    TempDir root;
+    WriteText(root / "cfg/config.cfg",
+              "[General]\nLog.Enabled=1\nLog.Interval=1\n[WebServer]\nEnabled=1\nPort=70000\n"
+              "[Channel.0]\nName=Level\n");
+    Station station(root.Path(), {"-runtime"});
+    ASSERT_TRUE(station.WaitUntil([&] { return Exists(root / "history"); }));
+    EXPECT_TRUE(station.Running());
+    station.Terminate();
+    ASSERT_TRUE(station.WaitForExit());
+    EXPECT_EQ(station.ExitCode(), 0);
+    EXPECT_TRUE(station.StandardError().contains(
+        "Cannot start Web server: Web server cannot start. Please verify if the server port is "
+        "not occupied by another process.\n"));
+}
+
 TEST(StartUp, CommandLineErrorsAreReported) {
     QProcess process;
     process.start(HALVANE_BINARY, {"--no-such-option"});

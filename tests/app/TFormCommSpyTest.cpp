@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTime>
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ protected:
         return text.isEmpty() ? QStringList() : text.split('\n');
     }
 
-    QueuedTraceSink m_sink;
+    QueuedTraceSink m_sink{nullptr, [] { return QTime(8, 15, 0, 250); }};
     TFormCommSpy m_spy{m_sink};
 };
 
@@ -62,9 +63,10 @@ TEST_F(TFormCommSpyTest, LinesArriveInOrderOnlyWhileShownAndEnabled) {
     Trace("disabled");
     m_spy.TracingEnabled()->setChecked(true);
     Trace("2 TX: 3A");
-    EXPECT_EQ(Lines(),
-              (QStringList{QString::fromUtf8("1 TX: 01 03 00 00 00 01 84 0A \t (......„.)"),
-                           "1 RX: 01", "2 TX: 3A"}));
+    EXPECT_EQ(
+        Lines(),
+        (QStringList{QString::fromUtf8("08:15:00.250 1 TX: 01 03 00 00 00 01 84 0A \t (......„.)"),
+                     "08:15:00.250 1 RX: 01", "08:15:00.250 2 TX: 3A"}));
 }
 
 // Traced while wanted, but the window went before the line reached the UI thread.
@@ -98,7 +100,7 @@ TEST_F(TFormCommSpyTest, ClearEmptiesAndCloseHidesKeepingTheText) {
     EXPECT_FALSE(m_spy.isVisible());
     EXPECT_FALSE(m_sink.Accepting());
     m_spy.show();
-    EXPECT_EQ(Lines(), QStringList{"second"});
+    EXPECT_EQ(Lines(), QStringList{"08:15:00.250 second"});
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "TFormMain.h"
 #include "Connections.h"
 #include "DataRoot.h"
+#include "Icons.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
 #include "TFormConnections.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -154,5 +156,47 @@ TEST(TFormMain, TheConnectionsDialogMovesPollingToAnotherSimulator) {
         form.TreeViewMain()->setCurrentItem(node);
         emit form.TreeViewMain()->itemDoubleClicked(node, 0);
     }
+    form.close();
+}
+
+// The light of each connection entry follows its link: green while it is up, red while it is
+// down or reconnecting, grey while the connection is not used.
+TEST(TFormMain, ConnectionLightsFollowTheLinks) {
+    TempDir root;
+    const int port = 22000 + ::getpid() % 10000;
+    std::optional<Simulator> sim(std::in_place, port);
+    qputenv("HALVANE_COM7", QByteArray::fromStdString((root / "no-such-tty").string()));
+    WriteText(root / "cfg/config.cfg",
+              "[Serial.2]\nenabled=1\ncomport=7\n"
+              "[Ethernet.1]\nenabled=1\nhost=127.0.0.1\nport=" +
+                  std::to_string(port) +
+                  "\ninterval=10\nreconnect=1\n"
+                  "[Channel.0]\nPort=4\nFunction=2\nRegisterAddr=101\nName=Word\n");
+    SetDecimalSeparator('.');
+    SetDataRoot(root.Path().string());
+    TFormMain form(false);
+    ASSERT_TRUE(form.Create());
+    form.show();
+    qunsetenv("HALVANE_COM7");
+
+    const QTreeWidgetItem* connections = form.TreeViewMain()->topLevelItem(0);
+    const auto light = [&](int entry) {
+        return connections->child(entry)->icon(0).pixmap(16).toImage();
+    };
+    const auto picture = [](NavigatorIcon icon) {
+        return MakeNavigatorIcon(icon).pixmap(16).toImage();
+    };
+    const QImage grey = picture(NavigatorIcon::ConnectionDisabled);
+    const QImage red = picture(NavigatorIcon::Disconnected);
+    const QImage green = picture(NavigatorIcon::Connected);
+    ASSERT_NE(grey, red);
+    EXPECT_EQ(light(0), grey);  // not used
+    EXPECT_EQ(light(1), red);   // its device is missing
+    EXPECT_EQ(light(3), green); // polling the simulator
+
+    sim.reset();
+    EXPECT_TRUE(WaitUntil([&] { return light(3) == red; }, 5000));
+    sim.emplace(port);
+    EXPECT_TRUE(WaitUntil([&] { return light(3) == green; }, 10000));
     form.close();
 }

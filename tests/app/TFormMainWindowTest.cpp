@@ -11,15 +11,19 @@
 #include "TFormTrends.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTableView>
@@ -123,8 +127,11 @@ TEST(TFormMainWindow, WithoutScreensTheTagsAreTheOnlyPage) {
     auto form = StartStation(root);
     ASSERT_TRUE(form);
 
+    // A new data root opens on the tag list with its "Add tag", not on an empty page.
     EXPECT_EQ(TabCaptions(*form), QStringList({"<Tags>"}));
-    EXPECT_FALSE(form->TagListWindow()->isVisible());
+    EXPECT_TRUE(form->TagListWindow()->isVisible());
+    EXPECT_TRUE(form->TagListWindow()->findChild<QPushButton*>("ButtonAdd")->isVisible());
+    form->ShowPage(1);
     Trigger(*form, "Points1");
     EXPECT_TRUE(form->TagListWindow()->isVisible());
     EXPECT_EQ(form->TagListWindow()->pos(), QPoint(0, 0));
@@ -439,6 +446,56 @@ TEST(TFormMainWindow, OtherWindowsExistHiddenFromTheStart) {
         EXPECT_TRUE(window->isWindow()) << name;
         EXPECT_FALSE(window->isVisible()) << name;
     }
+}
+
+// The palette shows all its entries without scrolling; where the user drags the splitter
+// above it is kept for the next start.
+TEST(TFormMainWindow, PaletteShowsEveryEntryAndKeepsTheHeightDraggedTo) {
+    TempDir root;
+    WriteStation(root, "", kTwoScreens);
+    int dragged = 0;
+    {
+        auto form = StartStation(root);
+        ASSERT_TRUE(form);
+        QApplication::processEvents();
+        const auto* palette = form->findChild<QListWidget*>("ListView1");
+        ASSERT_EQ(palette->count(), 10);
+        EXPECT_EQ(palette->verticalScrollBar()->maximum(), 0);
+        EXPECT_TRUE(
+            palette->viewport()->rect().contains(palette->visualItemRect(palette->item(9))));
+
+        auto* panel = form->findChild<QSplitter*>("PanelLeft");
+        const int before = panel->sizes().value(1);
+        QSplitterHandle* handle = panel->handle(1);
+        const QPoint grip = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(handle, grip - QPoint(0, 40));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip - QPoint(0, 40));
+        dragged = panel->sizes().value(1);
+        EXPECT_EQ(dragged, before + 40);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return StoredValue(root, "PaletteHeight") == std::to_string(dragged); }));
+        form->close();
+    }
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    QApplication::processEvents();
+    EXPECT_EQ(form->findChild<QSplitter*>("PanelLeft")->sizes().value(1), dragged);
+}
+
+// The network connection has one name in the navigator, the tag editor and the connections
+// dialog.
+TEST(TFormMainWindow, TheNetworkConnectionHasOneName) {
+    TempDir root;
+    WriteStation(root, "", {});
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    const QString name =
+        form->TreeViewMain()->topLevelItem(0)->child(3)->text(0).section(QLatin1Char(','), 0, 0);
+    EXPECT_EQ(name, "Network 1");
+    EXPECT_EQ(form->TagListWindow()->findChild<QComboBox*>("ComboBoxCommunication")->itemText(4),
+              name);
+    EXPECT_EQ(form->findChild<QGroupBox*>("GroupBoxNetwork")->title(), name);
 }
 
 TEST(ObjectPalette, OffersTheTenKindsAndDragsTheirTypeCodes) {

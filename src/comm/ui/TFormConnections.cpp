@@ -4,6 +4,7 @@
 #include "DialogWidgets.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
+#include "TagVocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -152,8 +153,9 @@ void TFormConnections::BuildWindow() {
     auto* layout = new QVBoxLayout(this);
     auto* topText = new QLabel(
         tr("Connections are used to communicate with your Modbus devices. You can specify up to "
-           "3 serial ports and Ethernet connection. Every enabled connection is handled by "
-           "separate thread. Disable not used connections (program does not open them)."),
+           "3 serial ports and %1. Every enabled connection is handled by separate thread. "
+           "Disable not used connections (program does not open them).")
+            .arg(Text(kNetworkConnectionName)),
         this);
     topText->setWordWrap(true);
     layout->addWidget(topText);
@@ -228,7 +230,7 @@ void TFormConnections::BuildSerialLists(QWidget* panel, int port, SerialControls
 }
 
 QGroupBox* TFormConnections::BuildNetworkGroup() {
-    auto* group = new QGroupBox(tr("Network connection #1"), this);
+    auto* group = new QGroupBox(Text(kNetworkConnectionName), this);
     group->setObjectName("GroupBoxNetwork");
     m_network.status = NewStatusLabel(group, kNetworkConnection);
     m_network.enabled = NewEnabledBox(group, kNetworkConnection);

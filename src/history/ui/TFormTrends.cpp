@@ -1,5 +1,6 @@
 #include "TFormTrends.h"
 
+#include "AxisTicks.h"
 #include "CLog.h"
 #include "HistoryExport.h"
 #include "HistoryLines.h"
@@ -18,6 +19,7 @@
 #include <QFileDialog>
 #include <QGraphicsLineItem>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineEdit>
@@ -224,6 +226,7 @@ QWidget* TFormTrends::BuildRangeBar() {
         button("ButtonExportCsv", tr("Export CSV..."), &TFormTrends::ButtonExportCsvClick));
     layout->addWidget(
         button("ButtonExportPng", tr("Export PNG..."), &TFormTrends::ButtonExportPngClick));
+    layout->addWidget(button("ButtonClose", tr("&Close"), &TFormTrends::ButtonCloseClick));
     connect(m_comboBoxRange, &QComboBox::currentIndexChanged, this,
             &TFormTrends::ComboBoxRangeChange);
     connect(m_checkBoxLive, &QCheckBox::toggled, this, &TFormTrends::CheckBoxLiveClick);
@@ -359,12 +362,10 @@ void TFormTrends::Draw() {
     }
     for (const auto& [axis, range] : limits) {
         const auto [low, high] = range;
-        if (low > high)
-            axis->setRange(0, 1);
-        else if (low == high)
-            axis->setRange(low - 1, high + 1);
-        else
-            axis->setRange(low - (high - low) * 0.05, high + (high - low) * 0.05);
+        const AxisTicks ticks = RoundAxisTicks(low, high);
+        axis->setRange(ticks.first, ticks.last);
+        axis->setTickCount(ticks.count);
+        axis->setLabelFormat(QStringLiteral("%.%1f").arg(ticks.decimals));
     }
 }
 
@@ -389,6 +390,18 @@ void TFormTrends::ShowStatus() {
         text += tr("; %n line(s) without a readable time left out", nullptr,
                    static_cast<int>(m_report.unreadableLines));
     m_labelStatus->setText(text);
+}
+
+void TFormTrends::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TFormTrends::ButtonCloseClick() {
+    close();
 }
 
 void TFormTrends::EditSearchChange(const QString& text) {

@@ -53,6 +53,9 @@ public:
 
     const HistoryTable& Shown() const { return m_table; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Present();
     void BuildWindow();
@@ -69,6 +72,7 @@ private:
     void CheckBoxLiveClick(bool checked);
     void ButtonExportCsvClick();
     void ButtonExportPngClick();
+    void ButtonCloseClick();
     void ChartViewRangeChosen(qint64 from, qint64 to);
     void ChartViewRangeReset();
     void ChartViewCursorMoved(qint64 at);

@@ -107,9 +107,12 @@ void TFormChannelSetup::BuildWindow() {
     columns->setSectionsMovable(true);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setHighlightSections(false);
+    // A column starts as wide as its header needs, when that is more than its width.
     const auto widths = TagListColumnWidths();
-    for (size_t c = 0; c < widths.size(); ++c)
-        columns->resizeSection(static_cast<int>(c), widths[c]);
+    for (size_t c = 0; c < widths.size(); ++c) {
+        const int column = static_cast<int>(c);
+        columns->resizeSection(column, std::max(widths[c], columns->sectionSizeHint(column)));
+    }
     const QString hint = tr("Double click to edit tag");
     m_stringGridChannels->setToolTip(hint);
     m_stringGridChannels->viewport()->setToolTip(hint);

@@ -275,6 +275,8 @@ void TFormEditPoint::BuildWindow() {
             &TFormEditPoint::ComboBoxCommunicationChange);
     connect(m_comboBoxDataType, &QComboBox::currentIndexChanged, this,
             &TFormEditPoint::ComboBoxDataTypeChange);
+    connect(m_comboBoxFunction, &QComboBox::currentIndexChanged, this,
+            &TFormEditPoint::ComboBoxFunctionChange);
     connect(m_editRegisterAddr, &QLineEdit::textChanged, this,
             &TFormEditPoint::EditRegisterAddrChange);
     connect(m_checkBoxEnableAlert, &QCheckBox::toggled, this,
@@ -292,6 +294,7 @@ void TFormEditPoint::showEvent(QShowEvent* event) {
     LoadControls(EditorValuesFromTag(m_tag));
     CheckBoxEnableAlertClick();
     ComboBoxDataTypeChange();
+    ComboBoxFunctionChange();
     if (const QScreen* shownOn = screen())
         move(shownOn->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
@@ -364,6 +367,13 @@ void TFormEditPoint::ComboBoxDataTypeChange() {
     m_radioButtonSigned->setEnabled(options.enabled);
     if (options.forceSigned)
         m_radioButtonSigned->setChecked(true);
+}
+
+void TFormEditPoint::ComboBoxFunctionChange() {
+    const bool applies = ByteOrderApplies(m_comboBoxFunction->currentIndex());
+    for (QCheckBox* box :
+         {m_checkBoxSwapBytes, m_checkBoxSwapDWords, m_checkBoxSwapWords, m_checkBoxReverseOrder})
+        box->setEnabled(applies);
 }
 
 void TFormEditPoint::EditRegisterAddrChange() {

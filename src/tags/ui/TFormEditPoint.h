@@ -38,6 +38,7 @@ private:
     TagEditorValues ReadControls() const;
     void ComboBoxCommunicationChange();
     void ComboBoxDataTypeChange();
+    void ComboBoxFunctionChange();
     void EditRegisterAddrChange();
     void CheckBoxEnableAlertClick();
     void ButtonDefineFunctionClick();

@@ -1,5 +1,6 @@
 #include "TFormTrends.h"
 
+#include "AxisTicks.h"
 #include "CLog.h"
 #include "DataRoot.h"
 #include "HistoryLines.h"
@@ -24,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 
@@ -238,6 +241,59 @@ TEST_F(TFormTrendsTest, LiveFollowsTheClockAndNewLines) {
     EXPECT_TRUE(Child<QTimer>(m_form, "TimerLive")->isActive());
     EXPECT_EQ(Lines("2: Flow [l/s]").back().back().y(), 1200);
     EXPECT_EQ(TimeAxisRange().second, m_now);
+}
+
+// The value axes tick at round numbers (1, 2 or 5 times a power of ten), not at fifths of
+// the values' range; Close and Escape close the window.
+TEST_F(TFormTrendsTest, ValueAxesTickAtRoundNumbersAndTheWindowClosesWithCloseOrEscape) {
+    ModalAnswers none;
+    m_form.Open();
+    Choose(0);
+    Choose(1);
+    const auto isRound = [](double step) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        return std::ranges::any_of(std::array{1.0, 2.0, 5.0, 10.0},
+                                   [&](double m) { return std::abs(mantissa - m) < 1e-9; });
+    };
+    const QList<QAbstractAxis*> axes = Chart()->axes(Qt::Vertical);
+    ASSERT_EQ(axes.size(), 2);
+    for (QAbstractAxis* axis : axes) {
+        const auto* values = qobject_cast<QValueAxis*>(axis);
+        const double step = (values->max() - values->min()) / (values->tickCount() - 1);
+        EXPECT_TRUE(isRound(step)) << step;
+        EXPECT_NEAR(std::remainder(values->min(), step), 0, step * 1e-9) << values->min();
+    }
+
+    test::Click(m_form, "ButtonClose");
+    EXPECT_FALSE(m_form.isVisible());
+    m_form.Open();
+    QTest::keyClick(List(), Qt::Key_Escape);
+    EXPECT_FALSE(m_form.isVisible());
+}
+
+TEST(AxisTicks, RoundTicksHoldTheValues) {
+    struct Case {
+        double low, high;
+        AxisTicks ticks;
+    };
+    const Case cases[] = {
+        {12.3, 18.7, {12, 20, 2, 5, 0}},
+        {0, 1, {0, 1, 0.2, 6, 1}},
+        {-3.7, 41, {-10, 50, 10, 7, 0}},
+        {0.3, 0.7, {0.3, 0.7, 0.1, 5, 1}},               // ends on ticks: no step added
+        {101.25, 101.27, {101.25, 101.27, 0.005, 5, 3}}, // a float register's fraction
+        {42, 42, {41, 43, 0.5, 5, 1}},                   // one value: the unit around it
+        {INFINITY, -INFINITY, {0, 1, 0.2, 6, 1}},        // nothing to show
+        {NAN, 1, {0, 1, 0.2, 6, 1}},
+    };
+    for (const Case& c : cases) {
+        const AxisTicks ticks = RoundAxisTicks(c.low, c.high);
+        EXPECT_NEAR(ticks.first, c.ticks.first, 1e-9) << c.low << " " << c.high;
+        EXPECT_NEAR(ticks.last, c.ticks.last, 1e-9) << c.low << " " << c.high;
+        EXPECT_NEAR(ticks.step, c.ticks.step, 1e-12) << c.low << " " << c.high;
+        EXPECT_EQ(ticks.count, c.ticks.count) << c.low << " " << c.high;
+        EXPECT_EQ(ticks.decimals, c.ticks.decimals) << c.low << " " << c.high;
+    }
 }
 
 } // namespace

@@ -90,6 +90,28 @@ TEST_F(TFormEditPointTest, FloatTypesAreAlwaysSigned) {
     EXPECT_FALSE(saved.Signed);
 }
 
+// Byte order means nothing to the single bits of coils and discrete inputs.
+TEST_F(TFormEditPointTest, ByteOrderOnlyForRegisterFunctions) {
+    TDataChannel tag;
+    tag.Function = 0;
+    tag.SwapBytes = true;
+    Open(tag);
+    const char* const boxes[] = {"CheckBoxSwapBytes", "CheckBoxSwapDWords", "CheckBoxSwapWords",
+                                 "CheckBoxReverseOrder"};
+    EXPECT_FALSE(Enabled("CheckBoxSwapBytes")) << "on show";
+    EXPECT_TRUE(Checked("CheckBoxSwapBytes"));
+    const struct {
+        int function;
+        bool byteOrder;
+    } cases[] = {{0, false}, {1, false}, {2, true}, {3, true}, {4, false}, {5, true}, {6, true}};
+    for (const auto& c : cases) {
+        Get<QComboBox>("ComboBoxFunction")->setCurrentIndex(c.function);
+        for (const char* box : boxes)
+            EXPECT_EQ(Enabled(box), c.byteOrder) << c.function << " " << box;
+    }
+    EXPECT_TRUE(Save().SwapBytes); // kept for a change back to registers
+}
+
 TEST_F(TFormEditPointTest, RegisterAddressShownInHexadecimal) {
     Open(TDataChannel{});
     SetText(m_editor, "EditRegisterAddr", "1000");

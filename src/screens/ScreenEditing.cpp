@@ -34,6 +34,19 @@ int64_t KeptWithin(int64_t wanted, int64_t length, int64_t last) {
     return std::clamp<int64_t>(wanted, 0, std::max<int64_t>(0, last - length));
 }
 
+// Puts the object's top-left corner as near `wantedLeft`, `wantedTop` as the client area
+// lets it, keeping its size.
+void PlaceWithin(TScreenMarker& object, int64_t wantedLeft, int64_t wantedTop, QSize client) {
+    const int64_t width = int64_t{object.Right} - object.Left;
+    const int64_t height = int64_t{object.Bottom} - object.Top;
+    const int64_t left = KeptWithin(wantedLeft, width, client.width() - 1);
+    const int64_t top = KeptWithin(wantedTop, height, client.height() - 1);
+    object.Left = Saturated(left);
+    object.Top = Saturated(top);
+    object.Right = Saturated(left + width);
+    object.Bottom = Saturated(top + height);
+}
+
 } // namespace
 
 MarkerRect ResizeHandle(const TScreenMarker& object) {
@@ -129,14 +142,11 @@ ScreenEditing::Step ScreenEditing::Drop(ObjectList& objects, ScreenMarks& marks,
 // The object keeps its size and, as far as the screen's edges let it, the point where it
 // was grabbed; coordinates that a file put far away stay within what a file can hold.
 void ScreenEditing::Place(TScreenMarker& object, QPoint pointer, QSize client) const {
-    const int64_t width = int64_t{object.Right} - object.Left;
-    const int64_t height = int64_t{object.Bottom} - object.Top;
-    const int64_t left = KeptWithin(pointer.x() + m_dragOffsetX, width, client.width() - 1);
-    const int64_t top = KeptWithin(pointer.y() + m_dragOffsetY, height, client.height() - 1);
-    object.Left = Saturated(left);
-    object.Top = Saturated(top);
-    object.Right = Saturated(left + width);
-    object.Bottom = Saturated(top + height);
+    PlaceWithin(object, pointer.x() + m_dragOffsetX, pointer.y() + m_dragOffsetY, client);
+}
+
+void KeepInside(TScreenMarker& object, QSize client) {
+    PlaceWithin(object, object.Left, object.Top, client);
 }
 
 } // namespace halvane

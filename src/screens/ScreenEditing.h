@@ -24,6 +24,11 @@ MarkerRect ResizeHandle(const TScreenMarker& object);
 // each where it was. An object outside already holds nothing back.
 QSize SmallestClientSize(const ObjectList& objects, QSize client);
 
+// Moves the object as little as it takes for it to lie inside the client area (one larger
+// than the screen begins at 0): a new object dropped near an edge, or the copy of an object
+// inside the screen one grid step beyond it, would otherwise go to the origin at the next load.
+void KeepInside(TScreenMarker& object, QSize client);
+
 // The edit-mode mouse gestures of one screen: a left press grabs the topmost object under
 // the pointer (by a picture's handle to resize it, anywhere else on it to move it), moves
 // carry it, the release drops it; moves without a grabbed object only look at what lies

@@ -420,8 +420,10 @@ void TFormScreen::PopupMenuScreenNewObjectClick() {
 // The editor opens on a new object at `position` (client coordinates); only OK puts the
 // object on the screen, in front of all others.
 void TFormScreen::AddNewObject(TScreenMarker object, QPoint position) {
-    if (m_objectEditor && m_objectEditor(object, true, m_paintBoxScreen->mapToGlobal(position)))
+    if (m_objectEditor && m_objectEditor(object, true, m_paintBoxScreen->mapToGlobal(position))) {
+        KeepInside(object, ClientSize());
         m_objects.push_front(std::move(object));
+    }
     m_marks.popupTarget = -1;
     PaintScreen();
 }
@@ -453,6 +455,10 @@ void TFormScreen::PopupMenuScreenCloneObjectClick() {
     TScreenMarker copy = m_objects[static_cast<size_t>(m_marks.popupTarget)];
     for (int32_t* coordinate : {&copy.Left, &copy.Top, &copy.Right, &copy.Bottom})
         *coordinate = OneGridStepOn(*coordinate);
+    const QSize client = ClientSize();
+    if (CornersInside(m_objects[static_cast<size_t>(m_marks.popupTarget)].Rect(), client.width(),
+                      client.height()))
+        KeepInside(copy, client);
     m_objects.push_front(std::move(copy));
     m_marks.popupTarget = -1;
     PaintScreen();

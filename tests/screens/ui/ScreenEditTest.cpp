@@ -303,6 +303,22 @@ TEST_F(ScreenEditTest, ObjectsStayInsideTheScreenAndKeepTheirPlaceAtTheNextLoad)
     EXPECT_EQ(LoadObjects(file)[0].Rect(), (MarkerRect{500, 300, 530, 330})) << "not moved";
 }
 
+// A new object made near an edge, or a copy one grid step beyond it, is moved back inside:
+// left partly outside, it would go to the origin at the next load.
+TEST_F(ScreenEditTest, NewObjectsAndCopiesNearAnEdgeStayInside) {
+    m_screen.SetObjectEditor([](TScreenMarker& object, bool, QPoint) {
+        object.Right = object.Left + 100;
+        object.Bottom = object.Top + 100;
+        return true;
+    });
+    Place({Picture({600, 440, 639, 479})});
+    Command({620, 460}, "CloneObject");
+    Command({600, 20}, "NewObject");
+    const std::string pic = ":missing\\none.bmp";
+    EXPECT_EQ(Saved(), (std::vector<std::string>{"0:539,20,639,120:", "100:600,440,639,479" + pic,
+                                                 "100:600,440,639,479" + pic}));
+}
+
 // A screen drawn in edit mode and closed in run-time mode keeps what was drawn.
 TEST_F(ScreenEditTest, LeavingEditModeWritesTheScreen) {
     Place({Picture({100, 100, 130, 130})});

@@ -2,6 +2,7 @@
 
 #include "DataRoot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
@@ -9,9 +10,6 @@
 namespace halvane {
 
 namespace {
-
-// Old day files are looked for in a window of this many days.
-constexpr int kRemovedDays = 20;
 
 // The last header line of `file` without its line end; empty when it holds none.
 std::string LastHeaderLine(const std::filesystem::path& file) {
@@ -37,6 +35,25 @@ std::filesystem::path HistoryFile(QDate date) {
     std::snprintf(name, sizeof name, "history\\log%04d%02d%02d.csv", date.year(), date.month(),
                   date.day());
     return ResolveDataPath(name);
+}
+
+QDate HistoryFileDay(std::string_view fileName) {
+    constexpr std::string_view kPrefix = "log";
+    constexpr std::string_view kSuffix = ".csv";
+    constexpr size_t kDigits = 8;
+    if (fileName.size() != kPrefix.size() + kDigits + kSuffix.size() ||
+        !fileName.starts_with(kPrefix) || !fileName.ends_with(kSuffix))
+        return {};
+    const std::string_view digits = fileName.substr(kPrefix.size(), kDigits);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    const auto number = [&](size_t at, size_t count) {
+        int value = 0;
+        for (const char c : digits.substr(at, count))
+            value = value * 10 + (c - '0');
+        return value;
+    };
+    return QDate(number(0, 4), number(4, 2), number(6, 2));
 }
 
 CLog::CLog(Clock clock) : m_clock(std::move(clock)) {}
@@ -66,11 +83,18 @@ void CLog::Write(std::string_view line) {
         Append(line);
 }
 
+// Files that cannot be removed stay without a message.
 void CLog::RemoveOldFiles(int retentionDays) const {
-    const QDate newest = m_date.addDays(-retentionDays);
-    for (int i = 0; i < kRemovedDays; ++i) {
+    if (retentionDays <= 0)
+        return;
+    const QDate oldestKept = m_date.addDays(-retentionDays);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(HistoryFolder(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const QDate day = HistoryFileDay(it->path().filename().string());
         std::error_code ignored;
-        std::filesystem::remove(HistoryFile(newest.addDays(-i)), ignored);
+        if (day.isValid() && day < oldestKept)
+            std::filesystem::remove(it->path(), ignored);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "HistoryReader.h"
 
+#include "CLog.h"
 #include "NumberFormat.h"
 
 #include <algorithm>
@@ -25,21 +26,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// The date of "log<yyyymmdd>.csv"; invalid for any other name.
-QDate DayOfFileName(const std::string& name) {
-    if (name.size() != 15 || !name.starts_with("log") || !name.ends_with(".csv"))
-        return {};
-    int digits[8];
-    for (size_t i = 0; i < 8; ++i) {
-        const char c = name[3 + i];
-        if (c < '0' || c > '9')
-            return {};
-        digits[i] = c - '0';
-    }
-    return QDate(digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3],
-                 digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
-}
 
 // A value field: "." or "," as decimal point, blanks around; anything else, and an
 // infinite value (what a float register may hold), is no value.
@@ -378,7 +364,7 @@ std::vector<std::pair<QDate, std::filesystem::path>> HistoryReader::DayFiles(QDa
     std::error_code ec;
     for (std::filesystem::directory_iterator it(m_folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        const QDate day = DayOfFileName(it->path().filename().string());
+        const QDate day = HistoryFileDay(it->path().filename().string());
         if (day.isValid() && day >= first && day <= last)
             files.emplace_back(day, it->path());
     }

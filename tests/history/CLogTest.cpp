@@ -98,18 +98,34 @@ TEST_F(CLogTest, FirstLineAfterMidnightOpensTheNextDaysFileWithItsHeader) {
     EXPECT_EQ(DayText(2014, 4, 9), "H\r\nearly\r\n");
 }
 
-TEST_F(CLogTest, RetentionRemovesTwentyDayFilesEndingRetentionDaysAgo) {
-    for (QDate day(2014, 3, 1); day <= QDate(2014, 4, 8); day = day.addDays(1))
-        WriteText(HistoryFile(day), "old\r\n");
-    SetNow(2014, 4, 8, 9, 30);
-    CLog log(Clock());
-    log.Init("H", 7);
-    for (QDate day(2014, 3, 1); day <= QDate(2014, 4, 8); day = day.addDays(1)) {
-        const bool removed = day >= QDate(2014, 3, 13) && day <= QDate(2014, 4, 1);
-        EXPECT_EQ(std::filesystem::exists(HistoryFile(day)), !removed)
-            << day.toString(Qt::ISODate).toStdString();
+// A day file goes once its whole day is older than the retention: today's file and those
+// of the retention's days before it stay, however old the rest is.
+TEST_F(CLogTest, RetentionRemovesEveryDayFileOlderThanItAndNeverToday) {
+    const QDate today(2014, 4, 8);
+    const struct {
+        int retention;
+        QDate oldestKept; // invalid: nothing removed
+    } cases[] = {
+        {7, QDate(2014, 4, 1)}, {1, QDate(2014, 4, 7)}, {30, QDate(2014, 3, 9)},
+        {0, QDate()},           {-3, QDate()},
+    };
+    for (const auto& c : cases) {
+        for (QDate day(2013, 12, 1); day <= today.addDays(1); day = day.addDays(1))
+            WriteText(HistoryFile(day), "old\r\n");
+        WriteText(HistoryFolder() / "log2013.csv", "not a day file");
+        WriteText(HistoryFolder() / "notes.txt", "mine");
+        SetNow(2014, 4, 8, 9, 30);
+        CLog log(Clock());
+        log.Init("H", c.retention);
+        for (QDate day(2013, 12, 1); day <= today.addDays(1); day = day.addDays(1)) {
+            const bool removed = c.oldestKept.isValid() && day < c.oldestKept;
+            EXPECT_EQ(std::filesystem::exists(HistoryFile(day)), !removed)
+                << c.retention << ": " << day.toString(Qt::ISODate).toStdString();
+        }
+        EXPECT_EQ(DayText(2014, 4, 8), "old\r\n") << "today's file is kept as it is";
+        EXPECT_TRUE(std::filesystem::exists(HistoryFolder() / "log2013.csv"));
+        EXPECT_TRUE(std::filesystem::exists(HistoryFolder() / "notes.txt"));
     }
-    EXPECT_EQ(DayText(2014, 4, 8), "old\r\n") << "today's file is kept as it is";
 }
 
 TEST_F(CLogTest, UnopenableFileDropsLinesUntilTheDateChanges) {

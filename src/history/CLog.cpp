@@ -5,20 +5,57 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 namespace halvane {
 
 namespace {
 
-// The last header line of `file` without its line end; empty when it holds none.
+// How far from its end a day file is searched for its last header, and the piece read at
+// once: a file of any size, or without line ends, costs this much at most.
+constexpr std::streamoff kHeaderSearchBytes = 4 << 20;
+constexpr std::streamoff kSearchPiece = 64 << 10;
+
+std::string ReadAt(std::ifstream& in, std::streamoff at, std::streamoff count) {
+    std::string bytes(static_cast<size_t>(count), '\0');
+    in.seekg(at);
+    in.read(bytes.data(), count);
+    bytes.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    in.clear();
+    return bytes;
+}
+
+// Where the last line of `in` (of `size` bytes) that starts a header begins, looking at
+// its last kHeaderSearchBytes only, piece by piece from its end.
+std::optional<std::streamoff> LastHeaderStart(std::ifstream& in, std::streamoff size) {
+    const std::string lineStart = "\n" + std::string(kHistoryHeaderStart);
+    const auto overlap = static_cast<std::streamoff>(lineStart.size()) - 1;
+    const std::streamoff floor = std::max<std::streamoff>(0, size - kHeaderSearchBytes);
+    for (std::streamoff end = size; end > floor;) {
+        const std::streamoff start = std::max(floor, end - kSearchPiece);
+        // Pieces overlap, so that a line start across two of them is seen.
+        const std::string piece = ReadAt(in, start, std::min(size, end + overlap) - start);
+        if (const size_t found = piece.rfind(lineStart); found != std::string::npos)
+            return start + static_cast<std::streamoff>(found) + 1;
+        end = start;
+    }
+    if (floor == 0 && ReadAt(in, 0, overlap) == kHistoryHeaderStart)
+        return 0;
+    return std::nullopt;
+}
+
+// The last header line of `file` near its end, without its line end; empty when there is
+// none there.
 std::string LastHeaderLine(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    const auto start = in ? LastHeaderStart(in, size) : std::nullopt;
+    if (!start)
+        return {};
+    in.seekg(*start);
     std::string header;
-    while (std::getline(in, line))
-        if (line.starts_with(kHistoryHeaderStart))
-            header.swap(line);
+    std::getline(in, header);
     if (header.ends_with('\r'))
         header.pop_back();
     return header;

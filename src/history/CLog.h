@@ -28,7 +28,9 @@ QDate HistoryFileDay(std::string_view fileName);
 //
 // Columns are matched by position, so a line goes into a file only under the current
 // header: when the file's last header line differs (the tags changed while running, or
-// a restart on the same day with other tags), the header is written again first.
+// a restart on the same day with other tags), the header is written again first. Only the
+// file's last few MiB are searched for that line (a day file may be huge, or hold no line
+// end at all); a header further back counts as none, and costs one more header line.
 class CLog final {
 public:
     // Local wall-clock time.

@@ -1,6 +1,10 @@
 #include "HistoryTestSupport.h"
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace halvane;
 
@@ -66,6 +70,45 @@ TEST_F(CLogTest, HeaderIsWrittenAgainBeforeTheNextLineWhenTheFilesLastOneDiffers
         EXPECT_EQ(DayText(2014, 4, 8), c.existing) << "Init alone writes nothing";
         log.Write("x");
         EXPECT_EQ(DayText(2014, 4, 8), c.existing + c.added) << c.existing << " / " << c.header;
+    }
+}
+
+// The processor time of the calling thread, which other programs' load leaves alone.
+std::chrono::nanoseconds ThreadTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Today's file may be huge, or hold no line end at all: only its end is read for the last
+// header. One further back is not looked for, so the header is written again.
+TEST_F(CLogTest, OnlyTheEndOfTodaysFileIsReadForItsLastHeader) {
+    const std::string a = R"("Timestamp","A[]")";
+    const std::string b = R"("Timestamp","B[]")";
+    constexpr size_t kHole = 256 << 20; // bytes 0 without a line end, taking no disk space
+    const struct {
+        std::string before;
+        std::string after;
+        std::string added; // by Init(a) and one Write("x")
+    } cases[] = {
+        {"", "\n" + a + "\r\n1\r\n", "x\r\n"},
+        {"", "", a + "\r\nx\r\n"},
+        {a + "\r\n", "\r\n1\r\n", a + "\r\nx\r\n"},
+        {a + "\r\n", "\r\n" + b + "\r\n2\r\n", a + "\r\nx\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::filesystem::path file = DayFile(2014, 4, 8);
+        WriteText(file, c.before);
+        std::filesystem::resize_file(file, c.before.size() + kHole);
+        std::ofstream(file, std::ios::binary | std::ios::app) << c.after;
+        const auto start = ThreadTime();
+        CLog log(Clock());
+        log.Init(a, 7);
+        log.Write("x");
+        EXPECT_LT(ThreadTime() - start, std::chrono::milliseconds(500)) << c.after;
+        std::ifstream in(file, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(c.before.size() + kHole + c.after.size()));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.added) << c.after;
     }
 }
 

@@ -2,25 +2,60 @@
 
 #include "DataRoot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 namespace halvane {
 
 namespace {
 
-// Old day files are looked for in a window of this many days.
-constexpr int kRemovedDays = 20;
+// How far from its end a day file is searched for its last header, and the piece read at
+// once: a file of any size, or without line ends, costs this much at most.
+constexpr std::streamoff kHeaderSearchBytes = 4 << 20;
+constexpr std::streamoff kSearchPiece = 64 << 10;
 
-// The last header line of `file` without its line end; empty when it holds none.
+std::string ReadAt(std::ifstream& in, std::streamoff at, std::streamoff count) {
+    std::string bytes(static_cast<size_t>(count), '\0');
+    in.seekg(at);
+    in.read(bytes.data(), count);
+    bytes.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    in.clear();
+    return bytes;
+}
+
+// Where the last line of `in` (of `size` bytes) that starts a header begins, looking at
+// its last kHeaderSearchBytes only, piece by piece from its end.
+std::optional<std::streamoff> LastHeaderStart(std::ifstream& in, std::streamoff size) {
+    const std::string lineStart = "\n" + std::string(kHistoryHeaderStart);
+    const auto overlap = static_cast<std::streamoff>(lineStart.size()) - 1;
+    const std::streamoff floor = std::max<std::streamoff>(0, size - kHeaderSearchBytes);
+    for (std::streamoff end = size; end > floor;) {
+        const std::streamoff start = std::max(floor, end - kSearchPiece);
+        // Pieces overlap, so that a line start across two of them is seen.
+        const std::string piece = ReadAt(in, start, std::min(size, end + overlap) - start);
+        if (const size_t found = piece.rfind(lineStart); found != std::string::npos)
+            return start + static_cast<std::streamoff>(found) + 1;
+        end = start;
+    }
+    if (floor == 0 && ReadAt(in, 0, overlap) == kHistoryHeaderStart)
+        return 0;
+    return std::nullopt;
+}
+
+// The last header line of `file` near its end, without its line end; empty when there is
+// none there.
 std::string LastHeaderLine(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    const auto start = in ? LastHeaderStart(in, size) : std::nullopt;
+    if (!start)
+        return {};
+    in.seekg(*start);
     std::string header;
-    while (std::getline(in, line))
-        if (line.starts_with(kHistoryHeaderStart))
-            header.swap(line);
+    std::getline(in, header);
     if (header.ends_with('\r'))
         header.pop_back();
     return header;
@@ -37,6 +72,25 @@ std::filesystem::path HistoryFile(QDate date) {
     std::snprintf(name, sizeof name, "history\\log%04d%02d%02d.csv", date.year(), date.month(),
                   date.day());
     return ResolveDataPath(name);
+}
+
+QDate HistoryFileDay(std::string_view fileName) {
+    constexpr std::string_view kPrefix = "log";
+    constexpr std::string_view kSuffix = ".csv";
+    constexpr size_t kDigits = 8;
+    if (fileName.size() != kPrefix.size() + kDigits + kSuffix.size() ||
+        !fileName.starts_with(kPrefix) || !fileName.ends_with(kSuffix))
+        return {};
+    const std::string_view digits = fileName.substr(kPrefix.size(), kDigits);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    const auto number = [&](size_t at, size_t count) {
+        int value = 0;
+        for (const char c : digits.substr(at, count))
+            value = value * 10 + (c - '0');
+        return value;
+    };
+    return QDate(number(0, 4), number(4, 2), number(6, 2));
 }
 
 CLog::CLog(Clock clock) : m_clock(std::move(clock)) {}
@@ -66,11 +120,18 @@ void CLog::Write(std::string_view line) {
         Append(line);
 }
 
+// Files that cannot be removed stay without a message.
 void CLog::RemoveOldFiles(int retentionDays) const {
-    const QDate newest = m_date.addDays(-retentionDays);
-    for (int i = 0; i < kRemovedDays; ++i) {
+    if (retentionDays <= 0)
+        return;
+    const QDate oldestKept = m_date.addDays(-retentionDays);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(HistoryFolder(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const QDate day = HistoryFileDay(it->path().filename().string());
         std::error_code ignored;
-        std::filesystem::remove(HistoryFile(newest.addDays(-i)), ignored);
+        if (day.isValid() && day < oldestKept)
+            std::filesystem::remove(it->path(), ignored);
     }
 }
 

@@ -19,6 +19,8 @@ inline constexpr std::string_view kHistoryHeaderStart = "\"Timestamp\"";
 std::filesystem::path HistoryFolder();
 // The day file of `date`: "history\log<yyyymmdd>.csv" under the data root.
 std::filesystem::path HistoryFile(QDate date);
+// The date of a day file's name ("log<yyyymmdd>.csv"); invalid for any other name.
+QDate HistoryFileDay(std::string_view fileName);
 
 // The daily history file. One file per local calendar day, kept open between lines and
 // switched at the first line after the local date changed. Every line written gets CR LF.
@@ -26,7 +28,9 @@ std::filesystem::path HistoryFile(QDate date);
 //
 // Columns are matched by position, so a line goes into a file only under the current
 // header: when the file's last header line differs (the tags changed while running, or
-// a restart on the same day with other tags), the header is written again first.
+// a restart on the same day with other tags), the header is written again first. Only the
+// file's last few MiB are searched for that line (a day file may be huge, or hold no line
+// end at all); a header further back counts as none, and costs one more header line.
 class CLog final {
 public:
     // Local wall-clock time.
@@ -36,8 +40,9 @@ public:
     CLog(const CLog&) = delete;
     CLog& operator=(const CLog&) = delete;
 
-    // Keeps `header` (without line end) for every new day file, removes the 20 day files
-    // from retentionDays + 19 days ago up to retentionDays ago, and opens today's file,
+    // Keeps `header` (without line end) for every new day file, removes every day file
+    // whose whole day is older than `retentionDays` (the files of today and of the
+    // retentionDays days before stay; 0 or less removes nothing), and opens today's file,
     // writing the header when it is empty.
     void Init(std::string header, int retentionDays);
     // The header (without line end) for the lines written from now on.

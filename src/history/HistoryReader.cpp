@@ -1,5 +1,6 @@
 #include "HistoryReader.h"
 
+#include "CLog.h"
 #include "NumberFormat.h"
 
 #include <algorithm>
@@ -25,21 +26,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// The date of "log<yyyymmdd>.csv"; invalid for any other name.
-QDate DayOfFileName(const std::string& name) {
-    if (name.size() != 15 || !name.starts_with("log") || !name.ends_with(".csv"))
-        return {};
-    int digits[8];
-    for (size_t i = 0; i < 8; ++i) {
-        const char c = name[3 + i];
-        if (c < '0' || c > '9')
-            return {};
-        digits[i] = c - '0';
-    }
-    return QDate(digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3],
-                 digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
-}
 
 // A value field: "." or "," as decimal point, blanks around; anything else, and an
 // infinite value (what a float register may hold), is no value.
@@ -91,117 +77,170 @@ std::string_view NamePart(std::string_view column) {
     return bracket == std::string_view::npos ? column : column.substr(0, bracket);
 }
 
-// Rows of the table as the lines come: every line, or each bucket's extremes.
-class Downsampler final {
+// A column's least and greatest value with their times.
+struct Extremes {
+    double min = kNoValue, max = kNoValue;
+    LocalMsecs minAt = 0, maxAt = 0;
+    size_t count = 0;
+
+    void Add(LocalMsecs at, double value) {
+        if (std::isnan(value))
+            return;
+        if (count++ == 0 || value < min)
+            min = value, minAt = at;
+        if (count == 1 || value > max)
+            max = value, maxAt = at;
+    }
+};
+
+// The lines of one part of the range, in whatever order they came.
+class Bucket final {
 public:
-    Downsampler(HistoryTable& table, const HistoryQuery& query)
+    void Add(LocalMsecs at, const std::vector<double>& values) {
+        if (m_lines++ == 0) {
+            m_firstAt = m_lastAt = at;
+            m_columns.assign(values.size(), Extremes{});
+        }
+        m_firstAt = std::min(m_firstAt, at);
+        m_lastAt = std::max(m_lastAt, at);
+        for (size_t c = 0; c < values.size(); ++c)
+            m_columns[c].Add(at, values[c]);
+    }
+
+    size_t Lines() const { return m_lines; }
+
+    // None without lines. One line: its values. More: the first and the last line's time,
+    // each column's earlier extreme in the first row and its later in the second; a column
+    // of one value goes where it is nearer.
+    template <class AddRow> void Rows(AddRow addRow) const {
+        if (m_lines == 1) {
+            addRow(m_firstAt, [&](size_t c) { return m_columns[c].min; });
+        } else if (m_lines > 1) {
+            const auto nearerFirst = [&](const Extremes& e) {
+                return e.minAt - m_firstAt <= m_lastAt - e.minAt;
+            };
+            addRow(m_firstAt, [&](size_t c) {
+                const Extremes& e = m_columns[c];
+                if (e.count == 1)
+                    return nearerFirst(e) ? e.min : kNoValue;
+                return e.minAt <= e.maxAt ? e.min : e.max;
+            });
+            addRow(m_lastAt, [&](size_t c) {
+                const Extremes& e = m_columns[c];
+                if (e.count == 1)
+                    return nearerFirst(e) ? kNoValue : e.min;
+                return e.minAt <= e.maxAt ? e.max : e.min;
+            });
+        }
+    }
+
+private:
+    LocalMsecs m_firstAt = 0;
+    LocalMsecs m_lastAt = 0;
+    size_t m_lines = 0;
+    std::vector<Extremes> m_columns;
+};
+
+// The rows of the table: every line, or each bucket's extremes. What they hold is bounded
+// by the query (its line limit, or its buckets), not by the order the lines come in.
+class RowCollector final {
+public:
+    RowCollector(HistoryTable& table, const HistoryQuery& query)
         : m_table(table), m_query(query), m_columns(query.columns.size()) {
         const LocalMsecs span = query.to - query.from + 1;
         const auto buckets = static_cast<LocalMsecs>(query.buckets);
         m_bucketWidth = buckets > 0 ? std::max<LocalMsecs>((span + buckets - 1) / buckets, 1) : 0;
         m_gap = std::max(query.gap, m_bucketWidth);
-        m_table.values.assign(m_columns.size(), {});
+        m_buckets.resize(query.buckets);
+        m_table.values.assign(m_columns, {});
     }
 
-    void Add(LocalMsecs at, const std::vector<double>& values) {
-        if (m_lines > 0 && at - m_lastAt > m_gap) {
-            Flush();
-            Row((m_lastAt + at) / 2, [](size_t) { return kNoValue; });
+    // False, taking nothing, when the line is one beyond the query's line limit.
+    bool Add(LocalMsecs at, const std::vector<double>& values) {
+        if (m_buckets.empty()) {
+            if (m_query.maxLines > 0 && m_table.Rows() == m_query.maxLines)
+                return false;
+            AddRow(at, [&](size_t c) { return values[c]; });
+            return true;
         }
-        const LocalMsecs bucket = m_bucketWidth > 0 ? (at - m_query.from) / m_bucketWidth : -1;
-        if (m_lines > 0 && (bucket != m_bucket || bucket < 0))
-            Flush();
-        if (m_lines == 0) {
-            m_bucket = bucket;
-            m_firstAt = at;
-            std::fill(m_columns.begin(), m_columns.end(), Extremes{});
-        }
-        ++m_lines;
-        m_lastAt = at;
-        for (size_t c = 0; c < values.size(); ++c)
-            m_columns[c].Add(at, values[c]);
+        const auto bucket = static_cast<size_t>(std::clamp<LocalMsecs>(
+            (at - m_query.from) / m_bucketWidth, 0, static_cast<LocalMsecs>(m_buckets.size()) - 1));
+        m_buckets[bucket].Add(at, values);
+        return true;
     }
 
-    // Ends the last bucket and brings rows that came out of order into time order.
+    // The buckets' rows, all rows in time order and the rows that mark gaps between them.
     void Finish() {
-        Flush();
-        if (std::is_sorted(m_table.times.begin(), m_table.times.end()))
-            return;
-        std::vector<size_t> order(m_table.times.size());
-        std::iota(order.begin(), order.end(), size_t{0});
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) { return m_table.times[a] < m_table.times[b]; });
-        const auto permuted = [&](const auto& v) {
-            std::remove_cvref_t<decltype(v)> sorted;
-            sorted.reserve(v.size());
-            for (const size_t i : order)
-                sorted.push_back(v[i]);
-            return sorted;
-        };
-        m_table.times = permuted(m_table.times);
-        for (auto& column : m_table.values)
-            column = permuted(column);
+        for (const Bucket& bucket : m_buckets) {
+            m_downsampled = m_downsampled || bucket.Lines() > 2;
+            bucket.Rows([this](LocalMsecs at, auto valueOf) { AddRow(at, valueOf); });
+        }
+        std::vector<Bucket>().swap(m_buckets);
+        SortByTime();
+        MarkGaps();
     }
 
     bool Downsampled() const { return m_downsampled; }
 
 private:
-    struct Extremes {
-        double min = kNoValue, max = kNoValue;
-        LocalMsecs minAt = 0, maxAt = 0;
-        size_t count = 0;
-
-        void Add(LocalMsecs at, double value) {
-            if (std::isnan(value))
-                return;
-            if (count++ == 0 || value < min)
-                min = value, minAt = at;
-            if (count == 1 || value > max)
-                max = value, maxAt = at;
-        }
-    };
-
-    template <class ValueOf> void Row(LocalMsecs at, ValueOf valueOf) {
+    template <class ValueOf> void AddRow(LocalMsecs at, ValueOf valueOf) {
         m_table.times.push_back(at);
-        for (size_t c = 0; c < m_columns.size(); ++c)
+        for (size_t c = 0; c < m_columns; ++c)
             m_table.values[c].push_back(valueOf(c));
     }
 
-    // One line: its values. More: the first and the last line's time, each column's earlier
-    // extreme in the first row and its later in the second; a column of one value goes
-    // where it is nearer.
-    void Flush() {
-        if (m_lines == 0)
+    void SortByTime() {
+        if (std::is_sorted(m_table.times.begin(), m_table.times.end()))
             return;
-        if (m_lines == 1) {
-            Row(m_firstAt, [&](size_t c) { return m_columns[c].min; });
-        } else {
-            m_downsampled = m_downsampled || m_lines > 2;
-            const auto first = [&](const Extremes& e) {
-                if (e.count == 1)
-                    return e.minAt - m_firstAt <= m_lastAt - e.minAt ? e.min : kNoValue;
-                return e.minAt <= e.maxAt ? e.min : e.max;
-            };
-            const auto last = [&](const Extremes& e) {
-                if (e.count == 1)
-                    return e.minAt - m_firstAt <= m_lastAt - e.minAt ? kNoValue : e.min;
-                return e.minAt <= e.maxAt ? e.max : e.min;
-            };
-            Row(m_firstAt, [&](size_t c) { return first(m_columns[c]); });
-            Row(m_lastAt, [&](size_t c) { return last(m_columns[c]); });
-        }
-        m_lines = 0;
+        std::vector<size_t> order(m_table.Rows());
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return m_table.times[a] < m_table.times[b]; });
+        Rebuild(order.size(), [&](size_t row, auto addRow) {
+            addRow(m_table.times[order[row]],
+                   [&](size_t c) { return m_table.values[c][order[row]]; });
+        });
+    }
+
+    // Between two rows further apart than the gap, a row without values halfway.
+    void MarkGaps() {
+        const auto& times = m_table.times;
+        const auto gapAfter = [&](size_t row) {
+            return row + 1 < times.size() && times[row + 1] - times[row] > m_gap;
+        };
+        size_t gaps = 0;
+        for (size_t row = 0; row < times.size(); ++row)
+            gaps += gapAfter(row) ? 1 : 0;
+        if (gaps == 0)
+            return;
+        Rebuild(times.size(), [&](size_t row, auto addRow) {
+            addRow(times[row], [&](size_t c) { return m_table.values[c][row]; });
+            if (gapAfter(row))
+                addRow((times[row] + times[row + 1]) / 2, [](size_t) { return kNoValue; });
+        });
+    }
+
+    // A new table from `rows` calls of `each(row, addRow)` on the old one.
+    template <class Each> void Rebuild(size_t rows, Each each) {
+        HistoryTable rebuilt;
+        rebuilt.values.assign(m_columns, {});
+        const auto addRow = [&](LocalMsecs at, auto valueOf) {
+            rebuilt.times.push_back(at);
+            for (size_t c = 0; c < m_columns; ++c)
+                rebuilt.values[c].push_back(valueOf(c));
+        };
+        for (size_t row = 0; row < rows; ++row)
+            each(row, addRow);
+        m_table.times.swap(rebuilt.times);
+        m_table.values.swap(rebuilt.values);
     }
 
     HistoryTable& m_table;
     const HistoryQuery& m_query;
-    std::vector<Extremes> m_columns;
+    size_t m_columns;
     LocalMsecs m_bucketWidth = 0;
     LocalMsecs m_gap = 0;
-    LocalMsecs m_bucket = -1;
-    LocalMsecs m_firstAt = 0;
-    LocalMsecs m_lastAt = 0;
-    size_t m_lines = 0;
+    std::vector<Bucket> m_buckets; // none when every line is a row
     bool m_downsampled = false;
 };
 
@@ -209,7 +248,7 @@ private:
 // separator carry over from one file to the next.
 class DayFileScanner final {
 public:
-    DayFileScanner(const HistoryQuery& query, const QLocale& locale, Downsampler& rows,
+    DayFileScanner(const HistoryQuery& query, const QLocale& locale, RowCollector& rows,
                    HistoryReadReport& report, std::stop_token stop)
         : m_query(query), m_parser(locale), m_rows(rows), m_report(report), m_stop(std::move(stop)),
           m_values(query.columns.size(), kNoValue) {}
@@ -224,7 +263,7 @@ public:
         m_day = day;
         // Each piece is read behind the part of a line that the last one left.
         std::string buffer;
-        while (!m_stop.stop_requested()) {
+        while (GoesOn()) {
             const size_t kept = buffer.size();
             buffer.resize(kept + kChunkBytes);
             const size_t n = std::fread(buffer.data() + kept, 1, kChunkBytes, file.get());
@@ -232,7 +271,7 @@ public:
             if (n == 0)
                 break;
             size_t start = 0;
-            for (size_t end = buffer.find('\n', kept); end != std::string::npos;
+            for (size_t end = buffer.find('\n', kept); end != std::string::npos && !Ended();
                  end = buffer.find('\n', start)) {
                 Line(std::string_view(buffer).substr(start, end - start));
                 start = end + 1;
@@ -247,11 +286,22 @@ public:
         }
         if (std::ferror(file.get()))
             m_report.unreadable.push_back(path);
-        if (!TrimBlanks(buffer).empty())
+        if (!Ended() && !TrimBlanks(buffer).empty())
             ++m_report.unreadableLines;
     }
 
+    bool Ended() const { return m_report.end != HistoryReadEnd::Complete; }
+
 private:
+    // False once reading has to end: the stop was requested, or the deadline has come.
+    bool GoesOn() {
+        if (!Ended() && m_stop.stop_requested())
+            m_report.end = HistoryReadEnd::Stopped;
+        else if (!Ended() && std::chrono::steady_clock::now() >= m_query.deadline)
+            m_report.end = HistoryReadEnd::OutOfTime;
+        return !Ended();
+    }
+
     void Line(std::string_view line) {
         if (line.ends_with('\r'))
             line.remove_suffix(1);
@@ -279,7 +329,6 @@ private:
         }
         if (*at < m_query.from || *at > m_query.to)
             return;
-        ++m_report.lines;
         std::fill(m_fieldValues.begin(), m_fieldValues.end(), kNoValue);
         SplitFields(line, m_separator, [&](size_t index, std::string_view field) {
             if (index > m_lastNeeded)
@@ -292,7 +341,11 @@ private:
             m_values[c] = m_columnField[c] >= 0
                               ? m_fieldValues[static_cast<size_t>(m_columnField[c])]
                               : kNoValue;
-        m_rows.Add(*at, m_values);
+        if (!m_rows.Add(*at, m_values)) {
+            m_report.end = HistoryReadEnd::TooManyLines;
+            return;
+        }
+        ++m_report.lines;
     }
 
     // Where a header begins: the line's start, or after the cut line of a crash that the
@@ -355,7 +408,7 @@ private:
 
     const HistoryQuery& m_query;
     HistoryTimestampParser m_parser;
-    Downsampler& m_rows;
+    RowCollector& m_rows;
     HistoryReadReport& m_report;
     std::stop_token m_stop;
     QDate m_day;
@@ -378,7 +431,7 @@ std::vector<std::pair<QDate, std::filesystem::path>> HistoryReader::DayFiles(QDa
     std::error_code ec;
     for (std::filesystem::directory_iterator it(m_folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        const QDate day = DayOfFileName(it->path().filename().string());
+        const QDate day = HistoryFileDay(it->path().filename().string());
         if (day.isValid() && day >= first && day <= last)
             files.emplace_back(day, it->path());
     }
@@ -389,13 +442,16 @@ std::vector<std::pair<QDate, std::filesystem::path>> HistoryReader::DayFiles(QDa
 HistoryResult HistoryReader::Read(const HistoryQuery& query, std::stop_token stop) const {
     HistoryResult result;
     result.table.columns = query.columns;
-    Downsampler rows(result.table, query);
+    RowCollector rows(result.table, query);
     if (query.to >= query.from) {
         DayFileScanner scanner(query, m_locale, rows, result.report, stop);
         const QDate first = FromLocalMsecs(query.from).date();
         const QDate last = FromLocalMsecs(query.to).date();
-        for (const auto& [day, path] : DayFiles(first, last))
+        for (const auto& [day, path] : DayFiles(first, last)) {
+            if (scanner.Ended())
+                break;
             scanner.Scan(day, path);
+        }
     }
     rows.Finish();
     result.report.downsampled = rows.Downsampled();

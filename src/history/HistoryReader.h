@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QLocale>
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <stop_token>
@@ -27,6 +28,11 @@ struct HistoryQuery {
     // Two lines further apart than this (or than a bucket) leave a row without values
     // between them: the station did not record there.
     LocalMsecs gap = 180'000;
+    // With buckets 0: 0 reads any number of lines; otherwise reading ends, with
+    // HistoryReadEnd::TooManyLines, at a line of the range beyond this many.
+    size_t maxLines = 0;
+    // Reading ends once this time has come, with HistoryReadEnd::OutOfTime.
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 };
 
 // Rows in time order; values[c][r] is column c at row r, NaN where there is none (an empty
@@ -39,8 +45,13 @@ struct HistoryTable {
     size_t Rows() const { return times.size(); }
 };
 
+// Why reading ended: all of the range was read, or it ended early with what was read until
+// then (a stop was requested, the deadline came, the line limit was reached).
+enum class HistoryReadEnd { Complete, Stopped, OutOfTime, TooManyLines };
+
 // What reading met on its way.
 struct HistoryReadReport {
+    HistoryReadEnd end = HistoryReadEnd::Complete;
     size_t files = 0;                              // day files of the range found
     std::vector<std::filesystem::path> unreadable; // found but not readable
     size_t lines = 0;                              // data lines inside the range
@@ -65,8 +76,9 @@ class HistoryReader final {
 public:
     explicit HistoryReader(std::filesystem::path folder, QLocale locale = QLocale::system());
 
-    // A stop requested while reading ends it after the current piece of a file, with what
-    // was read until then.
+    // The rows are in time order and bounded as the query says whatever the order of the
+    // lines in the files (a spreadsheet may have sorted them by a value). A stop requested
+    // while reading ends it after the current piece of a file, with what was read until then.
     HistoryResult Read(const HistoryQuery& query, std::stop_token stop = {}) const;
 
     // The day files of the folder from `first` to `last`, in date order.

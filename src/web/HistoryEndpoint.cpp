@@ -5,6 +5,7 @@
 #include "HistoryReader.h"
 #include "HistoryTicker.h"
 #include "HttpRequestHead.h"
+#include "NumberFormat.h"
 #include "StoredText.h"
 #include "TagTable.h"
 
@@ -19,8 +20,8 @@ namespace halvane {
 namespace {
 
 constexpr std::string_view kCsvType = "text/csv; charset=UTF-8";
-constexpr size_t kDefaultPoints = 1000;
 constexpr size_t kMostPoints = 10'000;
+// The most values of one answer: tags times lines, or tags times points.
 constexpr size_t kMostCells = 1'000'000;
 constexpr LocalMsecs kDefaultSpan = 3'600'000;
 constexpr std::string_view kTimeExample = "a local time such as 2026-12-10T08:00:00";
@@ -29,8 +30,12 @@ struct BadQuery {
     std::string text;
 };
 
+WebResponse Message(int status, const std::string& text) {
+    return {status, std::string(kMessageType), StoredTextToUtf8(text) + "\n", {}, false, {}};
+}
+
 WebResponse Refusal(const BadQuery& bad) {
-    return {400, std::string(kMessageType), StoredTextToUtf8(bad.text) + "\n", {}, false, {}};
+    return Message(400, bad.text);
 }
 
 // A form value: "+" is a blank, "%XX" the byte XX.
@@ -118,7 +123,6 @@ std::variant<HistoryQuery, BadQuery> ParseQuery(std::string_view text, const Tag
     query.from = std::get<0>(from).value_or(query.to - kDefaultSpan);
     if (query.from > query.to)
         return BadQuery{"The range is empty: from must not be later than to."};
-    query.buckets = kDefaultPoints;
     if (const auto points = values.find("points"); points != values.end()) {
         const auto number = WholeNumber(points->second);
         if (!number || *number < 2 || *number > kMostPoints)
@@ -126,8 +130,10 @@ std::variant<HistoryQuery, BadQuery> ParseQuery(std::string_view text, const Tag
                             std::to_string(kMostPoints) + "."};
         query.buckets = *number;
     }
-    // The answer holds up to two rows of every column per point.
-    if (std::get<0>(tags).size() * query.buckets > kMostCells)
+    const size_t columns = std::get<0>(tags).size();
+    // Every line of the range, up to the bound; points: up to two rows of each per point.
+    query.maxLines = kMostCells / columns;
+    if (columns * query.buckets > kMostCells)
         return BadQuery{"Too much at once: tags times points must not exceed " +
                         std::to_string(kMostCells) + "; ask for fewer tags or points."};
     for (const TDataChannel& tag : std::get<0>(tags)) {
@@ -140,14 +146,30 @@ std::variant<HistoryQuery, BadQuery> ParseQuery(std::string_view text, const Tag
 } // namespace
 
 WebResponse HistoryCsvResponse(std::string_view query, const WebContext& context,
-                               std::stop_token stop) {
+                               std::stop_token stop, std::chrono::milliseconds readTime) {
     std::vector<std::string> headerCells;
     auto parsed = ParseQuery(query, context.tags, headerCells);
     if (auto* bad = std::get_if<BadQuery>(&parsed))
         return Refusal(*bad);
     HistoryQuery& historyQuery = std::get<HistoryQuery>(parsed);
     historyQuery.gap = HistoryGap(context.store);
+    historyQuery.deadline = std::chrono::steady_clock::now() + readTime;
     const HistoryResult result = HistoryReader(HistoryFolder()).Read(historyQuery, std::move(stop));
+    switch (result.report.end) {
+    case HistoryReadEnd::Complete:
+        break;
+    case HistoryReadEnd::TooManyLines:
+        return Message(413, "The range holds more than " + std::to_string(historyQuery.maxLines) +
+                                " lines of these tags. Ask for points=1000 to have each of 1000 "
+                                "parts' least and greatest values, or for fewer tags or a shorter "
+                                "range.");
+    case HistoryReadEnd::OutOfTime:
+        return Message(503, "Reading the history took longer than " +
+                                FormatGeneral(static_cast<double>(readTime.count()) / 1000, '.') +
+                                " s. Ask for a shorter range.");
+    case HistoryReadEnd::Stopped:
+        return Message(503, "The request was stopped.");
+    }
     return {200, std::string(kCsvType), HistoryCsvText(result.table, headerCells), {}, false, {}};
 }
 

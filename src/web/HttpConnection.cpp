@@ -36,6 +36,7 @@ short HttpConnection::Events() const {
     case Phase::Reply:
         return POLLOUT;
     case Phase::Answering:
+        return m_clientDone ? 0 : POLLRDHUP;
     case Phase::Ended:
         break;
     }
@@ -53,6 +54,8 @@ std::optional<HttpRequestHead> HttpConnection::Continue(Clock::time_point now) {
         DrainUntilClosed();
         break;
     case Phase::Answering:
+        WatchClient();
+        break;
     case Phase::Ended:
         break;
     }
@@ -62,7 +65,7 @@ std::optional<HttpRequestHead> HttpConnection::Continue(Clock::time_point now) {
 void HttpConnection::Answer(HttpReply reply, Clock::time_point now) {
     std::string().swap(m_input);
     m_reply = std::move(reply);
-    m_sent = 0;
+    m_sent = m_sentEarly;
     m_phase = Phase::Reply;
     m_deadline = now + m_limits.replyTime;
 }
@@ -95,7 +98,27 @@ std::optional<HttpRequestHead> HttpConnection::ReadRequest(Clock::time_point now
     }
     m_phase = Phase::Answering;
     m_deadline = Clock::time_point::max();
+    if (m_clientDone)
+        SendReplyStart();
     return std::move(m_request);
+}
+
+// Poll reported the client closing its sending side, or, once the reply's start went out,
+// a reset or hang-up: the client has gone.
+void HttpConnection::WatchClient() {
+    if (m_clientDone) {
+        m_phase = Phase::Ended;
+        return;
+    }
+    m_clientDone = true;
+    SendReplyStart();
+}
+
+void HttpConnection::SendReplyStart() {
+    const ssize_t n = ::send(m_socket.Get(), kReplyStart.data(), kReplyStart.size(), MSG_NOSIGNAL);
+    if (n < 0 && !WouldBlock())
+        m_phase = Phase::Ended;
+    m_sentEarly = static_cast<size_t>(std::max<ssize_t>(n, 0));
 }
 
 // A client that has closed its sending side may still wait for the reply.

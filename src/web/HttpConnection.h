@@ -24,7 +24,8 @@ public:
     HttpConnection(UniqueFd socket, const WebServerLimits& limits, Clock::time_point now);
 
     int Socket() const { return m_socket.Get(); }
-    // The poll events it waits for; none while its request is being answered.
+    // The poll events it waits for (0: only a failure or a hang-up, which poll always
+    // reports).
     short Events() const;
     // When Expire is due; never while its request is being answered.
     Clock::time_point Deadline() const { return m_deadline; }
@@ -32,7 +33,9 @@ public:
     bool Ended() const { return m_phase == Phase::Ended; }
 
     // Reads or writes what poll reported; the request once all of it has arrived, which
-    // then waits for Answer.
+    // then waits for Answer. While it waits, a client that has gone ends the connection:
+    // one that closes its sending side is sent the first bytes of every reply, which a
+    // client still waiting takes and one that has closed altogether answers with a reset.
     std::optional<HttpRequestHead> Continue(Clock::time_point now);
     void Answer(HttpReply reply, Clock::time_point now);
     // The deadline has passed: a request still arriving gets 408, anything else ends.
@@ -47,6 +50,8 @@ private:
     // Where the head ends (after its empty line) once it has arrived.
     std::optional<size_t> FindHeadEnd();
     std::optional<HttpRequestHead> TakeHead(size_t headEnd, Clock::time_point now);
+    void WatchClient();
+    void SendReplyStart();
     void WriteReply(Clock::time_point now);
     bool RefillFromFile();
     void DrainUntilClosed();
@@ -62,7 +67,8 @@ private:
     size_t m_requestEnd = 0;   // the end of the head and body, once the head is read
     bool m_clientDone = false; // the client has closed its sending side
     HttpReply m_reply;
-    size_t m_sent = 0; // bytes of m_reply.bytes written
+    size_t m_sentEarly = 0; // bytes of kReplyStart written before the reply was known
+    size_t m_sent = 0;      // bytes of m_reply.bytes written
 };
 
 } // namespace halvane

@@ -12,7 +12,7 @@ namespace halvane {
 namespace {
 
 // The statuses that the server sends.
-constexpr std::array<std::pair<int, std::string_view>, 13> kReasonPhrases{{
+constexpr std::array<std::pair<int, std::string_view>, 14> kReasonPhrases{{
     {200, "OK"},
     {206, "Partial Content"},
     {400, "Bad Request"},
@@ -26,6 +26,7 @@ constexpr std::array<std::pair<int, std::string_view>, 13> kReasonPhrases{{
     {416, "Range Not Satisfiable"},
     {431, "Request Header Fields Too Large"},
     {500, "Internal Server Error"},
+    {503, "Service Unavailable"},
 }};
 
 std::string_view ReasonPhrase(int status) {
@@ -35,8 +36,8 @@ std::string_view ReasonPhrase(int status) {
 }
 
 std::string Head(int status, std::string_view type, size_t length, std::string_view fields) {
-    std::string head =
-        "HTTP/1.1 " + std::to_string(status) + " " + std::string(ReasonPhrase(status)) + "\r\n";
+    std::string head = std::string(kReplyStart) + std::to_string(status) + " " +
+                       std::string(ReasonPhrase(status)) + "\r\n";
     if (!type.empty())
         head += "Content-Type: " + std::string(type) + "\r\n";
     head += "Content-Length: " + std::to_string(length) + "\r\n";

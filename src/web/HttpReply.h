@@ -8,8 +8,12 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace halvane {
+
+// Every reply begins with these bytes, so they may be sent before the reply is known.
+inline constexpr std::string_view kReplyStart = "HTTP/1.1 ";
 
 // A reply ready to be written: the status line, the header lines and a generated body as
 // bytes, then for a document the part of the open file that follows them.

@@ -18,6 +18,7 @@
 #include <climits>
 #include <map>
 #include <mutex>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -170,7 +171,7 @@ private:
     }
 
     // The wake pipe, the listening socket (when a connection can be taken) and every
-    // connection that waits for an event; the earliest deadline.
+    // connection; the earliest deadline.
     Clock::time_point PollSet(std::vector<pollfd>& fds, std::vector<uint64_t>& ids,
                               Clock::time_point now) {
         const bool paused = now < m_acceptPausedUntil;
@@ -180,10 +181,8 @@ private:
         ids.clear();
         for (const auto& [id, connection] : m_connections) {
             deadline = std::min(deadline, connection.Deadline());
-            if (const short events = connection.Events()) {
-                fds.push_back({connection.Socket(), events, 0});
-                ids.push_back(id);
-            }
+            fds.push_back({connection.Socket(), connection.Events(), 0});
+            ids.push_back(id);
         }
         return deadline;
     }
@@ -223,19 +222,26 @@ private:
         }
     }
 
+    // A request goes to the handlers with a stop of its own, requested when the server
+    // stops or its connection ends before the answer (the client has gone).
     void Continue(uint64_t id, Clock::time_point now) {
         const auto it = m_connections.find(id);
         if (it == m_connections.end())
             return;
-        if (auto request = it->second.Continue(now))
-            m_handlers.Post([this, id, request = std::move(*request)](std::stop_token stop) {
-                HttpReply reply = Answer(request, m_context, stop);
-                {
-                    const std::lock_guard lock(m_repliesMutex);
-                    m_replies.emplace_back(id, std::move(reply));
-                }
-                Wake();
-            });
+        auto request = it->second.Continue(now);
+        if (!request)
+            return;
+        const std::stop_source work = m_work.emplace(id, std::stop_source()).first->second;
+        m_handlers.Post([this, id, work, request = std::move(*request)](std::stop_token stop) {
+            const std::stop_callback stopWithServer(stop,
+                                                    [work]() mutable { work.request_stop(); });
+            HttpReply reply = Answer(request, m_context, work.get_token());
+            {
+                const std::lock_guard lock(m_repliesMutex);
+                m_replies.emplace_back(id, std::move(reply));
+            }
+            Wake();
+        });
     }
 
     void TakeReplies(Clock::time_point now) {
@@ -248,6 +254,7 @@ private:
             replies.swap(m_replies);
         }
         for (auto& [id, reply] : replies) {
+            m_work.erase(id);
             const auto it = m_connections.find(id);
             if (it != m_connections.end())
                 it->second.Answer(std::move(reply), now);
@@ -258,8 +265,23 @@ private:
         for (auto it = m_connections.begin(); it != m_connections.end();) {
             if (it->second.Deadline() <= now)
                 it->second.Expire(now);
-            it = it->second.Ended() ? m_connections.erase(it) : std::next(it);
+            if (it->second.Ended()) {
+                StopWork(it->first);
+                it = m_connections.erase(it);
+            } else {
+                ++it;
+            }
         }
+    }
+
+    // Asks the handler at work for a connection that has ended to stop: nobody waits for
+    // its answer.
+    void StopWork(uint64_t id) {
+        const auto work = m_work.find(id);
+        if (work == m_work.end())
+            return;
+        work->second.request_stop();
+        m_work.erase(work);
     }
 
     const WebContext m_context;
@@ -270,6 +292,7 @@ private:
     std::atomic<bool> m_stopping = false;
     Clock::time_point m_acceptPausedUntil;
     std::map<uint64_t, HttpConnection> m_connections; // the loop's own
+    std::map<uint64_t, std::stop_source> m_work;      // of requests being answered; the loop's own
     uint64_t m_nextId = 0;
     std::mutex m_repliesMutex;
     std::vector<std::pair<uint64_t, HttpReply>> m_replies;

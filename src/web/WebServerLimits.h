@@ -27,6 +27,9 @@ inline constexpr size_t kMaxBodyBytes = 16 * 1024;
 // its request is dropped to make room; when none is waiting for its request, new ones
 // wait in the listen queue.
 inline constexpr size_t kMaxConnections = 512;
+// The history of one request ("/history.csv") is read within this time (503 beyond), so
+// that no request holds a handler thread for long, however large the day files are.
+inline constexpr std::chrono::milliseconds kHistoryReadTime{10'000};
 // Threads that run the request handler; reading requests and writing replies needs none.
 inline constexpr size_t kHandlerThreads = 4;
 

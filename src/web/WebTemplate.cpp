@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
 #include <optional>
 
 namespace halvane {
@@ -245,6 +246,7 @@ OrRequestError<std::string> ResolveMarker(std::string_view name, const WebContex
 
 OrRequestError<std::string> ExpandTemplate(std::string_view text, const WebContext& context,
                                            std::stop_token stop) {
+    const std::lock_guard oneAtATime(context.counters.expansion);
     Expansion expansion{context, std::move(stop), {}, 0};
     std::string_view rest = text;
     std::optional<std::string_view> above;

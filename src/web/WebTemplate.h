@@ -24,14 +24,15 @@ inline constexpr size_t kMaxExpansionBytes = 16 * 1024 * 1024;
 
 // A template's text (UTF-8) with its markers replaced, every line ending in CR LF. The time
 // it takes grows with the text gone through and no faster; it ends early, failing, once
-// `stop` is requested.
+// `stop` is requested. Expansions take turns (TemplateCounters::expansion): a page is
+// made with the counters to itself.
 //
 // A line holding "${tag_gotonext}" repeats the line above it while the tag counter can
 // move on to a further tag, the counter advancing before each repetition, and is then
 // itself output ("${screen_gotonext}" likewise over screens). On the first line it has
 // no line above and repeats nothing. One line repeats at most as many times as there are
-// tags (or screens), so requests that reset the shared counter meanwhile cannot keep it
-// going forever.
+// tags (or screens), so a line above that resets the counter itself cannot keep it going
+// forever.
 //
 // Markers are replaced from the start of a line, and text that a marker inserts is
 // searched for markers again. A "${" without a "}" after it ends the search of its line.

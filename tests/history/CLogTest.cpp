@@ -1,6 +1,10 @@
 #include "HistoryTestSupport.h"
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace halvane;
 
@@ -69,6 +73,45 @@ TEST_F(CLogTest, HeaderIsWrittenAgainBeforeTheNextLineWhenTheFilesLastOneDiffers
     }
 }
 
+// The processor time of the calling thread, which other programs' load leaves alone.
+std::chrono::nanoseconds ThreadTime() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Today's file may be huge, or hold no line end at all: only its end is read for the last
+// header. One further back is not looked for, so the header is written again.
+TEST_F(CLogTest, OnlyTheEndOfTodaysFileIsReadForItsLastHeader) {
+    const std::string a = R"("Timestamp","A[]")";
+    const std::string b = R"("Timestamp","B[]")";
+    constexpr size_t kHole = 256 << 20; // bytes 0 without a line end, taking no disk space
+    const struct {
+        std::string before;
+        std::string after;
+        std::string added; // by Init(a) and one Write("x")
+    } cases[] = {
+        {"", "\n" + a + "\r\n1\r\n", "x\r\n"},
+        {"", "", a + "\r\nx\r\n"},
+        {a + "\r\n", "\r\n1\r\n", a + "\r\nx\r\n"},
+        {a + "\r\n", "\r\n" + b + "\r\n2\r\n", a + "\r\nx\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::filesystem::path file = DayFile(2014, 4, 8);
+        WriteText(file, c.before);
+        std::filesystem::resize_file(file, c.before.size() + kHole);
+        std::ofstream(file, std::ios::binary | std::ios::app) << c.after;
+        const auto start = ThreadTime();
+        CLog log(Clock());
+        log.Init(a, 7);
+        log.Write("x");
+        EXPECT_LT(ThreadTime() - start, std::chrono::milliseconds(500)) << c.after;
+        std::ifstream in(file, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(c.before.size() + kHole + c.after.size()));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.added) << c.after;
+    }
+}
+
 TEST_F(CLogTest, NewHeaderWhileRunningGoesBeforeTheNextLineOnceAndIntoTheNextDaysFile) {
     CLog log(Clock());
     log.Init(R"("Timestamp","A[]")", 7);
@@ -98,18 +141,34 @@ TEST_F(CLogTest, FirstLineAfterMidnightOpensTheNextDaysFileWithItsHeader) {
     EXPECT_EQ(DayText(2014, 4, 9), "H\r\nearly\r\n");
 }
 
-TEST_F(CLogTest, RetentionRemovesTwentyDayFilesEndingRetentionDaysAgo) {
-    for (QDate day(2014, 3, 1); day <= QDate(2014, 4, 8); day = day.addDays(1))
-        WriteText(HistoryFile(day), "old\r\n");
-    SetNow(2014, 4, 8, 9, 30);
-    CLog log(Clock());
-    log.Init("H", 7);
-    for (QDate day(2014, 3, 1); day <= QDate(2014, 4, 8); day = day.addDays(1)) {
-        const bool removed = day >= QDate(2014, 3, 13) && day <= QDate(2014, 4, 1);
-        EXPECT_EQ(std::filesystem::exists(HistoryFile(day)), !removed)
-            << day.toString(Qt::ISODate).toStdString();
+// A day file goes once its whole day is older than the retention: today's file and those
+// of the retention's days before it stay, however old the rest is.
+TEST_F(CLogTest, RetentionRemovesEveryDayFileOlderThanItAndNeverToday) {
+    const QDate today(2014, 4, 8);
+    const struct {
+        int retention;
+        QDate oldestKept; // invalid: nothing removed
+    } cases[] = {
+        {7, QDate(2014, 4, 1)}, {1, QDate(2014, 4, 7)}, {30, QDate(2014, 3, 9)},
+        {0, QDate()},           {-3, QDate()},
+    };
+    for (const auto& c : cases) {
+        for (QDate day(2013, 12, 1); day <= today.addDays(1); day = day.addDays(1))
+            WriteText(HistoryFile(day), "old\r\n");
+        WriteText(HistoryFolder() / "log2013.csv", "not a day file");
+        WriteText(HistoryFolder() / "notes.txt", "mine");
+        SetNow(2014, 4, 8, 9, 30);
+        CLog log(Clock());
+        log.Init("H", c.retention);
+        for (QDate day(2013, 12, 1); day <= today.addDays(1); day = day.addDays(1)) {
+            const bool removed = c.oldestKept.isValid() && day < c.oldestKept;
+            EXPECT_EQ(std::filesystem::exists(HistoryFile(day)), !removed)
+                << c.retention << ": " << day.toString(Qt::ISODate).toStdString();
+        }
+        EXPECT_EQ(DayText(2014, 4, 8), "old\r\n") << "today's file is kept as it is";
+        EXPECT_TRUE(std::filesystem::exists(HistoryFolder() / "log2013.csv"));
+        EXPECT_TRUE(std::filesystem::exists(HistoryFolder() / "notes.txt"));
     }
-    EXPECT_EQ(DayText(2014, 4, 8), "old\r\n") << "today's file is kept as it is";
 }
 
 TEST_F(CLogTest, UnopenableFileDropsLinesUntilTheDateChanges) {

@@ -4,6 +4,7 @@
 #include "HistoryLines.h"
 #include "HistoryTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -250,6 +251,40 @@ TEST_F(HistoryReaderTest, DownsamplingKeepsEveryBucketsMinimumAndMaximum) {
     for (size_t i = 0; i < 60; ++i) {
         EXPECT_EQ(exact.table.times[i], At(11, static_cast<int>(i)));
         EXPECT_EQ(FormatGeneral(exact.table.values[0][i], '.'), FormatGeneral(a[660 + i], '.'));
+    }
+}
+
+// A spreadsheet that sorted a day file by a value leaves its lines in no time order: the
+// rows are those of the file in time order, with the same bound and the same gaps.
+TEST_F(HistoryReaderTest, TheOrderOfTheLinesMakesNoDifference) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> noise(-1, 1);
+    std::vector<std::string> lines;
+    for (int minute = 0; minute < 1440; ++minute) {
+        if (minute >= 600 && minute < 660)
+            continue; // an hour not recorded
+        lines.push_back(
+            FormatHistoryTimestamp(QDateTime(kDay, QTime(minute / 60, minute % 60)), QLocale::c()) +
+            "," + FormatGeneral(noise(random), '.') + "\r\n");
+    }
+    std::vector<std::string> shuffledLines = lines;
+    std::shuffle(shuffledLines.begin(), shuffledLines.end(), random);
+    const auto table = [&](const std::vector<std::string>& fileLines, size_t buckets) {
+        std::string text = "\"Timestamp\",\"A[]\"\r\n";
+        for (const std::string& line : fileLines)
+            text += line;
+        File(kDay, text);
+        return Read({"A[]"}, At(0, 0), At(23, 59, 59), buckets).table;
+    };
+    // Every line and a gap row; two rows in each of the 97 buckets with lines and the gap
+    // between buckets 41 and 45; two halves of a day, the gap inside one.
+    const std::pair<size_t, size_t> bucketsAndRows[] = {{0, lines.size() + 1}, {100, 195}, {2, 4}};
+    for (const auto& [buckets, rows] : bucketsAndRows) {
+        const HistoryTable ordered = table(lines, buckets);
+        const HistoryTable shuffled = table(shuffledLines, buckets);
+        EXPECT_EQ(ordered.Rows(), rows) << buckets;
+        EXPECT_EQ(shuffled.times, ordered.times) << buckets;
+        EXPECT_EQ(Shown(shuffled, 0), Shown(ordered, 0)) << buckets;
     }
 }
 

@@ -150,9 +150,9 @@ TEST_F(HistoryTickerTest, DemoValuesAreLogged) {
 
 TEST_F(HistoryTickerTest, RetentionComesFromTheSettings) {
     Set("Log.Retention", "2");
-    WriteText(DayFile(2014, 4, 6), "old\r\n");
-    WriteText(DayFile(2014, 4, 7), "recent\r\n");
+    WriteText(DayFile(2014, 4, 5), "old\r\n");
+    WriteText(DayFile(2014, 4, 6), "recent\r\n");
     StartHistory(m_log, *m_store, m_tags);
-    EXPECT_FALSE(std::filesystem::exists(DayFile(2014, 4, 6)));
-    EXPECT_TRUE(std::filesystem::exists(DayFile(2014, 4, 7)));
+    EXPECT_FALSE(std::filesystem::exists(DayFile(2014, 4, 5)));
+    EXPECT_TRUE(std::filesystem::exists(DayFile(2014, 4, 6)));
 }

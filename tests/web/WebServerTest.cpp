@@ -461,6 +461,37 @@ TEST_F(WebServerTest, ConcurrentRequestsAreAllAnswered) {
     EXPECT_EQ(failures.load(), 0);
 }
 
+// Every page of a listing holds each tag's own name and value, whatever other clients
+// load meanwhile.
+TEST_F(WebServerTest, ConcurrentListingsNeverMixTags) {
+    constexpr size_t kTags = 300;
+    std::vector<TDataChannel> tags;
+    std::string expected = "\r\n";
+    for (size_t i = 0; i < kTags; ++i) {
+        tags.push_back(NamedTag("T" + std::to_string(i), "", static_cast<double>(i), "%0.0f"));
+        expected += "T" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    }
+    expected += "\r\n";
+    station.SetTags(std::move(tags));
+    station.Document("list.html.tpl",
+                     "${tag_resetcount}\n${tag_name_next}=${tag_value_next}\n${tag_gotonext}");
+    std::atomic<int> mixed = 0;
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 4; ++t) {
+        clients.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                test::RawClient client(server.Port());
+                client.Send("GET /list.html HTTP/1.1\r\nHost: a\r\n\r\n");
+                mixed +=
+                    test::ParseReply(client.Receive(std::chrono::seconds(10))).body != expected;
+            }
+        });
+    }
+    for (auto& client : clients)
+        client.join();
+    EXPECT_EQ(mixed.load(), 0) << "of 100 pages";
+}
+
 TEST_F(WebServerTest, APortInUseFailsToStart) {
     const int port = server.Port();
     ASSERT_GT(port, 0);

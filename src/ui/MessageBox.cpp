@@ -23,6 +23,14 @@ MessageBox::Button FirstButton(MessageBox::Buttons buttons) {
     return QMessageBox::NoButton;
 }
 
+// Platforms without a screen that anybody looks at: a box there would wait for ever, so it
+// takes its default answer (the text of errors and warnings is on stderr already).
+bool NobodyCanAnswer() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal") ||
+           platform == QLatin1String("minimalegl");
+}
+
 } // namespace
 
 MessageBox::Button MessageBox::Show(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
@@ -36,7 +44,7 @@ MessageBox::Button MessageBox::Show(QWidget* parent, QMessageBox::Icon icon, con
     }
     if (g_nextAnswer)
         return *std::exchange(g_nextAnswer, std::nullopt);
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    if (NobodyCanAnswer())
         return defaultButton != QMessageBox::NoButton ? defaultButton : FirstButton(buttons);
     QMessageBox box(icon, caption, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
@@ -64,7 +72,7 @@ QString MessageBox::InputBox(QWidget* parent, const QString& caption, const QStr
     g_lastText = prompt;
     if (g_nextInput)
         return *std::exchange(g_nextInput, std::nullopt);
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    if (NobodyCanAnswer())
         return initial;
     bool ok = false;
     const QString text =

@@ -27,9 +27,10 @@ const char* const kStringsSection = "[Strings]\n"
 
 class Station final {
 public:
-    explicit Station(const std::filesystem::path& root, QStringList extra = {}) {
+    explicit Station(const std::filesystem::path& root, QStringList extra = {},
+                     const QString& platform = "offscreen") {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", platform);
         m_process.setProcessEnvironment(env);
         m_process.start(HALVANE_BINARY,
                         QStringList{"--data-root", QString::fromStdString(root.string())} + extra);
@@ -213,21 +214,29 @@ TEST(StartUp, AStartWaitsForAStationThatDoesNotAnswer) {
 }
 
 // Without a display nobody can answer a box: a run-time start whose web server cannot
-// listen says why on stderr and goes on (here its history starts writing).
+// listen and whose network link cannot connect says why on stderr and goes on (here its
+// history starts writing), on each platform that shows nothing.
 TEST(StartUp, AHeadlessStartReportsABadWebServerPortAndGoesOn) {
-    TempDir root;
-    WriteText(root / "cfg/config.cfg",
-              "[General]\nLog.Enabled=1\nLog.Interval=1\n[WebServer]\nEnabled=1\nPort=70000\n"
-              "[Channel.0]\nName=Level\n");
-    Station station(root.Path(), {"-runtime"});
-    ASSERT_TRUE(station.WaitUntil([&] { return Exists(root / "history"); }));
-    EXPECT_TRUE(station.Running());
-    station.Terminate();
-    ASSERT_TRUE(station.WaitForExit());
-    EXPECT_EQ(station.ExitCode(), 0);
-    EXPECT_TRUE(station.StandardError().contains(
-        "Cannot start Web server: Web server cannot start. Please verify if the server port is "
-        "not occupied by another process.\n"));
+    for (const QString platform : {"offscreen", "minimal"}) {
+        SCOPED_TRACE(platform.toStdString());
+        TempDir root;
+        WriteText(root / "cfg/config.cfg",
+                  "[General]\nLog.Enabled=1\nLog.Interval=1\n[WebServer]\nEnabled=1\nPort=70000\n"
+                  "[Ethernet.1]\nenabled=1\nhost=127.0.0.1\nport=1\n"
+                  "[Channel.0]\nName=Level\nPort=4\n");
+        Station station(root.Path(), {"-runtime"}, platform);
+        ASSERT_TRUE(station.WaitUntil([&] { return Exists(root / "history"); }));
+        EXPECT_TRUE(station.Running());
+        station.Terminate();
+        ASSERT_TRUE(station.WaitForExit());
+        EXPECT_EQ(station.ExitCode(), 0);
+        const QString errors = station.StandardError();
+        EXPECT_TRUE(errors.contains("Cannot start Web server: Web server cannot start. Please "
+                                    "verify if the server port is not occupied by another "
+                                    "process.\n"));
+        EXPECT_TRUE(errors.contains("Cannot connect to the server 127.0.0.1"))
+            << errors.toStdString();
+    }
 }
 
 TEST(StartUp, CommandLineErrorsAreReported) {

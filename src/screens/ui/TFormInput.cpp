@@ -1,9 +1,12 @@
 #include "TFormInput.h"
 
+#include "WindowPlacement.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace halvane {
 
@@ -39,6 +42,13 @@ std::optional<QString> TFormInput::AskValue(QPoint position, const QString& unit
     if (exec() != QDialog::Accepted)
         return std::nullopt;
     return m_editValue->text();
+}
+
+// Asked near the screen's edge, the field and "OK" still show whole.
+void TFormInput::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        KeepWithinScreen(*this);
+    QDialog::showEvent(event);
 }
 
 } // namespace halvane

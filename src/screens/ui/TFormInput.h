@@ -27,6 +27,9 @@ public:
     QLabel* LabelUnit() const { return m_labelUnit; }
     QPushButton* ButtonOk() const { return m_buttonOk; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QLineEdit* m_editValue = nullptr;
     QLabel* m_labelUnit = nullptr;

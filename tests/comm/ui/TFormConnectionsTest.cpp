@@ -210,6 +210,8 @@ TEST_F(TFormConnectionsTest, EachShowLoadsWhatIsStoredNowWithTheDevicesOfThePort
 TEST_F(TFormConnectionsTest, TypedTimesAreSavedAsTyped) {
     Open();
     Click(m_form, "CheckBox1");
+    m_form.activateWindow(); // completion works in the field that has the focus
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
     const struct {
         const char* list;
         const char* typed;
@@ -223,9 +225,10 @@ TEST_F(TFormConnectionsTest, TypedTimesAreSavedAsTyped) {
     };
     for (const auto& c : cases) {
         auto* list = Get<QComboBox>(c.list);
+        list->setFocus();
         list->clearEditText();
         QTest::keyClicks(list->lineEdit(), c.typed);
-        EXPECT_EQ(list->currentText(), c.typed) << c.list;
+        EXPECT_EQ(list->currentText().toStdString(), c.typed) << c.list;
     }
     test::MinimiseAndRestore(m_form);
     EXPECT_TRUE(Checked(1));

@@ -23,6 +23,7 @@
 #include "TFormEditScreen.h"
 #include "TFormEditScreenObject.h"
 #include "TFormEditScreens.h"
+#include "TFormEditStyles.h"
 #include "TFormInput.h"
 #include "TFormNavigator.h"
 #include "TFormProgress.h"
@@ -249,7 +250,8 @@ bool TFormMain::Create() {
 
 // The other windows, hidden, in the order of the start-up; they live as long as this one.
 void TFormMain::CreateWindows() {
-    m_settings = new TFormSettings(*m_store, this);
+    auto* styleEditor = new TFormEditStyles(*m_store, this); // one for both openers
+    m_settings = new TFormSettings(*m_store, *styleEditor, this);
     m_about = new TFormAbout(this);
     m_navigator = new TFormNavigator(*m_store, *m_screens, this);
     connect(m_navigator, &TFormNavigator::ScreenShown, this, &TFormMain::SelectTab);
@@ -259,7 +261,7 @@ void TFormMain::CreateWindows() {
     m_trends = new TFormTrends(m_tags, *m_store, this);
     m_progress = new TFormProgress(this);
     m_input = new TFormInput(this);
-    m_objectEditor = new TFormEditScreenObject(*m_store, m_tags, this);
+    m_objectEditor = new TFormEditScreenObject(*m_store, m_tags, *styleEditor, this);
     m_editScreen = new TFormEditScreen(this);
     m_editScreens = new TFormEditScreens(*m_screens, *m_store, *m_editScreen, *this, this);
     m_formConnections = new TFormConnections(*m_store, *this, this);

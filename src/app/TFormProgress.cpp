@@ -1,5 +1,7 @@
 #include "TFormProgress.h"
 
+#include "WindowPlacement.h"
+
 #include <QLabel>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -33,6 +35,7 @@ void TFormProgress::showEvent(QShowEvent* event) {
         return;
     const QWidget* owner = parentWidget()->window();
     move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    KeepWithinScreen(*this);
 }
 
 } // namespace halvane

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -40,6 +41,15 @@ QLabel* NewText(const QString& text, QWidget* parent) {
 
 QString RestartText() {
     return TFormSettings::tr("Program must be restarted in order for the changes to take effect.");
+}
+
+// The logger reads its switch, interval and separator at every tick; the retention and the
+// file's header only when it starts.
+QString HistoryChangesText() {
+    return TFormSettings::tr("History starts, stops and follows a new interval at once after "
+                             "saving; a new list separator applies from the next sample on (the "
+                             "header of the day's file at the next start). Retention time takes "
+                             "effect at the next start.");
 }
 
 // A field in a row of `grid`: its label before it and its unit, if any, after it.
@@ -79,12 +89,11 @@ std::string Typed(const QString& text) {
 
 } // namespace
 
-TFormSettings::TFormSettings(ProfileStore& config, QWidget* parent)
-    : QDialog(parent), m_config(config) {
+TFormSettings::TFormSettings(ProfileStore& config, TFormEditStyles& styleEditor, QWidget* parent)
+    : QDialog(parent), m_config(config), m_formEditStyles(styleEditor) {
     setObjectName("FormSettings");
     setWindowTitle(tr("Settings"));
     setMinimumWidth(kMinimumWidth);
-    m_formEditStyles = new TFormEditStyles(m_config, this);
     m_pageControlSettings = Named(new QTabWidget(this), "PageControlSettings");
     m_tabSheetStyles = BuildStylesPage();
     m_pageControlSettings->addTab(m_tabSheetStyles, tr("Styles"));
@@ -149,7 +158,7 @@ QWidget* TFormSettings::BuildHistoryPage() {
                                  "from one day. Files older that Retention time will be removed. "
                                  "CSV files can be opened with Microsoft Excel."),
                               page));
-    layout->addWidget(NewText(RestartText(), page));
+    layout->addWidget(NewText(HistoryChangesText(), page));
     layout->addStretch(1);
     connect(open, &QPushButton::clicked, this, &TFormSettings::ButtonOpenHistoryFolderClick);
     return page;
@@ -262,13 +271,18 @@ QWidget* TFormSettings::BuildButtonsRow() {
     return row;
 }
 
+// A show of the window system's own (a restore from minimised) keeps what is typed.
 void TFormSettings::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        LoadSettings();
+    QDialog::showEvent(event);
+}
+
+void TFormSettings::LoadSettings() {
     m_shown = LoadStationSettings(m_config);
     ShowSettings(m_shown);
-    m_shownMqtt = LoadMqttSettings(m_config);
-    ShowMqttSettings(m_shownMqtt);
+    ShowMqttSettings(LoadMqttSettings(m_config));
     RebuildStyleList();
-    QDialog::showEvent(event);
 }
 
 void TFormSettings::ShowSettings(const StationSettings& settings) {
@@ -346,7 +360,7 @@ void TFormSettings::PageControlSettingsChange(int index) {
 
 // The editor may have renamed styles.
 void TFormSettings::ButtonEditStylesClick() {
-    m_formEditStyles->exec();
+    m_formEditStyles.exec();
     RebuildStyleList();
 }
 
@@ -376,9 +390,13 @@ void TFormSettings::ButtonSaveClick() {
     if (!outcome.portValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
                          tr("Invalid Web server Port. Please enter valid numbers."));
+    // A page that shows what is stored writes nothing, so that opening and saving the dialog
+    // adds no MQTT section; one that differs is written, even when it looks as it was shown
+    // after a refused save.
     const MqttSettings typedMqtt = TypedMqttSettings();
-    const MqttSaveOutcome mqtt =
-        typedMqtt == m_shownMqtt ? MqttSaveOutcome{} : SaveMqttSettings(m_config, typedMqtt);
+    const MqttSaveOutcome mqtt = typedMqtt == LoadMqttSettings(m_config)
+                                     ? MqttSaveOutcome{}
+                                     : SaveMqttSettings(m_config, typedMqtt);
     if (!mqtt.portValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
                          tr("Invalid MQTT broker Port. Please enter valid numbers."));

@@ -19,11 +19,12 @@ class TFormEditStyles;
 // The program-wide options ("Settings"): history, web server, the CRC switch, MQTT
 // publishing and the text styles. Each show reads the configuration; "&Save" writes it and closes
 // unless a number was refused or the file could not be written, so that the user's input stays. The
-// style actions write at once, whatever closes the dialog. Run modally.
+// style actions write at once, whatever closes the dialog; the style editor is the station's one,
+// shared with the object editor. Run modally.
 class TFormSettings final : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormSettings(ProfileStore& config, QWidget* parent = nullptr);
+    TFormSettings(ProfileStore& config, TFormEditStyles& styleEditor, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,14 +50,15 @@ private:
     void ButtonOpenWebRootClick();
     void ButtonSaveClick();
 
+    void LoadSettings();
+
     ProfileStore& m_config;
-    StationSettings m_shown;  // as read at the last show: the values without a control
-    MqttSettings m_shownMqtt; // as read at the last show: a page left alone is not written
+    TFormEditStyles& m_formEditStyles;
+    StationSettings m_shown; // as read at the last show: the values without a control
 
     QTabWidget* m_pageControlSettings = nullptr;
     QWidget* m_tabSheetStyles = nullptr;
     QPlainTextEdit* m_memoStyles = nullptr;
-    TFormEditStyles* m_formEditStyles = nullptr;
     QCheckBox* m_checkBoxEnableHistory = nullptr;
     QLineEdit* m_editInterval = nullptr;
     QLineEdit* m_editRetention = nullptr;

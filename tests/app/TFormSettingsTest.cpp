@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "ProfileStore.h"
 #include "StationSupport.h"
+#include "TFormEditScreenObject.h"
 #include "TFormEditStyles.h"
 #include "WidgetTestSupport.h"
 
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -105,7 +107,8 @@ protected:
         m_form.reset();
         WriteText(ConfigFile(), content);
         m_config = std::make_unique<ProfileStore>(ConfigFile());
-        m_form = std::make_unique<TFormSettings>(*m_config);
+        m_styleEditor = std::make_unique<TFormEditStyles>(*m_config);
+        m_form = std::make_unique<TFormSettings>(*m_config, *m_styleEditor);
         m_form->show();
         return *m_form;
     }
@@ -127,6 +130,7 @@ protected:
 
     TempDir m_root;
     std::unique_ptr<ProfileStore> m_config;
+    std::unique_ptr<TFormEditStyles> m_styleEditor;
     std::unique_ptr<TFormSettings> m_form;
 };
 
@@ -197,6 +201,33 @@ TEST_F(TFormSettingsTest, EveryShowReadsTheStoredValues) {
     EXPECT_EQ(Text(form, "EditInterval"), "15");
     EXPECT_EQ(Text(form, "EditRetention"), "7");
     EXPECT_EQ(Pages()->currentWidget()->objectName(), "TabSheetOthers");
+
+    // Restored from minimised, the dialog is not shown anew: the typing stays.
+    SetText(form, "EditInterval", "999");
+    SetText(form, "EditMqttHost", "broker.plant");
+    test::MinimiseAndRestore(form);
+    EXPECT_EQ(Text(form, "EditInterval"), "999");
+    EXPECT_EQ(Text(form, "EditMqttHost"), "broker.plant");
+}
+
+// The history follows its switch and interval at the next tick: only the pages whose
+// settings wait for a start ask for a restart.
+TEST_F(TFormSettingsTest, TheHistoryPageSaysWhenItsSettingsTakeEffect) {
+    Open("");
+    const auto texts = [this](const char* page) {
+        QStringList shown;
+        for (const QLabel* label : Child(*m_form, page)->findChildren<QLabel*>())
+            shown << label->text();
+        return shown;
+    };
+    const QString restart = "Program must be restarted in order for the changes to take effect.";
+    EXPECT_FALSE(texts("TabSheetHistory").contains(restart));
+    EXPECT_TRUE(texts("TabSheetHistory")
+                    .contains("History starts, stops and follows a new interval at once after "
+                              "saving; a new list separator applies from the next sample on (the "
+                              "header of the day's file at the next start). Retention time takes "
+                              "effect at the next start."));
+    EXPECT_TRUE(texts("TabSheetWebServer").contains(restart));
 }
 
 // Each control reaches its own key; keys that were absent follow the order of the saving
@@ -283,6 +314,24 @@ TEST_F(TFormSettingsTest, TheMqttPage) {
     EXPECT_EQ(options.topicPrefix, "site/one");
     EXPECT_EQ(options.qos, 0);
     EXPECT_EQ(options.republishSeconds, 15);
+}
+
+// The page compares with what is stored, not with what it showed: a port written by a save
+// that refused the prefix is written back when both are put back.
+TEST_F(TFormSettingsTest, TheMqttPageWritesBackAValueThatARefusedSaveStored) {
+    TFormSettings& form = Open("");
+    const QString prefix = Text(form, "EditMqttTopicPrefix");
+    SetText(form, "EditMqttPort", "1884");
+    SetText(form, "EditMqttTopicPrefix", "site/#");
+    EXPECT_FALSE(Save());
+    EXPECT_EQ(MessageBox::LastCaption(), "Invalid topic prefix");
+    EXPECT_EQ(m_config->ReadString("MQTT", "Port", ""), "1884");
+
+    SetText(form, "EditMqttPort", "1883");
+    SetText(form, "EditMqttTopicPrefix", prefix);
+    EXPECT_TRUE(Save());
+    EXPECT_EQ(LoadMqttOptions(*m_config).port, 1883);
+    EXPECT_EQ(LoadMqttSettings(*m_config).topicPrefix, prefix.toStdString());
 }
 
 // A refused number shows its message and keeps its stored value; the dialog stays open
@@ -447,6 +496,36 @@ TEST(TFormMainSettings, TheSettingsMenuOpensTheDialogModally) {
         Click(dialog, "ButtonCancel");
     });
     item->trigger();
+}
+
+// The settings dialog and the object editor open the same style editor: the style that the
+// object editor set last is the one the settings dialog opens it on.
+TEST(TFormMainSettings, TheStyleEditorIsSharedWithTheObjectEditor) {
+    TempDir root;
+    WriteStation(root, "[Style.0]\nName=Big\n[Style.1]\nName=Small\n", {});
+    auto form = StartStation(root);
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->findChildren<TFormEditStyles*>().size(), 1);
+
+    auto* objectEditor = form->findChild<TFormEditScreenObject*>();
+    ASSERT_NE(objectEditor, nullptr);
+    TScreenMarker object;
+    object.UseStyle = 1;
+    objectEditor->EditObject(object);
+    objectEditor->show();
+    auto* settings = form->findChild<TFormSettings*>();
+    ASSERT_NE(settings, nullptr);
+    settings->show();
+    ModalAnswers answers;
+    for (const char* opener : {"object editor", "settings"})
+        answers.Then<TFormEditStyles>([opener](TFormEditStyles& editor) {
+            EXPECT_EQ(Child<QComboBox>(editor, "ComboBoxStyle")->currentText(), "Small") << opener;
+            Click(editor, "ButtonClose");
+        });
+    Click(*objectEditor, "ButtonStyles");
+    Click(*settings, "ButtonEditStyles");
+    objectEditor->hide();
+    settings->hide();
 }
 
 #include "TFormSettingsTest.moc"

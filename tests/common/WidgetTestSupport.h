@@ -85,6 +85,15 @@ inline void SetText(const QObject& parent, const char* edit, const QString& text
     Child<QLineEdit>(parent, edit)->setText(text);
 }
 
+// Minimises `window` and restores it, as the user does from the task bar: the show event
+// that the restore brings is the window system's own (spontaneous).
+inline void MinimiseAndRestore(QWidget& window) {
+    window.showMinimized();
+    QApplication::processEvents();
+    window.showNormal();
+    QApplication::processEvents();
+}
+
 // Runs the event loop until `done` holds or `ms` have passed; whether it holds.
 template <typename Condition> bool WaitUntil(Condition done, int ms = 20000) {
     QElapsedTimer timer;

@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "ProfileStore.h"
 #include "TagVocabulary.h"
+#include "WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -71,6 +73,7 @@ QComboBox* NewEditableList(QWidget* parent, const QString& name, std::span<const
     QComboBox* list = NewList(parent, name, ItemTexts(items));
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
+    list->setCompleter(nullptr); // a typed "15" stays 15, not the suggestion 150
     return list;
 }
 
@@ -273,9 +276,15 @@ QLayout* TFormConnections::BuildButtons() {
     return buttons;
 }
 
+// A show of the window system's own (a restore from minimised) keeps what is typed.
 void TFormConnections::showEvent(QShowEvent* event) {
+    if (event->spontaneous()) {
+        QDialog::showEvent(event);
+        return;
+    }
     if (const QScreen* shownOn = screen())
         move(shownOn->availableGeometry().center() - rect().center());
+    KeepWithinScreen(*this);
     QDialog::showEvent(event);
     FormShow();
 }

@@ -6,6 +6,7 @@
 #include "ProfileStore.h"
 #include "StoredText.h"
 #include "TFormScreen.h"
+#include "WindowPlacement.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -146,6 +147,7 @@ void TFormEditScreen::CentreOn(const QWidget* opener) {
     const QPoint centre = opener != nullptr ? opener->mapToGlobal(opener->rect().center())
                                             : screen()->availableGeometry().center();
     move(centre - rect().center());
+    KeepWithinScreen(*this);
 }
 
 void TFormEditScreen::LoadControls(const ScreenPropertiesValues& values) {

@@ -9,6 +9,7 @@
 #include "TFormEditStyles.h"
 #include "TFormGalleryBrowser.h"
 #include "TagTable.h"
+#include "WindowPlacement.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,10 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace halvane {
 
@@ -70,8 +73,8 @@ size_t PanelIndex(EditorPanel panel) {
 } // namespace
 
 TFormEditScreenObject::TFormEditScreenObject(ProfileStore& config, const TagTable& tags,
-                                             QWidget* parent)
-    : QDialog(parent), m_config(config), m_tags(tags) {
+                                             TFormEditStyles& styleEditor, QWidget* parent)
+    : QDialog(parent), m_config(config), m_tags(tags), m_formEditStyles(styleEditor) {
     setObjectName("FormEditScreenObject");
     setWindowTitle(tr("Object"));
     BuildWindow();
@@ -117,7 +120,6 @@ void TFormEditScreenObject::BuildWindow() {
 
     m_comboBoxStyles = NewComboBox(this, "ComboBoxStyles");
     auto* styles = NewButton(tr("Styles..."), "ButtonStyles", this);
-    m_formEditStyles = new TFormEditStyles(m_config, this);
     AddPanelRow(TypePanel(EditorPanel::Style, "PanelStyle"), tr("Style:"), m_comboBoxStyles, styles,
                 tr("Style defining look of value and caption, e.g. colors, fonts, caption "
                    "visibility"));
@@ -230,12 +232,14 @@ void TFormEditScreenObject::NewObject(TScreenMarker& object) {
     m_newObject = true;
 }
 
+// A show of the window system's own (a restore from minimised) keeps what is typed.
 void TFormEditScreenObject::showEvent(QShowEvent* event) {
-    if (m_object != nullptr) {
+    if (m_object != nullptr && !event->spontaneous()) {
         const ObjectEditorValues previous = ReadControls();
         FillLists();
         LoadControls(LoadEditorValues(*m_object, m_newObject, previous));
         ComboBoxExTypeChange();
+        KeepWithinScreen(*this);
     }
     QDialog::showEvent(event);
 }
@@ -243,6 +247,10 @@ void TFormEditScreenObject::showEvent(QShowEvent* event) {
 void TFormEditScreenObject::FillLists() {
     Fill(m_comboBoxStyles, StyleListNames(m_config));
     Fill(m_comboBoxPoints, TagListEntries(m_config, m_tags.Size()));
+    FillLabelSets();
+}
+
+void TFormEditScreenObject::FillLabelSets() {
     Fill(m_comboBoxBinary, LabelSetList(m_config));
 }
 
@@ -283,25 +291,35 @@ void TFormEditScreenObject::ComboBoxExTypeChange() {
     // The height is the window's outer height; the frame is known once the window is shown.
     const int frame = frameGeometry().height() - geometry().height();
     setFixedHeight(EditorOuterHeight(type) - frame);
+    if (isVisible())
+        KeepWithinScreen(*this); // a taller type keeps its buttons on the screen
 }
 
+// A refused save leaves the object as it was, so that "&Cancel" after it changes nothing.
 void TFormEditScreenObject::ButtonSaveClick() {
-    const EditorSaveResult result =
-        ApplyEditorValues(ReadControls(), m_tags, m_newObject, *m_object);
+    TScreenMarker edited = *m_object;
+    const EditorSaveResult result = ApplyEditorValues(ReadControls(), m_tags, m_newObject, edited);
     if (result.inputTagForWrite)
         MessageBox::Error(this, tr("Read-only tag selected for write operation"),
                           tr("You selected an input (read-only) tag. Write operation will take no "
                              "effect for input tag. Please select an output tag to continue."));
     if (result.presetError)
         MessageBox::Error(this, QCoreApplication::applicationName(), FromUtf8(*result.presetError));
-    if (!result.inputTagForWrite)
-        accept();
+    if (result.inputTagForWrite)
+        return;
+    *m_object = std::move(edited);
+    accept();
 }
 
+// The list shows the set as written, still selected.
 void TFormEditScreenObject::ButtonEditLabelsClick() {
-    if (const int labelSet = m_comboBoxBinary->currentIndex(); labelSet >= 0)
-        EditStringsText(LabelSetKey(labelSet), tr("Edit labels for binary value"),
-                        tr("Enter 2 labels (true;false):"));
+    const int labelSet = m_comboBoxBinary->currentIndex();
+    if (labelSet < 0)
+        return;
+    EditStringsText(LabelSetKey(labelSet), tr("Edit labels for binary value"),
+                    tr("Enter 2 labels (true;false):"));
+    FillLabelSets();
+    Select(m_comboBoxBinary, labelSet);
 }
 
 void TFormEditScreenObject::ButtonCaptionClick() {
@@ -312,11 +330,11 @@ void TFormEditScreenObject::ButtonCaptionClick() {
 // The style list of this dialog keeps what it showed, changed names included, until the
 // next show.
 void TFormEditScreenObject::ButtonStylesClick() {
-    m_formEditStyles->SetStyle(m_comboBoxStyles->currentIndex());
-    m_formEditStyles->exec();
+    m_formEditStyles.SetStyle(m_comboBoxStyles->currentIndex());
+    m_formEditStyles.exec();
 }
 
-// Asks for a new value of a "Strings" key; the lists of this dialog show it at the next show.
+// Asks for a new value of a "Strings" key and writes it.
 void TFormEditScreenObject::EditStringsText(const std::string& key, const QString& caption,
                                             const QString& prompt) {
     const std::string stored = m_config.ReadString(kStringsSection, key, "");

@@ -22,13 +22,15 @@ class TFormGalleryBrowser;
 // The screen-object editor ("Object"): type, tag, style and the attributes of one object,
 // plus the shared label sets and function button captions of the "Strings" section.
 // The caller hands over the object, places the dialog and runs it modally; the object
-// must live until the dialog closes.
+// must live until the dialog closes. The style editor is the station's one, shared with
+// the settings dialog, so that it opens on the style set last by either.
 class TFormEditScreenObject final : public QDialog {
     Q_OBJECT
 public:
-    TFormEditScreenObject(ProfileStore& config, const TagTable& tags, QWidget* parent = nullptr);
+    TFormEditScreenObject(ProfileStore& config, const TagTable& tags, TFormEditStyles& styleEditor,
+                          QWidget* parent = nullptr);
 
-    // Edits `object` in place: it changes only when "&Save" is pressed.
+    // Edits `object` in place: it changes only when "&Save" closes the dialog.
     void EditObject(TScreenMarker& object);
     // Makes `object` 100 × 100 from its top-left corner and edits it as a new object,
     // starting on its type; the caller inserts it when the dialog ends with OK.
@@ -45,6 +47,7 @@ private:
                      QWidget* button = nullptr, const QString& description = {});
     QWidget* BuildButtonsPanel();
     void FillLists();
+    void FillLabelSets();
     void LoadControls(const ObjectEditorValues& values);
     ObjectEditorValues ReadControls() const;
     void EditStringsText(const std::string& key, const QString& caption, const QString& prompt);
@@ -58,6 +61,7 @@ private:
 
     ProfileStore& m_config;
     const TagTable& m_tags;
+    TFormEditStyles& m_formEditStyles;
     TScreenMarker* m_object = nullptr;
     bool m_newObject = false;
 
@@ -67,7 +71,6 @@ private:
     QLabel* m_labelPosition = nullptr;
     QComboBox* m_comboBoxFunction = nullptr;
     QComboBox* m_comboBoxStyles = nullptr;
-    TFormEditStyles* m_formEditStyles = nullptr;
     QComboBox* m_comboBoxBinary = nullptr;
     QLineEdit* m_editLabel = nullptr;
     QLineEdit* m_editPresetValue = nullptr;

@@ -7,6 +7,7 @@
 #include "ScreenListRows.h"
 #include "TFormEditScreen.h"
 #include "TFormScreen.h"
+#include "WindowPlacement.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -134,6 +135,7 @@ void TFormEditScreens::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FillGrid();
         move(screen()->availableGeometry().center() - rect().center());
+        KeepWithinScreen(*this);
     }
     QDialog::showEvent(event);
 }

@@ -21,6 +21,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -196,7 +197,15 @@ void TFormEditStyles::SetStyle(int style) {
     m_presetStyle = style;
 }
 
+// A show of the window system's own (a restore from minimised) keeps the style and the
+// component chosen.
 void TFormEditStyles::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        LoadStyles();
+    QDialog::showEvent(event);
+}
+
+void TFormEditStyles::LoadStyles() {
     {
         const QSignalBlocker blocker(m_comboBoxStyle);
         m_comboBoxStyle->clear();
@@ -206,7 +215,6 @@ void TFormEditStyles::showEvent(QShowEvent* event) {
             m_presetStyle >= 0 && m_presetStyle < m_comboBoxStyle->count() ? m_presetStyle : -1);
     }
     ComboBoxStyleChange();
-    QDialog::showEvent(event);
 }
 
 int TFormEditStyles::Style() const {

@@ -45,6 +45,7 @@ private:
     QWidget* BuildPreviewBox();
     QWidget* BuildButtonsRow();
 
+    void LoadStyles();
     int Style() const;
     char Prefix() const;
     void LoadComponent();

@@ -5,6 +5,7 @@
 #include "OpenWithDesktop.h"
 #include "PictureFile.h"
 #include "StoredText.h"
+#include "WindowPlacement.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -154,11 +156,15 @@ QWidget* TFormGalleryBrowser::BuildGalleryPanel() {
     return panel;
 }
 
+// A show of the window system's own (a restore from minimised) keeps the level shown.
 void TFormGalleryBrowser::showEvent(QShowEvent* event) {
-    m_chosenPath.clear();
-    m_categoryCount = m_gallery.CountCategories();
-    ShowLevel(0);
-    CentreOnMainWindow();
+    if (!event->spontaneous()) {
+        m_chosenPath.clear();
+        m_categoryCount = m_gallery.CountCategories();
+        ShowLevel(0);
+        CentreOnMainWindow();
+        KeepWithinScreen(*this);
+    }
     QDialog::showEvent(event);
 }
 

@@ -2,11 +2,13 @@
 
 #include "PresetInput.h"
 #include "StoredText.h"
+#include "WindowPlacement.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace halvane {
@@ -72,6 +74,13 @@ void TFormInput::ButtonOKClick() {
     }
     m_value = *entry.value;
     accept();
+}
+
+// Asked near the screen's edge, the field and "OK" still show whole.
+void TFormInput::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        KeepWithinScreen(*this);
+    QDialog::showEvent(event);
 }
 
 } // namespace halvane

@@ -31,6 +31,9 @@ public:
     QLabel* LabelUnit() const { return m_labelUnit; }
     QPushButton* ButtonOk() const { return m_buttonOk; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void ButtonOKClick();
 

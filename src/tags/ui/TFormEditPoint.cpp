@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "TFormFunction.h"
 #include "TagVocabulary.h"
+#include "WindowPlacement.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -297,6 +298,7 @@ void TFormEditPoint::showEvent(QShowEvent* event) {
     ComboBoxFunctionChange();
     if (const QScreen* shownOn = screen())
         move(shownOn->availableGeometry().center() - rect().center());
+    KeepWithinScreen(*this);
     QDialog::showEvent(event);
 }
 

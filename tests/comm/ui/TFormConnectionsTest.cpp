@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 #include <pwd.h>
 #include <sys/fsuid.h>
@@ -202,6 +203,38 @@ TEST_F(TFormConnectionsTest, EachShowLoadsWhatIsStoredNowWithTheDevicesOfThePort
     EXPECT_EQ(Stored("Serial.3", "comport"), "31");
     Open();
     EXPECT_EQ(List("ComboBoxPort", 3)->count(), 31);
+}
+
+// The number lists take what is typed as typed: no suggestion completes it (a typed 15
+// would become 150), and a restore from minimised is no show that loads the file again.
+TEST_F(TFormConnectionsTest, TypedTimesAreSavedAsTyped) {
+    Open();
+    Click(m_form, "CheckBox1");
+    m_form.activateWindow(); // completion works in the field that has the focus
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
+    const struct {
+        const char* list;
+        const char* typed;
+        const char* section;
+        const char* key;
+    } cases[] = {
+        {"ComboBoxTimeout1", "15", "Serial.1", "timeout"},
+        {"ComboBoxInterval1", "100", "Serial.1", "interval"},
+        {"ComboBoxTimeout4", "5", "Ethernet.1", "timeout"},
+        {"ComboBoxInterval4", "100", "Ethernet.1", "interval"},
+    };
+    for (const auto& c : cases) {
+        auto* list = Get<QComboBox>(c.list);
+        list->setFocus();
+        list->clearEditText();
+        QTest::keyClicks(list->lineEdit(), c.typed);
+        EXPECT_EQ(list->currentText().toStdString(), c.typed) << c.list;
+    }
+    test::MinimiseAndRestore(m_form);
+    EXPECT_TRUE(Checked(1));
+    EXPECT_EQ(Save(), std::vector<std::string>{});
+    for (const auto& c : cases)
+        EXPECT_EQ(Stored(c.section, c.key), c.typed) << c.list;
 }
 
 TEST_F(TFormConnectionsTest, StatusLabelsShowWhetherEachConnectionIsOpen) {

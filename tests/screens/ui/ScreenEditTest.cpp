@@ -6,6 +6,7 @@
 #include "ScreenFile.h"
 #include "ScreenPaintArea.h"
 #include "TFormEditScreenObject.h"
+#include "TFormEditStyles.h"
 #include "TFormScreen.h"
 #include "TagTable.h"
 #include "WidgetTestSupport.h"
@@ -332,7 +333,8 @@ TEST_F(ScreenEditTest, LeavingEditModeWritesTheScreen) {
 // The station's own editor on a palette drop: the type of the dropped entry is selected,
 // and only "Save" puts the object, 100 x 100 from the drop point, on the screen.
 TEST_F(ScreenEditTest, APaletteDropOpensTheObjectEditorOnItsType) {
-    TFormEditScreenObject editor(m_config, m_tags);
+    TFormEditStyles styleEditor(m_config);
+    TFormEditScreenObject editor(m_config, m_tags, styleEditor);
     m_screen.SetObjectEditor([&editor](TScreenMarker& object, bool isNew, QPoint position) {
         isNew ? editor.NewObject(object) : editor.EditObject(object);
         editor.move(position);
@@ -358,7 +360,8 @@ TEST_F(ScreenEditTest, AnObjectMadeInTheEditorReachesTheFile) {
     m_tags.Assign({MakeTag("Level", 1.5), valve});
     m_config.WriteString("Channel.0", "Name", "Level");
     m_config.WriteString("Channel.1", "Name", "Valve");
-    TFormEditScreenObject editor(m_config, m_tags);
+    TFormEditStyles styleEditor(m_config);
+    TFormEditScreenObject editor(m_config, m_tags, styleEditor);
     m_screen.SetObjectEditor([&editor](TScreenMarker& object, bool isNew, QPoint position) {
         isNew ? editor.NewObject(object) : editor.EditObject(object);
         editor.move(position);

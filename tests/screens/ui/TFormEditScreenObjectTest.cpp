@@ -93,7 +93,8 @@ protected:
     bool PanelShown(const char* name) { return Child(m_dialog, name)->isVisibleTo(&m_dialog); }
 
     TagTable m_tags;
-    TFormEditScreenObject m_dialog{m_config, m_tags};
+    TFormEditStyles m_styleEditor{m_config};
+    TFormEditScreenObject m_dialog{m_config, m_tags, m_styleEditor};
 };
 
 TEST_F(TFormEditScreenObjectTest, EveryTypeShowsItsAttributesAndSavesThemBack) {
@@ -145,15 +146,29 @@ TEST_F(TFormEditScreenObjectTest, EveryTypeShowsItsAttributesAndSavesThemBack) {
     }
 }
 
+// Restored from minimised, the dialog is not shown anew: the typing stays. "&Cancel", even
+// after a refused save, leaves the object as it was.
 TEST_F(TFormEditScreenObjectTest, CancelLeavesTheObjectAsItWas) {
-    TScreenMarker object = Object(kStaticText, 0, "Raw water");
-    Edit(object);
-    SetText(m_dialog, "EditLabel", "Changed");
-    Combo("ComboBoxExType")->setCurrentIndex(TypeEntry(kCurrentTime));
-    Click(m_dialog, "ButtonCancel");
-    EXPECT_EQ(m_dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(object.Type, kStaticText);
-    EXPECT_EQ(object.AttrStr1, "Raw water");
+    for (const bool refusedFirst : {false, true}) {
+        SCOPED_TRACE(refusedFirst);
+        TScreenMarker object = Object(kStaticText, 0, "Raw water");
+        Edit(object);
+        SetText(m_dialog, "EditLabel", "Changed");
+        test::MinimiseAndRestore(m_dialog);
+        EXPECT_EQ(Text(m_dialog, "EditLabel"), "Changed");
+        if (refusedFirst) {
+            Combo("ComboBoxExType")->setCurrentIndex(TypeEntry(kNumericInput));
+            Combo("ComboBoxPoints")->setCurrentIndex(0); // an input tag
+            EXPECT_FALSE(Save());
+        } else {
+            Combo("ComboBoxExType")->setCurrentIndex(TypeEntry(kCurrentTime));
+        }
+        Click(m_dialog, "ButtonCancel");
+        EXPECT_EQ(m_dialog.result(), QDialog::Rejected);
+        EXPECT_EQ(object.Type, kStaticText);
+        EXPECT_EQ(object.Channel, 1);
+        EXPECT_EQ(object.AttrStr1, "Raw water");
+    }
 }
 
 TEST_F(TFormEditScreenObjectTest, DroppedCurrentDateShowsItsPanelsAndHeight) {
@@ -238,8 +253,6 @@ TEST_F(TFormEditScreenObjectTest, NumericInputOnAnInputTagStaysOpenUntilAnOutput
     EXPECT_EQ(MessageBox::LastText(),
               "You selected an input (read-only) tag. Write operation will take no effect for "
               "input tag. Please select an output tag to continue.");
-    EXPECT_EQ(object.Type, kNumericInput); // the object already took the values
-    EXPECT_EQ(object.Channel, 0);
 
     Combo("ComboBoxPoints")->setCurrentIndex(1); // Function 5: Write Holding Register
     EXPECT_TRUE(Save());
@@ -255,7 +268,7 @@ TEST_F(TFormEditScreenObjectTest, WritingObjectWithoutATagIsAccepted) {
     EXPECT_EQ(stale.Channel, -1);
 
     const TagTable noTags;
-    TFormEditScreenObject dialog(m_config, noTags);
+    TFormEditScreenObject dialog(m_config, noTags, m_styleEditor);
     TScreenMarker object;
     object.Type = kNumericInput;
     dialog.NewObject(object);
@@ -287,7 +300,7 @@ TEST_F(TFormEditScreenObjectTest, EditWritesTheLabelSetAndCancelWritesItBackUnch
     EXPECT_EQ(MessageBox::LastCaption(), "Edit labels for binary value");
     EXPECT_EQ(MessageBox::LastText(), "Enter 2 labels (true;false):");
     EXPECT_EQ(m_config.ReadString("Strings", "Marker.Binary.1", ""), "Auto;Manual");
-    EXPECT_EQ(Combo("ComboBoxBinary")->itemText(1), "On;Off"); // refreshed at the next show
+    EXPECT_EQ(Shown("ComboBoxBinary"), "Auto;Manual"); // shown at once, still selected
 
     // Offscreen, an unanswered input box is cancelled: its default text comes back.
     m_config.WriteString("Strings", LabelSetKey(2), "Ouvert;Ferm\xE9");
@@ -314,7 +327,7 @@ TEST_F(TFormEditScreenObjectTest, CaptionWritesTheFunctionButtonText) {
 TEST_F(TFormEditScreenObjectTest, TextThatCouldNotBeWrittenIsReported) {
     std::filesystem::create_directories(m_root / "cfg/folder.cfg");
     ProfileStore unreadable(m_root / "cfg/folder.cfg");
-    TFormEditScreenObject dialog(unreadable, m_tags);
+    TFormEditScreenObject dialog(unreadable, m_tags, m_styleEditor);
     TScreenMarker object = Object(kFunctionButton, 0);
     dialog.EditObject(object);
     dialog.show();
@@ -327,7 +340,8 @@ TEST_F(TFormEditScreenObjectTest, SymbolChosenInTheGallerySizesANewSymbolOnly) {
     std::filesystem::copy(HALVANE_DEMO_GALLERY, m_root / "gallery",
                           std::filesystem::copy_options::recursive |
                               std::filesystem::copy_options::skip_existing);
-    TFormEditScreenObject dialog(m_config, m_tags); // its browser opens the gallery index now
+    TFormEditScreenObject dialog(m_config, m_tags,
+                                 m_styleEditor); // its browser opens the gallery index now
     const auto choose = [](const char* picture) {
         return [picture](TFormGalleryBrowser& browser) {
             DoubleClickEntry(browser, "Valves");

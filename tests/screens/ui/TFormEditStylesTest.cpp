@@ -113,6 +113,12 @@ TEST_F(TFormEditStylesTest, ControlsShowTheComponentOfTheChosenStyle) {
     EXPECT_EQ(Child<QAbstractButton>(m_form, "ButtonSelectFont")->text(), "Arial");
     EXPECT_TRUE(Child<QAbstractButton>(m_form, "ButtonAlignRight")->isChecked());
     EXPECT_EQ(Text(m_form, "EditOffset"), "12");
+
+    // Restored from minimised, the editor is not shown anew: the choices stay.
+    test::MinimiseAndRestore(m_form);
+    EXPECT_EQ(Combo("ComboBoxStyle")->currentIndex(), 1);
+    EXPECT_EQ(Combo("ComboBoxComponent")->currentIndex(), 1);
+    EXPECT_EQ(Text(m_form, "EditOffset"), "12");
 }
 
 // Each control writes its keys of the component shown, and the previews show the change

@@ -72,7 +72,7 @@ TEST_F(DialogAtTheEdgeTest, TheValueQuestionOpensWithinTheScreen) {
         EXPECT_TRUE(WithinScreen(dialog))
             << dialog.frameGeometry().x() << "," << dialog.frameGeometry().y();
     });
-    EXPECT_EQ(input.AskValue({790, 790}, "bar"), std::nullopt);
+    EXPECT_EQ(input.AskValue({790, 790}, MakeTag("Level", 1.5)), std::nullopt);
 }
 
 } // namespace

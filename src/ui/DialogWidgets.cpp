@@ -1,7 +1,10 @@
 #include "DialogWidgets.h"
 
+#include "PresetInput.h"
+
 #include <QDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -37,6 +40,23 @@ void SetLimitedText(QLineEdit* edit, const std::string& text, int limit) {
     const QString shown = QString::fromStdString(text);
     edit->setMaxLength(std::max(limit, static_cast<int>(shown.size())));
     edit->setText(shown);
+}
+
+std::optional<double> ReadPresetField(QDialog& dialog, const TDataChannel& tag, QLineEdit& field,
+                                      QLabel& message) {
+    const std::string text = field.text().toStdString();
+    if (text.empty()) {
+        dialog.reject();
+        return std::nullopt;
+    }
+    const PresetEntry entry = ReadPresetText(tag, text);
+    if (!entry.value) {
+        message.setText(QString::fromStdString(entry.message));
+        message.show();
+        field.selectAll();
+        field.setFocus();
+    }
+    return entry.value;
 }
 
 } // namespace halvane

@@ -1,6 +1,6 @@
 #include "TFormInput.h"
 
-#include "PresetInput.h"
+#include "DialogWidgets.h"
 #include "StoredText.h"
 #include "WindowPlacement.h"
 
@@ -59,21 +59,11 @@ std::optional<double> TFormInput::AskValue(QPoint position, const TDataChannel& 
 
 // An empty field writes nothing, as closing the window does.
 void TFormInput::ButtonOKClick() {
-    const std::string text = m_editValue->text().toStdString();
-    if (text.empty()) {
-        reject();
-        return;
+    if (const std::optional<double> value =
+            ReadPresetField(*this, m_tag, *m_editValue, *m_labelMessage)) {
+        m_value = *value;
+        accept();
     }
-    const PresetEntry entry = ReadPresetText(m_tag, text);
-    if (!entry.value) {
-        m_labelMessage->setText(QString::fromStdString(entry.message));
-        m_labelMessage->show();
-        m_editValue->selectAll();
-        m_editValue->setFocus();
-        return;
-    }
-    m_value = *entry.value;
-    accept();
 }
 
 // Asked near the screen's edge, the field and "OK" still show whole.

@@ -1,5 +1,6 @@
 #include "TFormPresetValue.h"
 
+#include "DialogWidgets.h"
 #include "PresetInput.h"
 #include "StoredText.h"
 
@@ -58,21 +59,11 @@ TFormPresetValue::TFormPresetValue(const TDataChannel& tag, int number, QWidget*
 }
 
 void TFormPresetValue::ButtonOKClick() {
-    const std::string text = m_editValue->text().toStdString();
-    if (text.empty()) {
-        reject();
-        return;
+    if (const std::optional<double> value =
+            ReadPresetField(*this, m_tag, *m_editValue, *m_labelMessage)) {
+        m_value = *value;
+        accept();
     }
-    const PresetEntry entry = ReadPresetText(m_tag, text);
-    if (!entry.value) {
-        m_labelMessage->setText(QString::fromStdString(entry.message));
-        m_labelMessage->show();
-        m_editValue->selectAll();
-        m_editValue->setFocus();
-        return;
-    }
-    m_value = *entry.value;
-    accept();
 }
 
 } // namespace halvane

@@ -33,20 +33,18 @@ void Report(const ProfileStore& file, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", file.FileName().string().c_str(), text.c_str());
 }
 
-// The entries after the first kMaxScreens, up to the first absent or negative one.
 void ReportScreensLeftOut(const ProfileStore& config) {
-    size_t entries = kMaxScreens;
-    while (config.ReadInteger(kScreensSection, ScreenCfgIdKey(entries), -1) >= 0)
-        ++entries;
-    if (entries == kMaxScreens)
+    const size_t leftOut = ScreensLeftOut(config).size();
+    if (leftOut == 0)
         return;
+    const size_t entries = kMaxScreens + leftOut;
     const std::string first = ScreenCfgIdKey(kMaxScreens);
-    const std::string leftOut = entries == kMaxScreens + 1
-                                    ? first + " is not"
-                                    : first + " to " + ScreenCfgIdKey(entries - 1) + " are not";
+    const std::string names = leftOut == 1
+                                  ? first + " is not"
+                                  : first + " to " + ScreenCfgIdKey(entries - 1) + " are not";
     Report(config, std::string(kScreensSection) + " lists " + std::to_string(entries) +
                        " screens: the first " + std::to_string(kMaxScreens) + " are loaded, " +
-                       leftOut);
+                       names);
 }
 
 // "Width" or "Height", held at the largest screen side.
@@ -189,6 +187,16 @@ std::vector<int> ReadScreenList(const ProfileStore& config) {
     }
     ReportScreensLeftOut(config);
     return numbers;
+}
+
+std::vector<int> ScreensLeftOut(const ProfileStore& config) {
+    std::vector<int> numbers;
+    for (size_t entry = kMaxScreens;; ++entry) {
+        const int number = config.ReadInteger(kScreensSection, ScreenCfgIdKey(entry), -1);
+        if (number < 0)
+            return numbers;
+        numbers.push_back(number);
+    }
 }
 
 bool WriteScreenList(ProfileStore& config, const std::vector<int>& numbers) {

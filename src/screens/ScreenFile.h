@@ -68,6 +68,10 @@ bool SaveObjects(ProfileStore& file, const ObjectList& objects);
 // are named on stderr.
 std::vector<int> ReadScreenList(const ProfileStore& config);
 
+// The screen file numbers of the "Screens" entries that ReadScreenList leaves out (after the
+// first kMaxScreens, up to the first absent or negative entry).
+std::vector<int> ScreensLeftOut(const ProfileStore& config);
+
 // Replaces the "Screens" section with `numbers` in order, in one file write.
 bool WriteScreenList(ProfileStore& config, const std::vector<int>& numbers);
 

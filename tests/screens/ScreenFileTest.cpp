@@ -273,6 +273,12 @@ TEST_F(ScreenFileTest, AtMostAThousandScreensAreLoaded) {
         EXPECT_EQ(numbers.front(), 30000);
         EXPECT_EQ(numbers.back(), 29001);
         EXPECT_EQ(said, c.said.empty() ? "" : CfgFile("config.cfg").string() + ": " + c.said);
+        // what a save of the list keeps after the loaded screens
+        const std::vector<int> leftOut = ScreensLeftOut(m_config);
+        ASSERT_EQ(leftOut.size(), static_cast<size_t>(c.entries - 1000));
+        if (!leftOut.empty()) {
+            EXPECT_EQ(leftOut.front(), 29000);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ScreenFile.h"
 #include "TFormScreen.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace halvane {
@@ -38,6 +39,7 @@ void ScreenList::Append(std::unique_ptr<TFormScreen> screen) {
 }
 
 void ScreenList::LoadScreens() {
+    m_leftOut = ScreensLeftOut(m_config);
     for (const int number : ReadScreenList(m_config)) {
         std::unique_ptr<TFormScreen> screen = NewWindow();
         screen->OpenScreenFile(number);
@@ -62,6 +64,8 @@ int ScreenList::DrawScreenNumber() {
 }
 
 bool ScreenList::NumberInUse(int number) const {
+    if (std::find(m_leftOut.begin(), m_leftOut.end(), number) != m_leftOut.end())
+        return true;
     const std::lock_guard lock(m_mutex);
     for (const auto& screen : m_screens) {
         if (screen->ScreenFileNumber() == number)
@@ -99,6 +103,7 @@ bool ScreenList::WriteScreenList() {
         for (const auto& screen : m_screens)
             numbers.push_back(screen->ScreenFileNumber());
     }
+    numbers.insert(numbers.end(), m_leftOut.begin(), m_leftOut.end());
     return halvane::WriteScreenList(m_config, numbers);
 }
 

@@ -41,7 +41,8 @@ public:
     TFormScreen* CreateScreen(const std::string& title);
     // Destroys the screen at `position`; its file stays on disk.
     void DeleteScreen(size_t position);
-    // Rewrites "Screens" with the file numbers in list order.
+    // Rewrites "Screens" with the file numbers in list order, followed by the entries that
+    // the load left out, so that no entry is lost.
     bool WriteScreenList();
     // What run-time clicks ask of the station, for every screen of the list, those made
     // later included.
@@ -66,6 +67,7 @@ private:
     QWidget* m_owner;
     ScreenActions* m_actions = nullptr;
     std::minstd_rand m_random;
+    std::vector<int> m_leftOut; // "Screens" entries beyond the most a start opens
     mutable std::mutex m_mutex; // guards the sequence below against the request threads
     std::vector<std::unique_ptr<TFormScreen>> m_screens;
 };

@@ -69,6 +69,7 @@ bool Connections::Setup(const ProblemReport& report) {
         context.protocol = static_cast<ModbusProtocol>(s.protocolId);
         context.port = &SerialPort(n);
         protocol.AttachWorker(m_tags, context, s.writeMode, s.combine);
+        m_enabled[static_cast<size_t>(n - 1)] = s.enabled;
         if (s.enabled && s.reconnect)
             protocol.Worker()->ReopenPort();
     }
@@ -78,6 +79,7 @@ bool Connections::Setup(const ProblemReport& report) {
     context.protocol = ModbusProtocol::Tcp;
     context.link = &m_link;
     network.AttachWorker(m_tags, context, s.writeMode, s.combine);
+    m_enabled[kNetworkConnection - 1] = s.enabled;
     if (s.enabled && s.reconnect)
         network.Worker()->ReconnectTo(s.host, s.port);
     for (TComProtocol& protocol : m_protocols)
@@ -114,8 +116,7 @@ LinkStatus Connections::Status(int connection) const {
         connection != kNetworkConnection && m_ports[static_cast<size_t>(connection - 1)].Failed();
     if (IsConnected(connection) && !failed)
         return LinkStatus::Connected;
-    return m_store.ReadBool(ConnectionSection(connection), "enabled", false) ? LinkStatus::Down
-                                                                             : LinkStatus::Disabled;
+    return m_enabled[static_cast<size_t>(connection - 1)] ? LinkStatus::Down : LinkStatus::Disabled;
 }
 
 std::string Connections::StatusText(int connection) const {

@@ -72,6 +72,8 @@ private:
     std::array<TComPort, kSerialConnections> m_ports;
     NetworkLink m_link;
     std::array<TComProtocol, kConnectionCount> m_protocols;
+    // Which connections the last start of communication found enabled.
+    std::array<bool, kConnectionCount> m_enabled{};
 };
 
 } // namespace halvane

@@ -84,13 +84,8 @@ QDate HistoryFileDay(std::string_view fileName) {
     const std::string_view digits = fileName.substr(kPrefix.size(), kDigits);
     if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return {};
-    const auto number = [&](size_t at, size_t count) {
-        int value = 0;
-        for (const char c : digits.substr(at, count))
-            value = value * 10 + (c - '0');
-        return value;
-    };
-    return QDate(number(0, 4), number(4, 2), number(6, 2));
+    return QDate::fromString(QString::fromLatin1(digits.data(), static_cast<qsizetype>(kDigits)),
+                             QStringLiteral("yyyyMMdd"));
 }
 
 CLog::CLog(Clock clock) : m_clock(std::move(clock)) {}

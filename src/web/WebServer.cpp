@@ -27,12 +27,6 @@ namespace halvane {
 
 namespace {
 
-// Connections waiting to be accepted; bursts of browsers reloading must not be refused.
-constexpr int kBacklog = 512;
-// After a request that took too long to arrive has been refused, the time the client has to
-// read the refusal and close before the connection ends.
-constexpr std::chrono::milliseconds kClosingTime{2'000};
-
 struct Listening {
     UniqueFd socket;
     int error = 0;
@@ -64,7 +58,7 @@ Listening Listen(int family, int port) {
     if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
         (family == AF_INET6 && ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no) != 0) ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, kBacklog) != 0) {
+        ::listen(fd, static_cast<int>(kListenBacklog)) != 0) {
         listening.error = errno;
         listening.socket.Reset();
     }
@@ -97,9 +91,24 @@ WebRequest ToWebRequest(const HttpRequestHead& head) {
 
 // The handler's answer to one request; a failure is status 500 with its message (never in
 // a header).
-template <typename Respond> HttpReply Answer(const HttpRequestHead& head, Respond respond) {
+HttpReply Answer(const HttpRequestHead& head, const WebContext& context, std::stop_token stop) {
     try {
-        return ComposeReply(head, respond(ToWebRequest(head)));
+        return ComposeReply(head, HandleWebRequest(ToWebRequest(head), context, std::move(stop)));
+    } catch (const std::exception& e) {
+        return ComposeReply(head, FailureMessage(e.what()));
+    } catch (...) {
+        return ComposeReply(head, FailureMessage("Internal Server Error"));
+    }
+}
+
+// The answer when the files and the settings are enough for it; nothing when the handler
+// threads must work it out.
+std::optional<HttpReply> QuickAnswer(const HttpRequestHead& head, const WebContext& context) {
+    try {
+        auto response = QuickWebResponse(ToWebRequest(head), context);
+        if (!response)
+            return std::nullopt;
+        return ComposeReply(head, std::move(*response));
     } catch (const std::exception& e) {
         return ComposeReply(head, FailureMessage(e.what()));
     } catch (...) {
@@ -220,14 +229,22 @@ private:
     static MHD_Result AccessHandler(void* self, MHD_Connection* connection, const char*,
                                     const char* method, const char* version, const char*,
                                     size_t* uploadSize, void** request) {
-        return static_cast<Service*>(self)->Handle(connection, method, version, uploadSize,
-                                                   static_cast<RequestState*>(*request));
+        try {
+            return static_cast<Service*>(self)->Handle(connection, method, version, uploadSize,
+                                                       static_cast<RequestState*>(*request));
+        } catch (...) {
+            return MHD_NO; // out of memory: the connection ends
+        }
     }
 
     static void* RequestBegins(void* self, const char* target, MHD_Connection* connection) {
         static_cast<Service*>(self)->m_guard.RequestBegins(connection);
-        return std::make_unique<RequestState>(RequestState{target ? target : "", false, {}, {}})
-            .release();
+        try {
+            return std::make_unique<RequestState>(RequestState{target ? target : "", false, {}, {}})
+                .release();
+        } catch (...) {
+            return nullptr; // out of memory: the request is refused
+        }
     }
 
     static void RequestCompleted(void*, MHD_Connection*, void** request,
@@ -244,8 +261,12 @@ private:
             return;
         }
         const auto* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        if (info)
-            guard.Open(connection, info->connect_fd);
+        try {
+            if (info)
+                guard.Open(connection, info->connect_fd);
+        } catch (...) {
+            // out of memory: the connection goes on with the library's idle time alone
+        }
     }
 
     // Called when the head has arrived, for each piece of a body, once the whole request is
@@ -262,12 +283,8 @@ private:
         }
         if (state->pending)
             return TakeAnswer(connection, *state->pending);
-        try {
-            if (auto quick = QuickWebResponse(ToWebRequest(state->head), m_context))
-                return Queue(connection, ComposeReply(state->head, std::move(*quick)));
-        } catch (const std::exception& e) {
-            return Queue(connection, ComposeReply(state->head, FailureMessage(e.what())));
-        }
+        if (auto quick = QuickAnswer(state->head, m_context))
+            return Queue(connection, std::move(*quick));
         return Dispatch(connection, *state, std::string_view(version) == "HTTP/1.1");
     }
 
@@ -300,9 +317,7 @@ private:
         pool.Post([this, pending, head = state.head](std::stop_token poolStop) {
             const std::stop_callback stopWithServer(
                 poolStop, [stop = pending->stop]() mutable { stop.request_stop(); });
-            HttpReply reply = Answer(head, [&](const WebRequest& request) {
-                return HandleWebRequest(request, m_context, pending->stop.get_token());
-            });
+            HttpReply reply = Answer(head, m_context, pending->stop.get_token());
             {
                 const std::lock_guard replyLock(pending->mutex);
                 pending->reply = std::move(reply);

@@ -13,6 +13,9 @@ namespace halvane {
 // connection's start, or from the end of the previous reply on a kept connection, however
 // the client spreads its bytes (408).
 inline constexpr std::chrono::milliseconds kRequestTime{10'000};
+// After a request that took too long to arrive has been refused, the time the client has to
+// read the refusal and close before the connection ends.
+inline constexpr std::chrono::milliseconds kClosingTime{2'000};
 // A connection on which nothing moves for this long, in either direction, is closed: a
 // reader that takes none of its reply, or a kept connection that asks nothing more.
 inline constexpr std::chrono::seconds kIdleTime{10};
@@ -31,6 +34,8 @@ inline constexpr size_t kMaxBodyBytes = 16 * 1024;
 // at once, so that one busy or hostile client leaves room for the others.
 inline constexpr size_t kMaxConnections = 512;
 inline constexpr size_t kMaxConnectionsPerAddress = 32;
+// Connections waiting to be accepted; bursts of browsers reloading must not be refused.
+inline constexpr size_t kListenBacklog = 512;
 // The history of one request ("/history.csv") is read within this time (503 beyond), so
 // that no request holds a handler thread for long, however large the day files are.
 inline constexpr std::chrono::milliseconds kHistoryReadTime{10'000};

@@ -566,8 +566,10 @@ void TFormMain::TreeViewMainDblClick() {
 void TFormMain::StartWebServer() {
     if (!m_store || !m_store->ReadBool("WebServer", "Enabled", false))
         return;
+    WebServerLimits limits;
+    limits.keepAlive = m_store->ReadBool("WebServer", "KeepAlive", false);
     m_webServer = std::make_unique<WebServer>(
-        WebContext{*m_store, m_tags, m_screens.get(), m_templateCounters});
+        WebContext{*m_store, m_tags, m_screens.get(), m_templateCounters}, limits);
     if (m_webServer->Start(m_store->ReadInteger("WebServer", "Port", 8088)))
         return;
     m_webServer.reset();

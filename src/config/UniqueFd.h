@@ -25,6 +25,8 @@ public:
 
     int Get() const { return m_fd; }
     bool Valid() const { return m_fd >= 0; }
+    // Hands the descriptor to a new owner, which closes it.
+    int Release() { return std::exchange(m_fd, -1); }
     void Reset() {
         if (m_fd >= 0)
             ::close(std::exchange(m_fd, -1));

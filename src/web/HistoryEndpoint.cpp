@@ -31,7 +31,7 @@ struct BadQuery {
 };
 
 WebResponse Message(int status, const std::string& text) {
-    return {status, std::string(kMessageType), StoredTextToUtf8(text) + "\n", {}, false, {}};
+    return {status, std::string(kMessageType), StoredTextToUtf8(text) + "\n", {}, false, {}, {}};
 }
 
 WebResponse Refusal(const BadQuery& bad) {
@@ -170,7 +170,8 @@ WebResponse HistoryCsvResponse(std::string_view query, const WebContext& context
     case HistoryReadEnd::Stopped:
         return Message(503, "The request was stopped.");
     }
-    return {200, std::string(kCsvType), HistoryCsvText(result.table, headerCells), {}, false, {}};
+    return {200, std::string(kCsvType), HistoryCsvText(result.table, headerCells), {}, false, {},
+            {}};
 }
 
 } // namespace halvane

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 
 namespace halvane {
@@ -35,20 +36,18 @@ std::string_view ReasonPhrase(int status) {
     return entry == kReasonPhrases.end() ? "Error" : entry->second;
 }
 
-std::string Head(int status, std::string_view type, size_t length, std::string_view fields) {
-    std::string head = std::string(kReplyStart) + std::to_string(status) + " " +
-                       std::string(ReasonPhrase(status)) + "\r\n";
-    if (!type.empty())
-        head += "Content-Type: " + std::string(type) + "\r\n";
-    head += "Content-Length: " + std::to_string(length) + "\r\n";
-    head += fields;
-    head += "Connection: close\r\n\r\n";
-    return head;
+SharedBytes HeldBytes(std::string text) {
+    auto owner = std::make_shared<const std::string>(std::move(text));
+    const std::string_view bytes = *owner;
+    return {std::move(owner), bytes};
 }
 
-HttpReply PageReply(int status, std::string_view fields) {
-    const std::string page = ErrorPage(ReasonPhrase(status));
-    return {Head(status, kPageType, page.size(), fields) + page, {}, 0, 0};
+HttpReply PageReply(int status, std::vector<std::pair<std::string, std::string>> fields) {
+    HttpReply reply{status, {{"Content-Type", std::string(kPageType)}}, {}, {}, 0, 0};
+    std::move(fields.begin(), fields.end(), std::back_inserter(reply.fields));
+    reply.memory = HeldBytes(ErrorPage(ReasonPhrase(status)));
+    reply.length = reply.memory.bytes.size();
+    return reply;
 }
 
 // One byte range of a body of `size` bytes.
@@ -94,54 +93,72 @@ std::optional<std::pair<UniqueFd, size_t>> OpenDocument(const std::filesystem::p
     return std::pair{std::move(file), static_cast<size_t>(status.st_size)};
 }
 
+// The bytes of a body in memory: a shared picture or a generated text.
+SharedBytes BodyBytes(WebResponse& response) {
+    if (!response.picture)
+        return HeldBytes(std::move(response.body));
+    const auto& picture = *response.picture;
+    const std::string_view bytes(reinterpret_cast<const char*>(picture.data()), picture.size());
+    return {std::move(response.picture), bytes};
+}
+
 } // namespace
 
 HttpReply ComposeReply(const HttpRequestHead& request, WebResponse response) {
     HttpReply reply;
-    size_t size = response.body.size();
     if (!response.file.empty()) {
         if (auto document = OpenDocument(response.file)) {
             reply.file = std::move(document->first);
-            size = document->second;
+            reply.length = document->second;
         } else {
             response = FailureMessage("Cannot read " + response.file.filename().string());
-            size = response.body.size();
         }
     }
-    std::string fields;
+    if (!reply.file.Valid()) {
+        reply.memory = BodyBytes(response);
+        reply.length = reply.memory.bytes.size();
+    }
+    const size_t size = reply.length;
+    if (!response.contentType.empty())
+        reply.fields.emplace_back("Content-Type", response.contentType);
     if (!response.realm.empty())
-        fields += "WWW-Authenticate: Basic realm=\"" + response.realm + "\"\r\n";
+        reply.fields.emplace_back("WWW-Authenticate", "Basic realm=\"" + response.realm + "\"");
     ByteRange range{ByteRange::Kind::Whole, 0, size};
     if (response.status == 200) {
-        fields += "Accept-Ranges: bytes\r\n";
+        reply.fields.emplace_back("Accept-Ranges", "bytes");
         if (request.method == "GET" && !request.range.empty())
             range = ChooseRange(request.range, size);
     }
     if (range.kind == ByteRange::Kind::Unsatisfiable)
-        return PageReply(416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
-    int status = response.status;
+        return PageReply(416, {{"Content-Range", "bytes */" + std::to_string(size)}});
+    reply.status = response.status;
     if (range.kind == ByteRange::Kind::Part) {
-        status = 206;
-        fields += "Content-Range: bytes " + std::to_string(range.first) + "-" +
-                  std::to_string(range.first + range.length - 1) + "/" + std::to_string(size) +
-                  "\r\n";
-    } else {
-        range = {ByteRange::Kind::Whole, 0, size};
-    }
-    reply.bytes = Head(status, response.contentType, range.length, fields);
-    if (request.method == "HEAD" || response.headersOnly) {
-        reply.file.Reset();
-    } else if (reply.file.Valid()) {
-        reply.fileOffset = static_cast<off_t>(range.first);
-        reply.fileLength = range.length;
-    } else {
-        reply.bytes.append(response.body, range.first, range.length);
+        reply.status = 206;
+        reply.fields.emplace_back("Content-Range",
+                                  "bytes " + std::to_string(range.first) + "-" +
+                                      std::to_string(range.first + range.length - 1) + "/" +
+                                      std::to_string(size));
+        reply.fileOffset = range.first;
+        reply.memory.bytes = reply.memory.bytes.substr(
+            std::min(range.first, reply.memory.bytes.size()), range.length);
+        reply.length = range.length;
     }
     return reply;
 }
 
 HttpReply RefusalReply(int status) {
-    return PageReply(status, status == 405 ? "Allow: GET, HEAD, POST\r\n" : "");
+    return PageReply(
+        status, status == 405
+                    ? std::vector<std::pair<std::string, std::string>>{{"Allow", "GET, HEAD, POST"}}
+                    : std::vector<std::pair<std::string, std::string>>{});
+}
+
+std::string RefusalBytes(int status) {
+    const std::string page = ErrorPage(ReasonPhrase(status));
+    return "HTTP/1.1 " + std::to_string(status) + " " + std::string(ReasonPhrase(status)) +
+           "\r\nContent-Type: " + std::string(kPageType) +
+           "\r\nContent-Length: " + std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" +
+           page;
 }
 
 } // namespace halvane

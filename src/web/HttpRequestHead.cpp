@@ -28,38 +28,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     });
 }
 
-bool IsTokenChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) ||
-           std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
-}
-
-bool IsToken(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), IsTokenChar);
-}
-
 // Visible characters, spaces and tabs; no other control character.
 bool IsFieldValue(std::string_view text) {
     return std::none_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return (byte < 0x20 && c != '\t') || byte == 0x7F;
     });
-}
-
-std::string_view Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// The first line of `rest`, without its CR LF or LF; `rest` then starts after it.
-std::string_view TakeHeadLine(std::string_view& rest) {
-    const size_t end = std::min(rest.find('\n'), rest.size());
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(std::min(end + 1, rest.size()));
-    if (line.ends_with('\r'))
-        line.remove_suffix(1);
-    return line;
 }
 
 int HexValue(char c) {
@@ -69,19 +43,12 @@ int HexValue(char c) {
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
-std::optional<HttpRefusal> ReadRequestLine(std::string_view line, HttpRequestHead& head) {
-    const size_t firstSpace = line.find(' ');
-    const size_t lastSpace = line.rfind(' ');
-    if (firstSpace == std::string_view::npos || firstSpace == lastSpace)
-        return HttpRefusal{400};
-    const std::string_view method = line.substr(0, firstSpace);
-    const std::string_view target = line.substr(firstSpace + 1, lastSpace - firstSpace - 1);
-    const std::string_view version = line.substr(lastSpace + 1);
+std::optional<HttpRefusal> ReadMethodAndTarget(std::string_view method, std::string_view target,
+                                               HttpRequestHead& head) {
     if (IsOneOf(method, kOtherMethods))
         return HttpRefusal{405};
     if (!IsOneOf(method, kServedMethods) || !target.starts_with('/') || !IsFieldValue(target) ||
-        target.find(' ') != std::string_view::npos ||
-        (version != "HTTP/1.1" && version != "HTTP/1.0"))
+        target.find(' ') != std::string_view::npos)
         return HttpRefusal{400};
     head.method = method;
     const size_t question = target.find('?');
@@ -100,13 +67,9 @@ struct HeaderFields {
     size_t lines = 0;
 };
 
-// False for a line that is no "name: value".
-bool ReadHeaderLine(std::string_view line, HeaderFields& fields) {
-    const size_t colon = line.find(':');
-    if (colon == std::string_view::npos || !IsToken(line.substr(0, colon)))
-        return false;
-    const std::string_view name = line.substr(0, colon);
-    const std::string_view value = Trimmed(line.substr(colon + 1));
+// False for a field that no request may carry.
+bool ReadHeaderField(const HttpHeaderField& field, HeaderFields& fields) {
+    const auto [name, value] = field;
     if (!IsFieldValue(value))
         return false;
     ++fields.lines;
@@ -153,20 +116,24 @@ std::optional<size_t> ParseDecimalSize(std::string_view text) {
     return error == std::errc() ? std::optional(value) : std::nullopt;
 }
 
-std::variant<HttpRequestHead, HttpRefusal> ParseRequestHead(std::string_view head) {
+std::variant<HttpRequestHead, HttpRefusal>
+ReadRequestHead(std::string_view method, std::string_view target,
+                const std::vector<HttpHeaderField>& headerFields, size_t headBytes) {
+    constexpr std::string_view kVersion = " HTTP/1.1\r\n";
+    if (method.size() + 1 + target.size() + kVersion.size() > kMaxHeadBytes)
+        return HttpRefusal{414};
     HttpRequestHead request;
-    std::string_view rest = head;
-    if (const auto refusal = ReadRequestLine(TakeHeadLine(rest), request))
+    if (const auto refusal = ReadMethodAndTarget(method, target, request))
         return *refusal;
     HeaderFields fields;
-    while (!rest.empty()) {
-        if (!ReadHeaderLine(TakeHeadLine(rest), fields))
+    for (const HttpHeaderField& field : headerFields) {
+        if (!ReadHeaderField(field, fields))
             return HttpRefusal{400};
     }
     const auto length = ParseDecimalSize(fields.contentLength.value_or("0"));
     if (!length)
         return HttpRefusal{400};
-    if (fields.lines > kMaxHeaderLines)
+    if (headBytes > kMaxHeadBytes || fields.lines > kMaxHeaderLines)
         return HttpRefusal{431};
     if (fields.transferEncoding)
         return HttpRefusal{411};
@@ -174,7 +141,6 @@ std::variant<HttpRequestHead, HttpRefusal> ParseRequestHead(std::string_view hea
         return HttpRefusal{413};
     request.authorization = fields.authorization.value_or("");
     request.range = fields.ifRange ? "" : fields.range.value_or("");
-    request.bodyLength = *length;
     return request;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace halvane {
 
@@ -15,7 +16,6 @@ struct HttpRequestHead {
     std::string query;         // the target after its first "?", as sent
     std::string authorization; // the value of the first Authorization header
     std::string range;         // the value of the Range header; empty under If-Range
-    size_t bodyLength = 0;     // Content-Length
     bool operator==(const HttpRequestHead&) const = default;
 };
 
@@ -25,6 +25,13 @@ struct HttpRefusal {
     bool operator==(const HttpRefusal&) const = default;
 };
 
+// One header line as the transport has split it: the name and the value without the
+// blanks around it.
+struct HttpHeaderField {
+    std::string_view name;
+    std::string_view value;
+};
+
 // "%XX" of two hexadecimal digits is the byte XX; any other "%" stands for itself.
 std::string PercentDecoded(std::string_view text);
 
@@ -32,15 +39,17 @@ std::string PercentDecoded(std::string_view text);
 // the largest size_t, beyond every length there is.
 std::optional<size_t> ParseDecimalSize(std::string_view text);
 
-// The request whose head is `head`: the request line and the header lines, each ending in
-// CR LF or a lone LF, without the empty line after them. Refused with
-// - 400: a request line other than "METHOD /target HTTP/1.x", a method that HTTP does not
-//   define, a header line that is no "name: value" (folded lines included), a
-//   Content-Length that is not one decimal number;
+// The request of `method`, `target` (as sent) and its header lines in their order, once the
+// transport has framed them; `headBytes` is the size of the whole head. Refused with
+// - 400: a method that HTTP does not define, a target that is no path ("/..."), a field
+//   value with a control character, a Content-Length that is not one decimal number;
 // - 405: a method of HTTP other than GET, HEAD and POST;
-// - 431: more than kMaxHeaderLines header lines;
+// - 414: a request line longer than kMaxHeadBytes;
+// - 431: a head longer than kMaxHeadBytes, or more than kMaxHeaderLines header lines;
 // - 411: a Transfer-Encoding (a body of unknown length);
 // - 413: a Content-Length beyond kMaxBodyBytes.
-std::variant<HttpRequestHead, HttpRefusal> ParseRequestHead(std::string_view head);
+std::variant<HttpRequestHead, HttpRefusal>
+ReadRequestHead(std::string_view method, std::string_view target,
+                const std::vector<HttpHeaderField>& fields, size_t headBytes);
 
 } // namespace halvane

@@ -60,7 +60,7 @@ bool Authorized(const WebRequest& request, const ProfileStore& store) {
 }
 
 WebResponse Failure(int status, std::string_view reason) {
-    return {status, std::string(kPageType), ErrorPage(reason), {}, false, {}};
+    return {status, std::string(kPageType), ErrorPage(reason), {}, false, {}, {}};
 }
 
 WebResponse NotFound() {
@@ -78,7 +78,7 @@ WebResponse ServerError(const RequestError& error) {
 }
 
 WebResponse Document(const std::filesystem::path& file, std::string_view method) {
-    return {200, MediaTypeOf(file), {}, file, IsHead(method), {}};
+    return {200, MediaTypeOf(file), {}, file, IsHead(method), {}, {}};
 }
 
 // The bytes of a file, read in one piece of its size.
@@ -105,30 +105,21 @@ WebResponse Template(const std::filesystem::path& file, const WebContext& contex
     if (auto* error = std::get_if<RequestError>(&page))
         return ServerError(*error);
     std::string body = Utf8ToLatin1Page(std::get<std::string>(page));
-    return {200, std::string(kPageType), std::move(body), {}, false, {}};
+    return {200, std::string(kPageType), std::move(body), {}, false, {}, {}};
 }
 
 WebResponse ScreenPicture(int number, const WebContext& context) {
-    auto bmp =
-        context.screens ? context.screens->ScreenBmp(static_cast<size_t>(number)) : std::nullopt;
+    SharedBmp bmp =
+        context.screens ? context.screens->ScreenBmp(static_cast<size_t>(number)) : nullptr;
     if (!bmp)
         return NotFound();
-    return {200, "image/bmp", std::string(bmp->begin(), bmp->end()), {}, false, {}};
+    return {200, "image/bmp", {}, {}, false, {}, std::move(bmp)};
 }
 
-} // namespace
-
-std::string ErrorPage(std::string_view reasonPhrase) {
-    return "<html><head><title>Error</title></head><body>" + std::string(reasonPhrase) +
-           "</body></html>";
-}
-
-WebResponse FailureMessage(std::string_view message) {
-    return {500, std::string(kMessageType), StoredTextToUtf8(message), {}, false, {}};
-}
-
-WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
-                             std::stop_token stop) {
+// The answer, or nothing when `quickOnly` and the answer needs more than the files and the
+// settings.
+std::optional<WebResponse> Respond(const WebRequest& request, const WebContext& context,
+                                   std::stop_token stop, bool quickOnly) {
     const std::string_view requestPath =
         request.path == "/" ? std::string_view("/index.html") : std::string_view(request.path);
     const auto number = ScreenNumber(requestPath);
@@ -149,11 +140,33 @@ WebResponse HandleWebRequest(const WebRequest& request, const WebContext& contex
         return Unauthorized();
     if (isFile)
         return Document(*path, request.method);
+    if (quickOnly)
+        return std::nullopt;
     if (isHistory)
         return HistoryCsvResponse(request.query, context, std::move(stop));
     if (isTemplate)
         return Template(templatePath, context, std::move(stop));
     return ScreenPicture(screen, context);
+}
+
+} // namespace
+
+std::string ErrorPage(std::string_view reasonPhrase) {
+    return "<html><head><title>Error</title></head><body>" + std::string(reasonPhrase) +
+           "</body></html>";
+}
+
+WebResponse FailureMessage(std::string_view message) {
+    return {500, std::string(kMessageType), StoredTextToUtf8(message), {}, false, {}, {}};
+}
+
+WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
+                             std::stop_token stop) {
+    return *Respond(request, context, std::move(stop), false);
+}
+
+std::optional<WebResponse> QuickWebResponse(const WebRequest& request, const WebContext& context) {
+    return Respond(request, context, {}, true);
 }
 
 } // namespace halvane

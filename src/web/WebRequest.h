@@ -3,6 +3,7 @@
 #include "WebContext.h"
 
 #include <filesystem>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -26,6 +27,7 @@ struct WebResponse {
     std::filesystem::path file; // when set, the document whose bytes are the body instead
     bool headersOnly = false;   // HEAD of a document: its type and length, no body
     std::string realm;          // when set, a Basic authentication challenge of that realm
+    SharedBmp picture;          // when set, the bytes of the body instead, shared by its readers
     bool operator==(const WebResponse&) const = default;
 };
 
@@ -61,5 +63,10 @@ WebResponse FailureMessage(std::string_view message);
 //    integer fails with 500 and the message.
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
                              std::stop_token stop = {});
+
+// HandleWebRequest's answer when it takes no more than looking at the files and the
+// settings (a document, a refusal); nothing when it needs work that may take long (a
+// template's expansion, the history, a screen picture).
+std::optional<WebResponse> QuickWebResponse(const WebRequest& request, const WebContext& context);
 
 } // namespace halvane

@@ -1,26 +1,25 @@
 #include "WebServer.h"
 
 #include "BasicAuthorization.h"
+#include "ConnectionGuard.h"
 #include "HandlerPool.h"
-#include "HttpConnection.h"
+#include "HistoryEndpoint.h"
 #include "HttpReply.h"
 #include "WebRequest.h"
 
-#include <fcntl.h>
+#include <microhttpd.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <stop_token>
+#include <string_view>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,12 +27,11 @@ namespace halvane {
 
 namespace {
 
-using Clock = HttpConnection::Clock;
-
 // Connections waiting to be accepted; bursts of browsers reloading must not be refused.
 constexpr int kBacklog = 512;
-// How long accepting rests when the process is out of file descriptors.
-constexpr std::chrono::milliseconds kAcceptPause{100};
+// After a request that took too long to arrive has been refused, the time the client has to
+// read the refusal and close before the connection ends.
+constexpr std::chrono::milliseconds kClosingTime{2'000};
 
 struct Listening {
     UniqueFd socket;
@@ -92,212 +90,268 @@ int BoundPort(int fd) {
                      : reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
+WebRequest ToWebRequest(const HttpRequestHead& head) {
+    const Credentials credentials = DecodeBasicAuthorization(head.authorization);
+    return {head.method, head.path, credentials.user, credentials.password, head.query};
+}
+
 // The handler's answer to one request; a failure is status 500 with its message (never in
 // a header).
-HttpReply Answer(const HttpRequestHead& request, const WebContext& context, std::stop_token stop) {
+template <typename Respond> HttpReply Answer(const HttpRequestHead& head, Respond respond) {
     try {
-        const Credentials credentials = DecodeBasicAuthorization(request.authorization);
-        return ComposeReply(request,
-                            HandleWebRequest({request.method, request.path, credentials.user,
-                                              credentials.password, request.query},
-                                             context, stop));
+        return ComposeReply(head, respond(ToWebRequest(head)));
     } catch (const std::exception& e) {
-        return ComposeReply(request, FailureMessage(e.what()));
+        return ComposeReply(head, FailureMessage(e.what()));
     } catch (...) {
-        return ComposeReply(request, FailureMessage("Internal Server Error"));
+        return ComposeReply(head, FailureMessage("Internal Server Error"));
     }
 }
 
-int PollTimeout(Clock::time_point deadline, Clock::time_point now) {
-    if (deadline == Clock::time_point::max())
-        return -1;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(std::max(deadline - now, Clock::duration{}));
-    return static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX));
+MHD_Result CollectField(void* fields, MHD_ValueKind, const char* name, const char* value) {
+    static_cast<std::vector<HttpHeaderField>*>(fields)->push_back(
+        {name, value ? std::string_view(value) : std::string_view()});
+    return MHD_YES;
 }
+
+// The header lines of the request on `connection`, in their order.
+std::vector<HttpHeaderField> HeaderFields(MHD_Connection* connection) {
+    std::vector<HttpHeaderField> fields;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectField, &fields);
+    return fields;
+}
+
+// Ends the life of the bytes a reply was sent from.
+void ReleaseBytes(void* owner) {
+    std::unique_ptr<std::shared_ptr<const void>>(static_cast<std::shared_ptr<const void>*>(owner));
+}
+
+// The library's response for `reply`: a document from its file (sent by the kernel), bytes
+// from memory that the response keeps alive (never copied).
+MHD_Response* LibraryResponse(HttpReply& reply) {
+    if (reply.file.Valid() && reply.length > 0) {
+        const int fd = reply.file.Get();
+        MHD_Response* response = MHD_create_response_from_fd_at_offset64(
+            reply.length, fd, static_cast<uint64_t>(reply.fileOffset));
+        if (response)
+            reply.file.Release(); // the response closes it
+        return response;
+    }
+    static char nothing = 0;
+    char* bytes =
+        reply.memory.bytes.empty() ? &nothing : const_cast<char*>(reply.memory.bytes.data());
+    auto owner = std::make_unique<std::shared_ptr<const void>>(std::move(reply.memory.owner));
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        reply.memory.bytes.size(), bytes, &ReleaseBytes, owner.get());
+    if (response)
+        owner.release(); // ReleaseBytes ends it
+    return response;
+}
+
+// An answer being worked out by a handler thread for a connection that waits, suspended.
+struct PendingAnswer {
+    explicit PendingAnswer(MHD_Connection* c) : connection(c) {}
+    MHD_Connection* const connection;
+    std::stop_source stop;
+    std::mutex mutex;
+    std::optional<HttpReply> reply; // once made
+    std::atomic<bool> resumed = false;
+};
+
+// One request, from its request line to its end.
+struct RequestState {
+    std::string target; // as sent
+    bool headRead = false;
+    HttpRequestHead head;
+    std::shared_ptr<PendingAnswer> pending;
+};
 
 } // namespace
 
-// The listening socket, the connections and the loop that moves them all on, on one
-// thread; requests go to the handler pool and come back as replies through a pipe that
-// wakes the loop.
+// The library's daemon: one thread that reads requests and writes replies for every
+// connection (epoll), suspending a connection while a handler thread works out its answer.
+// Documents and refusals are answered on that thread at once; templates and pictures go to
+// one pool of handler threads, the history to another, so that neither holds up the other
+// or the documents.
 class WebServer::Service final {
 public:
     Service(const WebContext& context, const WebServerLimits& limits, UniqueFd listener)
-        : m_context(context), m_limits(limits), m_listener(std::move(listener)) {
-        int pipe[2];
-        if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            throw std::system_error(errno, std::generic_category(), "pipe");
-        m_wakeRead = UniqueFd(pipe[0]);
-        m_wakeWrite = UniqueFd(pipe[1]);
-        m_loop = std::thread([this] { Run(); });
+        : m_context(context), m_limits(limits),
+          m_guard(std::chrono::duration_cast<std::chrono::milliseconds>(limits.requestTime),
+                  kClosingTime) {
+        const unsigned flags =
+            MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME;
+        m_daemon = MHD_start_daemon(
+            flags, 0, nullptr, nullptr, &Service::AccessHandler, this,                 //
+            MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(listener.Get()),         //
+            MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits.maxConnections), //
+            MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+            static_cast<unsigned>(limits.maxConnectionsPerAddress), //
+            MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits.idleTime.count()),
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(kConnectionMemory), //
+            MHD_OPTION_URI_LOG_CALLBACK, &Service::RequestBegins, this,                 //
+            MHD_OPTION_NOTIFY_COMPLETED, &Service::RequestCompleted, this,              //
+            MHD_OPTION_NOTIFY_CONNECTION, &Service::ConnectionEvent, this,              //
+            MHD_OPTION_END);
+        if (!m_daemon)
+            throw std::system_error(EIO, std::generic_category(), "Cannot start the web server");
+        listener.Release(); // the daemon closes it when it stops
     }
 
+    // Handlers at work are asked to stop and waited for; connections still waiting for an
+    // answer are resumed without one, so that the daemon can close them all.
     ~Service() {
-        m_stopping = true;
-        Wake();
-        m_loop.join();
+        {
+            const std::lock_guard lock(m_pendingMutex);
+            m_stopping = true;
+            for (const auto& pending : m_pending)
+                pending->stop.request_stop();
+        }
+        m_pages.reset();
+        m_history.reset();
+        for (const auto& pending : m_pending)
+            Resume(*pending);
+        MHD_stop_daemon(m_daemon);
     }
 
     Service(const Service&) = delete;
     Service& operator=(const Service&) = delete;
 
 private:
-    void Wake() {
-        const char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::write(m_wakeWrite.Get(), &byte, 1);
+    static MHD_Result AccessHandler(void* self, MHD_Connection* connection, const char*,
+                                    const char* method, const char* version, const char*,
+                                    size_t* uploadSize, void** request) {
+        return static_cast<Service*>(self)->Handle(connection, method, version, uploadSize,
+                                                   static_cast<RequestState*>(*request));
     }
 
-    void Run() {
-        std::vector<pollfd> fds;
-        std::vector<uint64_t> ids;
-        while (!m_stopping) {
-            Clock::time_point deadline = PollSet(fds, ids, Clock::now());
-            while (::poll(fds.data(), fds.size(), PollTimeout(deadline, Clock::now())) < 0 &&
-                   errno == EINTR) {
-            }
-            const auto now = Clock::now();
-            if (fds[0].revents != 0)
-                TakeReplies(now);
-            for (size_t i = 2; i < fds.size(); ++i) {
-                if (fds[i].revents != 0)
-                    Continue(ids[i - 2], now);
-            }
-            if (fds[1].revents != 0)
-                Accept(now);
-            ExpireAndRemove(now);
-        }
-        m_connections.clear();
+    static void* RequestBegins(void* self, const char* target, MHD_Connection* connection) {
+        static_cast<Service*>(self)->m_guard.RequestBegins(connection);
+        return std::make_unique<RequestState>(RequestState{target ? target : "", false, {}, {}})
+            .release();
     }
 
-    // The wake pipe, the listening socket (when a connection can be taken) and every
-    // connection; the earliest deadline.
-    Clock::time_point PollSet(std::vector<pollfd>& fds, std::vector<uint64_t>& ids,
-                              Clock::time_point now) {
-        const bool paused = now < m_acceptPausedUntil;
-        const bool accepting = !paused && CanTakeConnection();
-        Clock::time_point deadline = paused ? m_acceptPausedUntil : Clock::time_point::max();
-        fds.assign({{m_wakeRead.Get(), POLLIN, 0}, {accepting ? m_listener.Get() : -1, POLLIN, 0}});
-        ids.clear();
-        for (const auto& [id, connection] : m_connections) {
-            deadline = std::min(deadline, connection.Deadline());
-            fds.push_back({connection.Socket(), connection.Events(), 0});
-            ids.push_back(id);
-        }
-        return deadline;
+    static void RequestCompleted(void*, MHD_Connection*, void** request,
+                                 MHD_RequestTerminationCode) {
+        std::unique_ptr<RequestState>(static_cast<RequestState*>(*request));
+        *request = nullptr;
     }
 
-    bool CanTakeConnection() const {
-        return m_connections.size() < m_limits.maxConnections ||
-               std::any_of(m_connections.begin(), m_connections.end(),
-                           [](const auto& entry) { return entry.second.WaitsForRequest(); });
-    }
-
-    // Makes room by dropping the connection that has waited longest for its request.
-    void DropOldestWaiting() {
-        auto oldest = m_connections.end();
-        for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
-            if (it->second.WaitsForRequest() && (oldest == m_connections.end() ||
-                                                 it->second.Deadline() < oldest->second.Deadline()))
-                oldest = it;
-        }
-        if (oldest != m_connections.end())
-            m_connections.erase(oldest);
-    }
-
-    void Accept(Clock::time_point now) {
-        while (CanTakeConnection()) {
-            UniqueFd socket(
-                ::accept4(m_listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-            if (!socket.Valid()) {
-                if (errno == EINTR || errno == ECONNABORTED)
-                    continue;
-                if (errno != EAGAIN && errno != EWOULDBLOCK)
-                    m_acceptPausedUntil = now + kAcceptPause; // out of file descriptors
-                return;
-            }
-            if (m_connections.size() >= m_limits.maxConnections)
-                DropOldestWaiting();
-            m_connections.emplace(m_nextId++, HttpConnection(std::move(socket), m_limits, now));
-        }
-    }
-
-    // A request goes to the handlers with a stop of its own, requested when the server
-    // stops or its connection ends before the answer (the client has gone).
-    void Continue(uint64_t id, Clock::time_point now) {
-        const auto it = m_connections.find(id);
-        if (it == m_connections.end())
+    static void ConnectionEvent(void* self, MHD_Connection* connection, void**,
+                                MHD_ConnectionNotificationCode code) {
+        auto& guard = static_cast<Service*>(self)->m_guard;
+        if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+            guard.Close(connection);
             return;
-        auto request = it->second.Continue(now);
-        if (!request)
-            return;
-        const std::stop_source work = m_work.emplace(id, std::stop_source()).first->second;
-        m_handlers.Post([this, id, work, request = std::move(*request)](std::stop_token stop) {
-            const std::stop_callback stopWithServer(stop,
-                                                    [work]() mutable { work.request_stop(); });
-            HttpReply reply = Answer(request, m_context, work.get_token());
+        }
+        const auto* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (info)
+            guard.Open(connection, info->connect_fd);
+    }
+
+    // Called when the head has arrived, for each piece of a body, once the whole request is
+    // there, and again once a suspended connection's answer is ready.
+    MHD_Result Handle(MHD_Connection* connection, const char* method, const char* version,
+                      size_t* uploadSize, RequestState* state) {
+        if (m_stopping || !state)
+            return MHD_NO;
+        if (!state->headRead)
+            return ReadHead(connection, method, *state);
+        if (*uploadSize != 0) {
+            *uploadSize = 0; // a small body, read and dropped
+            return MHD_YES;
+        }
+        if (state->pending)
+            return TakeAnswer(connection, *state->pending);
+        try {
+            if (auto quick = QuickWebResponse(ToWebRequest(state->head), m_context))
+                return Queue(connection, ComposeReply(state->head, std::move(*quick)));
+        } catch (const std::exception& e) {
+            return Queue(connection, ComposeReply(state->head, FailureMessage(e.what())));
+        }
+        return Dispatch(connection, *state, std::string_view(version) == "HTTP/1.1");
+    }
+
+    MHD_Result ReadHead(MHD_Connection* connection, const char* method, RequestState& state) {
+        state.headRead = true;
+        if (!m_guard.HeadArrived(connection))
+            return MHD_NO;
+        const auto* size =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+        auto head = ReadRequestHead(method, state.target, HeaderFields(connection),
+                                    size ? size->header_size : 0);
+        if (const auto* refusal = std::get_if<HttpRefusal>(&head))
+            return Queue(connection, RefusalReply(refusal->status));
+        state.head = std::move(std::get<HttpRequestHead>(head));
+        return MHD_YES;
+    }
+
+    // The connection waits, suspended, while a handler thread works out its answer, which
+    // stops when the client goes away or the server stops.
+    MHD_Result Dispatch(MHD_Connection* connection, RequestState& state, bool http11) {
+        auto pending = std::make_shared<PendingAnswer>(connection);
+        const std::lock_guard lock(m_pendingMutex);
+        if (m_stopping)
+            return MHD_NO;
+        m_pending.insert(pending);
+        state.pending = pending;
+        m_guard.Watch(connection, pending->stop, http11);
+        MHD_suspend_connection(connection);
+        HandlerPool& pool = state.head.path == kHistoryPath ? *m_history : *m_pages;
+        pool.Post([this, pending, head = state.head](std::stop_token poolStop) {
+            const std::stop_callback stopWithServer(
+                poolStop, [stop = pending->stop]() mutable { stop.request_stop(); });
+            HttpReply reply = Answer(head, [&](const WebRequest& request) {
+                return HandleWebRequest(request, m_context, pending->stop.get_token());
+            });
             {
-                const std::lock_guard lock(m_repliesMutex);
-                m_replies.emplace_back(id, std::move(reply));
+                const std::lock_guard replyLock(pending->mutex);
+                pending->reply = std::move(reply);
             }
-            Wake();
+            Resume(*pending);
+            const std::lock_guard pendingLock(m_pendingMutex);
+            m_pending.erase(pending);
         });
+        return MHD_YES;
     }
 
-    void TakeReplies(Clock::time_point now) {
-        char drained[256];
-        while (::read(m_wakeRead.Get(), drained, sizeof drained) > 0) {
-        }
-        std::vector<std::pair<uint64_t, HttpReply>> replies;
+    static void Resume(PendingAnswer& pending) {
+        if (!pending.resumed.exchange(true))
+            MHD_resume_connection(pending.connection);
+    }
+
+    MHD_Result TakeAnswer(MHD_Connection* connection, PendingAnswer& pending) {
+        std::optional<HttpReply> reply;
         {
-            const std::lock_guard lock(m_repliesMutex);
-            replies.swap(m_replies);
+            const std::lock_guard lock(pending.mutex);
+            reply.swap(pending.reply);
         }
-        for (auto& [id, reply] : replies) {
-            m_work.erase(id);
-            const auto it = m_connections.find(id);
-            if (it != m_connections.end())
-                it->second.Answer(std::move(reply), now);
-        }
+        return reply ? Queue(connection, std::move(*reply)) : MHD_NO;
     }
 
-    void ExpireAndRemove(Clock::time_point now) {
-        for (auto it = m_connections.begin(); it != m_connections.end();) {
-            if (it->second.Deadline() <= now)
-                it->second.Expire(now);
-            if (it->second.Ended()) {
-                StopWork(it->first);
-                it = m_connections.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-
-    // Asks the handler at work for a connection that has ended to stop: nobody waits for
-    // its answer.
-    void StopWork(uint64_t id) {
-        const auto work = m_work.find(id);
-        if (work == m_work.end())
-            return;
-        work->second.request_stop();
-        m_work.erase(work);
+    MHD_Result Queue(MHD_Connection* connection, HttpReply reply) {
+        MHD_Response* response = LibraryResponse(reply);
+        if (!response)
+            return MHD_NO;
+        for (const auto& [name, value] : reply.fields)
+            MHD_add_response_header(response, name.c_str(), value.c_str());
+        if (!m_limits.keepAlive)
+            MHD_add_response_header(response, "Connection", "close");
+        m_guard.Answered(connection);
+        const MHD_Result queued =
+            MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
+        MHD_destroy_response(response);
+        return queued;
     }
 
     const WebContext m_context;
     const WebServerLimits m_limits;
-    UniqueFd m_listener;
-    UniqueFd m_wakeRead;
-    UniqueFd m_wakeWrite;
+    ConnectionGuard m_guard;
     std::atomic<bool> m_stopping = false;
-    Clock::time_point m_acceptPausedUntil;
-    std::map<uint64_t, HttpConnection> m_connections; // the loop's own
-    std::map<uint64_t, std::stop_source> m_work;      // of requests being answered; the loop's own
-    uint64_t m_nextId = 0;
-    std::mutex m_repliesMutex;
-    std::vector<std::pair<uint64_t, HttpReply>> m_replies;
-    HandlerPool m_handlers{kHandlerThreads};
-    std::thread m_loop;
+    std::mutex m_pendingMutex;
+    std::set<std::shared_ptr<PendingAnswer>> m_pending;
+    std::unique_ptr<HandlerPool> m_pages = std::make_unique<HandlerPool>(kHandlerThreads);
+    std::unique_ptr<HandlerPool> m_history = std::make_unique<HandlerPool>(kHistoryThreads);
+    MHD_Daemon* m_daemon = nullptr;
 };
 
 WebServer::WebServer(WebContext context, WebServerLimits limits)

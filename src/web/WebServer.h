@@ -9,10 +9,11 @@
 namespace halvane {
 
 // The station's HTTP/1.1 server. It listens on every interface, IPv6 and IPv4, and answers
-// GET, HEAD and POST requests with HandleWebRequest, one request per connection, sending
-// every body exactly as the handler made it (never compressed). One thread reads requests
-// and writes replies for all connections at once, each within its limits, so slow or
-// hostile clients hold neither the others nor a stop; a few threads run the handler.
+// GET, HEAD and POST requests with HandleWebRequest, one request per connection unless the
+// limits keep connections, sending every body exactly as the handler made it (never
+// compressed). The transport is libmicrohttpd: one thread reads requests and writes replies
+// for all connections at once, each within its limits, so slow or hostile clients hold
+// neither the others nor a stop; a few threads run the handler for what takes long.
 // Created stopped; Start, Stop and the destructor belong to one thread.
 class WebServer final {
 public:

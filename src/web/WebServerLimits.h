@@ -5,39 +5,49 @@
 
 namespace halvane {
 
-// What one client may make the web server hold. A request that breaks a limit is answered
-// with the status named here and its connection closed.
+// What one client may make the web server hold. The transport library enforces most of
+// them; a request that breaks a limit is answered with the status named here, or its
+// connection closed where no answer can be sent.
 
-// The whole request, head and body, must arrive within this time from the connection's
-// start, however the client spreads its bytes (408).
+// The whole head of a request (and its body) must arrive within this time from the
+// connection's start, or from the end of the previous reply on a kept connection, however
+// the client spreads its bytes (408).
 inline constexpr std::chrono::milliseconds kRequestTime{10'000};
-// The whole reply must be taken by the client within this time, else it is cut off.
-inline constexpr std::chrono::milliseconds kReplyTime{60'000};
-// After the reply, the time the client has to close its side; what it still sends is
-// read and dropped meanwhile, so that the reply is not lost to a reset.
-inline constexpr std::chrono::milliseconds kClosingTime{2'000};
+// A connection on which nothing moves for this long, in either direction, is closed: a
+// reader that takes none of its reply, or a kept connection that asks nothing more.
+inline constexpr std::chrono::seconds kIdleTime{10};
 // The request line and the header lines together (414 when the request line alone does
 // not fit, else 431), and the number of header lines (431).
 inline constexpr size_t kMaxHeadBytes = 16 * 1024;
 inline constexpr size_t kMaxHeaderLines = 100;
+// What the library may hold per connection: the head as it arrives, its parsed lines and
+// the piece of a reply being written (a document goes from its file, a picture from the
+// one shared copy of its frame).
+inline constexpr size_t kConnectionMemory = 32 * 1024;
 // No request needs a body; a small one (a form's fields) is read and dropped, a larger
 // one is refused before it is read (413), and so is one of unknown length (411).
 inline constexpr size_t kMaxBodyBytes = 16 * 1024;
-// Connections open at once. When they are all taken, the one that has waited longest for
-// its request is dropped to make room; when none is waiting for its request, new ones
-// wait in the listen queue.
+// Connections open at once, and from one client address; beyond them new ones are closed
+// at once, so that one busy or hostile client leaves room for the others.
 inline constexpr size_t kMaxConnections = 512;
+inline constexpr size_t kMaxConnectionsPerAddress = 32;
 // The history of one request ("/history.csv") is read within this time (503 beyond), so
 // that no request holds a handler thread for long, however large the day files are.
 inline constexpr std::chrono::milliseconds kHistoryReadTime{10'000};
-// Threads that run the request handler; reading requests and writing replies needs none.
+// Threads that expand templates and encode pictures, and those that read the history, so
+// that long history reads never hold up pages. Documents need none: they are answered
+// from their files by the server's own thread.
 inline constexpr size_t kHandlerThreads = 4;
+inline constexpr size_t kHistoryThreads = 2;
 
 struct WebServerLimits {
     std::chrono::milliseconds requestTime = kRequestTime;
-    std::chrono::milliseconds replyTime = kReplyTime;
-    std::chrono::milliseconds closingTime = kClosingTime;
+    std::chrono::seconds idleTime = kIdleTime;
     size_t maxConnections = kMaxConnections;
+    size_t maxConnectionsPerAddress = kMaxConnectionsPerAddress;
+    // Connections kept for further requests (pipelined ones answered in order); without,
+    // each connection carries one request and is closed after its reply.
+    bool keepAlive = false;
 };
 
 } // namespace halvane

@@ -18,7 +18,7 @@ TEST(WebRequest, HeadInAnyLetterCaseAsksForTheHeadersOfADocument) {
           std::pair{"GET", false}, std::pair{"POST", false}, std::pair{"HEADER", false}}) {
         const WebResponse response =
             HandleWebRequest({method, "/logo.png", "", "", ""}, station.Context());
-        EXPECT_EQ(response, (WebResponse{200, "image/png", "", response.file, headersOnly, ""}))
+        EXPECT_EQ(response, (WebResponse{200, "image/png", "", response.file, headersOnly, "", {}}))
             << method;
         EXPECT_EQ(response.file.lexically_normal(), file.lexically_normal()) << method;
     }

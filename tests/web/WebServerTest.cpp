@@ -272,9 +272,7 @@ class FailingScreens final : public ScreenSource {
 public:
     size_t ScreenCount() const override { return 1; }
     std::string ScreenCaption(size_t) const override { throw std::runtime_error("no caption"); }
-    std::optional<std::vector<uint8_t>> ScreenBmp(size_t) const override {
-        throw std::runtime_error("frame lost");
-    }
+    SharedBmp ScreenBmp(size_t) const override { throw std::runtime_error("frame lost"); }
 };
 
 TEST_F(WebServerTest, AFailureWhileAnsweringIsStatus500WithItsMessage) {

@@ -31,20 +31,24 @@ public:
         std::string caption;
         std::string bmp;
     };
-    explicit FakeScreens(std::vector<Screen> screens) : m_screens(std::move(screens)) {}
+    explicit FakeScreens(std::vector<Screen> screens) : m_screens(std::move(screens)) {
+        for (const Screen& screen : m_screens)
+            m_bmps.push_back(
+                std::make_shared<const std::vector<uint8_t>>(screen.bmp.begin(), screen.bmp.end()));
+    }
 
     size_t ScreenCount() const override { return m_screens.size(); }
     std::string ScreenCaption(size_t index) const override {
         return index < m_screens.size() ? m_screens[index].caption : std::string();
     }
-    std::optional<std::vector<uint8_t>> ScreenBmp(size_t index) const override {
-        if (index >= m_screens.size())
-            return std::nullopt;
-        return std::vector<uint8_t>(m_screens[index].bmp.begin(), m_screens[index].bmp.end());
+    // One frame per screen, shared by its readers as a painted screen's is.
+    SharedBmp ScreenBmp(size_t index) const override {
+        return index < m_bmps.size() ? m_bmps[index] : nullptr;
     }
 
 private:
     std::vector<Screen> m_screens;
+    std::vector<SharedBmp> m_bmps;
 };
 
 inline TDataChannel NamedTag(std::string name, std::string unit = "", double value = 0,
@@ -110,8 +114,13 @@ struct HttpReply {
     bool HasHeader(const std::string& name) const { return headers.count(name) > 0; }
 };
 
-inline HttpReply ParseReply(const std::string& raw) {
+// The final reply of `received`: interim ones (1xx) before it are read past, as every
+// HTTP/1.1 client must.
+inline HttpReply ParseReply(const std::string& received) {
     HttpReply reply;
+    std::string raw = received;
+    while (raw.starts_with("HTTP/1.1 1") && raw.find("\r\n\r\n") != std::string::npos)
+        raw.erase(0, raw.find("\r\n\r\n") + 4);
     const size_t headerEnd = raw.find("\r\n\r\n");
     if (raw.size() < 12 || headerEnd == std::string::npos)
         return reply;

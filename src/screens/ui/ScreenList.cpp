@@ -133,17 +133,9 @@ std::string ScreenList::ScreenCaption(size_t index) const {
     return index < m_screens.size() ? m_screens[index]->Caption() : std::string();
 }
 
-std::optional<std::vector<uint8_t>> ScreenList::ScreenBmp(size_t index) const {
-    QImage frame;
-    {
-        const std::lock_guard lock(m_mutex);
-        if (index >= m_screens.size())
-            return std::nullopt;
-        frame = m_screens[index]->Frame();
-    }
-    if (frame.isNull())
-        return std::nullopt;
-    return EncodeBmp(frame);
+SharedBmp ScreenList::ScreenBmp(size_t index) const {
+    const std::lock_guard lock(m_mutex);
+    return index < m_screens.size() ? m_screens[index]->FrameBmp() : nullptr;
 }
 
 } // namespace halvane

@@ -53,7 +53,7 @@ public:
 
     size_t ScreenCount() const override;
     std::string ScreenCaption(size_t index) const override;
-    std::optional<std::vector<uint8_t>> ScreenBmp(size_t index) const override;
+    SharedBmp ScreenBmp(size_t index) const override;
 
 private:
     std::unique_ptr<TFormScreen> NewWindow() const;

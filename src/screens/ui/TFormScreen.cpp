@@ -511,8 +511,16 @@ QImage TFormScreen::Frame() const {
     return m_frame;
 }
 
-std::vector<uint8_t> TFormScreen::FrameBmp() const {
-    return EncodeBmp(Frame());
+SharedBmp TFormScreen::FrameBmp() const {
+    const std::lock_guard lock(m_bmpMutex);
+    const QImage frame = Frame();
+    if (frame.isNull())
+        return nullptr;
+    if (!m_bmp || m_bmpFrameKey != frame.cacheKey()) {
+        m_bmp = std::make_shared<const std::vector<uint8_t>>(EncodeBmp(frame));
+        m_bmpFrameKey = frame.cacheKey();
+    }
+    return m_bmp;
 }
 
 void TFormScreen::showEvent(QShowEvent* event) {

@@ -3,6 +3,7 @@
 #include "ObjectList.h"
 #include "ScreenEditing.h"
 #include "ScreenPainter.h"
+#include "ScreenSource.h"
 
 #include <QImage>
 #include <QString>
@@ -97,8 +98,9 @@ public:
     // Safe from any thread: the caption as stored and the last composed frame.
     std::string Caption() const;
     QImage Frame() const;
-    // The last composed frame as the bytes of a BMP file; empty before the first paint.
-    std::vector<uint8_t> FrameBmp() const;
+    // The last composed frame as the bytes of a BMP file, encoded once per frame however many
+    // ask for it; null before the first paint.
+    SharedBmp FrameBmp() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -185,6 +187,9 @@ private:
     mutable std::mutex m_publishedMutex; // guards the two below, read by request threads
     std::string m_caption;
     QImage m_frame;
+    mutable std::mutex m_bmpMutex; // one encoding at a time; the others take its bytes
+    mutable qint64 m_bmpFrameKey = 0;
+    mutable SharedBmp m_bmp;
 };
 
 } // namespace halvane

@@ -318,9 +318,11 @@ TEST_F(TFormScreenTest, RefreshTimerRepaintsHiddenScreensEverySecond) {
 
 TEST_F(TFormScreenTest, PublishedFrameIsABmpOfTheClientSize) {
     auto screen = Open(11, "[General]\nWidth=321\nHeight=123\nBackground.Solid.Color=255\n");
-    EXPECT_TRUE(screen->FrameBmp().empty()) << "not painted yet";
+    EXPECT_EQ(screen->FrameBmp(), nullptr) << "not painted yet";
     screen->LoadGeneralSettings();
-    const std::vector<uint8_t> bmp = screen->FrameBmp();
+    const SharedBmp shared = screen->FrameBmp();
+    ASSERT_NE(shared, nullptr);
+    const std::vector<uint8_t>& bmp = *shared;
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
@@ -330,6 +332,11 @@ TEST_F(TFormScreenTest, PublishedFrameIsABmpOfTheClientSize) {
     const size_t pixel = Le32(bmp, 10);
     EXPECT_EQ(bmp[pixel + 2], 255) << "red, stored as 0x000000FF";
     EXPECT_EQ(bmp[pixel], 0);
+    // Every reader of one frame shares its bytes; the next paint has bytes of its own.
+    EXPECT_EQ(screen->FrameBmp(), shared);
+    screen->PaintScreen();
+    EXPECT_NE(screen->FrameBmp(), shared);
+    EXPECT_EQ(*screen->FrameBmp(), bmp);
 }
 
 class ScreenListTest : public TFormScreenTest {
@@ -353,9 +360,9 @@ TEST_F(ScreenListTest, LoadsTheScreensOfTheScreensSection) {
     EXPECT_EQ(m_list.ScreenCaption(1), "Screen");
     EXPECT_EQ(m_list.ScreenCaption(2), "");
     const auto bmp = m_list.ScreenBmp(0);
-    ASSERT_TRUE(bmp.has_value());
+    ASSERT_NE(bmp, nullptr);
     EXPECT_EQ(Le32(*bmp, 18), 100u);
-    EXPECT_FALSE(m_list.ScreenBmp(2).has_value());
+    EXPECT_EQ(m_list.ScreenBmp(2), nullptr);
 }
 
 TEST_F(ScreenListTest, DeletingAScreenKeepsItsFileAndRewritesTheSection) {

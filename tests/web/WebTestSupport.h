@@ -181,14 +181,23 @@ inline std::string Repeated(std::string_view text, size_t times) {
 
 // A client on a loopback TCP connection that sends exactly the bytes it is given, as slowly
 // and in as many pieces as a test likes. No call waits longer than it is told (sends at
-// most 2 s).
+// most 2 s). It comes from `source` (any address of 127/8 is this machine's), and with a
+// `receiveBuffer` of a few KB it is a slow reader that the server can fill quickly.
 class RawClient final {
 public:
-    explicit RawClient(int port) : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+    explicit RawClient(int port, const std::string& source = "127.0.0.1", int receiveBuffer = 0)
+        : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
         const timeval sendTimeout{2, 0};
         ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+        if (receiveBuffer > 0)
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        const int portAtConnect = 1; // the source port is chosen for the destination
+        ::setsockopt(m_fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &portAtConnect,
+                     sizeof portAtConnect);
         sockaddr_in address{};
         address.sin_family = AF_INET;
+        ::inet_pton(AF_INET, source.c_str(), &address.sin_addr);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         address.sin_port = htons(static_cast<uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;

@@ -34,8 +34,9 @@ inline constexpr size_t kMaxBodyBytes = 16 * 1024;
 // at once, so that one busy or hostile client leaves room for the others.
 inline constexpr size_t kMaxConnections = 512;
 inline constexpr size_t kMaxConnectionsPerAddress = 32;
-// Connections waiting to be accepted; bursts of browsers reloading must not be refused.
-inline constexpr size_t kListenBacklog = 512;
+// Connections waiting to be accepted (the system may cap it: net.core.somaxconn); bursts of
+// browsers reloading, or of clients the per-address limit turns away, must not be dropped.
+inline constexpr size_t kListenBacklog = 4096;
 // The history of one request ("/history.csv") is read within this time (503 beyond), so
 // that no request holds a handler thread for long, however large the day files are.
 inline constexpr std::chrono::milliseconds kHistoryReadTime{10'000};

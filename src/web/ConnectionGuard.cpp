@@ -44,14 +44,11 @@ ConnectionGuard::ConnectionGuard(std::chrono::milliseconds requestTime,
 ConnectionGuard::~ConnectionGuard() = default;
 
 void ConnectionGuard::Open(const void* key, int socket) {
-    {
-        const std::lock_guard lock(m_mutex);
-        Link& link = m_links[key];
-        link = Link{};
-        link.socket = socket;
-        link.deadline = Clock::now() + m_requestTime;
-    }
-    Wake();
+    const std::lock_guard lock(m_mutex);
+    Link& link = m_links[key];
+    link = Link{};
+    link.socket = socket;
+    SetDeadline(link, Clock::now() + m_requestTime);
 }
 
 void ConnectionGuard::Close(const void* key) {
@@ -60,15 +57,22 @@ void ConnectionGuard::Close(const void* key) {
 }
 
 void ConnectionGuard::RequestBegins(const void* key) {
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto it = m_links.find(key);
-        if (it == m_links.end() || it->second.phase != Phase::Idle)
-            return;
-        it->second.phase = Phase::Request;
-        it->second.deadline = Clock::now() + m_requestTime;
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_links.find(key);
+    if (it == m_links.end() || it->second.phase != Phase::Idle)
+        return;
+    it->second.phase = Phase::Request;
+    SetDeadline(it->second, Clock::now() + m_requestTime);
+}
+
+// The thread is woken only when it would otherwise sleep past the new deadline: deadlines
+// mostly come later than those it waits for already.
+void ConnectionGuard::SetDeadline(Link& link, Clock::time_point deadline) {
+    link.deadline = deadline;
+    if (deadline < m_sleepsUntil) {
+        m_sleepsUntil = deadline;
+        Wake();
     }
-    Wake();
 }
 
 bool ConnectionGuard::HeadArrived(const void* key) {
@@ -133,6 +137,7 @@ void ConnectionGuard::Run(std::stop_token stop) {
                 fds.push_back({link.socket, static_cast<short>(link.probed ? 0 : POLLRDHUP), 0});
                 keys.push_back(key);
             }
+            m_sleepsUntil = next;
         }
         while (::poll(fds.data(), fds.size(), PollTimeout(next, Clock::now())) < 0 &&
                errno == EINTR) {

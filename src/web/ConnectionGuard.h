@@ -54,6 +54,7 @@ private:
         bool probed = false;
     };
 
+    void SetDeadline(Link& link, Clock::time_point deadline);
     void Run(std::stop_token stop);
     void Wake();
     void ExpireDue(Clock::time_point now);
@@ -64,6 +65,7 @@ private:
     UniqueFd m_wake; // an eventfd that ends the thread's wait when the watched set changes
     std::mutex m_mutex;
     std::map<const void*, Link> m_links;
+    Clock::time_point m_sleepsUntil = Clock::time_point::min(); // the thread's next deadline
     std::jthread m_thread;
 };
 

@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <memory>
@@ -82,6 +83,14 @@ int BoundPort(int fd) {
     return ntohs(address.ss_family == AF_INET6
                      ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
                      : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+// While a request arrives, the library's idle time is longer than the time the whole
+// request has, so that the refusal with 408 comes first; once it is answered, the idle time
+// of a reply that nobody takes or of a kept connection that asks nothing more.
+unsigned HeadIdleSeconds(const WebServerLimits& limits) {
+    const auto requestTime = std::chrono::ceil<std::chrono::seconds>(limits.requestTime);
+    return static_cast<unsigned>(std::max(requestTime, limits.idleTime).count() + 1);
 }
 
 WebRequest ToWebRequest(const HttpRequestHead& head) {
@@ -195,7 +204,7 @@ public:
             MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits.maxConnections), //
             MHD_OPTION_PER_IP_CONNECTION_LIMIT,
             static_cast<unsigned>(limits.maxConnectionsPerAddress), //
-            MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits.idleTime.count()),
+            MHD_OPTION_CONNECTION_TIMEOUT, HeadIdleSeconds(limits),
             MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(kConnectionMemory), //
             MHD_OPTION_URI_LOG_CALLBACK, &Service::RequestBegins, this,                 //
             MHD_OPTION_NOTIFY_COMPLETED, &Service::RequestCompleted, this,              //
@@ -238,7 +247,10 @@ private:
     }
 
     static void* RequestBegins(void* self, const char* target, MHD_Connection* connection) {
-        static_cast<Service*>(self)->m_guard.RequestBegins(connection);
+        auto& service = *static_cast<Service*>(self);
+        service.m_guard.RequestBegins(connection);
+        MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
+                                  HeadIdleSeconds(service.m_limits));
         try {
             return std::make_unique<RequestState>(RequestState{target ? target : "", false, {}, {}})
                 .release();
@@ -261,9 +273,12 @@ private:
             return;
         }
         const auto* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (!info)
+            return;
+        const int sendBuffer = static_cast<int>(kSendBuffer);
+        ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         try {
-            if (info)
-                guard.Open(connection, info->connect_fd);
+            guard.Open(connection, info->connect_fd);
         } catch (...) {
             // out of memory: the connection goes on with the library's idle time alone
         }
@@ -352,6 +367,8 @@ private:
         if (!m_limits.keepAlive)
             MHD_add_response_header(response, "Connection", "close");
         m_guard.Answered(connection);
+        MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
+                                  static_cast<unsigned>(m_limits.idleTime.count()));
         const MHD_Result queued =
             MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
         MHD_destroy_response(response);

@@ -19,6 +19,11 @@ inline constexpr std::chrono::milliseconds kClosingTime{2'000};
 // A connection on which nothing moves for this long, in either direction, is closed: a
 // reader that takes none of its reply, or a kept connection that asks nothing more.
 inline constexpr std::chrono::seconds kIdleTime{10};
+// What the system holds of a reply that the client has not taken yet. Kept small, so that a
+// client taking its reply at a few KB/s shows progress within the idle time (the system's own
+// buffer grows to megabytes, which a slow link takes longer than that to empty) and slow
+// readers hold little memory.
+inline constexpr size_t kSendBuffer = 64 * 1024;
 // The request line and the header lines together (414 when the request line alone does
 // not fit, else 431), and the number of header lines (431).
 inline constexpr size_t kMaxHeadBytes = 16 * 1024;

@@ -512,15 +512,7 @@ QImage TFormScreen::Frame() const {
 }
 
 SharedBmp TFormScreen::FrameBmp() const {
-    const std::lock_guard lock(m_bmpMutex);
-    const QImage frame = Frame();
-    if (frame.isNull())
-        return nullptr;
-    if (!m_bmp || m_bmpFrameKey != frame.cacheKey()) {
-        m_bmp = std::make_shared<const std::vector<uint8_t>>(EncodeBmp(frame));
-        m_bmpFrameKey = frame.cacheKey();
-    }
-    return m_bmp;
+    return m_bmpCache.Get(Frame());
 }
 
 void TFormScreen::showEvent(QShowEvent* event) {

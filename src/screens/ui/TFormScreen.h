@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FrameBmpCache.h"
 #include "ObjectList.h"
 #include "ScreenEditing.h"
 #include "ScreenPainter.h"
@@ -98,8 +99,8 @@ public:
     // Safe from any thread: the caption as stored and the last composed frame.
     std::string Caption() const;
     QImage Frame() const;
-    // The last composed frame as the bytes of a BMP file, encoded once per frame however many
-    // ask for it; null before the first paint.
+    // The last composed frame as the bytes of a BMP file, shared by its readers (see
+    // FrameBmpCache); null before the first paint.
     SharedBmp FrameBmp() const;
 
 protected:
@@ -187,9 +188,7 @@ private:
     mutable std::mutex m_publishedMutex; // guards the two below, read by request threads
     std::string m_caption;
     QImage m_frame;
-    mutable std::mutex m_bmpMutex; // one encoding at a time; the others take its bytes
-    mutable qint64 m_bmpFrameKey = 0;
-    mutable SharedBmp m_bmp;
+    mutable FrameBmpCache m_bmpCache{EncodeBmp};
 };
 
 } // namespace halvane

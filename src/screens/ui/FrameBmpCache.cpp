@@ -1,0 +1,40 @@
+#include "FrameBmpCache.h"
+
+#include <utility>
+
+namespace halvane {
+
+FrameBmpCache::FrameBmpCache(Encoder encode) : m_encode(std::move(encode)) {}
+
+SharedBmp FrameBmpCache::Get(const QImage& frame) {
+    if (frame.isNull())
+        return nullptr;
+    std::unique_lock lock(m_mutex);
+    // Only the first frame is waited for: there is nothing older to hand out.
+    m_encoded.wait(lock, [this] { return !m_encoding || m_bmp; });
+    if (m_bmp && (m_frameKey == frame.cacheKey() || m_encoding))
+        return m_bmp;
+    return Encode(frame, lock);
+}
+
+SharedBmp FrameBmpCache::Encode(const QImage& frame, std::unique_lock<std::mutex>& lock) {
+    m_encoding = true;
+    lock.unlock();
+    SharedBmp bmp;
+    try {
+        bmp = std::make_shared<const std::vector<uint8_t>>(m_encode(frame));
+    } catch (...) {
+        lock.lock();
+        m_encoding = false;
+        m_encoded.notify_all();
+        throw;
+    }
+    lock.lock();
+    m_bmp = bmp;
+    m_frameKey = frame.cacheKey();
+    m_encoding = false;
+    m_encoded.notify_all();
+    return bmp;
+}
+
+} // namespace halvane

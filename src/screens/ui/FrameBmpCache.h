@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ScreenSource.h"
+
+#include <QImage>
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace halvane {
+
+// The BMP bytes of a screen's latest frame for the web server's request threads, encoded
+// once per frame however many ask. While one caller encodes a newer frame, the others take
+// the last encoding at once instead of waiting or encoding the same frame again, so a large
+// frame that takes longer to encode than the screen takes to repaint is encoded by one
+// thread at a time, and readers hold few distinct copies.
+class FrameBmpCache final {
+public:
+    using Encoder = std::function<std::vector<uint8_t>(const QImage&)>;
+
+    explicit FrameBmpCache(Encoder encode);
+
+    // Null for a null frame.
+    SharedBmp Get(const QImage& frame);
+
+private:
+    SharedBmp Encode(const QImage& frame, std::unique_lock<std::mutex>& lock);
+
+    const Encoder m_encode;
+    std::mutex m_mutex;
+    std::condition_variable m_encoded;
+    bool m_encoding = false;
+    qint64 m_frameKey = 0;
+    SharedBmp m_bmp;
+};
+
+} // namespace halvane

@@ -12,7 +12,8 @@ SharedBmp FrameBmpCache::Get(const QImage& frame) {
     std::unique_lock lock(m_mutex);
     // Only the first frame is waited for: there is nothing older to hand out.
     m_encoded.wait(lock, [this] { return !m_encoding || m_bmp; });
-    if (m_bmp && (m_frameKey == frame.cacheKey() || m_encoding))
+    if (m_bmp && (m_frameKey == frame.cacheKey() || m_encoding ||
+                  Clock::now() < m_encodedAt + m_encodingTook))
         return m_bmp;
     return Encode(frame, lock);
 }
@@ -20,6 +21,7 @@ SharedBmp FrameBmpCache::Get(const QImage& frame) {
 SharedBmp FrameBmpCache::Encode(const QImage& frame, std::unique_lock<std::mutex>& lock) {
     m_encoding = true;
     lock.unlock();
+    const auto started = Clock::now();
     SharedBmp bmp;
     try {
         bmp = std::make_shared<const std::vector<uint8_t>>(m_encode(frame));
@@ -32,6 +34,8 @@ SharedBmp FrameBmpCache::Encode(const QImage& frame, std::unique_lock<std::mutex
     lock.lock();
     m_bmp = bmp;
     m_frameKey = frame.cacheKey();
+    m_encodedAt = Clock::now();
+    m_encodingTook = m_encodedAt - started;
     m_encoding = false;
     m_encoded.notify_all();
     return bmp;

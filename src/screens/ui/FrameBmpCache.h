@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -16,7 +17,9 @@ namespace halvane {
 // once per frame however many ask. While one caller encodes a newer frame, the others take
 // the last encoding at once instead of waiting or encoding the same frame again, so a large
 // frame that takes longer to encode than the screen takes to repaint is encoded by one
-// thread at a time, and readers hold few distinct copies.
+// thread at a time. A newer frame is encoded only once as much time has passed since the last
+// encoding as that took, so that the encoding of a large frame takes at most half a thread
+// and slow readers hold few distinct copies.
 class FrameBmpCache final {
 public:
     using Encoder = std::function<std::vector<uint8_t>(const QImage&)>;
@@ -29,12 +32,16 @@ public:
 private:
     SharedBmp Encode(const QImage& frame, std::unique_lock<std::mutex>& lock);
 
+    using Clock = std::chrono::steady_clock;
+
     const Encoder m_encode;
     std::mutex m_mutex;
     std::condition_variable m_encoded;
     bool m_encoding = false;
     qint64 m_frameKey = 0;
     SharedBmp m_bmp;
+    Clock::time_point m_encodedAt;
+    Clock::duration m_encodingTook{};
 };
 
 } // namespace halvane

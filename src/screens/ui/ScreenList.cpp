@@ -133,9 +133,19 @@ std::string ScreenList::ScreenCaption(size_t index) const {
     return index < m_screens.size() ? m_screens[index]->Caption() : std::string();
 }
 
+// The frame is encoded outside the lock: a large one takes long, and neither the other
+// requests nor the user-interface thread may wait for it.
 SharedBmp ScreenList::ScreenBmp(size_t index) const {
-    const std::lock_guard lock(m_mutex);
-    return index < m_screens.size() ? m_screens[index]->FrameBmp() : nullptr;
+    QImage frame;
+    std::shared_ptr<FrameBmpCache> cache;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (index >= m_screens.size())
+            return nullptr;
+        frame = m_screens[index]->Frame();
+        cache = m_screens[index]->BmpCache();
+    }
+    return cache->Get(frame);
 }
 
 } // namespace halvane

@@ -21,8 +21,9 @@ std::optional<int32_t> DraggedKind(const QDropEvent& event) {
         return std::nullopt;
     bool number = false;
     const int type = data->data(kObjectTypeMimeType).toInt(&number);
-    const bool creatable = std::any_of(kObjectKinds.begin(), kObjectKinds.end(),
-                                       [type](const ObjectKind& kind) { return kind.type == type; });
+    const bool creatable =
+        std::any_of(kObjectKinds.begin(), kObjectKinds.end(),
+                    [type](const ObjectKind& kind) { return kind.type == type; });
     if (!number || !creatable)
         return std::nullopt;
     return type;

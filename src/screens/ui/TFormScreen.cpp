@@ -512,7 +512,7 @@ QImage TFormScreen::Frame() const {
 }
 
 SharedBmp TFormScreen::FrameBmp() const {
-    return m_bmpCache.Get(Frame());
+    return m_bmpCache->Get(Frame());
 }
 
 void TFormScreen::showEvent(QShowEvent* event) {

@@ -102,6 +102,9 @@ public:
     // The last composed frame as the bytes of a BMP file, shared by its readers (see
     // FrameBmpCache); null before the first paint.
     SharedBmp FrameBmp() const;
+    // Where FrameBmp keeps its encodings, for a reader that must not hold the screen while
+    // it encodes; it outlives the screen for as long as the reader holds it.
+    std::shared_ptr<FrameBmpCache> BmpCache() const { return m_bmpCache; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -188,7 +191,7 @@ private:
     mutable std::mutex m_publishedMutex; // guards the two below, read by request threads
     std::string m_caption;
     QImage m_frame;
-    mutable FrameBmpCache m_bmpCache{EncodeBmp};
+    const std::shared_ptr<FrameBmpCache> m_bmpCache = std::make_shared<FrameBmpCache>(EncodeBmp);
 };
 
 } // namespace halvane

@@ -9,6 +9,8 @@
 namespace halvane {
 namespace {
 
+using namespace std::chrono_literals;
+
 QImage Frame(QRgb color) {
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(color);
@@ -22,6 +24,7 @@ struct CountingEncoder {
     std::atomic<int> running = 0;
     std::atomic<int> mostRunning = 0;
     bool gated = false;
+    std::chrono::milliseconds takes{0};
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
 
@@ -31,6 +34,7 @@ struct CountingEncoder {
             mostRunning = std::max(mostRunning.load(), ++running);
             if (gated)
                 opened.wait();
+            std::this_thread::sleep_for(takes);
             --running;
             const QRgb color = image.pixel(0, 0);
             return std::vector<uint8_t>{static_cast<uint8_t>(qRed(color))};
@@ -47,6 +51,7 @@ TEST(FrameBmpCache, EncodesEachFrameOnceAndSharesItsBytes) {
     const QImage copyOfFirst = first; // the same frame, as a screen hands it out again
     EXPECT_EQ(cache.Get(copyOfFirst), a);
     EXPECT_EQ(encoder.calls, 1);
+    std::this_thread::sleep_for(2ms); // longer than the encoding took
     const SharedBmp b = cache.Get(Frame(qRgb(20, 0, 0)));
     EXPECT_EQ(*b, std::vector<uint8_t>{20});
     EXPECT_EQ(*a, std::vector<uint8_t>{10}) << "readers of the old frame keep its bytes";
@@ -60,6 +65,7 @@ TEST(FrameBmpCache, ReadersDuringAnEncodingTakeTheLastOneAtOnce) {
     FrameBmpCache cache(encoder.Function());
     const SharedBmp old = cache.Get(Frame(qRgb(1, 0, 0)));
     encoder.gated = true;
+    std::this_thread::sleep_for(2ms); // longer than the encoding took
     auto encoding = std::async(std::launch::async, [&] { return cache.Get(Frame(qRgb(2, 0, 0))); });
     while (encoder.running == 0)
         std::this_thread::yield();
@@ -68,6 +74,18 @@ TEST(FrameBmpCache, ReadersDuringAnEncodingTakeTheLastOneAtOnce) {
     encoder.gate.set_value();
     EXPECT_EQ(*encoding.get(), std::vector<uint8_t>{2});
     EXPECT_EQ(encoder.mostRunning, 1);
+    EXPECT_EQ(encoder.calls, 2);
+}
+
+// A newer frame is encoded only once as long as the last encoding took has passed.
+TEST(FrameBmpCache, NewerFramesWaitAsLongAsTheLastEncodingTook) {
+    CountingEncoder encoder;
+    encoder.takes = 100ms;
+    FrameBmpCache cache(encoder.Function());
+    const SharedBmp first = cache.Get(Frame(qRgb(1, 0, 0)));
+    EXPECT_EQ(cache.Get(Frame(qRgb(2, 0, 0))), first);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(*cache.Get(Frame(qRgb(3, 0, 0))), std::vector<uint8_t>{3});
     EXPECT_EQ(encoder.calls, 2);
 }
 

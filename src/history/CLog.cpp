@@ -88,6 +88,21 @@ QDate HistoryFileDay(std::string_view fileName) {
                              QStringLiteral("yyyyMMdd"));
 }
 
+void RemoveOldDayFiles(const std::filesystem::path& folder, QDate today, int retentionDays,
+                       const std::function<QDate(std::string_view)>& fileDay) {
+    if (retentionDays <= 0)
+        return;
+    const QDate oldestKept = today.addDays(-retentionDays);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const QDate day = fileDay(it->path().filename().string());
+        std::error_code ignored;
+        if (day.isValid() && day < oldestKept)
+            std::filesystem::remove(it->path(), ignored);
+    }
+}
+
 CLog::CLog(Clock clock) : m_clock(std::move(clock)) {}
 
 void CLog::Init(std::string header, int retentionDays) {
@@ -115,19 +130,8 @@ void CLog::Write(std::string_view line) {
         Append(line);
 }
 
-// Files that cannot be removed stay without a message.
 void CLog::RemoveOldFiles(int retentionDays) const {
-    if (retentionDays <= 0)
-        return;
-    const QDate oldestKept = m_date.addDays(-retentionDays);
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(HistoryFolder(), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const QDate day = HistoryFileDay(it->path().filename().string());
-        std::error_code ignored;
-        if (day.isValid() && day < oldestKept)
-            std::filesystem::remove(it->path(), ignored);
-    }
+    RemoveOldDayFiles(HistoryFolder(), m_date, retentionDays, HistoryFileDay);
 }
 
 // Without its folder history would never be written: the folder is made when missing.

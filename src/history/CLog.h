@@ -22,6 +22,13 @@ std::filesystem::path HistoryFile(QDate date);
 // The date of a day file's name ("log<yyyymmdd>.csv"); invalid for any other name.
 QDate HistoryFileDay(std::string_view fileName);
 
+// Removes every file of `folder` whose day (`fileDay` of its name; invalid for files of
+// other names) is older than `retentionDays` before `today`: the files of today and of the
+// retentionDays days before stay; 0 or less removes nothing. Files that cannot be removed
+// stay without a message.
+void RemoveOldDayFiles(const std::filesystem::path& folder, QDate today, int retentionDays,
+                       const std::function<QDate(std::string_view)>& fileDay);
+
 // The daily history file. One file per local calendar day, kept open between lines and
 // switched at the first line after the local date changed. Every line written gets CR LF.
 // A file that cannot be opened drops lines, without a message, until the date changes.

@@ -6,8 +6,6 @@
 
 namespace halvane {
 
-namespace {
-
 std::string CsvCell(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
@@ -19,8 +17,6 @@ std::string CsvCell(const std::string& text) {
     }
     return quoted + '"';
 }
-
-} // namespace
 
 std::string HistoryCsvText(const HistoryTable& table, const std::vector<std::string>& headerCells) {
     std::string csv = "Timestamp";

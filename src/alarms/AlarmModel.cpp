@@ -235,7 +235,7 @@ std::vector<AlarmEvent> AlarmModel::Shelve(size_t tagIndex, AlarmKind kind, Alar
                                            std::string_view reason, AlarmTime now) {
     std::lock_guard lock(m_mutex);
     Alarm* alarm = Find(tagIndex, kind);
-    if (!alarm || !alarm->Listed() || until <= now)
+    if (!alarm || (!alarm->Listed() && !alarm->shelvedUntil) || until <= now)
         return {};
     alarm->shelvedUntil = until;
     alarm->shelveReason = reason;

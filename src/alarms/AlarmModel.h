@@ -49,7 +49,8 @@ enum class AlarmEventType { Raised, Acknowledged, Returned, Cleared, Shelved, Un
 constexpr size_t kNoTag = std::numeric_limits<size_t>::max();
 constexpr size_t kMaxListedAlarms = 10000;
 
-// One transition, for the journal and the publishers.
+// One transition, for the journal and the publishers. The limit is the threshold passed;
+// for a communication alarm the delay in seconds. A TooMany event names no tag (kNoTag).
 struct AlarmEvent {
     AlarmEventType type = AlarmEventType::Raised;
     size_t tagIndex = kNoTag;
@@ -61,8 +62,6 @@ struct AlarmEvent {
     AlarmTime time;
     // The condition ("High: 95.20 °C > 90 °C"); for a shelved event the reason.
     std::string text;
-
-    bool operator==(const AlarmEvent&) const = default;
 };
 
 // One row of the alarm list.
@@ -111,7 +110,8 @@ public:
                                         AlarmTime now);
     // Every listed alarm that is not shelved.
     std::vector<AlarmEvent> AcknowledgeAll(std::string_view user, AlarmTime now);
-    // Only a listed alarm can be shelved, and only until a later time.
+    // Only a listed or shelved alarm can be shelved, and only until a later time; shelving
+    // a shelved alarm again sets its new time and reason.
     std::vector<AlarmEvent> Shelve(size_t tagIndex, AlarmKind kind, AlarmTime until,
                                    std::string_view reason, AlarmTime now);
     std::vector<AlarmEvent> Unshelve(size_t tagIndex, AlarmKind kind, AlarmTime now);

@@ -345,6 +345,8 @@ TEST_F(AlarmModelTest, UnshelvingShowsWhatHappenedMeanwhile) {
         model.Shelve(0, AlarmKind::High, At(3600), "", At(2));
         EXPECT_TRUE(model.Evaluate(0, Reading(c.valueWhileShelved), {}, m_link, At(3)).empty());
         EXPECT_EQ(model.Alarms(true).size(), 1u) << "a shelved alarm stays shelved";
+        EXPECT_EQ(Types(model.Shelve(0, AlarmKind::High, At(7200), "longer", At(3))),
+                  std::vector{Type::Shelved});
         EXPECT_EQ(Types(model.Unshelve(0, AlarmKind::High, At(4))), std::vector{Type::Unshelved});
         const auto rows = model.Alarms(true);
         ASSERT_EQ(rows.size(), c.after ? 1u : 0u);

@@ -5,7 +5,6 @@
 #include "ValueText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <tuple>
 

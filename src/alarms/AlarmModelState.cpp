@@ -1,5 +1,6 @@
 #include "AlarmModel.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace halvane {

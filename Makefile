@@ -27,14 +27,14 @@ test: deps $(TEST_DIR)/build.ninja
 	cd $(TEST_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory tsan
 
-# The tests that run workers, peers, the web server and concurrent readers, under
-# ThreadSanitizer.
+# The tests that run workers, peers, the web server, the alarm model and journal and
+# concurrent readers, under ThreadSanitizer.
 $(TSAN_DIR)/build.ninja:
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVANE_TSAN=ON -DHALVANE_BENCH=OFF
 
 tsan: deps $(TSAN_DIR)/build.ninja
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target comm_peer_tests config_tests web_tests mqtt_tests mqtt_broker_tests halvane-sim
-	cd $(TSAN_DIR) && ctest --output-on-failure -R '^(comm_peer_tests|config_tests|web_tests|mqtt_tests|mqtt_broker_tests)$$'
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target comm_peer_tests config_tests web_tests mqtt_tests mqtt_broker_tests alarms_tests halvane-sim
+	cd $(TSAN_DIR) && ctest --output-on-failure -R '^(comm_peer_tests|config_tests|web_tests|mqtt_tests|mqtt_broker_tests|alarms_tests)$$'
 
 # The demo data root is copied once; later runs keep what the user changed in it.
 $(DEMO_ROOT)/cfg/config.cfg:

@@ -274,6 +274,7 @@ std::vector<AlarmEvent> AlarmModel::Tick(AlarmTime now) {
 
 AlarmInfo AlarmModel::Info(size_t tagIndex, AlarmKind kind, const Alarm& alarm) const {
     AlarmInfo info;
+    static_cast<AlarmDetails&>(info) = alarm;
     info.tagIndex = tagIndex;
     info.kind = kind;
     switch (alarm.phase) {
@@ -290,15 +291,6 @@ AlarmInfo AlarmModel::Info(size_t tagIndex, AlarmKind kind, const Alarm& alarm) 
     }
     if (alarm.shelvedUntil)
         info.state = AlarmListState::Shelved;
-    info.priority = alarm.priority;
-    info.since = alarm.since;
-    info.value = alarm.value;
-    info.limit = alarm.limit;
-    info.text = alarm.text;
-    info.acknowledgedBy = alarm.acknowledgedBy;
-    info.acknowledgedAt = alarm.acknowledgedAt;
-    info.shelvedUntil = alarm.shelvedUntil;
-    info.shelveReason = alarm.shelveReason;
     return info;
 }
 

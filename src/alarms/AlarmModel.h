@@ -64,11 +64,8 @@ struct AlarmEvent {
     std::string text;
 };
 
-// One row of the alarm list.
-struct AlarmInfo {
-    size_t tagIndex = kNoTag;
-    AlarmKind kind = AlarmKind::High;
-    AlarmListState state = AlarmListState::Unacknowledged;
+// What an alarm holds besides its tag, kind and state.
+struct AlarmDetails {
     int priority = 3;
     AlarmTime since; // when it was last raised
     double value = 0;
@@ -78,6 +75,15 @@ struct AlarmInfo {
     std::optional<AlarmTime> acknowledgedAt;
     std::optional<AlarmTime> shelvedUntil;
     std::string shelveReason;
+    bool operator==(const AlarmDetails&) const = default;
+};
+
+// One row of the alarm list.
+struct AlarmInfo : AlarmDetails {
+    size_t tagIndex = kNoTag;
+    AlarmKind kind = AlarmKind::High;
+    AlarmListState state = AlarmListState::Unacknowledged;
+    bool operator==(const AlarmInfo&) const = default;
 };
 
 struct AlarmCounts {
@@ -139,18 +145,9 @@ public:
 
 private:
     enum class Phase { Normal, Unacknowledged, Acknowledged, Returned };
-    struct Alarm {
+    struct Alarm : AlarmDetails {
         Phase phase = Phase::Normal;
         std::optional<AlarmTime> pendingSince; // condition holds, waiting for its delay
-        int priority = 3;
-        AlarmTime since;
-        double value = 0;
-        double limit = 0;
-        std::string text;
-        std::string acknowledgedBy;
-        std::optional<AlarmTime> acknowledgedAt;
-        std::optional<AlarmTime> shelvedUntil;
-        std::string shelveReason;
 
         bool Listed() const { return phase != Phase::Normal; }
         bool Active() const {

@@ -75,23 +75,6 @@ void SyncFolder(const std::filesystem::path& folder) {
         ::fsync(fd.Get());
 }
 
-std::vector<std::filesystem::path> DayFiles(const std::filesystem::path& folder, QDate first,
-                                            QDate last) {
-    std::vector<std::pair<QDate, std::filesystem::path>> days;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const QDate day = JournalFileDay(it->path().filename().string());
-        if (day.isValid() && day >= first && day <= last)
-            days.emplace_back(day, it->path());
-    }
-    std::sort(days.begin(), days.end());
-    std::vector<std::filesystem::path> files;
-    for (auto& [day, path] : days)
-        files.push_back(std::move(path));
-    return files;
-}
-
 } // namespace
 
 EventJournal::EventJournal(std::filesystem::path folder, FailureReport report)
@@ -167,8 +150,8 @@ JournalReadResult ReadJournal(const std::filesystem::path& folder, LocalMsecs fr
         return result;
     std::vector<std::string> fields;
     size_t lines = 0;
-    for (const auto& path :
-         DayFiles(folder, FromLocalMsecs(from).date(), FromLocalMsecs(to).date())) {
+    for (const auto& [day, path] : DayFilesBetween(folder, FromLocalMsecs(from).date(),
+                                                   FromLocalMsecs(to).date(), JournalFileDay)) {
         std::ifstream in(path, std::ios::binary);
         CsvRecordReader reader(in);
         while (reader.Next(fields)) {

@@ -88,18 +88,30 @@ QDate HistoryFileDay(std::string_view fileName) {
                              QStringLiteral("yyyyMMdd"));
 }
 
-void RemoveOldDayFiles(const std::filesystem::path& folder, QDate today, int retentionDays,
-                       const std::function<QDate(std::string_view)>& fileDay) {
-    if (retentionDays <= 0)
-        return;
-    const QDate oldestKept = today.addDays(-retentionDays);
+std::vector<std::pair<QDate, std::filesystem::path>>
+DayFilesBetween(const std::filesystem::path& folder, QDate first, QDate last,
+                const std::function<QDate(std::string_view)>& fileDay) {
+    std::vector<std::pair<QDate, std::filesystem::path>> files;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const QDate day = fileDay(it->path().filename().string());
+        if (day.isValid() && day >= first && day <= last)
+            files.emplace_back(day, it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void RemoveOldDayFiles(const std::filesystem::path& folder, QDate today, int retentionDays,
+                       const std::function<QDate(std::string_view)>& fileDay) {
+    if (retentionDays <= 0)
+        return;
+    const QDate newestRemoved = today.addDays(-retentionDays - 1);
+    for (const auto& [day, path] :
+         DayFilesBetween(folder, QDate(1, 1, 1), newestRemoved, fileDay)) {
         std::error_code ignored;
-        if (day.isValid() && day < oldestKept)
-            std::filesystem::remove(it->path(), ignored);
+        std::filesystem::remove(path, ignored);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace halvane {
 
@@ -21,6 +23,12 @@ std::filesystem::path HistoryFolder();
 std::filesystem::path HistoryFile(QDate date);
 // The date of a day file's name ("log<yyyymmdd>.csv"); invalid for any other name.
 QDate HistoryFileDay(std::string_view fileName);
+
+// The day files of `folder` (`fileDay` of a name; invalid for files of other names) from
+// `first` to `last`, both included, in the order of their days.
+std::vector<std::pair<QDate, std::filesystem::path>>
+DayFilesBetween(const std::filesystem::path& folder, QDate first, QDate last,
+                const std::function<QDate(std::string_view)>& fileDay);
 
 // Removes every file of `folder` whose day (`fileDay` of its name; invalid for files of
 // other names) is older than `retentionDays` before `today`: the files of today and of the

@@ -427,16 +427,7 @@ HistoryReader::HistoryReader(std::filesystem::path folder, QLocale locale)
 
 std::vector<std::pair<QDate, std::filesystem::path>> HistoryReader::DayFiles(QDate first,
                                                                              QDate last) const {
-    std::vector<std::pair<QDate, std::filesystem::path>> files;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(m_folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const QDate day = HistoryFileDay(it->path().filename().string());
-        if (day.isValid() && day >= first && day <= last)
-            files.emplace_back(day, it->path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    return DayFilesBetween(m_folder, first, last, HistoryFileDay);
 }
 
 HistoryResult HistoryReader::Read(const HistoryQuery& query, std::stop_token stop) const {

@@ -56,13 +56,18 @@ void ConnectionGuard::Close(const void* key) {
     m_links.erase(key);
 }
 
+ConnectionGuard::Link* ConnectionGuard::Find(const void* key) {
+    const auto it = m_links.find(key);
+    return it == m_links.end() ? nullptr : &it->second;
+}
+
 void ConnectionGuard::RequestBegins(const void* key) {
     const std::lock_guard lock(m_mutex);
-    const auto it = m_links.find(key);
-    if (it == m_links.end() || it->second.phase != Phase::Idle)
+    Link* link = Find(key);
+    if (!link || link->phase != Phase::Idle)
         return;
-    it->second.phase = Phase::Request;
-    SetDeadline(it->second, Clock::now() + m_requestTime);
+    link->phase = Phase::Request;
+    SetDeadline(*link, Clock::now() + m_requestTime);
 }
 
 // The thread is woken only when it would otherwise sleep past the new deadline: deadlines
@@ -77,42 +82,40 @@ void ConnectionGuard::SetDeadline(Link& link, Clock::time_point deadline) {
 
 bool ConnectionGuard::HeadArrived(const void* key) {
     const std::lock_guard lock(m_mutex);
-    const auto it = m_links.find(key);
-    if (it == m_links.end())
+    Link* link = Find(key);
+    if (!link)
         return true;
-    if (it->second.phase == Phase::Closing)
+    if (link->phase == Phase::Closing)
         return false;
-    it->second.phase = Phase::Body;
+    link->phase = Phase::Body;
     return true;
 }
 
 void ConnectionGuard::Watch(const void* key, std::stop_source work, bool canProbe) {
     {
         const std::lock_guard lock(m_mutex);
-        const auto it = m_links.find(key);
-        if (it == m_links.end())
+        Link* link = Find(key);
+        if (!link)
             return;
-        Link& link = it->second;
-        link.phase = Phase::Answering;
-        link.deadline = Clock::time_point::max();
-        link.work = std::move(work);
-        link.watched = true;
-        link.canProbe = canProbe;
-        link.probed = false;
+        link->phase = Phase::Answering;
+        link->deadline = Clock::time_point::max();
+        link->work = std::move(work);
+        link->watched = true;
+        link->canProbe = canProbe;
+        link->probed = false;
     }
     Wake();
 }
 
 void ConnectionGuard::Answered(const void* key) {
     const std::lock_guard lock(m_mutex);
-    const auto it = m_links.find(key);
-    if (it == m_links.end())
+    Link* link = Find(key);
+    if (!link)
         return;
-    Link& link = it->second;
-    link.phase = Phase::Idle;
-    link.deadline = Clock::time_point::max();
-    link.watched = false;
-    link.work = std::stop_source(std::nostopstate);
+    link->phase = Phase::Idle;
+    link->deadline = Clock::time_point::max();
+    link->watched = false;
+    link->work = std::stop_source(std::nostopstate);
 }
 
 void ConnectionGuard::Wake() {
@@ -146,9 +149,9 @@ void ConnectionGuard::Run(std::stop_token stop) {
         [[maybe_unused]] const ssize_t n = ::read(m_wake.Get(), &count, sizeof count);
         const std::lock_guard lock(m_mutex);
         for (size_t i = 1; i < fds.size(); ++i) {
-            const auto it = m_links.find(keys[i - 1]);
-            if (fds[i].revents != 0 && it != m_links.end() && it->second.watched)
-                CheckClient(it->second, fds[i].revents);
+            Link* link = Find(keys[i - 1]);
+            if (fds[i].revents != 0 && link && link->watched)
+                CheckClient(*link, fds[i].revents);
         }
         ExpireDue(Clock::now());
     }

@@ -54,6 +54,7 @@ private:
         bool probed = false;
     };
 
+    Link* Find(const void* key); // under the lock
     void SetDeadline(Link& link, Clock::time_point deadline);
     void Run(std::stop_token stop);
     void Wake();

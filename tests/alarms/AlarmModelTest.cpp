@@ -430,21 +430,7 @@ TEST_F(AlarmModelTest, StateSurvivesARestart) {
     const auto before = m_model.Alarms(true);
     const auto after = restored.Alarms(true);
     ASSERT_EQ(after.size(), 4u);
-    for (size_t i = 0; i < before.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(after[i].tagIndex, before[i].tagIndex);
-        EXPECT_EQ(after[i].kind, before[i].kind);
-        EXPECT_EQ(after[i].state, before[i].state);
-        EXPECT_EQ(after[i].priority, before[i].priority);
-        EXPECT_EQ(after[i].since, before[i].since);
-        EXPECT_EQ(after[i].value, before[i].value);
-        EXPECT_EQ(after[i].limit, before[i].limit);
-        EXPECT_EQ(after[i].text, before[i].text);
-        EXPECT_EQ(after[i].acknowledgedBy, before[i].acknowledgedBy);
-        EXPECT_EQ(after[i].acknowledgedAt, before[i].acknowledgedAt);
-        EXPECT_EQ(after[i].shelvedUntil, before[i].shelvedUntil);
-        EXPECT_EQ(after[i].shelveReason, before[i].shelveReason);
-    }
+    EXPECT_TRUE(after == before);
 
     // Still active: not asked again. No longer active: cleared.
     EXPECT_TRUE(restored.Evaluate(0, Reading(95), {}, m_link, At(100)).empty());

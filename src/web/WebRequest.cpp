@@ -116,10 +116,19 @@ WebResponse ScreenPicture(int number, const WebContext& context) {
     return {200, "image/bmp", {}, {}, false, {}, std::move(bmp)};
 }
 
-// The answer, or nothing when `quickOnly` and the answer needs more than the files and the
-// settings.
-std::optional<WebResponse> Respond(const WebRequest& request, const WebContext& context,
-                                   std::stop_token stop, bool quickOnly) {
+} // namespace
+
+std::string ErrorPage(std::string_view reasonPhrase) {
+    return "<html><head><title>Error</title></head><body>" + std::string(reasonPhrase) +
+           "</body></html>";
+}
+
+WebResponse FailureMessage(std::string_view message) {
+    return {500, std::string(kMessageType), StoredTextToUtf8(message), {}, false, {}, {}};
+}
+
+std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
+                                                   const WebContext& context) {
     const std::string_view requestPath =
         request.path == "/" ? std::string_view("/index.html") : std::string_view(request.path);
     const auto number = ScreenNumber(requestPath);
@@ -140,33 +149,32 @@ std::optional<WebResponse> Respond(const WebRequest& request, const WebContext& 
         return Unauthorized();
     if (isFile)
         return Document(*path, request.method);
-    if (quickOnly)
-        return std::nullopt;
     if (isHistory)
-        return HistoryCsvResponse(request.query, context, std::move(stop));
+        return WebWork{WebWork::Kind::History, {}, -1};
     if (isTemplate)
-        return Template(templatePath, context, std::move(stop));
-    return ScreenPicture(screen, context);
+        return WebWork{WebWork::Kind::Template, std::move(templatePath), -1};
+    return WebWork{WebWork::Kind::Picture, {}, screen};
 }
 
-} // namespace
-
-std::string ErrorPage(std::string_view reasonPhrase) {
-    return "<html><head><title>Error</title></head><body>" + std::string(reasonPhrase) +
-           "</body></html>";
-}
-
-WebResponse FailureMessage(std::string_view message) {
-    return {500, std::string(kMessageType), StoredTextToUtf8(message), {}, false, {}, {}};
+WebResponse FinishWebRequest(const WebWork& work, const WebRequest& request,
+                             const WebContext& context, std::stop_token stop) {
+    switch (work.kind) {
+    case WebWork::Kind::History:
+        return HistoryCsvResponse(request.query, context, std::move(stop));
+    case WebWork::Kind::Template:
+        return Template(work.templatePath, context, std::move(stop));
+    case WebWork::Kind::Picture:
+        break;
+    }
+    return ScreenPicture(work.screen, context);
 }
 
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
                              std::stop_token stop) {
-    return *Respond(request, context, std::move(stop), false);
-}
-
-std::optional<WebResponse> QuickWebResponse(const WebRequest& request, const WebContext& context) {
-    return Respond(request, context, {}, true);
+    auto begun = BeginWebRequest(request, context);
+    if (auto* response = std::get_if<WebResponse>(&begun))
+        return std::move(*response);
+    return FinishWebRequest(std::get<WebWork>(begun), request, context, std::move(stop));
 }
 
 } // namespace halvane

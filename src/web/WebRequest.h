@@ -3,10 +3,10 @@
 #include "WebContext.h"
 
 #include <filesystem>
-#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace halvane {
 
@@ -64,9 +64,21 @@ WebResponse FailureMessage(std::string_view message);
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
                              std::stop_token stop = {});
 
-// HandleWebRequest's answer when it takes no more than looking at the files and the
-// settings (a document, a refusal); nothing when it needs work that may take long (a
-// template's expansion, the history, a screen picture).
-std::optional<WebResponse> QuickWebResponse(const WebRequest& request, const WebContext& context);
+// What is left of a request once the files and the settings have been looked at: work that
+// may take long.
+struct WebWork {
+    enum class Kind { Template, History, Picture };
+    Kind kind = Kind::Template;
+    std::filesystem::path templatePath; // of a template
+    int screen = -1;                    // of a picture
+};
+
+// HandleWebRequest in two steps, so that a server can answer at once what needs no more
+// than the files and the settings (a document, a refusal) and hand the rest to threads
+// that may take their time: Begin gives the answer or the work left, Finish does the work.
+std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
+                                                   const WebContext& context);
+WebResponse FinishWebRequest(const WebWork& work, const WebRequest& request,
+                             const WebContext& context, std::stop_token stop = {});
 
 } // namespace halvane

@@ -3,7 +3,6 @@
 #include "BasicAuthorization.h"
 #include "ConnectionGuard.h"
 #include "HandlerPool.h"
-#include "HistoryEndpoint.h"
 #include "HttpReply.h"
 #include "WebRequest.h"
 
@@ -98,30 +97,14 @@ WebRequest ToWebRequest(const HttpRequestHead& head) {
     return {head.method, head.path, credentials.user, credentials.password, head.query};
 }
 
-// The handler's answer to one request; a failure is status 500 with its message (never in
-// a header).
-HttpReply Answer(const HttpRequestHead& head, const WebContext& context, std::stop_token stop) {
+// What `handle` answers; a failure is status 500 with its message (never in a header).
+template <typename Handle> auto Guarded(Handle handle) -> decltype(handle()) {
     try {
-        return ComposeReply(head, HandleWebRequest(ToWebRequest(head), context, std::move(stop)));
+        return handle();
     } catch (const std::exception& e) {
-        return ComposeReply(head, FailureMessage(e.what()));
+        return FailureMessage(e.what());
     } catch (...) {
-        return ComposeReply(head, FailureMessage("Internal Server Error"));
-    }
-}
-
-// The answer when the files and the settings are enough for it; nothing when the handler
-// threads must work it out.
-std::optional<HttpReply> QuickAnswer(const HttpRequestHead& head, const WebContext& context) {
-    try {
-        auto response = QuickWebResponse(ToWebRequest(head), context);
-        if (!response)
-            return std::nullopt;
-        return ComposeReply(head, std::move(*response));
-    } catch (const std::exception& e) {
-        return ComposeReply(head, FailureMessage(e.what()));
-    } catch (...) {
-        return ComposeReply(head, FailureMessage("Internal Server Error"));
+        return FailureMessage("Internal Server Error");
     }
 }
 
@@ -298,9 +281,12 @@ private:
         }
         if (state->pending)
             return TakeAnswer(connection, *state->pending);
-        if (auto quick = QuickAnswer(state->head, m_context))
-            return Queue(connection, std::move(*quick));
-        return Dispatch(connection, *state, std::string_view(version) == "HTTP/1.1");
+        WebRequest request = ToWebRequest(state->head);
+        auto begun = Guarded([&] { return BeginWebRequest(request, m_context); });
+        if (auto* response = std::get_if<WebResponse>(&begun))
+            return Queue(connection, ComposeReply(state->head, std::move(*response)));
+        return Dispatch(connection, *state, std::move(request), std::get<WebWork>(begun),
+                        std::string_view(version) == "HTTP/1.1");
     }
 
     MHD_Result ReadHead(MHD_Connection* connection, const char* method, RequestState& state) {
@@ -319,7 +305,8 @@ private:
 
     // The connection waits, suspended, while a handler thread works out its answer, which
     // stops when the client goes away or the server stops.
-    MHD_Result Dispatch(MHD_Connection* connection, RequestState& state, bool http11) {
+    MHD_Result Dispatch(MHD_Connection* connection, RequestState& state, WebRequest request,
+                        WebWork work, bool http11) {
         auto pending = std::make_shared<PendingAnswer>(connection);
         const std::lock_guard lock(m_pendingMutex);
         if (m_stopping)
@@ -328,11 +315,15 @@ private:
         state.pending = pending;
         m_guard.Watch(connection, pending->stop, http11);
         MHD_suspend_connection(connection);
-        HandlerPool& pool = state.head.path == kHistoryPath ? *m_history : *m_pages;
-        pool.Post([this, pending, head = state.head](std::stop_token poolStop) {
+        HandlerPool& pool = work.kind == WebWork::Kind::History ? *m_history : *m_pages;
+        pool.Post([this, pending, head = state.head, request = std::move(request),
+                   work = std::move(work)](std::stop_token poolStop) {
             const std::stop_callback stopWithServer(
                 poolStop, [stop = pending->stop]() mutable { stop.request_stop(); });
-            HttpReply reply = Answer(head, m_context, pending->stop.get_token());
+            HttpReply reply = ComposeReply(head, Guarded([&] {
+                                               return FinishWebRequest(work, request, m_context,
+                                                                       pending->stop.get_token());
+                                           }));
             {
                 const std::lock_guard replyLock(pending->mutex);
                 pending->reply = std::move(reply);

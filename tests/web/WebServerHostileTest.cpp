@@ -1,6 +1,7 @@
 #include "CLog.h"
 #include "WebServer.h"
 
+#include "Sanitizers.h"
 #include "WebTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,17 +22,7 @@ using test::ParseReply;
 using test::RawClient;
 
 // Under ThreadSanitizer everything runs many times slower: the crowds are smaller there.
-#if defined(__SANITIZE_THREAD__)
-constexpr size_t kCrowdDivisor = 4;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr size_t kCrowdDivisor = 4;
-#else
-constexpr size_t kCrowdDivisor = 1;
-#endif
-#else
-constexpr size_t kCrowdDivisor = 1;
-#endif
+constexpr size_t kCrowdDivisor = test::kThreadSanitizer ? 4 : 1;
 
 size_t Crowd(size_t count) {
     return count / kCrowdDivisor;

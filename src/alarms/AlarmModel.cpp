@@ -1,6 +1,6 @@
 #include "AlarmModel.h"
 
-#include "ProfileStore.h"
+#include "StoredText.h"
 #include "ValueConversion.h"
 #include "ValueText.h"
 
@@ -15,10 +15,6 @@ namespace {
 constexpr std::array kKinds{AlarmKind::High, AlarmKind::Low, AlarmKind::Communication};
 constexpr std::string_view kTooManyText = "too many alarms";
 constexpr std::string_view kDisabledStatus = "Cfg: Disabled";
-
-double NonNegative(double value) {
-    return std::isfinite(value) && value > 0 ? value : 0;
-}
 
 size_t Slot(AlarmKind kind) {
     return static_cast<size_t>(kind);
@@ -35,25 +31,20 @@ std::string WithUnit(std::string text, const std::string& unit) {
 
 } // namespace
 
-AlarmSettings ReadAlarmSettings(const ProfileStore& store, int tagIndex) {
-    const std::string section = ChannelSection(tagIndex);
-    AlarmSettings settings;
-    const int priority = store.ReadInteger(section, "AlarmPriority", settings.priority);
-    settings.priority = priority >= 1 && priority <= 4 ? priority : 3;
-    settings.deadband = NonNegative(store.ReadFloat(section, "AlarmDeadband", 0));
-    settings.delaySeconds = NonNegative(store.ReadFloat(section, "AlarmDelay", 0));
-    return settings;
+AlarmSettings AlarmSettingsOf(const TDataChannel& tag) {
+    return {tag.AlarmPriority, tag.AlarmDeadband, tag.AlarmDelay};
 }
 
 std::string AlarmConditionText(AlarmKind kind, const TDataChannel& tag) {
-    const std::string value = WithUnit(ValueText(tag), tag.Unit);
+    const std::string unit = StoredTextToUtf8(tag.Unit);
+    const std::string value = WithUnit(ValueText(tag), unit);
     switch (kind) {
     case AlarmKind::High:
-        return "High: " + value + " > " + WithUnit(FormatValue("%g", tag.HighThreshold), tag.Unit);
+        return "High: " + value + " > " + WithUnit(FormatValue("%g", tag.HighThreshold), unit);
     case AlarmKind::Low:
-        return "Low: " + value + " < " + WithUnit(FormatValue("%g", tag.LowThreshold), tag.Unit);
+        return "Low: " + value + " < " + WithUnit(FormatValue("%g", tag.LowThreshold), unit);
     case AlarmKind::Communication:
-        return "No communication: " + tag.Status;
+        return "No communication: " + StoredTextToUtf8(tag.Status);
     case AlarmKind::TooMany:
         break;
     }
@@ -270,6 +261,29 @@ std::vector<AlarmEvent> AlarmModel::Tick(AlarmTime now) {
     for (const auto& [tagIndex, kind] : due)
         std::ranges::move(Unshelve(tagIndex, kind, now), std::back_inserter(events));
     return events;
+}
+
+std::vector<size_t> AlarmModel::WaitingTags() const {
+    std::vector<size_t> waiting;
+    std::lock_guard lock(m_mutex);
+    for (const auto& [tagIndex, alarms] : m_tags)
+        if (std::ranges::any_of(alarms,
+                                [](const Alarm& alarm) { return alarm.pendingSince.has_value(); }))
+            waiting.push_back(tagIndex);
+    return waiting;
+}
+
+void AlarmModel::ForgetTagsFrom(size_t count) {
+    std::lock_guard lock(m_mutex);
+    for (auto entry = m_tags.begin(); entry != m_tags.end();) {
+        if (entry->first < count) {
+            ++entry;
+            continue;
+        }
+        for (Alarm& alarm : entry->second)
+            SetPhase(alarm, Phase::Normal);
+        entry = m_tags.erase(entry);
+    }
 }
 
 AlarmInfo AlarmModel::Info(size_t tagIndex, AlarmKind kind, const Alarm& alarm) const {

@@ -15,20 +15,17 @@
 
 namespace halvane {
 
-class ProfileStore;
-
 using AlarmTime = std::chrono::system_clock::time_point;
 
-// The alarm keys of one tag's "Channel.N" section.
+// What judges one tag's alarms besides its thresholds.
 struct AlarmSettings {
     int priority = 3;        // 1 (critical) .. 4 (low)
     double deadband = 0;     // engineering units an active limit alarm must fall back by
     double delaySeconds = 0; // how long a limit must be passed before it is raised
 };
 
-// "AlarmPriority", "AlarmDeadband" and "AlarmDelay" of the tag; a priority outside 1..4
-// reads as 3, a negative (or not finite) deadband or delay as 0.
-AlarmSettings ReadAlarmSettings(const ProfileStore& store, int tagIndex);
+// The tag's "AlarmPriority", "AlarmDeadband" and "AlarmDelay".
+AlarmSettings AlarmSettingsOf(const TDataChannel& tag);
 
 // What the tag's connection says about communication alarms.
 struct LinkContext {
@@ -123,6 +120,11 @@ public:
     std::vector<AlarmEvent> Unshelve(size_t tagIndex, AlarmKind kind, AlarmTime now);
     // Unshelves what reached its time; looks only at the alarms the model holds.
     std::vector<AlarmEvent> Tick(AlarmTime now);
+    // The tags with a condition that holds and waits for its delay: nothing else judges
+    // them again while their reading stays the same.
+    std::vector<size_t> WaitingTags() const;
+    // Forgets the alarms of the tags from `count` on (the table became shorter).
+    void ForgetTagsFrom(size_t count);
 
     // Sorted by state (unacknowledged first), priority (1 first), newest first.
     std::vector<AlarmInfo> Alarms(bool withShelved) const;

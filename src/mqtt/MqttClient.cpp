@@ -105,7 +105,7 @@ bool MqttClient::Start() {
     m_status = "Connecting to " + Address();
     m_network = std::thread([this] { NetworkLoop(); });
     m_publisher = std::thread([this] { PublisherLoop(); });
-    m_tags.SetChangeListener(&m_queue);
+    m_tags.AddChangeListener(&m_queue);
     return true;
 }
 
@@ -168,7 +168,7 @@ bool MqttClient::Stopping() const {
 void MqttClient::Stop() {
     if (!m_mosq)
         return;
-    m_tags.SetChangeListener(nullptr);
+    m_tags.RemoveChangeListener(&m_queue);
     m_queue.Stop();
     m_writes->Stop();
     bool connected = false;

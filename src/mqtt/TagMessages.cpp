@@ -1,6 +1,7 @@
 #include "TagMessages.h"
 
 #include "ConversionMessages.h"
+#include "JsonText.h"
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "StoredText.h"
@@ -19,56 +20,6 @@
 namespace halvane {
 
 namespace {
-
-void AppendJsonString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                std::array<char, 8> escaped{};
-                std::snprintf(escaped.data(), escaped.size(), "\\u%04x", c);
-                out += escaped.data();
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-}
-
-// The shortest text that reads back as the same double; JSON has no infinities.
-void AppendJsonNumber(std::string& out, double value) {
-    if (!std::isfinite(value)) {
-        out += "null";
-        return;
-    }
-    std::array<char, 32> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    out.append(text.data(), result.ptr);
-}
-
-void AppendKey(std::string& out, std::string_view key) {
-    if (out.size() > 1)
-        out += ',';
-    AppendJsonString(out, key);
-    out += ':';
-}
 
 std::string_view AlarmName(int alarm) {
     switch (alarm) {
@@ -139,27 +90,27 @@ std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
 
 std::string TagPayload(const TDataChannel& tag, const TagState& state, std::string_view time) {
     std::string out = "{";
-    AppendKey(out, "name");
+    AppendJsonKey(out, "name");
     AppendJsonString(out, StoredTextToUtf8(tag.Name));
-    AppendKey(out, "value");
+    AppendJsonKey(out, "value");
     if (state.valid)
         AppendJsonNumber(out, tag.RealValue);
     else
         out += "null";
-    AppendKey(out, "text");
+    AppendJsonKey(out, "text");
     AppendJsonString(out, state.text);
-    AppendKey(out, "unit");
+    AppendJsonKey(out, "unit");
     AppendJsonString(out, StoredTextToUtf8(tag.Unit));
-    AppendKey(out, "valid");
+    AppendJsonKey(out, "valid");
     out += state.valid ? "true" : "false";
-    AppendKey(out, "status");
+    AppendJsonKey(out, "status");
     AppendJsonString(out, state.status);
-    AppendKey(out, "alarm");
+    AppendJsonKey(out, "alarm");
     if (const std::string_view alarm = AlarmName(state.alarm); alarm.empty())
         out += "null";
     else
         AppendJsonString(out, alarm);
-    AppendKey(out, "ts");
+    AppendJsonKey(out, "ts");
     AppendJsonString(out, time);
     return out + '}';
 }
@@ -175,15 +126,15 @@ std::string TagListPayload(const std::vector<TagDescription>& tags) {
             out += ',';
         const TagDescription& tag = tags[i];
         std::string object = "{";
-        AppendKey(object, "number");
+        AppendJsonKey(object, "number");
         object += std::to_string(i + 1);
-        AppendKey(object, "name");
+        AppendJsonKey(object, "name");
         AppendJsonString(object, StoredTextToUtf8(tag.name));
-        AppendKey(object, "unit");
+        AppendJsonKey(object, "unit");
         AppendJsonString(object, StoredTextToUtf8(tag.unit));
-        AppendKey(object, "function");
+        AppendJsonKey(object, "function");
         AppendJsonString(object, FunctionListText(tag.function));
-        AppendKey(object, "output");
+        AppendJsonKey(object, "output");
         object += tag.function == kFunctionWriteCoil || tag.function == kFunctionWriteRegister
                       ? "true"
                       : "false";
@@ -226,7 +177,8 @@ std::vector<std::string> MakeTagWrites(TagTable& tags, ProfileStore& store,
             continue;
         }
         const TDataChannel& before = std::get<TDataChannel>(tag);
-        if (PresetValue(tags, store, write.index, write.value) == PresetOutcome::OutOfRange) {
+        if (PresetValue(tags, store, write.index, write.value, WriteSource::Mqtt) ==
+            PresetOutcome::OutOfRange) {
             results.push_back(Refused(*PresetRangeError(before, write.value)));
             continue;
         }

@@ -5,6 +5,7 @@
 #include "TagVocabulary.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace halvane {
@@ -26,6 +27,37 @@ bool ParsePoint(std::string_view text, int32_t& x, double& y) {
                                               std::numeric_limits<int32_t>::max()));
     y = StrtodPrefix(text.substr(semicolon + 1));
     return true;
+}
+
+double NonNegative(double value) {
+    return std::isfinite(value) && value > 0 ? value : 0;
+}
+
+// A key at its default is not written, so that a project that never set it keeps a file
+// without it.
+void WriteUnlessDefault(ProfileStore& store, const std::string& section, std::string_view key,
+                        double value, double fallback) {
+    if (value == fallback)
+        store.DeleteKey(section, key);
+    else
+        store.WriteFloat(section, key, value);
+}
+
+// An unknown priority reads as 3, a negative (or not finite) deadband or delay as 0.
+void LoadAlarmKeys(TDataChannel& tag, const ProfileStore& store, const std::string& section) {
+    const int priority = store.ReadInteger(section, "AlarmPriority", 3);
+    tag.AlarmPriority = priority >= 1 && priority <= 4 ? priority : 3;
+    tag.AlarmDeadband = NonNegative(store.ReadFloat(section, "AlarmDeadband", 0));
+    tag.AlarmDelay = NonNegative(store.ReadFloat(section, "AlarmDelay", 0));
+}
+
+void SaveAlarmKeys(const TDataChannel& tag, ProfileStore& store, const std::string& section) {
+    if (tag.AlarmPriority == 3)
+        store.DeleteKey(section, "AlarmPriority");
+    else
+        store.WriteInteger(section, "AlarmPriority", tag.AlarmPriority);
+    WriteUnlessDefault(store, section, "AlarmDeadband", tag.AlarmDeadband, 0);
+    WriteUnlessDefault(store, section, "AlarmDelay", tag.AlarmDelay, 0);
 }
 
 } // namespace
@@ -78,6 +110,7 @@ bool TDataChannel::LoadFromConfig(const ProfileStore& store, int index) {
     LowThreshold = store.ReadFloat(s, "Low.Threshold", 0.0);
     EnableAlert = store.ReadBool(s, "EnableAlert", true);
     SMSAlert = store.ReadBool(s, "SMSAlert", false);
+    LoadAlarmKeys(*this, store, s);
     Linear = store.ReadInteger(s, "Linear", 2);
     Filter = store.ReadInteger(s, "Filter", 0);
     Offset = store.ReadFloat(s, "Offset", 0.0);
@@ -136,6 +169,7 @@ bool TDataChannel::SaveToConfig(ProfileStore& store, int index) const {
     store.WriteFloat(s, "BCoff", BCoff);
     store.WriteFloat(s, "Offset", Offset);
     store.WriteFloat(s, "DefaultValue", DefaultValue);
+    SaveAlarmKeys(*this, store, s);
 
     const std::string p = PointsSection(index);
     const int count = std::clamp(PointCount, 0, kMaxPoints);

@@ -42,6 +42,11 @@ struct TDataChannel {
     double HighThreshold = 0;
     bool EnableAlert = false;
     bool SMSAlert = false;
+    // Alarm list keys: 1 (critical) .. 4 (low); engineering units an active limit alarm
+    // must fall back by; seconds a limit must be passed before the alarm is raised.
+    int AlarmPriority = 3;
+    double AlarmDeadband = 0;
+    double AlarmDelay = 0;
     std::array<int32_t, kMaxPoints> PointX{};
     std::array<double, kMaxPoints> PointY{};
     double Offset = 0;

@@ -127,23 +127,38 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     if (tag.IsOutputTag() && outcome.ValueValid)
         tag.WritePending = false;
     tag.FilterCountdown = outcome.FilterCountdown;
-    if (changed)
-        NotifyChanged(index);
+    if (!changed)
+        return;
+    if (tag.IsOutputTag() && !outcome.ValueValid)
+        for (TagChangeListener* listener : m_listeners)
+            listener->WriteFailed(index, outcome.Status);
+    NotifyChanged(index);
 }
 
-void TagTable::SetChangeListener(TagChangeListener* listener) {
+void TagTable::NotifyPresetStored(size_t index, double value, WriteSource source) {
     std::lock_guard lock(m_mutex);
-    m_listener = listener;
+    for (TagChangeListener* listener : m_listeners)
+        listener->PresetStored(index, value, source);
+}
+
+void TagTable::AddChangeListener(TagChangeListener* listener) {
+    std::lock_guard lock(m_mutex);
+    m_listeners.push_back(listener);
+}
+
+void TagTable::RemoveChangeListener(TagChangeListener* listener) {
+    std::lock_guard lock(m_mutex);
+    std::erase(m_listeners, listener);
 }
 
 void TagTable::NotifyChanged(size_t index) {
-    if (m_listener)
-        m_listener->TagChanged(index);
+    for (TagChangeListener* listener : m_listeners)
+        listener->TagChanged(index);
 }
 
 void TagTable::NotifyAllChanged() {
-    if (m_listener)
-        m_listener->AllTagsChanged();
+    for (TagChangeListener* listener : m_listeners)
+        listener->AllTagsChanged();
 }
 
 } // namespace halvane

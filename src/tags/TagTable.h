@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,12 +24,20 @@ bool DeleteTag(ProfileStore& store, std::vector<TDataChannel>& tags, size_t inde
 // table it replaces (the same output tag on the same register, holding the same value),
 // so that a connection that writes only what was set still writes it.
 void CarryPendingWrites(const std::vector<TDataChannel>& before, std::vector<TDataChannel>& after);
+// Who asked for a preset.
+enum class WriteSource { Station, Mqtt, Web };
+
 // Told that tags may have changed. Called with the table's lock held, from whichever
 // thread changed them: it must be quick and must not call back into the table.
 class TagChangeListener {
 public:
     virtual void TagChanged(size_t index) = 0;
     virtual void AllTagsChanged() = 0;
+    // A preset of `value` was stored on the output tag at `index` (told before TagChanged).
+    virtual void PresetStored(size_t /*index*/, double /*value*/, WriteSource /*source*/) {}
+    // A write of the output tag failed with `status`; told when its status changes to a
+    // failure, not again for each retry that fails the same way (before TagChanged).
+    virtual void WriteFailed(size_t /*index*/, const std::string& /*status*/) {}
 
 protected:
     ~TagChangeListener() = default;
@@ -58,9 +67,13 @@ public:
     // an output tag stays as it is: it may have been preset meanwhile.
     void StoreOutcome(size_t index, const TDataChannel& outcome);
 
-    // One listener at a time (nullptr: none). Once this returns, the old listener is
-    // no longer called.
-    void SetChangeListener(TagChangeListener* listener);
+    // Tells the listeners that a preset of `value` was stored on the tag at `index`.
+    void NotifyPresetStored(size_t index, double value, WriteSource source);
+
+    // Listeners are told in the order they were added. Once RemoveChangeListener
+    // returns, the listener is no longer called.
+    void AddChangeListener(TagChangeListener* listener);
+    void RemoveChangeListener(TagChangeListener* listener);
 
 private:
     void NotifyChanged(size_t index);
@@ -68,7 +81,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<TDataChannel> m_tags;
-    TagChangeListener* m_listener = nullptr;
+    std::vector<TagChangeListener*> m_listeners;
 };
 
 } // namespace halvane

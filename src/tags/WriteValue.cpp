@@ -172,7 +172,8 @@ std::pair<double, double> WritableRealRange(const TDataChannel& tag) {
     return std::minmax(real(low), real(high));
 }
 
-PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value) {
+PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value,
+                          WriteSource source) {
     bool fits = true;
     const bool present = tags.Update(index, [value, &fits](TDataChannel& tag) {
         fits = !PresetRangeError(tag, value);
@@ -185,6 +186,8 @@ PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, dou
     });
     if (present && !fits)
         return PresetOutcome::OutOfRange;
+    if (present)
+        tags.NotifyPresetStored(index, value, source);
     const bool saved = present && tags.Snapshot(index).SaveToConfig(store, static_cast<int>(index));
     return saved ? PresetOutcome::Stored : PresetOutcome::NotSaved;
 }

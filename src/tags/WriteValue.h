@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TDataChannel.h"
+#include "TagTable.h"
 
 #include <array>
 #include <cstddef>
@@ -13,7 +14,6 @@
 namespace halvane {
 
 class ProfileStore;
-class TagTable;
 
 // The whole numbers a write of the tag can carry without losing bits: a register takes
 // 16 bits (a byte 8), as a signed or unsigned number by the tag's signedness; a masked
@@ -49,7 +49,9 @@ enum class PresetOutcome { Stored, OutOfRange, NotSaved };
 // index so that a restart writes the value again. Does not check that it is an output
 // tag. A value that does not fit the register changes nothing (`PresetRangeError` says
 // why); NotSaved when `index` is outside the table or the file could not be written.
-PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value);
+// The table's listeners are told of a stored preset, with its `source`.
+PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value,
+                          WriteSource source = WriteSource::Station);
 
 // Encodes the tag's `RealValue` for a write, before the request is built: the tag
 // becomes valid, `RawInteger` receives the encoded value (byte order applied) and

@@ -91,7 +91,9 @@ TEST_F(AlarmModelTest, SettingsReadTheirKeysAndRefuseBadValues) {
     for (const Case& c : {Case{0, 3, 0, 0}, Case{1, 1, 2.5, 30}, Case{2, 4, 0, 0}, Case{3, 3, 0, 0},
                           Case{4, 3, 0, 0}}) {
         SCOPED_TRACE(c.tag);
-        const AlarmSettings settings = ReadAlarmSettings(store, c.tag);
+        TDataChannel tag;
+        ASSERT_TRUE(tag.LoadFromConfig(store, c.tag));
+        const AlarmSettings settings = AlarmSettingsOf(tag);
         EXPECT_EQ(settings.priority, c.priority);
         EXPECT_EQ(settings.deadband, c.deadband);
         EXPECT_EQ(settings.delaySeconds, c.delay);
@@ -106,6 +108,9 @@ TEST_F(AlarmModelTest, ConditionTextsUseTheTagsFormatAndUnit) {
     low.Format = "%0.1f";
     low.LowThreshold = 4.5;
     EXPECT_EQ(AlarmConditionText(AlarmKind::Low, low), "Low: 3.1 < 4.5");
+    high.Unit = "\xb0"
+                "C"; // stored by an older station in its 8-bit code page
+    EXPECT_EQ(AlarmConditionText(AlarmKind::High, high), "High: 95.20 °C > 90 °C");
     EXPECT_EQ(AlarmConditionText(AlarmKind::Communication, Failed()),
               "No communication: Read: Timeout");
 }

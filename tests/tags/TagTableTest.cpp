@@ -3,8 +3,12 @@
 #include "ProfileStore.h"
 #include "TagVocabulary.h"
 #include "TempDir.h"
+#include "ValueText.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <tuple>
 
 using namespace halvane;
 
@@ -174,11 +178,14 @@ TEST_F(TagTableTest, TextsKeepTheirBytes) {
 }
 
 TEST_F(TagTableTest, DeletingRenumbersTheSections) {
+    // The alarm keys move with their tags.
+    const std::array<std::string, 4> alarmKeys{"", "AlarmPriority=4\n",
+                                               "AlarmPriority=1\nAlarmDelay=5\n", ""};
     std::string content;
     for (int i = 0; i < 4; ++i)
         content += "[Channel." + std::to_string(i) + "]\nName=tag" + std::to_string(i) +
-                   "\nPort=1\n[Points." + std::to_string(i) + "]\nPoint.0=" + std::to_string(i) +
-                   ";1\n" + (i == 3 ? "Point.1=30;2\n" : "");
+                   "\nPort=1\n" + alarmKeys[i] + "[Points." + std::to_string(i) +
+                   "]\nPoint.0=" + std::to_string(i) + ";1\n" + (i == 3 ? "Point.1=30;2\n" : "");
     ProfileStore store(File(content));
     auto tags = LoadAllTags(store);
     int events = 0;
@@ -195,6 +202,9 @@ TEST_F(TagTableTest, DeletingRenumbersTheSections) {
     EXPECT_EQ(reloaded[2].PointCount, 2);
     EXPECT_EQ(reloaded[1].PointCount, 1);
     EXPECT_EQ(reloaded[1].PointX[0], 2);
+    EXPECT_EQ(std::tuple(reloaded[1].AlarmPriority, reloaded[1].AlarmDelay), std::tuple(1, 5.0));
+    EXPECT_EQ(std::tuple(reloaded[2].AlarmPriority, reloaded[2].AlarmDelay), std::tuple(3, 0.0));
+    EXPECT_EQ(store.ReadString("Channel.2", "AlarmPriority", "absent"), "absent");
 
     ASSERT_TRUE(DeleteTag(store, tags, 2));
     ASSERT_TRUE(DeleteTag(store, tags, 0));
@@ -249,15 +259,24 @@ TEST_F(TagTableTest, VocabularyTables) {
     EXPECT_EQ(ConversionModes()[2], "Use function y=f(x)");
 }
 
-// The listener hears of every change a subscriber could see, and of nothing else.
-TEST_F(TagTableTest, TheChangeListenerHearsOfChanges) {
+// The listeners hear of every change a subscriber could see, of stored presets and of
+// writes that began to fail, and of nothing else.
+TEST_F(TagTableTest, TheChangeListenersHearOfChanges) {
     struct Heard final : TagChangeListener {
         void TagChanged(size_t index) override { events += std::to_string(index) + " "; }
         void AllTagsChanged() override { events += "all "; }
+        void PresetStored(size_t index, double value, WriteSource source) override {
+            events += "preset " + std::to_string(index) + "=" + FormatValue("%g", value) +
+                      (source == WriteSource::Mqtt ? " mqtt " : " other ");
+        }
+        void WriteFailed(size_t index, const std::string& status) override {
+            events += "failed " + std::to_string(index) + " " + status + " ";
+        }
         std::string events;
-    } heard;
+    } heard, second;
     TagTable tags;
-    tags.SetChangeListener(&heard);
+    tags.AddChangeListener(&heard);
+    tags.AddChangeListener(&second);
     TDataChannel output;
     output.Function = kFunctionWriteRegister;
     tags.Assign({TDataChannel{}, output});
@@ -267,13 +286,20 @@ TEST_F(TagTableTest, TheChangeListenerHearsOfChanges) {
     tags.StoreOutcome(0, reading); // changed
     tags.StoreOutcome(0, reading); // the same again: nothing to tell
     reading.Status = "Read: Timeout";
-    tags.StoreOutcome(0, reading);
+    reading.ValueValid = false;
+    tags.StoreOutcome(0, reading); // an input tag's failure is no failed write
     TDataChannel written = tags.Snapshot(1);
     written.RealValue = 9; // preset meanwhile: the outcome is dropped
     tags.StoreOutcome(1, written);
     tags.Update(1, [](TDataChannel& tag) { tag.RealValue = 5; });
+    tags.NotifyPresetStored(1, 5, WriteSource::Mqtt);
+    written = tags.Snapshot(1);
+    written.Status = "Read: Timeout";
+    tags.StoreOutcome(1, written);
+    tags.StoreOutcome(1, written); // the retry fails the same way
     tags.UpdateAll([](TDataChannel&, size_t) {});
-    tags.SetChangeListener(nullptr);
+    tags.RemoveChangeListener(&heard);
     tags.Update(0, [](TDataChannel& tag) { tag.RealValue = 4; });
-    EXPECT_EQ(heard.events, "all 0 0 1 all ");
+    EXPECT_EQ(heard.events, "all 0 0 1 preset 1=5 mqtt failed 1 Read: Timeout 1 all ");
+    EXPECT_EQ(second.events, heard.events + "0 ");
 }

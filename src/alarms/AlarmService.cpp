@@ -322,9 +322,10 @@ void AlarmService::SaveState() {
         return;
     const std::string message = "Cannot write " + m_options.stateFile.string() + ": " +
                                 std::generic_category().message(error);
-    std::cerr << "halvane: " << message << '\n';
     if (m_failure)
         m_failure(message);
+    else
+        std::cerr << "halvane: " << message << '\n';
 }
 
 std::vector<AlarmInfo> AlarmService::Alarms(bool withShelved) const {

@@ -53,6 +53,7 @@ void ConnectionNodes::ShowLights() {
             continue;
         shown = status;
         m_node.child(n - 1)->setIcon(0, MakeNavigatorIcon(LightOf(status)));
+        emit LinkStatusChanged(n, status);
     }
 }
 

@@ -23,6 +23,10 @@ public:
     // the settings and sets their lights.
     void Refresh();
 
+signals:
+    // A connection's light changed (its first light too).
+    void LinkStatusChanged(int connection, halvane::LinkStatus status);
+
 private:
     void ShowLights();
     void TimerLinkStatusTimer();

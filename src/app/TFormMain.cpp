@@ -1,5 +1,6 @@
 #include "TFormMain.h"
 
+#include "AlarmStation.h"
 #include "ConnectionNodes.h"
 #include "Connections.h"
 #include "DataRoot.h"
@@ -237,6 +238,11 @@ bool TFormMain::Create() {
     m_store = std::make_unique<ProfileStore>(config);
     m_connections = std::make_unique<Connections>(m_tags, *m_store, m_traceSink);
     m_connectionNodes = new ConnectionNodes(*m_connectionsNode, *m_connections, this);
+    m_alarms = std::make_unique<AlarmStation>(m_tags, *m_store, *this);
+    connect(m_connectionNodes, &ConnectionNodes::LinkStatusChanged, this,
+            [this](int connection, LinkStatus status) {
+                m_alarms->LinkChanged(connection, status, m_connections->StatusText(connection));
+            });
     EnsureStringDefaults(*m_store);
     if (!m_store->LastError().empty())
         MessageBox::Warning(nullptr, tr("Configuration not saved"),
@@ -322,7 +328,9 @@ void TFormMain::showEvent(QShowEvent* event) {
 
 void TFormMain::ShowStep() {
     setWindowTitle(ApplicationTitle());
-    ReloadTags();
+    if (m_alarms)
+        m_alarms->Start();
+    LoadTags();
     RefreshScreenNodes();
     EnterStartMode();
     // The first page: the first screen, or in edit mode without screens the tag list.
@@ -615,7 +623,14 @@ void TFormMain::TimerHistoryTimer() {
     m_historyTicker.Tick(m_store.get(), m_tags);
 }
 
+// The tag list changed the tags in the file.
 void TFormMain::ReloadTags() {
+    LoadTags();
+    if (m_alarms)
+        m_alarms->ConfigSaved("Tags");
+}
+
+void TFormMain::LoadTags() {
     ShutdownConnections();
     std::vector<TDataChannel> reloaded =
         m_store ? LoadAllTags(*m_store) : std::vector<TDataChannel>{};
@@ -675,6 +690,8 @@ bool TFormMain::SetupConnections() {
         timer->setInterval(m_connections->PollIntervalMs(n));
         timer->start();
     }
+    if (m_alarms)
+        m_alarms->ConnectionsStarted(*m_connections, m_demoMode);
     return serialPortsOpened;
 }
 
@@ -753,6 +770,8 @@ void TFormMain::TimerPollTimer(int connection) {
 void TFormMain::Demomode1Click() {
     m_demoMode = m_demomode1->isChecked();
     m_store->WriteBool("General", "DemoMode", m_demoMode);
+    if (m_alarms)
+        m_alarms->SetDemo(m_demoMode);
     setWindowTitle(m_demoMode ? ApplicationTitle() + QStringLiteral(" [demo mode]")
                               : ApplicationTitle());
     if (m_demoMode) {
@@ -815,7 +834,8 @@ void TFormMain::EditScreens1Click() {
 
 // The dialog relabels the connections as it closes.
 void TFormMain::Connections1Click() {
-    m_formConnections->exec();
+    if (m_formConnections->exec() == QDialog::Accepted && m_alarms)
+        m_alarms->ConfigSaved("Connections");
 }
 
 void TFormMain::Points1Click() {
@@ -829,6 +849,8 @@ void TFormMain::Points1Click() {
 void TFormMain::Advancedsettings1Click() {
     if (m_settings->exec() != QDialog::Accepted)
         return;
+    if (m_alarms)
+        m_alarms->ConfigSaved("Settings");
     const MqttOptions options = LoadMqttOptions(*m_store);
     if (m_mqtt ? m_mqtt->Options() == options : !options.enabled)
         return;
@@ -898,6 +920,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
             m_screens->At(i)->close();
     ShutdownConnections();
     StopMqtt();
+    if (m_alarms)
+        m_alarms->Stop();
     QApplication::restoreOverrideCursor();
     event->accept();
     QApplication::quit();

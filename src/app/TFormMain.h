@@ -26,6 +26,7 @@ class QTreeWidgetItem;
 
 namespace halvane {
 
+class AlarmStation;
 class ConnectionNodes;
 class Connections;
 class MqttClient;
@@ -77,6 +78,7 @@ public:
     QueuedTraceSink* TraceLines() const { return m_traceSink; }
     WebServer* Web() const { return m_webServer.get(); }
     MqttClient* Mqtt() const { return m_mqtt.get(); }
+    AlarmStation* Alarms() const { return m_alarms.get(); }
     ScreenList* Screens() const { return m_screens.get(); }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     bool EditMode() const { return m_editMode; }
@@ -132,6 +134,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void LoadTags();
     void BuildWindow();
     PaletteSplitter* BuildLeftPanel();
     QWidget* BuildScreenArea();
@@ -187,6 +190,7 @@ private:
     QueuedTraceSink* m_traceSink = nullptr;
     std::unique_ptr<Connections> m_connections;
     std::unique_ptr<ScreenList> m_screens;
+    std::unique_ptr<AlarmStation> m_alarms;
     std::unique_ptr<WebServer> m_webServer; // declared after what it reads: it goes first
     std::unique_ptr<MqttClient> m_mqtt;     // the same
     bool m_demoMode = false;

@@ -14,7 +14,10 @@ namespace {
 
 constexpr std::array kKinds{AlarmKind::High, AlarmKind::Low, AlarmKind::Communication};
 constexpr std::string_view kTooManyText = "too many alarms";
-constexpr std::string_view kDisabledStatus = "Cfg: Disabled";
+// The invalid states that no transaction or link reported: a disabled tag, one not polled
+// yet (an output that writes only when set may never be), one waiting for its preset.
+constexpr std::array<std::string_view, 3> kNotFailedStatuses{"Cfg: Disabled", "Unknown",
+                                                             "Pending write"};
 
 size_t Slot(AlarmKind kind) {
     return static_cast<size_t>(kind);
@@ -55,8 +58,9 @@ std::vector<AlarmEvent> AlarmModel::Evaluate(size_t tagIndex, const TDataChannel
                                              const AlarmSettings& settings, const LinkContext& link,
                                              AlarmTime now) {
     const int level = tag.ValueValid ? AlarmState(tag) : kAlarmNone;
-    const bool commFailed = link.linkEnabled && !link.demo && link.commDelaySeconds > 0 &&
-                            !tag.ValueValid && tag.Status != kDisabledStatus;
+    const bool commFailed =
+        link.linkEnabled && !link.demo && link.commDelaySeconds > 0 && !tag.ValueValid &&
+        std::ranges::find(kNotFailedStatuses, tag.Status) == kNotFailedStatuses.end();
     std::lock_guard lock(m_mutex);
     auto found = m_tags.find(tagIndex);
     if (found == m_tags.end()) {

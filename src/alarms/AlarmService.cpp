@@ -179,6 +179,9 @@ void AlarmService::Run() {
 }
 
 void AlarmService::JournalWrites(std::vector<WriteRecord> writes) {
+    if (writes.empty())
+        return;
+    std::vector<JournalEvent> lines;
     for (WriteRecord& write : writes) {
         const TDataChannel tag = m_tags.Snapshot(write.tagIndex);
         JournalEvent event;
@@ -189,8 +192,9 @@ void AlarmService::JournalWrites(std::vector<WriteRecord> writes) {
         event.value = write.failed ? tag.RealValue : write.value;
         event.source = write.failed ? std::string() : SourceName(write.source);
         event.text = StoredTextToUtf8(write.status);
-        Write(event, true);
+        lines.push_back(std::move(event));
     }
+    Write(lines, true);
 }
 
 std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now) {
@@ -263,18 +267,20 @@ size_t AlarmService::Unshelve(size_t tagIndex, AlarmKind kind, const AlarmActor&
 }
 
 void AlarmService::Record(JournalEvent event, bool sync) {
-    Write(event, sync);
+    Write(std::span(&event, 1), sync);
 }
 
 size_t AlarmService::Publish(const std::vector<AlarmEvent>& events, const AlarmActor* actor) {
     if (events.empty())
         return 0;
+    std::vector<JournalEvent> lines;
     for (const AlarmEvent& event : events) {
         if (event.type == AlarmEventType::TooMany)
             std::cerr << "halvane: more than " << kMaxListedAlarms
                       << " alarms: the list holds no more of them\n";
-        Write(ToJournal(event, actor), true);
+        lines.push_back(ToJournal(event, actor));
     }
+    Write(lines, true);
     SaveState();
     std::lock_guard lock(m_subscribersMutex);
     for (AlarmSubscriber* subscriber : m_subscribers)
@@ -301,12 +307,13 @@ JournalEvent AlarmService::ToJournal(const AlarmEvent& event, const AlarmActor* 
     return line;
 }
 
-void AlarmService::Write(const JournalEvent& event, bool sync) {
+void AlarmService::Write(std::span<const JournalEvent> lines, bool sync) {
     if (m_journal)
-        m_journal->Append(event, sync);
+        m_journal->Append(lines, sync);
     std::lock_guard lock(m_subscribersMutex);
     for (AlarmSubscriber* subscriber : m_subscribers)
-        subscriber->JournalLineAdded(event);
+        for (const JournalEvent& line : lines)
+            subscriber->JournalLineAdded(line);
 }
 
 void AlarmService::SaveState() {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -143,7 +144,7 @@ private:
     // events.
     size_t Publish(const std::vector<AlarmEvent>& events, const AlarmActor* actor);
     JournalEvent ToJournal(const AlarmEvent& event, const AlarmActor* actor) const;
-    void Write(const JournalEvent& event, bool sync);
+    void Write(std::span<const JournalEvent> lines, bool sync);
     void SaveState();
 
     TagTable& m_tags;

@@ -81,12 +81,16 @@ EventJournal::EventJournal(std::filesystem::path folder, FailureReport report)
     : m_folder(std::move(folder)), m_report(std::move(report)) {}
 
 bool EventJournal::Append(const JournalEvent& event, bool sync) {
-    const std::string line = JournalLine(event);
-    const QDate day = JournalLocalDate(event.time);
+    return Append(std::span(&event, 1), sync);
+}
+
+bool EventJournal::Append(std::span<const JournalEvent> events, bool sync) {
     std::optional<std::string> failure;
     {
         const std::lock_guard lock(m_mutex);
-        failure = Write(day, line, sync);
+        for (size_t i = 0; i < events.size() && !failure; ++i)
+            failure = Write(JournalLocalDate(events[i].time), JournalLine(events[i]),
+                            sync && i + 1 == events.size());
         const bool alreadyReported = std::exchange(m_failureReported, failure.has_value());
         if (!failure)
             return true;

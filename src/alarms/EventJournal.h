@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ public:
     // Appends the event to the file of its local date; with `sync` (alarms, writes) the file
     // is on disk when this returns. False when the line could not be written.
     bool Append(const JournalEvent& event, bool sync);
+    // Appends the events in their order; with `sync` the file is forced to disk once,
+    // after the last. False when a line could not be written (the lines after it are not).
+    bool Append(std::span<const JournalEvent> events, bool sync);
 
     // Removes the day files older than `days` days before `today`; 0 keeps them all.
     void RemoveOlderThan(int days, QDate today) const;

@@ -298,7 +298,9 @@ TEST_F(AlarmModelTest, NoCommunicationAlarmWhereNoCommunicationIsExpected) {
     for (const Case& c : {Case{"disabled tag", {true, false, 10}, "Cfg: Disabled"},
                           Case{"disabled link", {false, false, 10}, "Read: Timeout"},
                           Case{"demo", {true, true, 10}, "Read: Timeout"},
-                          Case{"turned off", {true, false, 0}, "Read: Timeout"}}) {
+                          Case{"turned off", {true, false, 0}, "Read: Timeout"},
+                          Case{"never polled", {true, false, 10}, "Unknown"},
+                          Case{"output not written yet", {true, false, 10}, "Pending write"}}) {
         SCOPED_TRACE(c.name);
         AlarmModel model;
         for (int t : {0, 100, 1000})

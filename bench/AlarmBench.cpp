@@ -1,0 +1,83 @@
+// The cost of judging alarms beside storing readings: 10,000 tags, of which 1,000 cross
+// their high limit in one poll round (and back in the next). The baseline stores the same
+// readings into a table that nobody listens to; "with alarms" stores them while the alarm
+// service listens, and the time runs until the service has judged every one of them (its
+// thread works beside the storing thread). The journal is written with fsync to a
+// temporary folder, as the station does.
+#include "AlarmService.h"
+#include "TempDir.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace halvane;
+
+namespace {
+
+constexpr size_t kTags = 10000;
+constexpr size_t kChanging = 1000; // every 10th tag
+
+std::vector<TDataChannel> Table() {
+    std::vector<TDataChannel> tags(kTags);
+    for (size_t i = 0; i < kTags; ++i) {
+        TDataChannel& tag = tags[i];
+        tag.Name = "Tag " + std::to_string(i + 1);
+        tag.Port = 4;
+        tag.EnableAlert = true;
+        tag.HighThreshold = 90;
+        tag.LowThreshold = 0;
+        tag.ValueValid = true;
+        tag.RealValue = 50;
+        tag.Status = "OK";
+    }
+    return tags;
+}
+
+// One poll round: every tag gets a new reading; the changing tags go over the limit on
+// odd rounds and back on even ones, the others move a little.
+void StoreRound(TagTable& table, std::vector<TDataChannel>& readings, int round) {
+    for (size_t i = 0; i < kTags; ++i) {
+        TDataChannel& reading = readings[i];
+        reading.RealValue = i % (kTags / kChanging) == 0 ? (round % 2 ? 95 : 50) : 50 + round % 7;
+        table.StoreOutcome(i, reading);
+    }
+}
+
+void StoreReadings(benchmark::State& state) {
+    TagTable table;
+    table.Assign(Table());
+    std::vector<TDataChannel> readings = Table();
+    int round = 0;
+    for (auto _ : state)
+        StoreRound(table, readings, ++round);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kTags));
+}
+BENCHMARK(StoreReadings)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void StoreReadingsWithAlarms(benchmark::State& state) {
+    TempDir dir;
+    TagTable table;
+    table.Assign(Table());
+    AlarmOptions options;
+    options.journalFolder = dir / "events";
+    options.stateFile = dir / "alarms.state";
+    AlarmService service(table, options);
+    service.Configure({false, false, false, false, true}, false);
+    service.Start();
+    service.Flush();
+    std::vector<TDataChannel> readings = Table();
+    int round = 0;
+    for (auto _ : state) {
+        StoreRound(table, readings, ++round);
+        service.Flush();
+        // Raised alarms are acknowledged so that the next round clears them.
+        state.PauseTiming();
+        service.AcknowledgeAll({});
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kTags));
+}
+BENCHMARK(StoreReadingsWithAlarms)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

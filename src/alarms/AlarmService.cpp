@@ -20,6 +20,8 @@ constexpr std::uintmax_t kMaxStateBytes = 16 * 1024 * 1024;
 // How often the thread wakes without a change: the tags that wait for their delay and
 // the shelved alarms whose time comes are looked at then.
 constexpr auto kTick = std::chrono::seconds(1);
+// How long changes gather before a round judges them: far below a poll interval.
+constexpr auto kGather = std::chrono::milliseconds(20);
 
 std::string EventName(AlarmEventType type) {
     switch (type) {
@@ -122,9 +124,11 @@ void AlarmService::Stop() {
 }
 
 void AlarmService::Flush() {
-    const uint64_t target = m_told.load();
     std::unique_lock lock(m_mutex);
-    while (m_judged < target && m_thread.joinable()) {
+    // The round under way may have taken its changes before the last ones came; the one
+    // after it has them all.
+    const uint64_t target = m_rounds + 2;
+    while (m_rounds < target && m_thread.joinable()) {
         m_queue.Wake();
         m_judgedChanged.wait_for(lock, std::chrono::milliseconds(50));
     }
@@ -133,12 +137,10 @@ void AlarmService::Flush() {
 // Called under the tag table's lock: only queued here.
 void AlarmService::TagChanged(size_t index) {
     m_queue.TagChanged(index);
-    m_told.fetch_add(1);
 }
 
 void AlarmService::AllTagsChanged() {
     m_queue.AllTagsChanged();
-    m_told.fetch_add(1);
 }
 
 void AlarmService::PresetStored(size_t index, double value, WriteSource source) {
@@ -153,10 +155,13 @@ void AlarmService::WriteFailed(size_t index, const std::string& status) {
 }
 
 void AlarmService::Run() {
+    bool stateDirty = false;
+    auto savedAt = std::chrono::steady_clock::time_point();
     for (;;) {
-        // Read before taking: every change counted by then is in what Take returns.
-        const uint64_t told = m_told.load();
-        const TagChangeQueue::Batch batch = m_queue.Take(std::chrono::steady_clock::now() + kTick);
+        // Changes that come while the round before is judged, or soon after it, wait a
+        // little and come in one batch: the polls that make them wake nobody.
+        const auto started = std::chrono::steady_clock::now();
+        const TagChangeQueue::Batch batch = m_queue.Take(started + kTick, started + kGather);
         if (batch.stopped)
             break;
         const AlarmTime now = std::chrono::system_clock::now();
@@ -168,11 +173,18 @@ void AlarmService::Run() {
         JournalWrites(std::move(writes));
         std::vector<AlarmEvent> events = JudgeTags(batch, now);
         Append(events, m_model.Tick(now));
-        Publish(events, nullptr);
+        if (Publish(events, nullptr) > 0)
+            stateDirty = true;
+        // What the readings changed is kept at most once a second; what users do at once.
+        if (stateDirty && std::chrono::steady_clock::now() - savedAt >= kTick) {
+            SaveState();
+            stateDirty = false;
+            savedAt = std::chrono::steady_clock::now();
+        }
         RemoveOldJournalDays(now);
         {
             std::lock_guard lock(m_mutex);
-            m_judged = told;
+            ++m_rounds;
         }
         m_judgedChanged.notify_all();
     }
@@ -199,12 +211,19 @@ void AlarmService::JournalWrites(std::vector<WriteRecord> writes) {
 
 std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now) {
     std::vector<AlarmEvent> events;
+    const LinkState link = Links();
+    // Judged in place under the table's lock, a tag at a time: quicker than a copy, and
+    // the model never calls back into the table.
+    const auto judge = [&](size_t index) {
+        m_tags.Read(index,
+                    [&](const TDataChannel& tag) { Append(events, Judge(index, tag, link, now)); });
+    };
     if (batch.all) {
-        // The table may have been loaded again: every tag, once, from one copy.
-        const std::vector<TDataChannel> all = m_tags.SnapshotAll();
-        m_model.ForgetTagsFrom(all.size());
-        for (size_t i = 0; i < all.size(); ++i)
-            Append(events, Judge(i, all[i], now));
+        // The table may have been loaded again: every tag, and the alarms of tags gone.
+        const size_t size = m_tags.Size();
+        m_model.ForgetTagsFrom(size);
+        for (size_t i = 0; i < size; ++i)
+            judge(i);
         return events;
     }
     std::vector<size_t> indices = m_model.WaitingTags();
@@ -212,21 +231,21 @@ std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& bat
     std::ranges::sort(indices);
     const auto [first, last] = std::ranges::unique(indices);
     indices.erase(first, last);
-    const size_t size = m_tags.Size();
-    for (const size_t index : indices)
-        if (index < size)
-            Append(events, Judge(index, m_tags.Snapshot(index), now));
+    std::ranges::for_each(indices, judge);
     return events;
 }
 
-std::vector<AlarmEvent> AlarmService::Judge(size_t index, const TDataChannel& tag, AlarmTime now) {
+AlarmService::LinkState AlarmService::Links() const {
+    std::lock_guard lock(m_mutex);
+    return {m_ports, m_demo};
+}
+
+std::vector<AlarmEvent> AlarmService::Judge(size_t index, const TDataChannel& tag,
+                                            const LinkState& state, AlarmTime now) {
     LinkContext link;
-    {
-        std::lock_guard lock(m_mutex);
-        const bool known = tag.Port > 0 && static_cast<size_t>(tag.Port) < m_ports.size();
-        link.linkEnabled = known && m_ports[static_cast<size_t>(tag.Port)];
-        link.demo = m_demo;
-    }
+    const bool known = tag.Port > 0 && static_cast<size_t>(tag.Port) < state.ports.size();
+    link.linkEnabled = known && state.ports[static_cast<size_t>(tag.Port)];
+    link.demo = state.demo;
     link.commDelaySeconds = m_options.commDelaySeconds;
     return m_model.Evaluate(index, tag, AlarmSettingsOf(tag), link, now);
 }
@@ -281,7 +300,8 @@ size_t AlarmService::Publish(const std::vector<AlarmEvent>& events, const AlarmA
         lines.push_back(ToJournal(event, actor));
     }
     Write(lines, true);
-    SaveState();
+    if (actor)
+        SaveState();
     std::lock_guard lock(m_subscribersMutex);
     for (AlarmSubscriber* subscriber : m_subscribers)
         subscriber->AlarmsChanged();

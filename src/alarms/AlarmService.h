@@ -9,7 +9,6 @@
 #include <QDate>
 
 #include <array>
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -67,10 +66,10 @@ struct AlarmActor {
 };
 
 // The station's alarms and journal at work: judges each tag when a reading of it is
-// stored (told by the tag table), on a thread of its own, and again once a second only
-// the tags whose condition waits for its delay; writes every transition, preset, failed
-// write and station event to the journal; keeps the alarm state in its file so that a
-// restart asks for no acknowledgement already given.
+// stored (told by the tag table; within a few tens of milliseconds), on a thread of its own, and
+// again once a second only the tags whose condition waits for its delay; writes every transition,
+// preset, failed write and station event to the journal; keeps the alarm state in its file so that
+// a restart asks for no acknowledgement already given.
 class AlarmService final : private TagChangeListener {
 public:
     using FailureReport = std::function<void(const std::string& message)>;
@@ -138,10 +137,16 @@ private:
     void Run();
     void JournalWrites(std::vector<WriteRecord> writes);
     std::vector<AlarmEvent> JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now);
-    std::vector<AlarmEvent> Judge(size_t index, const TDataChannel& tag, AlarmTime now);
+    struct LinkState {
+        PortsEnabled ports{};
+        bool demo = false;
+    };
+    LinkState Links() const;
+    std::vector<AlarmEvent> Judge(size_t index, const TDataChannel& tag, const LinkState& state,
+                                  AlarmTime now);
     void RemoveOldJournalDays(AlarmTime now);
-    // Journals the events, keeps the state file and tells the subscribers; the number of
-    // events.
+    // Journals the events, tells the subscribers and, for what an actor did, keeps the
+    // state file; the number of events.
     size_t Publish(const std::vector<AlarmEvent>& events, const AlarmActor* actor);
     JournalEvent ToJournal(const AlarmEvent& event, const AlarmActor* actor) const;
     void Write(std::span<const JournalEvent> lines, bool sync);
@@ -157,10 +162,8 @@ private:
     PortsEnabled m_ports{};
     bool m_demo = false;
     std::vector<WriteRecord> m_writes;
-    uint64_t m_judged = 0; // of the changes told, those judged
+    uint64_t m_rounds = 0; // rounds of judging done by the thread
     std::condition_variable m_judgedChanged;
-
-    std::atomic<uint64_t> m_told{0}; // changes told by the table
 
     std::mutex m_subscribersMutex; // held while they are told
     std::vector<AlarmSubscriber*> m_subscribers;

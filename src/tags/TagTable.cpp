@@ -100,6 +100,14 @@ void TagTable::UpdateAll(const std::function<void(TDataChannel&, size_t)>& chang
     NotifyAllChanged();
 }
 
+bool TagTable::Read(size_t index, const std::function<void(const TDataChannel&)>& read) const {
+    std::lock_guard lock(m_mutex);
+    if (index >= m_tags.size())
+        return false;
+    read(m_tags[index]);
+    return true;
+}
+
 void TagTable::ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const {
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < m_tags.size(); ++i)

@@ -60,6 +60,9 @@ public:
     bool Update(size_t index, const std::function<void(TDataChannel&)>& change);
     // Runs `change` on every tag under the lock.
     void UpdateAll(const std::function<void(TDataChannel&, size_t)>& change);
+    // Runs `read` on the tag at `index` under the lock, without copying it; false when
+    // there is no such tag.
+    bool Read(size_t index, const std::function<void(const TDataChannel&)>& read) const;
     // Runs `read` on every tag under the lock, without copying the table.
     void ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const;
 

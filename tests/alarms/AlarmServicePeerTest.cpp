@@ -173,12 +173,12 @@ TEST_F(AlarmServicePeerTest, DeadbandAndDelayKeepAChatteringLevelQuiet) {
 }
 
 TEST_F(AlarmServicePeerTest, AStoppedSlaveRaisesACommunicationAlarmAfterItsDelay) {
-    StartService(0.5);
+    StartService(2);
     Set(50);
     m_sim->Stop();
     PollFailure();
-    EXPECT_TRUE(m_service->Alarms(false).empty());
-    std::this_thread::sleep_for(1200ms);
+    EXPECT_TRUE(m_service->Alarms(false).empty()); // not before its delay
+    std::this_thread::sleep_for(2500ms);
     m_service->Flush();
     ASSERT_EQ(StateOfLevel(AlarmKind::Communication), AlarmListState::Unacknowledged);
     const AlarmInfo alarm = m_service->Alarms(false).front();

@@ -52,6 +52,13 @@ QString HistoryChangesText() {
                              "effect at the next start.");
 }
 
+// The journal, like the history's retention and header, follows its folder from the next start.
+QString JournalFolderText() {
+    return TFormSettings::tr("The alarm and event journal is written to the journal folder (empty: "
+                             "\"events\" in the data root; a relative path is taken from the data "
+                             "root). A new folder takes effect at the next start.");
+}
+
 // A field in a row of `grid`: its label before it and its unit, if any, after it.
 void AddField(QGridLayout* grid, const QString& label, QWidget* field, const QString& unit = {}) {
     const int row = grid->rowCount();
@@ -102,6 +109,7 @@ TFormSettings::TFormSettings(ProfileStore& config, TFormEditStyles& styleEditor,
     m_pageControlSettings->addTab(BuildWebServerPage(), tr("Web server"));
     m_pageControlSettings->addTab(BuildOthersPage(), tr("Others"));
     m_pageControlSettings->addTab(BuildMqttPage(), tr("MQTT"));
+    m_pageControlSettings->addTab(BuildAlarmsPage(), tr("Alarms"));
     m_pageControlSettings->setCurrentWidget(history); // in front when the dialog first opens
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pageControlSettings);
@@ -143,11 +151,16 @@ QWidget* TFormSettings::BuildHistoryPage() {
     m_comboBoxSeparator = NewSeparatorBox(page);
     auto* open = NewButton(tr("Open folder containing history files..."), "ButtonOpenHistoryFolder",
                            page, false);
+    m_editEventsFolder = Named(new QLineEdit(page), "EditEventsFolder");
+    auto* openEvents =
+        NewButton(tr("Open journal folder..."), "ButtonOpenEventsFolder", page, false);
     auto* fields = new QGridLayout;
     AddField(fields, tr("Interval:"), m_editInterval, tr("seconds"));
     AddField(fields, tr("Retention time:"), m_editRetention, tr("days"));
     AddField(fields, tr("List separator:"), m_comboBoxSeparator);
     fields->setColumnStretch(3, 1);
+    auto* journal = new QGridLayout;
+    AddField(journal, tr("Journal folder:"), m_editEventsFolder);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(m_checkBoxEnableHistory);
@@ -159,8 +172,12 @@ QWidget* TFormSettings::BuildHistoryPage() {
                                  "CSV files can be opened with Microsoft Excel."),
                               page));
     layout->addWidget(NewText(HistoryChangesText(), page));
+    layout->addLayout(journal);
+    layout->addWidget(openEvents, 0, Qt::AlignLeft);
+    layout->addWidget(NewText(JournalFolderText(), page));
     layout->addStretch(1);
     connect(open, &QPushButton::clicked, this, &TFormSettings::ButtonOpenHistoryFolderClick);
+    connect(openEvents, &QPushButton::clicked, this, &TFormSettings::ButtonOpenEventsFolderClick);
     return page;
 }
 
@@ -262,6 +279,24 @@ QWidget* TFormSettings::BuildMqttPage() {
     return page;
 }
 
+QWidget* TFormSettings::BuildAlarmsPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetAlarms");
+    m_editAlarmCommDelay = NewNumberEdit("EditAlarmCommDelay", page);
+    m_checkBoxAlarmSound =
+        Named(new QCheckBox(tr("Sound for priority 1 and 2 alarms"), page), "CheckBoxAlarmSound");
+    auto* fields = new QGridLayout;
+    AddField(fields, tr("Communication alarm after:"), m_editAlarmCommDelay,
+             tr("seconds (0: none)"));
+    fields->setColumnStretch(3, 1);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(fields);
+    layout->addWidget(m_checkBoxAlarmSound);
+    layout->addWidget(NewText(RestartText(), page));
+    layout->addStretch(1);
+    return page;
+}
+
 QWidget* TFormSettings::BuildButtonsRow() {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
@@ -282,6 +317,7 @@ void TFormSettings::LoadSettings() {
     m_shown = LoadStationSettings(m_config);
     ShowSettings(m_shown);
     ShowMqttSettings(LoadMqttSettings(m_config));
+    ShowAlarmSettings(LoadAlarmSettings(m_config));
     RebuildStyleList();
 }
 
@@ -347,6 +383,20 @@ MqttSettings TFormSettings::TypedMqttSettings() const {
     return settings;
 }
 
+void TFormSettings::ShowAlarmSettings(const AlarmSettings& settings) {
+    m_editAlarmCommDelay->setText(Shown(settings.commDelay));
+    m_checkBoxAlarmSound->setChecked(settings.sound);
+    m_editEventsFolder->setText(Shown(settings.eventsFolder));
+}
+
+AlarmSettings TFormSettings::TypedAlarmSettings() const {
+    AlarmSettings settings;
+    settings.commDelay = Typed(m_editAlarmCommDelay->text());
+    settings.sound = m_checkBoxAlarmSound->isChecked();
+    settings.eventsFolder = Typed(m_editEventsFolder->text());
+    return settings;
+}
+
 void TFormSettings::RebuildStyleList() {
     QStringList names;
     std::ranges::transform(StyleListNames(m_config), std::back_inserter(names), Shown);
@@ -379,17 +429,17 @@ void TFormSettings::ButtonOpenWebRootClick() {
     OpenWithDesktop(this, DocumentRoot());
 }
 
-// Every value is written even when a number is refused; the dialog then stays open with
-// what the user typed.
+// The folder the field names, saved or not.
+void TFormSettings::ButtonOpenEventsFolderClick() {
+    OpenWithDesktop(this, EventsFolderPath(Typed(m_editEventsFolder->text())));
+}
+
+// Every value is written even when a number is refused, all in one file write; the dialog then
+// stays open with what the user typed.
 void TFormSettings::ButtonSaveClick() {
+    ProfileStore::Batch batch(m_config);
     const SettingsSaveOutcome outcome = SaveStationSettings(m_config, TypedSettings());
-    if (!outcome.timesValid)
-        MessageBox::Show(
-            this, QMessageBox::NoIcon, tr("Invalid numbers"),
-            tr("Interval or Retention times are invalid. Please enter valid numbers."));
-    if (!outcome.portValid)
-        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
-                         tr("Invalid Web server Port. Please enter valid numbers."));
+    const AlarmSaveOutcome alarms = SaveAlarmSettings(m_config, TypedAlarmSettings());
     // A page that shows what is stored writes nothing, so that opening and saving the dialog
     // adds no MQTT section; one that differs is written, even when it looks as it was shown
     // after a refused save.
@@ -397,6 +447,18 @@ void TFormSettings::ButtonSaveClick() {
     const MqttSaveOutcome mqtt = typedMqtt == LoadMqttSettings(m_config)
                                      ? MqttSaveOutcome{}
                                      : SaveMqttSettings(m_config, typedMqtt);
+    const bool written = batch.Commit();
+    if (!outcome.timesValid)
+        MessageBox::Show(
+            this, QMessageBox::NoIcon, tr("Invalid numbers"),
+            tr("Interval or Retention times are invalid. Please enter valid numbers."));
+    if (!outcome.portValid)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
+                         tr("Invalid Web server Port. Please enter valid numbers."));
+    if (!alarms.commDelayValid)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
+                         tr("Invalid Communication alarm delay. Please enter a whole number of "
+                            "seconds, 0 or more."));
     if (!mqtt.portValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid numbers"),
                          tr("Invalid MQTT broker Port. Please enter valid numbers."));
@@ -406,10 +468,11 @@ void TFormSettings::ButtonSaveClick() {
     if (!mqtt.prefixValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid topic prefix"),
                          tr("The MQTT topic prefix must not be empty nor hold \"+\" or \"#\"."));
-    if (!outcome.written || !mqtt.written)
+    if (!written)
         MessageBox::Warning(this, tr("Configuration not saved"),
                             QString::fromStdString(m_config.LastError()));
-    if (outcome == SettingsSaveOutcome{} && mqtt == MqttSaveOutcome{})
+    if (written && outcome == SettingsSaveOutcome{} && alarms == AlarmSaveOutcome{} &&
+        mqtt == MqttSaveOutcome{})
         accept();
 }
 

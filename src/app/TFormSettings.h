@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmSettingsFields.h"
 #include "MqttSettings.h"
 #include "StationSettings.h"
 
@@ -17,10 +18,10 @@ class ProfileStore;
 class TFormEditStyles;
 
 // The program-wide options ("Settings"): history, web server, the CRC switch, MQTT
-// publishing and the text styles. Each show reads the configuration; "&Save" writes it and closes
-// unless a number was refused or the file could not be written, so that the user's input stays. The
-// style actions write at once, whatever closes the dialog; the style editor is the station's one,
-// shared with the object editor. Run modally.
+// publishing, alarms and the text styles. Each show reads the configuration; "&Save" writes it
+// in one file write and closes unless a number was refused or the file could not be written, so
+// that the user's input stays. The style actions write at once, whatever closes the dialog; the
+// style editor is the station's one, shared with the object editor. Run modally.
 class TFormSettings final : public QDialog {
     Q_OBJECT
 public:
@@ -35,12 +36,15 @@ private:
     QWidget* BuildWebServerPage();
     QWidget* BuildOthersPage();
     QWidget* BuildMqttPage();
+    QWidget* BuildAlarmsPage();
     QWidget* BuildButtonsRow();
 
     void ShowSettings(const StationSettings& settings);
     StationSettings TypedSettings() const;
     void ShowMqttSettings(const MqttSettings& settings);
     MqttSettings TypedMqttSettings() const;
+    void ShowAlarmSettings(const AlarmSettings& settings);
+    AlarmSettings TypedAlarmSettings() const;
     void RebuildStyleList();
 
     void PageControlSettingsChange(int index);
@@ -48,6 +52,7 @@ private:
     void ButtonAddStyleClick();
     void ButtonOpenHistoryFolderClick();
     void ButtonOpenWebRootClick();
+    void ButtonOpenEventsFolderClick();
     void ButtonSaveClick();
 
     void LoadSettings();
@@ -63,6 +68,7 @@ private:
     QLineEdit* m_editInterval = nullptr;
     QLineEdit* m_editRetention = nullptr;
     QComboBox* m_comboBoxSeparator = nullptr;
+    QLineEdit* m_editEventsFolder = nullptr;
     QCheckBox* m_checkBoxEnableWebServer = nullptr;
     QLineEdit* m_editWebPort = nullptr;
     QLineEdit* m_editWebUsername = nullptr;
@@ -82,6 +88,8 @@ private:
     QLineEdit* m_editMqttCAFile = nullptr;
     QLineEdit* m_editMqttCertFile = nullptr;
     QLineEdit* m_editMqttKeyFile = nullptr;
+    QLineEdit* m_editAlarmCommDelay = nullptr;
+    QCheckBox* m_checkBoxAlarmSound = nullptr;
 };
 
 } // namespace halvane

@@ -9,6 +9,29 @@
 
 namespace halvane {
 
+namespace {
+
+constexpr int kDefaultPriorityRow = 2; // priority 3
+
+bool IsPriorityRow(int row) {
+    return row >= 0 && static_cast<size_t>(row) < AlarmPriorities().size();
+}
+
+// A deadband or delay as typed: a number of 0 or more, in the locale's format.
+std::optional<double> AlarmAmount(std::string_view text) {
+    const auto value = ParseFloat(text);
+    if (!value || *value < 0)
+        return std::nullopt;
+    return value;
+}
+
+std::string RefusedAmountMessage(std::string_view field, std::string_view text) {
+    return std::string(field) + " '" + std::string(text) +
+           "' is not valid: enter a number of 0 or more";
+}
+
+} // namespace
+
 TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
     TagEditorValues values;
     values.port = tag.Port;
@@ -29,6 +52,10 @@ TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
     values.lowThreshold = FormatGeneral(tag.LowThreshold);
     values.enableAlert = tag.EnableAlert;
     values.smsAlert = tag.SMSAlert;
+    values.alarmPriority =
+        IsPriorityRow(tag.AlarmPriority - 1) ? tag.AlarmPriority - 1 : kDefaultPriorityRow;
+    values.alarmDeadband = FormatGeneral(tag.AlarmDeadband);
+    values.alarmDelay = FormatGeneral(tag.AlarmDelay);
     if (tag.Linear >= 0 && static_cast<size_t>(tag.Linear) < ConversionModes().size())
         values.linear = tag.Linear;
     values.filter = tag.Filter != 0;
@@ -36,6 +63,8 @@ TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
 }
 
 std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDataChannel& tag) {
+    if (auto refused = RefusedAlarmField(values))
+        return refused;
     tag.Port = values.port;
     const auto slave = ParseInteger(values.slaveAddress);
     if (!slave)
@@ -66,9 +95,21 @@ std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDat
     tag.LowThreshold = high && low ? *low : 0.0;
     tag.EnableAlert = values.enableAlert;
     tag.SMSAlert = values.smsAlert;
+    if (IsPriorityRow(values.alarmPriority))
+        tag.AlarmPriority = values.alarmPriority + 1;
+    tag.AlarmDeadband = *AlarmAmount(values.alarmDeadband);
+    tag.AlarmDelay = *AlarmAmount(values.alarmDelay);
     if (values.linear)
         tag.Linear = *values.linear;
     tag.Filter = values.filter ? 1 : 0;
+    return std::nullopt;
+}
+
+std::optional<std::string> RefusedAlarmField(const TagEditorValues& values) {
+    if (!AlarmAmount(values.alarmDeadband))
+        return RefusedAmountMessage("Deadband", values.alarmDeadband);
+    if (!AlarmAmount(values.alarmDelay))
+        return RefusedAmountMessage("Delay", values.alarmDelay);
     return std::nullopt;
 }
 

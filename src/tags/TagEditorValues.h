@@ -30,23 +30,32 @@ struct TagEditorValues {
     std::string lowThreshold;
     bool enableAlert = false;
     bool smsAlert = false;
+    int alarmPriority = 2; // index in AlarmPriorities()
+    std::string alarmDeadband;
+    std::string alarmDelay;
     std::optional<int> linear; // the checked conversion button; none for another mode
     bool filter = false;
 
     bool operator==(const TagEditorValues&) const = default;
 };
 
-// The controls for a tag: addresses in decimal, thresholds in general format with the
-// locale's separator, stored texts decoded for display.
+// The controls for a tag: addresses in decimal, thresholds, deadband and delay in general
+// format with the locale's separator, stored texts decoded for display.
 TagEditorValues EditorValuesFromTag(const TDataChannel& tag);
 
 // Reads the controls into `tag` in this order: port, slave address, register address,
 // function, data type (with its byte length), byte order and sign, texts, thresholds,
-// alarm flags, conversion mode, pulse filter. An address that is not a whole number
-// stops the reading there and gives the message to show; the fields read before it
-// keep their new values. Thresholds that are not both numbers both become 0. A text
-// left as it was shown keeps its stored bytes; a changed one is stored as UTF-8.
+// alarm flags, priority, deadband and delay, conversion mode, pulse filter. A deadband
+// or delay that RefusedAlarmField refuses leaves the tag untouched and gives its message.
+// An address that is not a whole number stops the reading there and gives the message to
+// show; the fields read before it keep their new values. Thresholds that are not both
+// numbers both become 0. A text left as it was shown keeps its stored bytes; a changed
+// one is stored as UTF-8.
 std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDataChannel& tag);
+
+// The message naming the deadband or the delay when one is not a number of 0 or more;
+// nothing when both are.
+std::optional<std::string> RefusedAlarmField(const TagEditorValues& values);
 
 // "Integer - Byte (1 B)".
 std::string DataTypeItemText(const DataTypeInfo& info);

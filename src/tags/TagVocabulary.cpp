@@ -47,6 +47,13 @@ constexpr std::array<std::string_view, 3> kConversionModes{
     "Use function y=f(x)",
 };
 
+constexpr std::array<std::string_view, 4> kAlarmPriorities{
+    "1 - critical",
+    "2 - high",
+    "3 - medium",
+    "4 - low",
+};
+
 } // namespace
 
 std::span<const DataTypeInfo> DataTypes() {
@@ -82,6 +89,10 @@ std::span<const PortInfo> Ports() {
 
 std::span<const std::string_view> ConversionModes() {
     return kConversionModes;
+}
+
+std::span<const std::string_view> AlarmPriorities() {
+    return kAlarmPriorities;
 }
 
 } // namespace halvane

@@ -57,4 +57,7 @@ inline constexpr std::string_view kNetworkConnectionName = "Network 1";
 // Indexed by `Linear`.
 std::span<const std::string_view> ConversionModes();
 
+// Indexed by `AlarmPriority` - 1: "1 - critical" .. "4 - low".
+std::span<const std::string_view> AlarmPriorities();
+
 } // namespace halvane

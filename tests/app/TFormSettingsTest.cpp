@@ -7,6 +7,7 @@
 #include "StationSupport.h"
 #include "TFormEditScreenObject.h"
 #include "TFormEditStyles.h"
+#include "WidgetInput.h"
 #include "WidgetTestSupport.h"
 
 #include <QAction>
@@ -35,12 +36,15 @@ using test::Click;
 using test::ModalAnswers;
 using test::SetText;
 using test::Text;
+using test::Type;
 
 namespace {
 
 const QString kTimesMessage =
     "Interval or Retention times are invalid. Please enter valid numbers.";
 const QString kPortMessage = "Invalid Web server Port. Please enter valid numbers.";
+const QString kCommDelayMessage =
+    "Invalid Communication alarm delay. Please enter a whole number of seconds, 0 or more.";
 
 // Takes the URLs that the dialog hands to the desktop instead of opening them.
 class FolderRecorder final : public QObject {
@@ -142,7 +146,7 @@ TEST_F(TFormSettingsTest, OpensOnTheHistoryPageWithTheDefaults) {
     QStringList pages;
     for (int i = 0; i < Pages()->count(); ++i)
         pages << Pages()->tabText(i);
-    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others", "MQTT"}));
+    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others", "MQTT", "Alarms"}));
     EXPECT_EQ(Pages()->currentWidget()->objectName(), "TabSheetHistory");
 
     EXPECT_FALSE(Checked("CheckBoxEnableHistory"));
@@ -469,6 +473,83 @@ TEST_F(TFormSettingsTest, FolderButtonsOpenTheHistoryAndTheWebRoot) {
         return QUrl::fromLocalFile(QString::fromStdString((m_root / name).string()));
     };
     EXPECT_EQ(recorder.opened, QList<QUrl>({folder("history"), folder("http")}));
+}
+
+// The "Alarms" page and the journal folder: a project that never changed them is saved
+// without the section; typed values are written in their fixed order beside the rest of the
+// dialog, shown again, and erased when they are back at their defaults.
+TEST_F(TFormSettingsTest, TheAlarmSettingsAreWrittenOnlyWhenTheyDifferFromTheDefaults) {
+    const std::string original = "[General]\nLog.Interval=15\n";
+    TFormSettings& form = Open(original);
+    test::ClickTab(*Pages(), "TabSheetAlarms");
+    EXPECT_EQ(Text(form, "EditAlarmCommDelay"), "10");
+    EXPECT_TRUE(Checked("CheckBoxAlarmSound"));
+    EXPECT_EQ(Text(form, "EditEventsFolder"), "");
+    ASSERT_TRUE(Save());
+    EXPECT_FALSE(m_config->SectionExists("Alarms"));
+    EXPECT_EQ(ReadText(ConfigFile()).find("[Alarms]"), std::string::npos);
+
+    form.show();
+    test::ClickTab(*Pages(), "TabSheetAlarms");
+    Type(form, "EditAlarmCommDelay", "0");
+    test::MouseClick(form, "CheckBoxAlarmSound");
+    test::ClickTab(*Pages(), "TabSheetHistory");
+    Type(form, "EditEventsFolder", "journal");
+    test::MouseClick(form, "ButtonSave");
+    ASSERT_FALSE(form.isVisible());
+    const std::string text = ReadText(ConfigFile());
+    EXPECT_NE(text.find("\n[Alarms]\nCommDelay=0\nSound=0\nEventsFolder=journal\n"),
+              std::string::npos)
+        << text;
+
+    Reopen();
+    EXPECT_EQ(Text(form, "EditAlarmCommDelay"), "0");
+    EXPECT_FALSE(Checked("CheckBoxAlarmSound"));
+    EXPECT_EQ(Text(form, "EditEventsFolder"), "journal");
+    test::ClickTab(*Pages(), "TabSheetAlarms");
+    Type(form, "EditAlarmCommDelay", "10");
+    test::MouseClick(form, "CheckBoxAlarmSound");
+    test::ClickTab(*Pages(), "TabSheetHistory");
+    Type(form, "EditEventsFolder", "");
+    ASSERT_TRUE(Save());
+    EXPECT_FALSE(m_config->SectionExists("Alarms")) << ReadText(ConfigFile());
+}
+
+// A delay that is not a whole number of 0 or more is named like the other refused numbers
+// and keeps its stored value; the rest of the page is written all the same.
+TEST_F(TFormSettingsTest, RefusedCommunicationAlarmDelayKeepsTheDialogOpen) {
+    for (const char* typed : {"-1", "2.5", "soon", ""}) {
+        SCOPED_TRACE(typed);
+        TFormSettings& form = Open("[Alarms]\nCommDelay=5\n");
+        test::ClickTab(*Pages(), "TabSheetAlarms");
+        Type(form, "EditAlarmCommDelay", typed);
+        test::MouseClick(form, "CheckBoxAlarmSound");
+        EXPECT_FALSE(Save());
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(MessageBox::LastCaption(), "Invalid numbers");
+        EXPECT_EQ(MessageBox::LastText(), kCommDelayMessage);
+        EXPECT_EQ(Text(form, "EditAlarmCommDelay"), typed);
+        const ProfileStore file(ConfigFile());
+        EXPECT_EQ(file.ReadString("Alarms", "CommDelay", ""), "5");
+        EXPECT_EQ(file.ReadString("Alarms", "Sound", ""), "0");
+        EXPECT_EQ(file.ReadString("General", "Log.Interval", ""), "60");
+    }
+}
+
+TEST_F(TFormSettingsTest, TheJournalFolderButtonOpensTheFolderTyped) {
+    TFormSettings& form = Open("[Alarms]\nEventsFolder=journal\n");
+    FolderRecorder recorder;
+    const auto url = [](const std::filesystem::path& folder) {
+        return QUrl::fromLocalFile(QString::fromStdString(folder.string()));
+    };
+    test::MouseClick(form, "ButtonOpenEventsFolder");
+    Type(form, "EditEventsFolder", "");
+    test::MouseClick(form, "ButtonOpenEventsFolder");
+    const TempDir elsewhere;
+    Type(form, "EditEventsFolder", QString::fromStdString(elsewhere.Path().string()));
+    test::MouseClick(form, "ButtonOpenEventsFolder");
+    EXPECT_EQ(recorder.opened, QList<QUrl>({url(m_root / "journal"), url(m_root / "events"),
+                                            url(elsewhere.Path())}));
 }
 
 TEST(TFormMainSettings, TheSettingsMenuOpensTheDialogModally) {

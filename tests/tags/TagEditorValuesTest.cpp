@@ -32,6 +32,9 @@ TDataChannel ConfiguredTag() {
     tag.LowThreshold = -0.25;
     tag.EnableAlert = true;
     tag.SMSAlert = true;
+    tag.AlarmPriority = 1;
+    tag.AlarmDeadband = 0.5;
+    tag.AlarmDelay = 2.5;
     tag.Linear = 1;
     tag.Filter = 1;
     return tag;
@@ -70,6 +73,43 @@ TEST_F(TagEditorValuesTest, ThresholdsAreBothZeroUnlessBothAreNumbers) {
         EXPECT_EQ(ApplyEditorValues(values, tag), std::nullopt);
         EXPECT_EQ(tag.HighThreshold, c.highValue) << c.high << " / " << c.low;
         EXPECT_EQ(tag.LowThreshold, c.lowValue) << c.high << " / " << c.low;
+    }
+}
+
+// The deadband and delay: numbers of 0 or more in the user's format; anything else is named
+// and leaves the whole tag as it was, the fields before it included.
+TEST_F(TagEditorValuesTest, DeadbandAndDelayAreNumbersOfZeroOrMore) {
+    const struct {
+        const char* deadband;
+        const char* delay;
+        char separator;
+        std::optional<std::string> refused;
+        double deadbandValue, delayValue;
+    } cases[] = {
+        {"0", "0", '.', std::nullopt, 0, 0},
+        {" 1.25 ", "1e2", '.', std::nullopt, 1.25, 100},
+        {"0,5", "2,5", ',', std::nullopt, 0.5, 2.5},
+        {"-0.1", "3", '.', "Deadband '-0.1' is not valid: enter a number of 0 or more", 0.5, 2.5},
+        {"1", "-3", '.', "Delay '-3' is not valid: enter a number of 0 or more", 0.5, 2.5},
+        {"", "3", '.', "Deadband '' is not valid: enter a number of 0 or more", 0.5, 2.5},
+        {"1", "5 s", '.', "Delay '5 s' is not valid: enter a number of 0 or more", 0.5, 2.5},
+        {"1e999", "3", '.', "Deadband '1e999' is not valid: enter a number of 0 or more", 0.5, 2.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.deadband) + "|" + c.delay);
+        SetDecimalSeparator(c.separator);
+        TagEditorValues values = EditorValuesFromTag(ConfiguredTag());
+        values.port = 4;
+        values.alarmPriority = 3;
+        values.alarmDeadband = c.deadband;
+        values.alarmDelay = c.delay;
+        EXPECT_EQ(RefusedAlarmField(values), c.refused);
+        TDataChannel tag = ConfiguredTag();
+        EXPECT_EQ(ApplyEditorValues(values, tag), c.refused);
+        EXPECT_EQ(tag.Port, c.refused ? 3 : 4);
+        EXPECT_EQ(tag.AlarmPriority, c.refused ? 1 : 4);
+        EXPECT_EQ(tag.AlarmDeadband, c.deadbandValue);
+        EXPECT_EQ(tag.AlarmDelay, c.delayValue);
     }
 }
 

@@ -262,8 +262,24 @@ void TFormEditPoint::BuildWindow() {
     alarmGrid->addWidget(m_editLowThreshold, 2, 1);
     alarmGrid->addWidget(m_labelLowUnit, 2, 2);
     alarmGrid->addWidget(new QLabel(tr("alarm if below"), alarmPage), 2, 3);
-    alarmGrid->addWidget(m_checkBoxSMSAlert, 3, 0, 1, 4);
-    alarmGrid->setRowStretch(4, 1);
+    m_comboBoxAlarmPriority = new QComboBox(alarmPage);
+    m_comboBoxAlarmPriority->setObjectName("ComboBoxAlarmPriority");
+    for (const std::string_view priority : AlarmPriorities())
+        m_comboBoxAlarmPriority->addItem(Text(priority));
+    m_editAlarmDeadband = NewEdit(alarmPage, "EditAlarmDeadband");
+    m_labelDeadbandUnit = new QLabel(alarmPage);
+    m_labelDeadbandUnit->setObjectName("LabelDeadbandUnit");
+    m_editAlarmDelay = NewEdit(alarmPage, "EditAlarmDelay");
+    alarmGrid->addWidget(new QLabel(tr("Priority:"), alarmPage), 3, 0);
+    alarmGrid->addWidget(m_comboBoxAlarmPriority, 3, 1);
+    alarmGrid->addWidget(new QLabel(tr("Deadband:"), alarmPage), 4, 0);
+    alarmGrid->addWidget(m_editAlarmDeadband, 4, 1);
+    alarmGrid->addWidget(m_labelDeadbandUnit, 4, 2);
+    alarmGrid->addWidget(new QLabel(tr("Delay:"), alarmPage), 5, 0);
+    alarmGrid->addWidget(m_editAlarmDelay, 5, 1);
+    alarmGrid->addWidget(new QLabel(tr("seconds"), alarmPage), 5, 2);
+    alarmGrid->addWidget(m_checkBoxSMSAlert, 6, 0, 1, 4);
+    alarmGrid->setRowStretch(7, 1);
     alarmGrid->setColumnStretch(4, 1);
     pages->addTab(alarmPage, tr("Thresholds && alarms"));
 
@@ -321,11 +337,15 @@ void TFormEditPoint::LoadControls(const TagEditorValues& values) {
     m_editLowThreshold->setText(QString::fromStdString(values.lowThreshold));
     m_checkBoxEnableAlert->setChecked(values.enableAlert);
     m_checkBoxSMSAlert->setChecked(values.smsAlert);
+    m_comboBoxAlarmPriority->setCurrentIndex(values.alarmPriority);
+    m_editAlarmDeadband->setText(QString::fromStdString(values.alarmDeadband));
+    m_editAlarmDelay->setText(QString::fromStdString(values.alarmDelay));
     if (values.linear)
         m_conversion->button(*values.linear)->setChecked(true);
     m_checkBoxFilter->setChecked(values.filter);
     m_labelHighUnit->setText(QString::fromStdString(values.unit));
     m_labelLowUnit->setText(QString::fromStdString(values.unit));
+    m_labelDeadbandUnit->setText(QString::fromStdString(values.unit));
     EditRegisterAddrChange();
     ComboBoxCommunicationChange();
 }
@@ -350,6 +370,9 @@ TagEditorValues TFormEditPoint::ReadControls() const {
     values.lowThreshold = m_editLowThreshold->text().toStdString();
     values.enableAlert = m_checkBoxEnableAlert->isChecked();
     values.smsAlert = m_checkBoxSMSAlert->isChecked();
+    values.alarmPriority = m_comboBoxAlarmPriority->currentIndex();
+    values.alarmDeadband = m_editAlarmDeadband->text().toStdString();
+    values.alarmDelay = m_editAlarmDelay->text().toStdString();
     if (const int linear = m_conversion->checkedId(); linear >= 0)
         values.linear = linear;
     values.filter = m_checkBoxFilter->isChecked();
@@ -385,8 +408,10 @@ void TFormEditPoint::EditRegisterAddrChange() {
 
 void TFormEditPoint::CheckBoxEnableAlertClick() {
     const bool enabled = m_checkBoxEnableAlert->isChecked();
-    m_editHighThreshold->setEnabled(enabled);
-    m_editLowThreshold->setEnabled(enabled);
+    for (QWidget* field : std::initializer_list<QWidget*>{m_editHighThreshold, m_editLowThreshold,
+                                                          m_comboBoxAlarmPriority,
+                                                          m_editAlarmDeadband, m_editAlarmDelay})
+        field->setEnabled(enabled);
 }
 
 void TFormEditPoint::ButtonDefineFunctionClick() {
@@ -397,8 +422,16 @@ void TFormEditPoint::ButtonDefineFunctionClick() {
     m_conversion->button(kLinearFunction)->setChecked(true);
 }
 
+// A refused deadband or delay keeps the dialog open with what was typed, and the working
+// copy as it was.
 void TFormEditPoint::ButtonSaveClick() {
-    if (const auto error = ApplyEditorValues(ReadControls(), m_tag))
+    const TagEditorValues values = ReadControls();
+    if (const auto refused = RefusedAlarmField(values)) {
+        MessageBox::Error(this, QCoreApplication::applicationName(),
+                          QString::fromStdString(*refused));
+        return;
+    }
+    if (const auto error = ApplyEditorValues(values, m_tag))
         MessageBox::Error(this, QCoreApplication::applicationName(),
                           QString::fromStdString(*error));
     accept();

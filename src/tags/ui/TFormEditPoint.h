@@ -74,6 +74,10 @@ private:
     QLineEdit* m_editLowThreshold = nullptr;
     QLabel* m_labelHighUnit = nullptr;
     QLabel* m_labelLowUnit = nullptr;
+    QComboBox* m_comboBoxAlarmPriority = nullptr;
+    QLineEdit* m_editAlarmDeadband = nullptr;
+    QLabel* m_labelDeadbandUnit = nullptr;
+    QLineEdit* m_editAlarmDelay = nullptr;
     QCheckBox* m_checkBoxSMSAlert = nullptr;
 };
 

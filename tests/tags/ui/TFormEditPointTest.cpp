@@ -2,11 +2,13 @@
 
 #include "TFormFunction.h"
 #include "TagWindowSupport.h"
+#include "WidgetInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTabWidget>
 
 namespace halvane {
 namespace {
@@ -16,6 +18,7 @@ using test::Click;
 using test::ModalAnswers;
 using test::SetText;
 using test::Text;
+using test::Type;
 
 class TFormEditPointTest : public test::ConfigFileTest {
 protected:
@@ -238,6 +241,103 @@ TEST_F(TFormEditPointTest, ConfirmedFunctionSelectsUseFunction) {
     EXPECT_EQ(saved.Linear, 2);
     EXPECT_EQ(saved.PointCount, 1);
     EXPECT_EQ(saved.PointX[0], 50);
+}
+
+// The alarm fields typed and picked on their page go through the file and come back.
+TEST_F(TFormEditPointTest, AlarmFieldsAreSavedAndShownAgain) {
+    TDataChannel tag;
+    tag.Unit = "°C";
+    tag.EnableAlert = true;
+    Open(tag);
+    test::ClickTab(*Get<QTabWidget>("PageControl1"), "TabSheetAlarms");
+    auto* priority = Get<QComboBox>("ComboBoxAlarmPriority");
+    QStringList items;
+    for (int i = 0; i < priority->count(); ++i)
+        items << priority->itemText(i);
+    EXPECT_EQ(items, QStringList({"1 - critical", "2 - high", "3 - medium", "4 - low"}));
+    EXPECT_EQ(priority->currentText(), "3 - medium");
+    EXPECT_EQ(Text(m_editor, "EditAlarmDeadband"), "0");
+    EXPECT_EQ(Text(m_editor, "EditAlarmDelay"), "0");
+    EXPECT_EQ(Get<QLabel>("LabelDeadbandUnit")->text(), "°C");
+
+    QTest::keyClick(priority, Qt::Key_Up);
+    QTest::keyClick(priority, Qt::Key_Up);
+    Type(m_editor, "EditAlarmDeadband", "1.5");
+    Type(m_editor, "EditAlarmDelay", "30");
+    test::MouseClick(m_editor, "ButtonSave");
+    EXPECT_FALSE(m_editor.isVisible());
+    ASSERT_TRUE(m_editor.Tag().SaveToConfig(m_config, 0));
+    EXPECT_EQ(Stored("Channel.0", "AlarmPriority"), "1");
+    EXPECT_EQ(Stored("Channel.0", "AlarmDeadband"), "1.5");
+    EXPECT_EQ(Stored("Channel.0", "AlarmDelay"), "30");
+
+    TDataChannel reloaded;
+    ASSERT_TRUE(reloaded.LoadFromConfig(ProfileStore(m_file), 0));
+    Open(reloaded);
+    EXPECT_EQ(priority->currentText(), "1 - critical");
+    EXPECT_EQ(Text(m_editor, "EditAlarmDeadband"), "1.5");
+    EXPECT_EQ(Text(m_editor, "EditAlarmDelay"), "30");
+
+    // Back at the defaults the keys leave the file.
+    QTest::keyClick(priority, Qt::Key_Down);
+    QTest::keyClick(priority, Qt::Key_Down);
+    Type(m_editor, "EditAlarmDeadband", "0");
+    Type(m_editor, "EditAlarmDelay", "0");
+    test::MouseClick(m_editor, "ButtonSave");
+    ASSERT_TRUE(m_editor.Tag().SaveToConfig(m_config, 0));
+    EXPECT_EQ(FileText().find("Alarm"), std::string::npos) << FileText();
+}
+
+// Like the thresholds, the alarm fields take input only while alarms are enabled.
+TEST_F(TFormEditPointTest, AlarmFieldsFollowTheAlarmCheckBox) {
+    Open(TDataChannel{});
+    test::ClickTab(*Get<QTabWidget>("PageControl1"), "TabSheetAlarms");
+    const char* const fields[] = {"EditHighThreshold", "EditLowThreshold", "ComboBoxAlarmPriority",
+                                  "EditAlarmDeadband", "EditAlarmDelay"};
+    for (const bool enabled : {false, true, false}) {
+        for (const char* field : fields)
+            EXPECT_EQ(Enabled(field), enabled) << field;
+        test::MouseClick(m_editor, "CheckBoxEnableAlert");
+    }
+}
+
+// A deadband or delay that is not a number of 0 or more is named in a message; the dialog
+// stays open with the input and the working copy keeps every field it had.
+TEST_F(TFormEditPointTest, RefusedDeadbandOrDelayKeepsTheDialogOpen) {
+    const struct {
+        const char* deadband;
+        const char* delay;
+        const char* message;
+    } cases[] = {
+        {"-0.5", "5", "Deadband '-0.5' is not valid: enter a number of 0 or more"},
+        {"1", "-2", "Delay '-2' is not valid: enter a number of 0 or more"},
+        {"abc", "5", "Deadband 'abc' is not valid: enter a number of 0 or more"},
+        {"1", "", "Delay '' is not valid: enter a number of 0 or more"},
+    };
+    TDataChannel tag;
+    tag.Name = "Level";
+    tag.EnableAlert = true;
+    tag.AlarmDeadband = 2;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.deadband) + "|" + c.delay);
+        Open(tag);
+        test::ClickTab(*Get<QTabWidget>("PageControl1"), "TabSheetAlarms");
+        Type(m_editor, "EditName", "Renamed");
+        Type(m_editor, "EditAlarmDeadband", c.deadband);
+        Type(m_editor, "EditAlarmDelay", c.delay);
+        test::MouseClick(m_editor, "ButtonSave");
+        EXPECT_TRUE(m_editor.isVisible());
+        EXPECT_EQ(MessageBox::LastText().toStdString(), c.message);
+        EXPECT_EQ(m_editor.Tag(), tag);
+        EXPECT_EQ(Text(m_editor, "EditAlarmDelay"), c.delay);
+
+        Type(m_editor, "EditAlarmDeadband", "0.25");
+        Type(m_editor, "EditAlarmDelay", "4");
+        const TDataChannel saved = Save();
+        EXPECT_EQ(saved.Name, "Renamed");
+        EXPECT_EQ(saved.AlarmDeadband, 0.25);
+        EXPECT_EQ(saved.AlarmDelay, 4);
+    }
 }
 
 } // namespace

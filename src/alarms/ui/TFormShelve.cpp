@@ -4,7 +4,6 @@
 #include "MessageBox.h"
 
 #include <QDateTimeEdit>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>

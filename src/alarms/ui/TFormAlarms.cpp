@@ -13,8 +13,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace halvane {
 
 namespace {

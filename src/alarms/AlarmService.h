@@ -6,9 +6,13 @@
 #include "TagChangeQueue.h"
 #include "TagTable.h"
 
+#include <QDate>
+
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -41,8 +45,8 @@ AlarmOptions ReadAlarmOptions(const ProfileStore& store, const std::filesystem::
 using PortsEnabled = std::array<bool, 5>;
 
 // Told of what the alarm service did, on whichever thread did it (the service's own, or
-// the caller of an operator action): quick, and without calling back into the service
-// from inside.
+// the caller of an operator action). It must be quick; it may read the service (Alarms,
+// Counts) but not act, subscribe or unsubscribe from inside.
 class AlarmSubscriber {
 public:
     // The list, its counts or a state changed.
@@ -73,7 +77,7 @@ public:
     // Reads the state file; `journalFailure` is told once when the journal cannot be
     // written (and again after it could be in between).
     AlarmService(TagTable& tags, AlarmOptions options, FailureReport journalFailure = {});
-    ~AlarmService() override;
+    ~AlarmService();
     AlarmService(const AlarmService&) = delete;
     AlarmService& operator=(const AlarmService&) = delete;
 
@@ -115,36 +119,57 @@ public:
     void Flush();
 
 private:
+    // A preset or a failed write told by the table, journaled by the thread.
+    struct WriteRecord {
+        bool failed = false;
+        size_t tagIndex = 0;
+        double value = 0;
+        WriteSource source = WriteSource::Station;
+        std::string status;
+        AlarmTime time;
+    };
+
     void TagChanged(size_t index) override;
     void AllTagsChanged() override;
     void PresetStored(size_t index, double value, WriteSource source) override;
     void WriteFailed(size_t index, const std::string& status) override;
 
     void Run();
-    void JudgeTags(const std::vector<size_t>& indices, AlarmTime now);
-    void Publish(const std::vector<AlarmEvent>& events, const AlarmActor* actor);
+    void JournalWrites(std::vector<WriteRecord> writes);
+    std::vector<AlarmEvent> JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now);
+    std::vector<AlarmEvent> Judge(size_t index, const TDataChannel& tag, AlarmTime now);
+    void RemoveOldJournalDays(AlarmTime now);
+    // Journals the events, keeps the state file and tells the subscribers; the number of
+    // events.
+    size_t Publish(const std::vector<AlarmEvent>& events, const AlarmActor* actor);
     JournalEvent ToJournal(const AlarmEvent& event, const AlarmActor* actor) const;
     void Write(const JournalEvent& event, bool sync);
     void SaveState();
-    void NotifyChanged();
 
     TagTable& m_tags;
     const AlarmOptions m_options;
+    const FailureReport m_failure;
     AlarmModel m_model;
     std::optional<EventJournal> m_journal;
 
     mutable std::mutex m_mutex; // guards what follows
     PortsEnabled m_ports{};
     bool m_demo = false;
-    std::vector<JournalEvent> m_writeEvents; // told by the table, journaled by the thread
-    std::vector<AlarmSubscriber*> m_subscribers;
-    uint64_t m_told = 0;   // changes told by the table
-    uint64_t m_judged = 0; // of those, judged
+    std::vector<WriteRecord> m_writes;
+    uint64_t m_judged = 0; // of the changes told, those judged
     std::condition_variable m_judgedChanged;
+
+    std::atomic<uint64_t> m_told{0}; // changes told by the table
+
+    std::mutex m_subscribersMutex; // held while they are told
+    std::vector<AlarmSubscriber*> m_subscribers;
+
+    std::mutex m_stateMutex; // one writer of the state file at a time
+    bool m_stateFailureReported = false;
 
     TagChangeQueue m_queue;
     std::thread m_thread;
-    bool m_started = false;
+    QDate m_cleanedDay; // thread: the day old journal files were last removed
 };
 
 } // namespace halvane

@@ -1,0 +1,356 @@
+#include "AlarmService.h"
+
+#include "ProfileStore.h"
+#include "RegularFile.h"
+#include "StoredText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <system_error>
+
+namespace halvane {
+
+namespace {
+
+constexpr char kSection[] = "Alarms";
+constexpr double kDefaultCommDelay = 10;
+constexpr int kDefaultRetention = 7; // as the history keeps until a retention is stored
+constexpr std::uintmax_t kMaxStateBytes = 16 * 1024 * 1024;
+// How often the thread wakes without a change: the tags that wait for their delay and
+// the shelved alarms whose time comes are looked at then.
+constexpr auto kTick = std::chrono::seconds(1);
+
+std::string EventName(AlarmEventType type) {
+    switch (type) {
+    case AlarmEventType::Raised:
+    case AlarmEventType::TooMany:
+        return "raised";
+    case AlarmEventType::Acknowledged:
+        return "acknowledged";
+    case AlarmEventType::Returned:
+        return "returned";
+    case AlarmEventType::Cleared:
+        return "cleared";
+    case AlarmEventType::Shelved:
+        return "shelved";
+    case AlarmEventType::Unshelved:
+        return "unshelved";
+    }
+    return {};
+}
+
+std::string SourceName(WriteSource source) {
+    switch (source) {
+    case WriteSource::Station:
+        return "station";
+    case WriteSource::Mqtt:
+        return "mqtt";
+    case WriteSource::Web:
+        return "web";
+    }
+    return {};
+}
+
+void Append(std::vector<AlarmEvent>& to, std::vector<AlarmEvent> events) {
+    std::ranges::move(events, std::back_inserter(to));
+}
+
+} // namespace
+
+AlarmOptions ReadAlarmOptions(const ProfileStore& store, const std::filesystem::path& dataRoot) {
+    AlarmOptions options;
+    const double delay = store.ReadFloat(kSection, "CommDelay", kDefaultCommDelay);
+    options.commDelaySeconds = std::isfinite(delay) && delay >= 0 ? delay : kDefaultCommDelay;
+    options.sound = store.ReadBool(kSection, "Sound", true);
+    const std::string folder = store.ReadString(kSection, "EventsFolder", "");
+    options.journalFolder = dataRoot / (folder.empty() ? std::string("events") : folder);
+    options.stateFile = dataRoot / "alarms.state";
+    options.retentionDays = store.ReadInteger("General", "Log.Retention", kDefaultRetention);
+    return options;
+}
+
+AlarmService::AlarmService(TagTable& tags, AlarmOptions options, FailureReport journalFailure)
+    : m_tags(tags), m_options(std::move(options)), m_failure(std::move(journalFailure)) {
+    if (!m_options.journalFolder.empty())
+        m_journal.emplace(m_options.journalFolder, m_failure);
+    if (m_options.stateFile.empty())
+        return;
+    const FileContent saved = ReadRegularFile(m_options.stateFile, kMaxStateBytes);
+    if (saved.error.empty() && !m_model.RestoreState(saved.bytes))
+        std::cerr << "halvane: some alarms of " << m_options.stateFile.string()
+                  << " could not be read back\n";
+}
+
+AlarmService::~AlarmService() {
+    Stop();
+}
+
+void AlarmService::Configure(PortsEnabled ports, bool demo) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ports = ports;
+        m_demo = demo;
+    }
+    AllTagsChanged();
+}
+
+void AlarmService::SetDemo(bool demo) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_demo = demo;
+    }
+    AllTagsChanged();
+}
+
+void AlarmService::Start() {
+    if (m_thread.joinable())
+        return;
+    m_queue.Reset();
+    m_thread = std::thread([this] { Run(); });
+    m_tags.AddChangeListener(this);
+    AllTagsChanged();
+}
+
+void AlarmService::Stop() {
+    if (!m_thread.joinable())
+        return;
+    m_tags.RemoveChangeListener(this);
+    m_queue.Stop();
+    m_thread.join();
+    SaveState();
+}
+
+void AlarmService::Flush() {
+    const uint64_t target = m_told.load();
+    std::unique_lock lock(m_mutex);
+    while (m_judged < target && m_thread.joinable()) {
+        m_queue.Wake();
+        m_judgedChanged.wait_for(lock, std::chrono::milliseconds(50));
+    }
+}
+
+// Called under the tag table's lock: only queued here.
+void AlarmService::TagChanged(size_t index) {
+    m_queue.TagChanged(index);
+    m_told.fetch_add(1);
+}
+
+void AlarmService::AllTagsChanged() {
+    m_queue.AllTagsChanged();
+    m_told.fetch_add(1);
+}
+
+void AlarmService::PresetStored(size_t index, double value, WriteSource source) {
+    std::lock_guard lock(m_mutex);
+    m_writes.push_back({false, index, value, source, {}, std::chrono::system_clock::now()});
+}
+
+void AlarmService::WriteFailed(size_t index, const std::string& status) {
+    std::lock_guard lock(m_mutex);
+    m_writes.push_back(
+        {true, index, 0, WriteSource::Station, status, std::chrono::system_clock::now()});
+}
+
+void AlarmService::Run() {
+    for (;;) {
+        // Read before taking: every change counted by then is in what Take returns.
+        const uint64_t told = m_told.load();
+        const TagChangeQueue::Batch batch = m_queue.Take(std::chrono::steady_clock::now() + kTick);
+        if (batch.stopped)
+            break;
+        const AlarmTime now = std::chrono::system_clock::now();
+        std::vector<WriteRecord> writes;
+        {
+            std::lock_guard lock(m_mutex);
+            writes.swap(m_writes);
+        }
+        JournalWrites(std::move(writes));
+        std::vector<AlarmEvent> events = JudgeTags(batch, now);
+        Append(events, m_model.Tick(now));
+        Publish(events, nullptr);
+        RemoveOldJournalDays(now);
+        {
+            std::lock_guard lock(m_mutex);
+            m_judged = told;
+        }
+        m_judgedChanged.notify_all();
+    }
+}
+
+void AlarmService::JournalWrites(std::vector<WriteRecord> writes) {
+    for (WriteRecord& write : writes) {
+        const TDataChannel tag = m_tags.Snapshot(write.tagIndex);
+        JournalEvent event;
+        event.time = write.time;
+        event.event = write.failed ? "write-failed" : "write";
+        event.tag = static_cast<int>(write.tagIndex + 1);
+        event.name = StoredTextToUtf8(tag.Name);
+        event.value = write.failed ? tag.RealValue : write.value;
+        event.source = write.failed ? std::string() : SourceName(write.source);
+        event.text = StoredTextToUtf8(write.status);
+        Write(event, true);
+    }
+}
+
+std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now) {
+    std::vector<AlarmEvent> events;
+    if (batch.all) {
+        // The table may have been loaded again: every tag, once, from one copy.
+        const std::vector<TDataChannel> all = m_tags.SnapshotAll();
+        m_model.ForgetTagsFrom(all.size());
+        for (size_t i = 0; i < all.size(); ++i)
+            Append(events, Judge(i, all[i], now));
+        return events;
+    }
+    std::vector<size_t> indices = m_model.WaitingTags();
+    indices.insert(indices.end(), batch.changed.begin(), batch.changed.end());
+    std::ranges::sort(indices);
+    const auto [first, last] = std::ranges::unique(indices);
+    indices.erase(first, last);
+    const size_t size = m_tags.Size();
+    for (const size_t index : indices)
+        if (index < size)
+            Append(events, Judge(index, m_tags.Snapshot(index), now));
+    return events;
+}
+
+std::vector<AlarmEvent> AlarmService::Judge(size_t index, const TDataChannel& tag, AlarmTime now) {
+    LinkContext link;
+    {
+        std::lock_guard lock(m_mutex);
+        const bool known = tag.Port > 0 && static_cast<size_t>(tag.Port) < m_ports.size();
+        link.linkEnabled = known && m_ports[static_cast<size_t>(tag.Port)];
+        link.demo = m_demo;
+    }
+    link.commDelaySeconds = m_options.commDelaySeconds;
+    return m_model.Evaluate(index, tag, AlarmSettingsOf(tag), link, now);
+}
+
+void AlarmService::RemoveOldJournalDays(AlarmTime now) {
+    const QDate today = JournalLocalDate(now);
+    if (!m_journal || today == m_cleanedDay)
+        return;
+    m_cleanedDay = today;
+    m_journal->RemoveOlderThan(m_options.retentionDays, today);
+}
+
+size_t AlarmService::Acknowledge(size_t tagIndex, AlarmKind kind, const AlarmActor& actor) {
+    const AlarmTime now = std::chrono::system_clock::now();
+    return Publish(m_model.Acknowledge(tagIndex, kind, actor.user, now), &actor);
+}
+
+size_t AlarmService::AcknowledgeTag(size_t tagIndex, const AlarmActor& actor) {
+    const AlarmTime now = std::chrono::system_clock::now();
+    std::vector<AlarmEvent> events;
+    for (const AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Communication})
+        Append(events, m_model.Acknowledge(tagIndex, kind, actor.user, now));
+    return Publish(events, &actor);
+}
+
+size_t AlarmService::AcknowledgeAll(const AlarmActor& actor) {
+    return Publish(m_model.AcknowledgeAll(actor.user, std::chrono::system_clock::now()), &actor);
+}
+
+size_t AlarmService::Shelve(size_t tagIndex, AlarmKind kind, AlarmTime until,
+                            std::string_view reason, const AlarmActor& actor) {
+    const AlarmTime now = std::chrono::system_clock::now();
+    return Publish(m_model.Shelve(tagIndex, kind, until, reason, now), &actor);
+}
+
+size_t AlarmService::Unshelve(size_t tagIndex, AlarmKind kind, const AlarmActor& actor) {
+    return Publish(m_model.Unshelve(tagIndex, kind, std::chrono::system_clock::now()), &actor);
+}
+
+void AlarmService::Record(JournalEvent event, bool sync) {
+    Write(event, sync);
+}
+
+size_t AlarmService::Publish(const std::vector<AlarmEvent>& events, const AlarmActor* actor) {
+    if (events.empty())
+        return 0;
+    for (const AlarmEvent& event : events) {
+        if (event.type == AlarmEventType::TooMany)
+            std::cerr << "halvane: more than " << kMaxListedAlarms
+                      << " alarms: the list holds no more of them\n";
+        Write(ToJournal(event, actor), true);
+    }
+    SaveState();
+    std::lock_guard lock(m_subscribersMutex);
+    for (AlarmSubscriber* subscriber : m_subscribers)
+        subscriber->AlarmsChanged();
+    return events.size();
+}
+
+JournalEvent AlarmService::ToJournal(const AlarmEvent& event, const AlarmActor* actor) const {
+    JournalEvent line;
+    line.time = event.time;
+    line.event = EventName(event.type);
+    line.text = event.text;
+    if (event.type == AlarmEventType::TooMany)
+        return line;
+    line.tag = static_cast<int>(event.tagIndex + 1);
+    line.name = TagName(event.tagIndex);
+    line.priority = event.priority;
+    if (event.kind != AlarmKind::Communication)
+        line.value = event.value;
+    line.limit = event.limit;
+    line.user = actor ? actor->user : event.user;
+    if (actor)
+        line.source = actor->source;
+    return line;
+}
+
+void AlarmService::Write(const JournalEvent& event, bool sync) {
+    if (m_journal)
+        m_journal->Append(event, sync);
+    std::lock_guard lock(m_subscribersMutex);
+    for (AlarmSubscriber* subscriber : m_subscribers)
+        subscriber->JournalLineAdded(event);
+}
+
+void AlarmService::SaveState() {
+    if (m_options.stateFile.empty())
+        return;
+    std::lock_guard lock(m_stateMutex);
+    const int error = ReplaceRegularFile(m_options.stateFile, m_model.SaveState());
+    if (error == 0) {
+        m_stateFailureReported = false;
+        return;
+    }
+    if (std::exchange(m_stateFailureReported, true))
+        return;
+    const std::string message = "Cannot write " + m_options.stateFile.string() + ": " +
+                                std::generic_category().message(error);
+    std::cerr << "halvane: " << message << '\n';
+    if (m_failure)
+        m_failure(message);
+}
+
+std::vector<AlarmInfo> AlarmService::Alarms(bool withShelved) const {
+    return m_model.Alarms(withShelved);
+}
+
+AlarmCounts AlarmService::Counts() const {
+    return m_model.Counts();
+}
+
+std::optional<AlarmInfo> AlarmService::NewestUnacknowledged() const {
+    return m_model.NewestUnacknowledged();
+}
+
+std::string AlarmService::TagName(size_t tagIndex) const {
+    return StoredTextToUtf8(m_tags.Snapshot(tagIndex).Name);
+}
+
+void AlarmService::Subscribe(AlarmSubscriber* subscriber) {
+    std::lock_guard lock(m_subscribersMutex);
+    m_subscribers.push_back(subscriber);
+}
+
+void AlarmService::Unsubscribe(AlarmSubscriber* subscriber) {
+    std::lock_guard lock(m_subscribersMutex);
+    std::erase(m_subscribers, subscriber);
+}
+
+} // namespace halvane

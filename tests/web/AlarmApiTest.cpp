@@ -124,7 +124,7 @@ TEST_F(AlarmApiTest, AsksForCredentialsAndLeavesWhatIsAnsweredTodayAsItIs) {
     station.Document("api/alarms", "a file");
     station.Document("api/events.tpl", "a template");
     EXPECT_EQ(Get("/api/alarms", {"-u", "op:secret"}).body, "a file");
-    EXPECT_EQ(Get("/api/events", {"-u", "op:secret"}).body, "a template");
+    EXPECT_EQ(Get("/api/events", {"-u", "op:secret"}).body, "a template\r\n");
 
     // A station without alarms knows neither path, before any credentials are asked for.
     std::filesystem::remove_all(station.Dir().Path() / "http/api");

@@ -85,14 +85,14 @@ void AlarmPublisher::Run() {
     Clock::time_point listNotBefore;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        const auto listDue = [&] { return m_listChanged && Clock::now() >= listNotBefore; };
-        const auto ready = [&] {
-            return m_stopping || !m_events.empty() || !m_acknowledgements.empty() || listDue();
+        const auto work = [&] {
+            return m_stopping || !m_events.empty() || !m_acknowledgements.empty();
         };
+        // A list that changes while nothing else waits sets the time to wait for.
         if (m_listChanged)
-            m_wake.wait_until(lock, listNotBefore, ready);
+            m_wake.wait_until(lock, listNotBefore, work);
         else
-            m_wake.wait(lock, ready);
+            m_wake.wait(lock, [&] { return work() || m_listChanged; });
         if (m_stopping)
             return;
         const auto acknowledgements = std::exchange(m_acknowledgements, {});
@@ -103,7 +103,7 @@ void AlarmPublisher::Run() {
         for (const JournalEvent& event : events)
             m_publish("event", JournalEventJson(event), false);
         lock.lock();
-        if (listDue()) {
+        if (m_listChanged && Clock::now() >= listNotBefore) {
             m_listChanged = false;
             lock.unlock();
             PublishList();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace halvane {
@@ -49,9 +50,9 @@ std::string ErrorText(int rc, int error = errno) {
 } // namespace
 
 MqttClient::MqttClient(MqttOptions options, TagTable& tags, ProfileStore& store, EventReport report,
-                       PresetRunner presetRunner)
+                       PresetRunner presetRunner, AlarmService* alarms)
     : m_options(std::move(options)), m_tags(tags), m_store(store), m_report(std::move(report)),
-      m_presetRunner(std::move(presetRunner)) {
+      m_presetRunner(std::move(presetRunner)), m_alarms(alarms) {
     if (!m_presetRunner)
         m_presetRunner = [](std::function<void()> task) { task(); };
 }
@@ -102,6 +103,14 @@ bool MqttClient::Start() {
                 publish(writes[i].number, results[i]);
         },
         kWriteBatchGap);
+    if (m_alarms) {
+        m_alarmPublisher = std::make_unique<AlarmPublisher>(
+            *m_alarms, m_tags, m_options.allowWrites,
+            [this](const std::string& topic, const std::string& payload, bool retain) {
+                PublishWhenConnected(topic, payload, retain);
+            });
+        m_alarmPublisher->Start();
+    }
     m_status = "Connecting to " + Address();
     m_network = std::thread([this] { NetworkLoop(); });
     m_publisher = std::thread([this] { PublisherLoop(); });
@@ -178,11 +187,14 @@ void MqttClient::Stop() {
         m_room.notify_all();
         m_wake.notify_all();
     }
+    if (m_alarmPublisher)
+        m_alarmPublisher->Stop();
     if (m_publisher.joinable())
         m_publisher.join();
     if (m_network.joinable())
         m_network.join();
     m_writes.reset();
+    m_alarmPublisher.reset();
     {
         std::lock_guard lock(m_mutex);
         connected = m_connected;
@@ -246,6 +258,11 @@ void MqttClient::Connected(int rc) {
     Publish(Topic("status"), "online", true, m_options.qos);
     if (m_options.allowWrites)
         mosquitto_subscribe(m_mosq.get(), nullptr, Topic("set/+").c_str(), m_options.qos);
+    // Acknowledgements are answered even when refused, so that the sender learns why.
+    if (m_alarmPublisher) {
+        mosquitto_subscribe(m_mosq.get(), nullptr, Topic("ack/+").c_str(), m_options.qos);
+        m_alarmPublisher->Connected();
+    }
     m_queue.RequestTagList();
     m_queue.ForceAll();
 }
@@ -266,16 +283,23 @@ void MqttClient::Published() {
 }
 
 void MqttClient::MessageArrived(const mosquitto_message& message) {
-    const std::string prefix = Topic("set/");
     const std::string_view topic = message.topic;
-    if (!topic.starts_with(prefix))
+    // The tag number of "<prefix>/<kind>/<number>"; a result topic, or deeper, has none.
+    const auto numberAfter = [&](const std::string& prefix) -> std::optional<std::string> {
+        if (!topic.starts_with(prefix) || topic.find('/', prefix.size()) != std::string::npos)
+            return std::nullopt;
+        return std::string(topic.substr(prefix.size()));
+    };
+    if (auto number = numberAfter(Topic("ack/")); number && m_alarmPublisher) {
+        m_alarmPublisher->TakeAcknowledgement(std::move(*number), message.retain);
         return;
-    const std::string_view number = topic.substr(prefix.size());
-    if (number.find('/') != std::string_view::npos)
-        return; // a result topic, or deeper
+    }
+    const auto number = numberAfter(Topic("set/"));
+    if (!number)
+        return;
     // An empty message has no payload buffer at all.
     const auto* payload = static_cast<const char*>(message.payload);
-    TakeWrite(std::string(number),
+    TakeWrite(*number,
               payload ? std::string_view(payload, static_cast<size_t>(message.payloadlen))
                       : std::string_view(),
               message.retain);
@@ -381,6 +405,12 @@ bool MqttClient::PublishTag(size_t index, bool force) {
     m_published[index] = std::move(state);
     m_publishedCount = std::max(m_publishedCount, index + 1);
     return true;
+}
+
+void MqttClient::PublishWhenConnected(const std::string& topic, const std::string& payload,
+                                      bool retain) {
+    if (WaitForRoom())
+        Publish(Topic(topic), payload, retain, m_options.qos);
 }
 
 bool MqttClient::WaitForRoom() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmPublisher.h"
 #include "MqttSettings.h"
 #include "TagChangeQueue.h"
 #include "TagMessages.h"
@@ -39,8 +40,10 @@ public:
     // outlive the tasks it holds.
     using PresetRunner = std::function<void(std::function<void()> task)>;
 
+    // With an alarm service (which must outlive the client), the alarms go out too
+    // (AlarmPublisher) and acknowledgements are taken when writes are allowed.
     MqttClient(MqttOptions options, TagTable& tags, ProfileStore& store, EventReport report = {},
-               PresetRunner presetRunner = {});
+               PresetRunner presetRunner = {}, AlarmService* alarms = nullptr);
     ~MqttClient();
     MqttClient(const MqttClient&) = delete;
     MqttClient& operator=(const MqttClient&) = delete;
@@ -73,6 +76,7 @@ private:
     void Published();
     void MessageArrived(const mosquitto_message& message);
     void TakeWrite(const std::string& number, std::string_view payload, bool retained);
+    void PublishWhenConnected(const std::string& topic, const std::string& payload, bool retain);
     // Publishes the result of a write to tag `number`; it may be called after this client
     // has gone, and then publishes nothing.
     using ResultSender = std::function<void(const std::string& number, const std::string& text)>;
@@ -97,6 +101,7 @@ private:
     ProfileStore& m_store;
     EventReport m_report;
     PresetRunner m_presetRunner;
+    AlarmService* m_alarms;
     // Shared with preset tasks that may finish after this client has gone.
     std::shared_ptr<mosquitto> m_mosq;
 
@@ -106,7 +111,8 @@ private:
     bool m_refused = false; // the broker refused it, and said so
     int m_disconnectErrno = 0;
 
-    std::unique_ptr<TagWriteQueue> m_writes; // while started
+    std::unique_ptr<TagWriteQueue> m_writes;          // while started
+    std::unique_ptr<AlarmPublisher> m_alarmPublisher; // while started, with alarms
 
     TagChangeQueue m_queue;
     std::thread m_publisher;

@@ -50,11 +50,15 @@ std::string Excerpt(std::string_view text) {
     return std::string(text.substr(0, end)) + "...";
 }
 
+std::string NoSuchTag(std::string_view number) {
+    return Refused("there is no tag " + Excerpt(number) + ".");
+}
+
 // The output tag that a write to tag `number` goes to, or the result that refuses it.
 std::variant<TDataChannel, std::string> OutputTag(const TagTable& tags, std::string_view number) {
     const std::optional<int> tagNumber = TagNumberText(number);
     if (!tagNumber || static_cast<size_t>(*tagNumber) > tags.Size())
-        return Refused("there is no tag " + Excerpt(number) + ".");
+        return NoSuchTag(number);
     TDataChannel tag = tags.Snapshot(static_cast<size_t>(*tagNumber - 1));
     if (!tag.IsOutputTag())
         return Refused("tag " + Excerpt(number) + " is an input tag.");
@@ -193,6 +197,26 @@ std::vector<std::string> MakeTagWrites(TagTable& tags, ProfileStore& store,
 
 std::string ReplacedWriteResult(const TagWrite& write) {
     return Refused("a newer write to tag " + Excerpt(write.number) + " came before it was made.");
+}
+
+std::variant<size_t, std::string> ReadTagAcknowledgement(const TagTable& tags,
+                                                         std::string_view number) {
+    const std::optional<int> tagNumber = TagNumberText(number);
+    if (!tagNumber || static_cast<size_t>(*tagNumber) > tags.Size())
+        return NoSuchTag(number);
+    return static_cast<size_t>(*tagNumber - 1);
+}
+
+std::string AcknowledgedResult(size_t count) {
+    return "ok: " + std::to_string(count) + " acknowledged";
+}
+
+std::string AcknowledgementNotAllowedResult() {
+    return Refused("this station takes no writes or acknowledgements over MQTT.");
+}
+
+std::string RetainedAcknowledgementResult() {
+    return Refused("a retained message is not taken as an acknowledgement.");
 }
 
 } // namespace halvane

@@ -73,4 +73,15 @@ std::vector<std::string> MakeTagWrites(TagTable& tags, ProfileStore& store,
 // The result of a write that a newer write to the same tag replaced before it was made.
 std::string ReplacedWriteResult(const TagWrite& write);
 
+// The index of the tag that a message on "<prefix>/ack/<number>" asks to acknowledge, or
+// the result that refuses it: there is no such tag. Quotes at most 64 bytes of `number`.
+std::variant<size_t, std::string> ReadTagAcknowledgement(const TagTable& tags,
+                                                         std::string_view number);
+// "ok: <count> acknowledged".
+std::string AcknowledgedResult(size_t count);
+// The result of an acknowledgement asked for while the station takes no writes, and of a
+// retained one (it would be made again at every connect).
+std::string AcknowledgementNotAllowedResult();
+std::string RetainedAcknowledgementResult();
+
 } // namespace halvane

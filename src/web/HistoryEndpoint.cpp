@@ -4,8 +4,8 @@
 #include "HistoryLines.h"
 #include "HistoryReader.h"
 #include "HistoryTicker.h"
-#include "HttpRequestHead.h"
 #include "NumberFormat.h"
+#include "QueryValues.h"
 #include "StoredText.h"
 #include "TagTable.h"
 
@@ -19,44 +19,12 @@ namespace halvane {
 
 namespace {
 
-constexpr std::string_view kCsvType = "text/csv; charset=UTF-8";
 constexpr size_t kMostPoints = 10'000;
 // The most values of one answer: tags times lines, or tags times points.
 constexpr size_t kMostCells = 1'000'000;
-constexpr LocalMsecs kDefaultSpan = 3'600'000;
-constexpr std::string_view kTimeExample = "a local time such as 2026-12-10T08:00:00";
-
-struct BadQuery {
-    std::string text;
-};
-
-WebResponse Message(int status, const std::string& text) {
-    return {status, std::string(kMessageType), StoredTextToUtf8(text) + "\n", {}, false, {}, {}};
-}
 
 WebResponse Refusal(const BadQuery& bad) {
-    return Message(400, bad.text);
-}
-
-// A form value: "+" is a blank, "%XX" the byte XX.
-std::string FormDecoded(std::string_view text) {
-    std::string blanks(text);
-    std::replace(blanks.begin(), blanks.end(), '+', ' ');
-    return PercentDecoded(blanks);
-}
-
-// The first value of each name.
-std::map<std::string, std::string> QueryValues(std::string_view query) {
-    std::map<std::string, std::string> values;
-    while (!query.empty()) {
-        const size_t end = std::min(query.find('&'), query.size());
-        const std::string_view pair = query.substr(0, end);
-        const size_t equals = std::min(pair.find('='), pair.size());
-        values.emplace(FormDecoded(pair.substr(0, equals)),
-                       FormDecoded(pair.substr(std::min(equals + 1, pair.size()))));
-        query.remove_prefix(std::min(end + 1, query.size()));
-    }
-    return values;
+    return TextAnswer(400, bad.text);
 }
 
 std::optional<size_t> WholeNumber(std::string_view text) {
@@ -95,34 +63,18 @@ ChosenTags(const std::map<std::string, std::string>& values, const TagTable& tab
     }
 }
 
-std::variant<std::optional<LocalMsecs>, BadQuery>
-TimeValue(const std::map<std::string, std::string>& values, const std::string& name) {
-    const auto value = values.find(name);
-    if (value == values.end())
-        return std::optional<LocalMsecs>();
-    if (const auto at = ParseIsoLocal(value->second))
-        return at;
-    return BadQuery{"Malformed " + name + " \"" + value->second + "\": use " +
-                    std::string(kTimeExample) + "."};
-}
-
 std::variant<HistoryQuery, BadQuery> ParseQuery(std::string_view text, const TagTable& table,
                                                 std::vector<std::string>& headerCells) {
     const auto values = QueryValues(text);
     auto tags = ChosenTags(values, table);
     if (auto* bad = std::get_if<BadQuery>(&tags))
         return *bad;
-    auto from = TimeValue(values, "from");
-    if (auto* bad = std::get_if<BadQuery>(&from))
-        return *bad;
-    auto to = TimeValue(values, "to");
-    if (auto* bad = std::get_if<BadQuery>(&to))
+    const auto range = QueryRange(values);
+    if (auto* bad = std::get_if<BadQuery>(&range))
         return *bad;
     HistoryQuery query;
-    query.to = std::get<0>(to).value_or(ToLocalMsecs(QDateTime::currentDateTime()));
-    query.from = std::get<0>(from).value_or(query.to - kDefaultSpan);
-    if (query.from > query.to)
-        return BadQuery{"The range is empty: from must not be later than to."};
+    query.from = std::get<LocalRange>(range).from;
+    query.to = std::get<LocalRange>(range).to;
     if (const auto points = values.find("points"); points != values.end()) {
         const auto number = WholeNumber(points->second);
         if (!number || *number < 2 || *number > kMostPoints)
@@ -159,16 +111,18 @@ WebResponse HistoryCsvResponse(std::string_view query, const WebContext& context
     case HistoryReadEnd::Complete:
         break;
     case HistoryReadEnd::TooManyLines:
-        return Message(413, "The range holds more than " + std::to_string(historyQuery.maxLines) +
-                                " lines of these tags. Ask for points=1000 to have each of 1000 "
-                                "parts' least and greatest values, or for fewer tags or a shorter "
-                                "range.");
+        return TextAnswer(413,
+                          "The range holds more than " + std::to_string(historyQuery.maxLines) +
+                              " lines of these tags. Ask for points=1000 to have each of 1000 "
+                              "parts' least and greatest values, or for fewer tags or a shorter "
+                              "range.");
     case HistoryReadEnd::OutOfTime:
-        return Message(503, "Reading the history took longer than " +
-                                FormatGeneral(static_cast<double>(readTime.count()) / 1000, '.') +
-                                " s. Ask for a shorter range.");
+        return TextAnswer(503,
+                          "Reading the history took longer than " +
+                              FormatGeneral(static_cast<double>(readTime.count()) / 1000, '.') +
+                              " s. Ask for a shorter range.");
     case HistoryReadEnd::Stopped:
-        return Message(503, "The request was stopped.");
+        return TextAnswer(503, "The request was stopped.");
     }
     return {200, std::string(kCsvType), HistoryCsvText(result.table, headerCells), {}, false, {},
             {}};

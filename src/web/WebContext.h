@@ -5,17 +5,19 @@
 
 namespace halvane {
 
+class AlarmService;
 class ProfileStore;
 class TagTable;
 
 // The station's data that requests read: the configuration store (credentials), the tag
-// table, the screens and the template counters. Owned by the main window; everything
+// table, the screens, the template counters and the alarms. Owned by the main window; everything
 // here must outlive the web server.
 struct WebContext {
     const ProfileStore& store;
     const TagTable& tags;
     const ScreenSource* screens; // null while the station has no screens to offer
     TemplateCounters& counters;
+    const AlarmService* alarms = nullptr; // null while the station has no alarm service
 
     size_t ScreenCount() const { return screens ? screens->ScreenCount() : 0; }
 };

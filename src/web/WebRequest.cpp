@@ -1,5 +1,6 @@
 #include "WebRequest.h"
 
+#include "AlarmEndpoint.h"
 #include "DecimalIndex.h"
 #include "DocumentPath.h"
 #include "HistoryEndpoint.h"
@@ -57,6 +58,17 @@ bool Authorized(const WebRequest& request, const ProfileStore& store) {
         return true;
     return Matches(request.user, user) &&
            Matches(request.password, store.ReadString("WebServer", "Password", ""));
+}
+
+// The work of "/api/alarms" and "/api/events", while the station has alarms.
+std::optional<WebWork::Kind> AlarmWork(std::string_view path, const WebContext& context) {
+    if (!context.alarms)
+        return std::nullopt;
+    if (path == kAlarmsPath)
+        return WebWork::Kind::Alarms;
+    if (path == kEventsPath)
+        return WebWork::Kind::Events;
+    return std::nullopt;
 }
 
 WebResponse Failure(int status, std::string_view reason) {
@@ -143,7 +155,8 @@ std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
     const bool isFile = IsFile(*path);
     const bool isHistory = !isFile && requestPath == kHistoryPath;
     const bool isTemplate = !isFile && !isHistory && screen < 0 && IsFile(templatePath);
-    if (!isFile && !isTemplate && !isHistory && screen < 0)
+    const auto alarmWork = isFile || isTemplate ? std::nullopt : AlarmWork(requestPath, context);
+    if (!isFile && !isTemplate && !isHistory && !alarmWork && screen < 0)
         return NotFound();
     if (!Authorized(request, context.store))
         return Unauthorized();
@@ -153,6 +166,8 @@ std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
         return WebWork{WebWork::Kind::History, {}, -1};
     if (isTemplate)
         return WebWork{WebWork::Kind::Template, std::move(templatePath), -1};
+    if (alarmWork)
+        return WebWork{*alarmWork, {}, -1};
     return WebWork{WebWork::Kind::Picture, {}, screen};
 }
 
@@ -163,6 +178,10 @@ WebResponse FinishWebRequest(const WebWork& work, const WebRequest& request,
         return HistoryCsvResponse(request.query, context, std::move(stop));
     case WebWork::Kind::Template:
         return Template(work.templatePath, context, std::move(stop));
+    case WebWork::Kind::Alarms:
+        return AlarmListResponse(request.query, *context.alarms);
+    case WebWork::Kind::Events:
+        return JournalCsvResponse(request.query, *context.alarms, std::move(stop));
     case WebWork::Kind::Picture:
         break;
     }

@@ -34,10 +34,12 @@ struct WebResponse {
 inline constexpr std::string_view kRealm = "Login to Halvane";
 
 // The types of what the server writes itself, so that no browser has to guess: pages
-// (expanded templates, error pages) go out one byte per character, failure messages as
-// UTF-8. Documents keep the type of their extension, without a charset.
+// (expanded templates, error pages) go out one byte per character, failure messages, CSV
+// and JSON as UTF-8. Documents keep the type of their extension, without a charset.
 inline constexpr std::string_view kPageType = "text/html; charset=ISO-8859-1";
 inline constexpr std::string_view kMessageType = "text/plain; charset=UTF-8";
+inline constexpr std::string_view kCsvType = "text/csv; charset=UTF-8";
+inline constexpr std::string_view kJsonType = "application/json; charset=utf-8";
 
 // "<html><head><title>Error</title></head><body>" + reason phrase + "</body></html>".
 std::string ErrorPage(std::string_view reasonPhrase);
@@ -52,22 +54,24 @@ WebResponse FailureMessage(std::string_view message);
 // 1. "/screen-image-N.bmp" whose N (up to the first ".bmp") is not an integer of the int
 //    range fails with 500 and the message, whatever files there are.
 // 2. A path that names no document, no template (the page name + ".tpl"), not the history
-//    ("/history.csv") and no screen number of 0 or more, or that tries to leave the
+//    ("/history.csv"), not the alarms ("/api/alarms", "/api/events": only while the station
+//    has an alarm service) and no screen number of 0 or more, or that tries to leave the
 //    document root, gets 404 before any credentials are asked for.
 // 3. When `Username` in `WebServer` is set, the request's user name and password must
 //    equal it and `Password`, else 401.
 // 4. A document wins; else "/history.csv" is the history of tags (HistoryCsvResponse);
 //    else a screen number of 0 or more is that screen's picture (a template of the same
 //    name does not count) and 404 beyond the list, so that only those who may see the
-//    screens can count them; else the template, expanded. A marker index that is not an
-//    integer fails with 500 and the message.
+//    screens can count them; else the template, expanded; else "/api/alarms" is the alarm
+//    list (AlarmListResponse) and "/api/events" the journal (JournalCsvResponse). A marker
+//    index that is not an integer fails with 500 and the message.
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
                              std::stop_token stop = {});
 
 // What is left of a request once the files and the settings have been looked at: work that
 // may take long.
 struct WebWork {
-    enum class Kind { Template, History, Picture };
+    enum class Kind { Template, History, Picture, Alarms, Events };
     Kind kind = Kind::Template;
     std::filesystem::path templatePath; // of a template
     int screen = -1;                    // of a picture

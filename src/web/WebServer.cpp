@@ -170,9 +170,9 @@ struct RequestState {
 
 // The library's daemon: one thread that reads requests and writes replies for every
 // connection (epoll), suspending a connection while a handler thread works out its answer.
-// Documents and refusals are answered on that thread at once; templates and pictures go to
-// one pool of handler threads, the history to another, so that neither holds up the other
-// or the documents.
+// Documents and refusals are answered on that thread at once; templates, pictures and the
+// alarm list go to one pool of handler threads, the history and the journal to another, so
+// that neither holds up the other or the documents.
 class WebServer::Service final {
 public:
     Service(const WebContext& context, const WebServerLimits& limits, UniqueFd listener)
@@ -315,7 +315,9 @@ private:
         state.pending = pending;
         m_guard.Watch(connection, pending->stop, http11);
         MHD_suspend_connection(connection);
-        HandlerPool& pool = work.kind == WebWork::Kind::History ? *m_history : *m_pages;
+        const bool readsFiles =
+            work.kind == WebWork::Kind::History || work.kind == WebWork::Kind::Events;
+        HandlerPool& pool = readsFiles ? *m_history : *m_pages;
         pool.Post([this, pending, head = state.head, request = std::move(request),
                    work = std::move(work)](std::stop_token poolStop) {
             const std::stop_callback stopWithServer(

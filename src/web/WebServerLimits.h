@@ -42,12 +42,13 @@ inline constexpr size_t kMaxConnectionsPerAddress = 32;
 // Connections waiting to be accepted (the system may cap it: net.core.somaxconn); bursts of
 // browsers reloading, or of clients the per-address limit turns away, must not be dropped.
 inline constexpr size_t kListenBacklog = 4096;
-// The history of one request ("/history.csv") is read within this time (503 beyond), so
-// that no request holds a handler thread for long, however large the day files are.
+// The history ("/history.csv") or journal ("/api/events") of one request is read within
+// this time (503 beyond), so that no request holds a handler thread for long, however large
+// the day files are.
 inline constexpr std::chrono::milliseconds kHistoryReadTime{10'000};
-// Threads that expand templates and encode pictures, and those that read the history, so
-// that long history reads never hold up pages. Documents need none: they are answered
-// from their files by the server's own thread.
+// Threads that expand templates, encode pictures and list alarms, and those that read the
+// history and the journal, so that long reads never hold up pages. Documents need none: they are
+// answered from their files by the server's own thread.
 inline constexpr size_t kHandlerThreads = 4;
 inline constexpr size_t kHistoryThreads = 2;
 

@@ -83,6 +83,7 @@ public:
         WriteText(m_dir / "http" / name, bytes);
     }
     void SetTags(std::vector<TDataChannel> tags) { m_tags.Assign(std::move(tags)); }
+    TagTable& Tags() { return m_tags; }
     void SetScreens(std::vector<FakeScreens::Screen> screens) {
         m_screens = std::make_unique<FakeScreens>(std::move(screens));
     }

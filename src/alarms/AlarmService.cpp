@@ -1,5 +1,7 @@
 #include "AlarmService.h"
 
+#include "AlarmSettingsFields.h"
+#include "DataRoot.h"
 #include "ProfileStore.h"
 #include "RegularFile.h"
 #include "StoredText.h"
@@ -60,14 +62,13 @@ void Append(std::vector<AlarmEvent>& to, std::vector<AlarmEvent> events) {
 
 } // namespace
 
-AlarmOptions ReadAlarmOptions(const ProfileStore& store, const std::filesystem::path& dataRoot) {
+AlarmOptions ReadAlarmOptions(const ProfileStore& store) {
     AlarmOptions options;
     const double delay = store.ReadFloat(kSection, "CommDelay", kDefaultCommDelay);
     options.commDelaySeconds = std::isfinite(delay) && delay >= 0 ? delay : kDefaultCommDelay;
     options.sound = store.ReadBool(kSection, "Sound", true);
-    const std::string folder = store.ReadString(kSection, "EventsFolder", "");
-    options.journalFolder = dataRoot / (folder.empty() ? std::string("events") : folder);
-    options.stateFile = dataRoot / "alarms.state";
+    options.journalFolder = EventsFolderPath(store.ReadString(kSection, "EventsFolder", ""));
+    options.stateFile = ResolveDataPath("alarms.state");
     options.retentionDays = store.ReadInteger("General", "Log.Retention", kDefaultRetention);
     return options;
 }

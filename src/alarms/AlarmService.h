@@ -38,7 +38,7 @@ struct AlarmOptions {
 // "CommDelay" (negative or not a number: 10), "Sound" (default on), "EventsFolder" (a
 // path, relative to the data root; default "events") of "[Alarms]", the state file
 // "alarms.state" in the data root, and the history's retention days.
-AlarmOptions ReadAlarmOptions(const ProfileStore& store, const std::filesystem::path& dataRoot);
+AlarmOptions ReadAlarmOptions(const ProfileStore& store);
 
 // Whether each port a tag can name (by its `Port`: 0 none, 1..3 serial, 4 the network
 // link) was enabled when communication last started.

@@ -1,10 +1,17 @@
 #include "AlarmStation.h"
 
-#include "DataRoot.h"
+#include "AlarmBanner.h"
+#include "AlarmSound.h"
 #include "ProfileStore.h"
+#include "TFormAlarms.h"
+#include "TFormJournal.h"
 
+#include <QAction>
+#include <QDockWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <chrono>
 #include <cstdio>
@@ -33,14 +40,76 @@ std::optional<std::string> LinkEventName(std::optional<LinkStatus> before, LinkS
     return "link-down";
 }
 
-AlarmStation::AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window)
-    : m_window(window),
+AlarmStation::AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window,
+                           TagScreenOpener openTagScreen)
+    : m_window(window), m_openTagScreen(std::move(openTagScreen)),
       m_service(std::make_unique<AlarmService>(
-          tags, ReadAlarmOptions(store, DataRoot()),
-          [this](const std::string& message) { ReportJournalFailure(message); })) {}
+          tags, ReadAlarmOptions(store),
+          [this](const std::string& message) { ReportJournalFailure(message); })) {
+    BuildWindows();
+}
 
 AlarmStation::~AlarmStation() {
     Stop();
+}
+
+void AlarmStation::BuildWindows() {
+    m_dock = std::make_unique<QDockWidget>(tr("Alarms"), &m_window);
+    m_dock->setObjectName("DockAlarms");
+    m_list = new TFormAlarms(*m_service, *this, m_dock.get());
+    m_dock->setWidget(m_list);
+    m_window.addDockWidget(Qt::BottomDockWidgetArea, m_dock.get());
+    // Shown on demand (F9, a click on the banner): the window keeps the size its screens
+    // ask for.
+    m_dock->hide();
+
+    m_banner = std::make_unique<AlarmBanner>(*m_service, m_window.statusBar());
+    m_window.statusBar()->addPermanentWidget(m_banner.get(), 1);
+    connect(m_banner.get(), &AlarmBanner::clicked, this, &AlarmStation::ShowList);
+    m_sound = std::make_unique<AlarmSound>(*m_service);
+    m_silence = std::make_unique<QToolButton>(m_window.statusBar());
+    m_silence->setObjectName("ButtonSilence");
+    m_silence->setText(tr("Silence"));
+    m_silence->setToolTip(tr("Stops the alarm sound until the next new alarm"));
+    m_silence->setVisible(m_service->Options().sound);
+    m_window.statusBar()->addPermanentWidget(m_silence.get());
+    connect(m_silence.get(), &QToolButton::clicked, this, [this] { m_sound->Silence(); });
+
+    m_journal = std::make_unique<TFormJournal>(m_service->Options().journalFolder, &m_window);
+}
+
+void AlarmStation::AddMenuItems(QMenu& menu) {
+    QAction* alarms = m_dock->toggleViewAction();
+    alarms->setObjectName("Alarms1");
+    alarms->setText(tr("&Alarms"));
+    alarms->setShortcut(Qt::Key_F9);
+    menu.addAction(alarms);
+    QAction* journal = menu.addAction(tr("&Journal..."), this, &AlarmStation::ShowJournal);
+    journal->setObjectName("Journal1");
+    QAction* silence =
+        menu.addAction(tr("&Silence alarm sound"), this, [this] { m_sound->Silence(); });
+    silence->setObjectName("Silence1");
+    silence->setShortcut(Qt::CTRL | Qt::Key_F9);
+}
+
+void AlarmStation::ShowList() {
+    m_dock->show();
+    m_dock->raise();
+    m_list->setFocus();
+}
+
+void AlarmStation::ShowTagScreen(size_t tagIndex) {
+    if (m_openTagScreen)
+        m_openTagScreen(tagIndex);
+}
+
+void AlarmStation::ShowJournal() {
+    m_journal->Open();
+}
+
+// Until users exist, whoever sits at the station.
+AlarmActor AlarmStation::Actor() {
+    return {};
 }
 
 void AlarmStation::Start() {

@@ -1,19 +1,28 @@
 #pragma once
 
+#include "AlarmListHost.h"
 #include "AlarmService.h"
 #include "Connections.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+class QDockWidget;
 class QMainWindow;
+class QMenu;
+class QToolButton;
 
 namespace halvane {
 
+class AlarmBanner;
+class AlarmSound;
 class ProfileStore;
+class TFormAlarms;
+class TFormJournal;
 class TagTable;
 
 // The journal's event for a connection whose light went from `before` to `now`: "link-up"
@@ -21,15 +30,27 @@ class TagTable;
 // for a connection that is not used or did not change.
 std::optional<std::string> LinkEventName(std::optional<LinkStatus> before, LinkStatus now);
 
-// The alarms and the journal of the running station, beside the main window: the service
-// and what tells the user about it.
-class AlarmStation final : public QObject {
+// The alarms and the journal of the running station, beside the main window: the service,
+// the alarm list docked at the bottom, the banner and the sound in the status bar, the
+// journal viewer and their menu items.
+class AlarmStation final : public QObject, public AlarmListHost {
     Q_OBJECT
 public:
-    AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window);
+    using TagScreenOpener = std::function<void(size_t tagIndex)>;
+
+    AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window,
+                 TagScreenOpener openTagScreen);
     ~AlarmStation() override;
 
     AlarmService& Service() { return *m_service; }
+    QDockWidget* Dock() const { return m_dock.get(); }
+    TFormAlarms* List() const { return m_list; }
+    AlarmBanner* Banner() const { return m_banner.get(); }
+    AlarmSound* Sound() const { return m_sound.get(); }
+    TFormJournal* Journal() const { return m_journal.get(); }
+
+    // "Alarms" (F9), "Journal" and "Silence alarm sound" in `menu`.
+    void AddMenuItems(QMenu& menu);
 
     // Journals "started" and starts judging the tags.
     void Start();
@@ -42,13 +63,28 @@ public:
     // A dialog stored its changes: "Settings", "Connections", "Tags", "Screens".
     void ConfigSaved(const std::string& dialog);
 
+    void ShowTagScreen(size_t tagIndex) override;
+    void ShowJournal() override;
+    AlarmActor Actor() override;
+    // Shows the alarm list in front.
+    void ShowList();
+
 private:
+    void BuildWindows();
     void ReportJournalFailure(const std::string& message);
 
     QMainWindow& m_window;
+    TagScreenOpener m_openTagScreen;
     std::unique_ptr<AlarmService> m_service;
     std::array<std::optional<LinkStatus>, kConnectionCount> m_links;
     bool m_started = false;
+    // The windows follow the service: they go before it.
+    std::unique_ptr<QDockWidget> m_dock;
+    TFormAlarms* m_list = nullptr; // in m_dock
+    std::unique_ptr<AlarmBanner> m_banner;
+    std::unique_ptr<QToolButton> m_silence;
+    std::unique_ptr<AlarmSound> m_sound;
+    std::unique_ptr<TFormJournal> m_journal;
 };
 
 } // namespace halvane

@@ -179,6 +179,7 @@ void TFormMain::BuildMenu() {
     AddMenuItem(file, "Exit1", tr("&Exit Program"), &TFormMain::Exit1Click);
 
     QMenu* view = bar->addMenu(tr("&View"));
+    m_viewMenu = view;
     AddMenuItem(view, "PutscreensinEditmode1", tr("Show in &Edit mode"),
                 &TFormMain::PutscreensinEditmode1Click);
     AddMenuItem(view, "PutscreensinNormalmode1", tr("Show in &Run-time mode"),
@@ -238,7 +239,10 @@ bool TFormMain::Create() {
     m_store = std::make_unique<ProfileStore>(config);
     m_connections = std::make_unique<Connections>(m_tags, *m_store, m_traceSink);
     m_connectionNodes = new ConnectionNodes(*m_connectionsNode, *m_connections, this);
-    m_alarms = std::make_unique<AlarmStation>(m_tags, *m_store, *this);
+    m_alarms = std::make_unique<AlarmStation>(m_tags, *m_store, *this,
+                                              [this](size_t tagIndex) { ShowTagScreen(tagIndex); });
+    m_viewMenu->addSeparator();
+    m_alarms->AddMenuItems(*m_viewMenu);
     connect(m_connectionNodes, &ConnectionNodes::LinkStatusChanged, this,
             [this](int connection, LinkStatus status) {
                 m_alarms->LinkChanged(connection, status, m_connections->StatusText(connection));
@@ -576,8 +580,10 @@ void TFormMain::StartWebServer() {
         return;
     WebServerLimits limits;
     limits.keepAlive = m_store->ReadBool("WebServer", "KeepAlive", false);
-    m_webServer = std::make_unique<WebServer>(
-        WebContext{*m_store, m_tags, m_screens.get(), m_templateCounters}, limits);
+    m_webServer = std::make_unique<WebServer>(WebContext{*m_store, m_tags, m_screens.get(),
+                                                         m_templateCounters,
+                                                         m_alarms ? &m_alarms->Service() : nullptr},
+                                              limits);
     if (m_webServer->Start(m_store->ReadInteger("WebServer", "Port", 8088)))
         return;
     m_webServer.reset();
@@ -596,7 +602,8 @@ void TFormMain::StartMqtt() {
         [this](const std::string& line) { ReportMqttEvent(line); },
         [this](std::function<void()> task) {
             QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-        });
+        },
+        m_alarms ? &m_alarms->Service() : nullptr);
     if (!m_mqtt->Start())
         m_mqtt.reset();
     ShowConnectionStatus();
@@ -647,6 +654,16 @@ void TFormMain::LoadTags() {
 
 void TFormMain::StopCommunication() {
     ShutdownConnections();
+}
+
+void TFormMain::ShowTagScreen(size_t tagIndex) {
+    for (size_t i = 0; i < m_screens->Size(); ++i)
+        if (m_screens->At(i)->IsTagUsed(static_cast<int>(tagIndex))) {
+            const int page = static_cast<int>(i);
+            ShowPage(page);
+            m_tabSetScreens->setCurrentIndex(page);
+            return;
+        }
 }
 
 std::optional<std::string> TFormMain::ScreenUsingTag(int tagIndex) {

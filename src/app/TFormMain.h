@@ -101,6 +101,8 @@ public:
     void ShowProgress(bool shown) override;
     void ShowCommunicationMonitor() override;
     void ShowTrend(int tagIndex) override;
+    // Shows the first screen that shows the tag (none: nothing changes).
+    void ShowTagScreen(size_t tagIndex);
     // Shows screen `page` and hides the others and the tag list window; for the number of
     // screens, hides every screen and shows the tag list window; others do nothing.
     void ShowPage(int page);
@@ -213,6 +215,7 @@ private:
     QWidget* m_dockContents = nullptr;
     TFormChannelSetup* m_tagListWindow = nullptr;
 
+    QMenu* m_viewMenu = nullptr;
     QAction* m_showscreentabs1 = nullptr;
     QAction* m_showgrid1 = nullptr;
     QAction* m_snaptoGrid1 = nullptr;

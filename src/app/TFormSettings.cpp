@@ -317,7 +317,7 @@ void TFormSettings::LoadSettings() {
     m_shown = LoadStationSettings(m_config);
     ShowSettings(m_shown);
     ShowMqttSettings(LoadMqttSettings(m_config));
-    ShowAlarmSettings(LoadAlarmSettings(m_config));
+    ShowAlarmFields(LoadAlarmFields(m_config));
     RebuildStyleList();
 }
 
@@ -383,14 +383,14 @@ MqttSettings TFormSettings::TypedMqttSettings() const {
     return settings;
 }
 
-void TFormSettings::ShowAlarmSettings(const AlarmSettings& settings) {
+void TFormSettings::ShowAlarmFields(const AlarmFields& settings) {
     m_editAlarmCommDelay->setText(Shown(settings.commDelay));
     m_checkBoxAlarmSound->setChecked(settings.sound);
     m_editEventsFolder->setText(Shown(settings.eventsFolder));
 }
 
-AlarmSettings TFormSettings::TypedAlarmSettings() const {
-    AlarmSettings settings;
+AlarmFields TFormSettings::TypedAlarmFields() const {
+    AlarmFields settings;
     settings.commDelay = Typed(m_editAlarmCommDelay->text());
     settings.sound = m_checkBoxAlarmSound->isChecked();
     settings.eventsFolder = Typed(m_editEventsFolder->text());
@@ -439,7 +439,7 @@ void TFormSettings::ButtonOpenEventsFolderClick() {
 void TFormSettings::ButtonSaveClick() {
     ProfileStore::Batch batch(m_config);
     const SettingsSaveOutcome outcome = SaveStationSettings(m_config, TypedSettings());
-    const AlarmSaveOutcome alarms = SaveAlarmSettings(m_config, TypedAlarmSettings());
+    const AlarmSaveOutcome alarms = SaveAlarmFields(m_config, TypedAlarmFields());
     // A page that shows what is stored writes nothing, so that opening and saving the dialog
     // adds no MQTT section; one that differs is written, even when it looks as it was shown
     // after a refused save.

@@ -43,8 +43,8 @@ private:
     StationSettings TypedSettings() const;
     void ShowMqttSettings(const MqttSettings& settings);
     MqttSettings TypedMqttSettings() const;
-    void ShowAlarmSettings(const AlarmSettings& settings);
-    AlarmSettings TypedAlarmSettings() const;
+    void ShowAlarmFields(const AlarmFields& settings);
+    AlarmFields TypedAlarmFields() const;
     void RebuildStyleList();
 
     void PageControlSettingsChange(int index);

@@ -46,8 +46,8 @@ void WriteEventsFolder(ProfileStore& config, std::string_view folder) {
 
 } // namespace
 
-AlarmSettings LoadAlarmSettings(const ProfileStore& config) {
-    AlarmSettings settings;
+AlarmFields LoadAlarmFields(const ProfileStore& config) {
+    AlarmFields settings;
     settings.commDelay =
         ShownText(config, kAlarms, kCommDelayKey, std::to_string(kDefaultCommDelay));
     settings.sound = config.ReadBool(kAlarms, kSoundKey, true);
@@ -55,7 +55,7 @@ AlarmSettings LoadAlarmSettings(const ProfileStore& config) {
     return settings;
 }
 
-AlarmSaveOutcome SaveAlarmSettings(ProfileStore& config, const AlarmSettings& settings) {
+AlarmSaveOutcome SaveAlarmFields(ProfileStore& config, const AlarmFields& settings) {
     ProfileStore::Batch batch(config);
     AlarmSaveOutcome outcome;
     outcome.commDelayValid = WriteCommDelay(config, settings.commDelay);

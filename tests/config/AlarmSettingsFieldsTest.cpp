@@ -20,7 +20,7 @@ TEST_F(AlarmSettingsFieldsTest, LoadsDefaultsAndStoredValues) {
     const struct {
         const char* name;
         std::string file;
-        AlarmSettings shown;
+        AlarmFields shown;
     } cases[] = {
         {"no section", kOtherSections, {"10", true, ""}},
         {"every key",
@@ -31,7 +31,7 @@ TEST_F(AlarmSettingsFieldsTest, LoadsDefaultsAndStoredValues) {
          {"soon", true, "J\xC3\xB6rg"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadAlarmSettings(Store(c.file)), c.shown) << c.name;
+        EXPECT_EQ(LoadAlarmFields(Store(c.file)), c.shown) << c.name;
 }
 
 // A value at its default is erased rather than written, so that a project keeps the file it
@@ -40,7 +40,7 @@ TEST_F(AlarmSettingsFieldsTest, WritesOnlyWhatDiffersFromTheDefaults) {
     const struct {
         const char* name;
         std::string file;
-        AlarmSettings typed;
+        AlarmFields typed;
         std::string written;
     } cases[] = {
         {"defaults on a project without them", kOtherSections, {"10", true, ""}, kOtherSections},
@@ -59,7 +59,7 @@ TEST_F(AlarmSettingsFieldsTest, WritesOnlyWhatDiffersFromTheDefaults) {
     };
     for (const auto& c : cases) {
         ProfileStore& store = Store(c.file);
-        EXPECT_EQ(SaveAlarmSettings(store, c.typed), AlarmSaveOutcome{}) << c.name;
+        EXPECT_EQ(SaveAlarmFields(store, c.typed), AlarmSaveOutcome{}) << c.name;
         EXPECT_EQ(ReadText(m_file), c.written) << c.name;
     }
 }
@@ -69,7 +69,7 @@ TEST_F(AlarmSettingsFieldsTest, WritesOnlyWhatDiffersFromTheDefaults) {
 TEST_F(AlarmSettingsFieldsTest, RefusedDelayKeepsItsStoredValue) {
     for (const char* typed : {"-1", "2.5", "abc", "", "99999999999"}) {
         ProfileStore& store = Store("[Alarms]\nCommDelay=5\n");
-        const AlarmSaveOutcome outcome = SaveAlarmSettings(store, {typed, false, "journal"});
+        const AlarmSaveOutcome outcome = SaveAlarmFields(store, {typed, false, "journal"});
         EXPECT_FALSE(outcome.commDelayValid) << typed;
         EXPECT_TRUE(outcome.written) << typed;
         EXPECT_EQ(ReadText(m_file), "[Alarms]\nCommDelay=5\nSound=0\nEventsFolder=journal\n")
@@ -80,11 +80,11 @@ TEST_F(AlarmSettingsFieldsTest, RefusedDelayKeepsItsStoredValue) {
 // A folder left as shown keeps its 8-bit bytes; a typed one is stored as UTF-8.
 TEST_F(AlarmSettingsFieldsTest, FolderLeftAsShownKeepsItsBytes) {
     ProfileStore& store = Store("[Alarms]\nEventsFolder=J\xF6rg\n");
-    AlarmSettings settings = LoadAlarmSettings(store);
-    SaveAlarmSettings(store, settings);
+    AlarmFields settings = LoadAlarmFields(store);
+    SaveAlarmFields(store, settings);
     EXPECT_EQ(store.ReadString("Alarms", "EventsFolder", ""), "J\xF6rg");
     settings.eventsFolder = "J\xC3\xB6rg2";
-    SaveAlarmSettings(store, settings);
+    SaveAlarmFields(store, settings);
     EXPECT_EQ(store.ReadString("Alarms", "EventsFolder", ""), "J\xC3\xB6rg2");
 }
 

@@ -62,6 +62,10 @@ void AlarmStation::BuildWindows() {
     // Shown on demand (F9, a click on the banner): the window keeps the size its screens
     // ask for.
     m_dock->hide();
+    connect(m_dock.get(), &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            m_list->setFocus();
+    });
 
     m_banner = std::make_unique<AlarmBanner>(*m_service, m_window.statusBar());
     m_window.statusBar()->addPermanentWidget(m_banner.get(), 1);

@@ -53,8 +53,8 @@ void TFormAlarms::BuildWindow() {
     connect(m_stringGridAlarms->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TFormAlarms::EnableButtons);
 
-    m_buttonAcknowledge = NewButton(tr("Acknowledge"), "ButtonAcknowledge", this);
-    m_buttonAcknowledgeAll = NewButton(tr("Acknowledge all"), "ButtonAcknowledgeAll", this);
+    m_buttonAcknowledge = NewButton(tr("&Acknowledge"), "ButtonAcknowledge", this);
+    m_buttonAcknowledgeAll = NewButton(tr("Ac&knowledge all"), "ButtonAcknowledgeAll", this);
     m_buttonShelve = NewButton(tr("Shelve..."), "ButtonShelve", this);
     m_buttonUnshelve = NewButton(tr("Unshelve"), "ButtonUnshelve", this);
     m_checkBoxShowShelved = Named(new QCheckBox(tr("Show shelved")), "CheckBoxShowShelved");
@@ -79,6 +79,8 @@ void TFormAlarms::BuildWindow() {
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(m_stringGridAlarms, 1);
     layout->addLayout(buttons);
+    // Shown with F9, the list takes the keys: the arrows select, Alt+A acknowledges.
+    setFocusProxy(m_stringGridAlarms);
 
     m_timerRefresh = Named(new QTimer(this), "TimerRefresh");
     m_timerRefresh->setSingleShot(true);

@@ -77,6 +77,34 @@ struct Listening {
     AlarmService service;
 };
 
+// What the service's thread pays for each reading: the tag judged in place under the
+// table's lock, as the thread does it (without the journal).
+void JudgeReadings(benchmark::State& state) {
+    TagTable table;
+    table.Assign(Table());
+    std::vector<TDataChannel> readings = Table();
+    AlarmModel model;
+    const LinkContext link{true, false, 10};
+    int round = 0;
+    size_t events = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        StoreRound(table, readings, ++round);
+        state.ResumeTiming();
+        const auto now = std::chrono::system_clock::now();
+        for (size_t i = 0; i < kTags; ++i)
+            table.Read(i, [&](const TDataChannel& tag) {
+                events += model.Evaluate(i, tag, AlarmSettingsOf(tag), link, now).size();
+            });
+        state.PauseTiming();
+        model.AcknowledgeAll({}, now);
+        state.ResumeTiming();
+    }
+    benchmark::DoNotOptimize(events);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kTags));
+}
+BENCHMARK(JudgeReadings)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // What the poll pays: the same stores while the service listens; its judging is not timed.
 void StoreReadingsWhileListened(benchmark::State& state) {
     Listening station;

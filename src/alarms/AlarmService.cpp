@@ -22,7 +22,7 @@ constexpr std::uintmax_t kMaxStateBytes = 16 * 1024 * 1024;
 // How often the thread wakes without a change: the tags that wait for their delay and
 // the shelved alarms whose time comes are looked at then.
 constexpr auto kTick = std::chrono::seconds(1);
-// How long changes gather before a round judges them: far below a poll interval.
+// How long changes gather before the thread looks at them: below a poll interval.
 constexpr auto kGather = std::chrono::milliseconds(20);
 
 std::string EventName(AlarmEventType type) {
@@ -95,7 +95,7 @@ void AlarmService::Configure(PortsEnabled ports, bool demo) {
         m_ports = ports;
         m_demo = demo;
     }
-    AllTagsChanged();
+    JudgeAllSoon();
 }
 
 void AlarmService::SetDemo(bool demo) {
@@ -103,23 +103,27 @@ void AlarmService::SetDemo(bool demo) {
         std::lock_guard lock(m_mutex);
         m_demo = demo;
     }
-    AllTagsChanged();
+    JudgeAllSoon();
 }
 
 void AlarmService::Start() {
     if (m_thread.joinable())
         return;
-    m_queue.Reset();
-    m_thread = std::thread([this] { Run(); });
+    m_stopping = false;
     m_tags.AddChangeListener(this);
-    AllTagsChanged();
+    m_tags.Locked([this] { m_changes.MarkAll(); });
+    m_thread = std::thread([this] { Run(); });
 }
 
 void AlarmService::Stop() {
     if (!m_thread.joinable())
         return;
     m_tags.RemoveChangeListener(this);
-    m_queue.Stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
     m_thread.join();
     SaveState();
 }
@@ -130,18 +134,24 @@ void AlarmService::Flush() {
     // after it has them all.
     const uint64_t target = m_rounds + 2;
     while (m_rounds < target && m_thread.joinable()) {
-        m_queue.Wake();
-        m_judgedChanged.wait_for(lock, std::chrono::milliseconds(50));
+        m_wakeSoon = true;
+        m_tickSoon = true;
+        m_wake.notify_all();
+        m_judged.wait_for(lock, std::chrono::milliseconds(50));
     }
 }
 
-// Called under the tag table's lock: only queued here.
+// Called under the tag table's lock, which guards the set.
 void AlarmService::TagChanged(size_t index) {
-    m_queue.TagChanged(index);
+    m_changes.Mark(index);
 }
 
 void AlarmService::AllTagsChanged() {
-    m_queue.AllTagsChanged();
+    m_changes.MarkAll();
+}
+
+void AlarmService::JudgeAllSoon() {
+    m_tags.Locked([this] { m_changes.MarkAll(); });
 }
 
 void AlarmService::PresetStored(size_t index, double value, WriteSource source) {
@@ -155,25 +165,35 @@ void AlarmService::WriteFailed(size_t index, const std::string& status) {
         {true, index, 0, WriteSource::Station, status, std::chrono::system_clock::now()});
 }
 
+// The polls that store readings wake nobody: the thread looks at what changed every
+// few tens of milliseconds, and judges the tags that wait for their delay and the shelved
+// alarms whose time comes once a second.
 void AlarmService::Run() {
     bool stateDirty = false;
     auto savedAt = std::chrono::steady_clock::time_point();
+    auto tickedAt = std::chrono::steady_clock::time_point();
     for (;;) {
-        // Changes that come while the round before is judged, or soon after it, wait a
-        // little and come in one batch: the polls that make them wake nobody.
-        const auto started = std::chrono::steady_clock::now();
-        const TagChangeQueue::Batch batch = m_queue.Take(started + kTick, started + kGather);
-        if (batch.stopped)
-            break;
-        const AlarmTime now = std::chrono::system_clock::now();
         std::vector<WriteRecord> writes;
+        bool tick = false;
         {
-            std::lock_guard lock(m_mutex);
+            std::unique_lock lock(m_mutex);
+            m_wake.wait_for(lock, kGather, [this] { return m_stopping || m_wakeSoon; });
+            if (m_stopping)
+                break;
+            m_wakeSoon = false;
+            tick = std::exchange(m_tickSoon, false);
             writes.swap(m_writes);
         }
+        TagChangeSet::Taken changes;
+        m_tags.Locked([&] { changes = m_changes.Take(); });
+        tick = tick || std::chrono::steady_clock::now() - tickedAt >= kTick;
+        if (tick)
+            tickedAt = std::chrono::steady_clock::now();
+        const AlarmTime now = std::chrono::system_clock::now();
         JournalWrites(std::move(writes));
-        std::vector<AlarmEvent> events = JudgeTags(batch, now);
-        Append(events, m_model.Tick(now));
+        std::vector<AlarmEvent> events = JudgeTags(changes, tick, now);
+        if (tick)
+            Append(events, m_model.Tick(now));
         if (Publish(events, nullptr) > 0)
             stateDirty = true;
         // What the readings changed is kept at most once a second; what users do at once.
@@ -182,12 +202,13 @@ void AlarmService::Run() {
             stateDirty = false;
             savedAt = std::chrono::steady_clock::now();
         }
-        RemoveOldJournalDays(now);
+        if (tick)
+            RemoveOldJournalDays(now);
         {
             std::lock_guard lock(m_mutex);
             ++m_rounds;
         }
-        m_judgedChanged.notify_all();
+        m_judged.notify_all();
     }
 }
 
@@ -210,7 +231,8 @@ void AlarmService::JournalWrites(std::vector<WriteRecord> writes) {
     Write(lines, true);
 }
 
-std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now) {
+std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeSet::Taken& changes, bool waiting,
+                                                AlarmTime now) {
     std::vector<AlarmEvent> events;
     const LinkState link = Links();
     // Judged in place under the table's lock, a tag at a time: quicker than a copy, and
@@ -219,7 +241,7 @@ std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& bat
         m_tags.Read(index,
                     [&](const TDataChannel& tag) { Append(events, Judge(index, tag, link, now)); });
     };
-    if (batch.all) {
+    if (changes.all) {
         // The table may have been loaded again: every tag, and the alarms of tags gone.
         const size_t size = m_tags.Size();
         m_model.ForgetTagsFrom(size);
@@ -227,8 +249,8 @@ std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeQueue::Batch& bat
             judge(i);
         return events;
     }
-    std::vector<size_t> indices = m_model.WaitingTags();
-    indices.insert(indices.end(), batch.changed.begin(), batch.changed.end());
+    std::vector<size_t> indices = waiting ? m_model.WaitingTags() : std::vector<size_t>{};
+    indices.insert(indices.end(), changes.changed.begin(), changes.changed.end());
     std::ranges::sort(indices);
     const auto [first, last] = std::ranges::unique(indices);
     indices.erase(first, last);

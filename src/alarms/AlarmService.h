@@ -3,7 +3,7 @@
 #include "AlarmModel.h"
 #include "EventJournal.h"
 #include "JournalFormat.h"
-#include "TagChangeQueue.h"
+#include "TagChangeSet.h"
 #include "TagTable.h"
 
 #include <QDate>
@@ -114,8 +114,8 @@ public:
     void Subscribe(AlarmSubscriber* subscriber);
     void Unsubscribe(AlarmSubscriber* subscriber);
 
-    // Waits until every change the tag table told before this call has been judged (tests,
-    // and a clean stop).
+    // Waits until every change the tag table told before this call has been judged, and the
+    // tags that wait for their delay and the shelved alarms have been looked at (tests).
     void Flush();
 
 private:
@@ -136,7 +136,10 @@ private:
 
     void Run();
     void JournalWrites(std::vector<WriteRecord> writes);
-    std::vector<AlarmEvent> JudgeTags(const TagChangeQueue::Batch& batch, AlarmTime now);
+    void JudgeAllSoon();
+    // The changed tags, and with `waiting` the tags that wait for their delay.
+    std::vector<AlarmEvent> JudgeTags(const TagChangeSet::Taken& changes, bool waiting,
+                                      AlarmTime now);
     struct LinkState {
         PortsEnabled ports{};
         bool demo = false;
@@ -162,8 +165,12 @@ private:
     PortsEnabled m_ports{};
     bool m_demo = false;
     std::vector<WriteRecord> m_writes;
+    bool m_stopping = false;
+    bool m_wakeSoon = false; // the thread looks now, without waiting for its next look
+    bool m_tickSoon = false; // and judges the waiting tags and shelved alarms then
+    std::condition_variable m_wake;
     uint64_t m_rounds = 0; // rounds of judging done by the thread
-    std::condition_variable m_judgedChanged;
+    std::condition_variable m_judged;
 
     std::mutex m_subscribersMutex; // held while they are told
     std::vector<AlarmSubscriber*> m_subscribers;
@@ -171,7 +178,7 @@ private:
     std::mutex m_stateMutex; // one writer of the state file at a time
     bool m_stateFailureReported = false;
 
-    TagChangeQueue m_queue;
+    TagChangeSet m_changes; // guarded by the tag table's lock
     std::thread m_thread;
     QDate m_cleanedDay; // thread: the day old journal files were last removed
 };

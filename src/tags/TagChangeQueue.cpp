@@ -36,19 +36,6 @@ void TagChangeQueue::RequestTagList() {
     WakeLocked();
 }
 
-void TagChangeQueue::Reset() {
-    std::lock_guard lock(m_mutex);
-    m_batch = {};
-    m_flagged.clear();
-    m_woken = false;
-}
-
-void TagChangeQueue::Wake() {
-    std::lock_guard lock(m_mutex);
-    m_woken = true;
-    m_wake.notify_all();
-}
-
 void TagChangeQueue::Stop() {
     std::lock_guard lock(m_mutex);
     m_batch.stopped = true;
@@ -62,7 +49,6 @@ TagChangeQueue::Batch TagChangeQueue::Take(std::chrono::steady_clock::time_point
     m_waiting = true;
     m_wake.wait_until(lock, deadline, [this] { return PendingLocked(); });
     m_waiting = false;
-    m_woken = false;
     Batch taken = std::exchange(m_batch, Batch{});
     m_batch.stopped = taken.stopped;
     for (const size_t index : taken.changed)
@@ -73,7 +59,7 @@ TagChangeQueue::Batch TagChangeQueue::Take(std::chrono::steady_clock::time_point
 }
 
 bool TagChangeQueue::PendingLocked() const {
-    return m_woken || m_batch.stopped || m_batch.all || m_batch.tagList || !m_batch.changed.empty();
+    return m_batch.stopped || m_batch.all || m_batch.tagList || !m_batch.changed.empty();
 }
 
 // Only a sleeping publisher needs the system call; one that is busy takes the change

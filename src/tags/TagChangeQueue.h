@@ -28,12 +28,8 @@ public:
     void AllTagsChanged() override;
     void ForceAll();
     void RequestTagList();
-    // Makes a Take that waits return now, with whatever is pending (perhaps nothing).
-    void Wake();
     // Take returns at once from now on, with `stopped` set.
     void Stop();
-    // Forgets what is pending and a stop, for a new start.
-    void Reset();
 
     // Waits until `notBefore` (only a stop cuts it short), then until something is
     // pending, the queue is stopped or `deadline` passes, and takes everything pending.
@@ -51,7 +47,6 @@ private:
     std::vector<bool> m_flagged; // by tag index: already in m_batch.changed
     Batch m_batch;
     bool m_waiting = false; // a Take sleeps and has not been woken yet
-    bool m_woken = false;   // Wake was called since the last Take
 };
 
 } // namespace halvane

@@ -108,6 +108,11 @@ bool TagTable::Read(size_t index, const std::function<void(const TDataChannel&)>
     return true;
 }
 
+void TagTable::Locked(const std::function<void()>& run) const {
+    std::lock_guard lock(m_mutex);
+    run();
+}
+
 void TagTable::ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const {
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < m_tags.size(); ++i)

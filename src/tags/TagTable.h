@@ -63,6 +63,8 @@ public:
     // Runs `read` on the tag at `index` under the lock, without copying it; false when
     // there is no such tag.
     bool Read(size_t index, const std::function<void(const TDataChannel&)>& read) const;
+    // Runs `run` under the lock: for what the listeners keep under it.
+    void Locked(const std::function<void()>& run) const;
     // Runs `read` on every tag under the lock, without copying the table.
     void ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const;
 

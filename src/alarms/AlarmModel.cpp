@@ -267,6 +267,10 @@ std::vector<AlarmEvent> AlarmModel::Tick(AlarmTime now) {
     return events;
 }
 
+std::unique_lock<std::recursive_mutex> AlarmModel::Hold() const {
+    return std::unique_lock(m_mutex);
+}
+
 std::vector<size_t> AlarmModel::WaitingTags() const {
     std::vector<size_t> waiting;
     std::lock_guard lock(m_mutex);

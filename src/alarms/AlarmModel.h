@@ -123,6 +123,9 @@ public:
     // The tags with a condition that holds and waits for its delay: nothing else judges
     // them again while their reading stays the same.
     std::vector<size_t> WaitingTags() const;
+    // Holds the model's lock until the result goes: a caller that judges many tags in a
+    // row takes it once for them all (the calls inside take it again cheaply).
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> Hold() const;
     // Forgets the alarms of the tags from `count` on (the table became shorter).
     void ForgetTagsFrom(size_t count);
 
@@ -183,7 +186,8 @@ private:
     static AlarmEvent Event(AlarmEventType type, size_t tagIndex, AlarmKind kind,
                             const Alarm& alarm, AlarmTime now);
 
-    mutable std::mutex m_mutex;
+    // Recursive: a caller that judges many tags holds it across them (Hold).
+    mutable std::recursive_mutex m_mutex;
     std::unordered_map<size_t, TagAlarms> m_tags;
     size_t m_listed = 0;
     std::optional<AlarmTime> m_tooManySince;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <numeric>
 #include <system_error>
 
 namespace halvane {
@@ -22,6 +23,8 @@ constexpr std::uintmax_t kMaxStateBytes = 16 * 1024 * 1024;
 // How often the thread wakes without a change: the tags that wait for their delay and
 // the shelved alarms whose time comes are looked at then.
 constexpr auto kTick = std::chrono::seconds(1);
+// How many tags are judged under one lock of the tag table.
+constexpr size_t kTagsPerLock = 256;
 // How long changes gather before the thread looks at them: below a poll interval.
 constexpr auto kGather = std::chrono::milliseconds(20);
 
@@ -235,26 +238,30 @@ std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeSet::Taken& chang
                                                 AlarmTime now) {
     std::vector<AlarmEvent> events;
     const LinkState link = Links();
-    // Judged in place under the table's lock, a tag at a time: quicker than a copy, and
-    // the model never calls back into the table.
-    const auto judge = [&](size_t index) {
-        m_tags.Read(index,
-                    [&](const TDataChannel& tag) { Append(events, Judge(index, tag, link, now)); });
-    };
+    std::vector<size_t> indices;
     if (changes.all) {
         // The table may have been loaded again: every tag, and the alarms of tags gone.
-        const size_t size = m_tags.Size();
-        m_model.ForgetTagsFrom(size);
-        for (size_t i = 0; i < size; ++i)
-            judge(i);
-        return events;
+        indices.resize(m_tags.Size());
+        std::iota(indices.begin(), indices.end(), size_t{0});
+        m_model.ForgetTagsFrom(indices.size());
+    } else {
+        indices = waiting ? m_model.WaitingTags() : std::vector<size_t>{};
+        indices.insert(indices.end(), changes.changed.begin(), changes.changed.end());
+        std::ranges::sort(indices);
+        const auto [first, last] = std::ranges::unique(indices);
+        indices.erase(first, last);
     }
-    std::vector<size_t> indices = waiting ? m_model.WaitingTags() : std::vector<size_t>{};
-    indices.insert(indices.end(), changes.changed.begin(), changes.changed.end());
-    std::ranges::sort(indices);
-    const auto [first, last] = std::ranges::unique(indices);
-    indices.erase(first, last);
-    std::ranges::for_each(indices, judge);
+    // Judged in place under the table's lock, a few hundred tags at a time: quicker than
+    // copies, and the polls wait for no more than a few hundred. The model's lock is taken
+    // first (as everywhere), and never calls back into the table.
+    const std::span<const size_t> all(indices);
+    for (size_t from = 0; from < all.size(); from += kTagsPerLock) {
+        const auto held = m_model.Hold();
+        m_tags.ReadSome(all.subspan(from, std::min(kTagsPerLock, all.size() - from)),
+                        [&](const TDataChannel& tag, size_t index) {
+                            Append(events, Judge(index, tag, link, now));
+                        });
+    }
     return events;
 }
 

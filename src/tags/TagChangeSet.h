@@ -22,7 +22,7 @@ public:
     Taken Take();
 
 private:
-    std::vector<bool> m_flagged; // by tag index: already in m_taken.changed
+    std::vector<unsigned char> m_flagged; // by tag index: already in m_taken.changed
     Taken m_taken;
 };
 

@@ -108,6 +108,14 @@ bool TagTable::Read(size_t index, const std::function<void(const TDataChannel&)>
     return true;
 }
 
+void TagTable::ReadSome(std::span<const size_t> indices,
+                        const std::function<void(const TDataChannel&, size_t)>& read) const {
+    std::lock_guard lock(m_mutex);
+    for (const size_t index : indices)
+        if (index < m_tags.size())
+            read(m_tags[index], index);
+}
+
 void TagTable::Locked(const std::function<void()>& run) const {
     std::lock_guard lock(m_mutex);
     run();

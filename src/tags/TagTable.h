@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,6 +64,10 @@ public:
     // Runs `read` on the tag at `index` under the lock, without copying it; false when
     // there is no such tag.
     bool Read(size_t index, const std::function<void(const TDataChannel&)>& read) const;
+    // Runs `read` on the tags at `indices` (those in the table), in their order, under one
+    // lock, without copying them.
+    void ReadSome(std::span<const size_t> indices,
+                  const std::function<void(const TDataChannel&, size_t)>& read) const;
     // Runs `run` under the lock: for what the listeners keep under it.
     void Locked(const std::function<void()>& run) const;
     // Runs `read` on every tag under the lock, without copying the table.

@@ -12,6 +12,8 @@
 
 #include "TempDir.h"
 
+#include "OffscreenMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -140,26 +142,7 @@ BENCHMARK(BM_EncodeBmp)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-// Fonts need a GUI application; without a display it runs on the offscreen platform
-// unless the command line or QT_QPA_PLATFORM names another.
 int main(int argc, char** argv) {
-    std::vector<char*> args(argv, argv + argc);
-    static char platformOption[] = "-platform";
-    static char offscreen[] = "offscreen";
-    const bool platformGiven = std::getenv("QT_QPA_PLATFORM") != nullptr ||
-                               std::any_of(args.begin(), args.end(), [](const char* a) {
-                                   return !std::strcmp(a, "-platform");
-                               });
-    if (!platformGiven)
-        args.insert(args.begin() + 1, {platformOption, offscreen});
-    int count = static_cast<int>(args.size());
-    args.push_back(nullptr);
-    QGuiApplication app(count, args.data());
-    SetDecimalSeparator('.');
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return halvane::bench::RunOffscreen<QGuiApplication>(argc, argv,
+                                                         [] { SetDecimalSeparator('.'); });
 }

@@ -2,6 +2,7 @@
 
 #include "AlarmAnnunciation.h"
 #include "AlarmListRows.h"
+#include "RefreshSoon.h"
 
 #include <QColor>
 #include <QMouseEvent>
@@ -64,15 +65,9 @@ void AlarmBanner::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
 }
 
-// Told on any thread: the refresh waits on this widget's thread for the rest of its interval.
+// Told on any thread.
 void AlarmBanner::AlarmsChanged() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_timerRefresh->isActive())
-                m_timerRefresh->start();
-        },
-        Qt::QueuedConnection);
+    RefreshSoon(m_timerRefresh);
 }
 
 } // namespace halvane

@@ -2,6 +2,7 @@
 
 #include "AlarmListHost.h"
 #include "DialogWidgets.h"
+#include "RefreshSoon.h"
 #include "TFormShelve.h"
 
 #include <QCheckBox>
@@ -92,15 +93,9 @@ void TFormAlarms::BuildWindow() {
     m_timerBlink->start();
 }
 
-// Told on any thread: the refresh waits on this window's thread for the rest of its interval.
+// Told on any thread.
 void TFormAlarms::AlarmsChanged() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_timerRefresh->isActive())
-                m_timerRefresh->start();
-        },
-        Qt::QueuedConnection);
+    RefreshSoon(m_timerRefresh);
 }
 
 void TFormAlarms::Refresh() {

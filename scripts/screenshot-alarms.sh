@@ -19,6 +19,7 @@ delay=${HALVANE_SCREENSHOT_DELAY:-45} start_station
 grep -q ',raised,1,Tank level,' "$data_root"/events/*.csv ||
   { echo "No tank level alarm was raised within the delay" >&2; exit 1; }
 
+mkdir -p "$(dirname "$output")"
 window=$(xdo search --name '^Halvane$' | head -n 1)
 xdo windowfocus --sync "$window"
 xdo key F9; sleep 2

@@ -9,18 +9,19 @@
 #include "StationSupport.h"
 #include "TFormAlarms.h"
 #include "TFormSettings.h"
+#include "WebTestSupport.h"
 #include "WidgetInput.h"
 
 #include <QDockWidget>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTableView>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
 
 using namespace halvane;
@@ -52,17 +53,17 @@ protected:
 
     // The independent client writes holding register 0 of unit 1.
     void SetRegister(int value) const {
-        const QString script =
-            QStringLiteral("import time\n"
-                           "from pymodbus.client import ModbusTcpClient\n"
-                           "c = ModbusTcpClient('127.0.0.1', port=%1)\n"
-                           "for _ in range(50):\n"
-                           "    if c.connect(): break\n"
-                           "    time.sleep(0.1)\n"
-                           "assert not c.write_register(0, %2, slave=1).isError()\n")
-                .arg(m_simPort)
-                .arg(value);
-        ASSERT_EQ(QProcess::execute("/usr/bin/python3", {"-c", script}), 0);
+        const std::string script = "import time\n"
+                                   "from pymodbus.client import ModbusTcpClient\n"
+                                   "c = ModbusTcpClient('127.0.0.1', port=" +
+                                   std::to_string(m_simPort) +
+                                   ")\n"
+                                   "for _ in range(50):\n"
+                                   "    if c.connect(): break\n"
+                                   "    time.sleep(0.1)\n"
+                                   "assert not c.write_register(0, " +
+                                   std::to_string(value) + ", slave=1).isError()\n";
+        ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + script + "\"").c_str()), 0);
     }
 
     // Starts the station on the data root and waits for its first reading of the level.
@@ -84,20 +85,12 @@ protected:
         form.Alarms()->Service().Flush();
     }
 
-    // GET on the station's own web server through curl; empty when it failed.
-    std::string Fetch(const std::string& path) const {
-        QProcess curl;
-        curl.start("curl", {"-sf", "--max-time", "2",
-                            QStringLiteral("http://127.0.0.1:%1").arg(m_webPort) +
-                                QString::fromStdString(path)});
-        curl.waitForFinished(5000);
-        return curl.exitCode() == 0 ? curl.readAllStandardOutput().toStdString() : std::string();
-    }
     // The state of each alarm that /api/alarms lists, in its order; "no answer" when none came.
     std::vector<std::string> ApiStates() const {
-        const QJsonDocument alarms =
-            QJsonDocument::fromJson(QByteArray::fromStdString(Fetch("/api/alarms")));
-        if (!alarms.isArray())
+        const test::HttpReply reply = test::Curl(m_webPort, "/api/alarms");
+        const QJsonDocument alarms = QJsonDocument::fromJson(QByteArray::fromStdString(reply.body));
+        if (reply.status != 200 || !reply.Header("content-type").starts_with("application/json") ||
+            !alarms.isArray())
             return {"no answer"};
         std::vector<std::string> states;
         for (const QJsonValue alarm : alarms.array())

@@ -141,7 +141,10 @@ void AlarmStation::SetDemo(bool demo) {
     m_service->SetDemo(demo);
 }
 
+// Connections stopped by the station's own shut-down are not links that went down.
 void AlarmStation::LinkChanged(int connection, LinkStatus status, const std::string& name) {
+    if (!m_started)
+        return;
     std::optional<LinkStatus>& before = m_links[static_cast<size_t>(connection - 1)];
     const std::optional<std::string> event = LinkEventName(before, status);
     before = status;

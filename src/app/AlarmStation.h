@@ -54,7 +54,8 @@ public:
 
     // Journals "started" and starts judging the tags.
     void Start();
-    // Journals "stopped" and stops judging (before the tag table and the connections go).
+    // Journals "stopped" and stops judging and journaling link changes (before the tag table
+    // and the connections go).
     void Stop();
     // Communication (re)started: which connections are in use.
     void ConnectionsStarted(const Connections& connections, bool demo);

@@ -935,10 +935,10 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     if (m_screens)
         for (size_t i = 0; i < m_screens->Size(); ++i)
             m_screens->At(i)->close();
-    ShutdownConnections();
-    StopMqtt();
     if (m_alarms)
         m_alarms->Stop();
+    ShutdownConnections();
+    StopMqtt();
     QApplication::restoreOverrideCursor();
     event->accept();
     QApplication::quit();

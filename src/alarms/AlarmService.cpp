@@ -114,7 +114,7 @@ void AlarmService::Start() {
         return;
     m_stopping = false;
     m_tags.AddChangeListener(this);
-    m_tags.Locked([this] { m_changes.MarkAll(); });
+    JudgeAllSoon();
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -128,6 +128,13 @@ void AlarmService::Stop() {
     }
     m_wake.notify_all();
     m_thread.join();
+    // Presets stored since the thread last looked still go to the journal.
+    std::vector<WriteRecord> writes;
+    {
+        std::lock_guard lock(m_mutex);
+        writes.swap(m_writes);
+    }
+    JournalWrites(std::move(writes));
     SaveState();
 }
 
@@ -252,8 +259,8 @@ std::vector<AlarmEvent> AlarmService::JudgeTags(const TagChangeSet::Taken& chang
         indices.erase(first, last);
     }
     // Judged in place under the table's lock, a few hundred tags at a time: quicker than
-    // copies, and the polls wait for no more than a few hundred. The model's lock is taken
-    // first (as everywhere), and never calls back into the table.
+    // copies, and the polls wait for no more than a few hundred. The model's lock goes
+    // first, then the table's: nothing takes them the other way round.
     const std::span<const size_t> all(indices);
     for (size_t from = 0; from < all.size(); from += kTagsPerLock) {
         const auto held = m_model.Hold();

@@ -39,8 +39,8 @@ bool VerifyPassword(const std::string& hash, std::string_view password);
 
 // What the users file holds.
 struct AccountList {
-    bool exists = false;     // there is a users file: login is on
-    std::string error;       // the file is there but cannot be read: nobody can log in
+    bool exists = false;           // there is a users file: login is on
+    std::string error;             // the file is there but cannot be read: nobody can log in
     std::vector<Account> accounts; // the accounts that can be used, in file order
     // One line per account that cannot be used: an unknown role, a hash that cannot be
     // read, a name that is not valid or not unique (both accounts of a name are left out).

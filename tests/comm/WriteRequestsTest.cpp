@@ -346,7 +346,7 @@ TEST_F(WriteModeTest, OnlyWhatTheOperatorSetIsWrittenAndAFailedWriteIsRetried) {
     Poll(4);
     EXPECT_EQ(m_other->Coil(1, kTestCoil), 1);
     for (const std::string& frame : m_frames.Take())
-        EXPECT_EQ(frame.find(" 05 00 "), std::string::npos) << frame;
+        EXPECT_NE(WithoutTransactionId(frame).substr(21, 2), "05") << frame; // no coil written
 
     // The operator switches it off: written once, then left alone.
     ASSERT_EQ(PresetValue(m_tags, *m_store, 0, 0), PresetOutcome::Stored);

@@ -1,8 +1,10 @@
 #include "AccountCommands.h"
 
+#include <array>
 #include <istream>
 #include <ostream>
 
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,26 +15,46 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kRefused = 2;
 
-// Keeps what is typed on the terminal of standard input from showing, for as long as it lives.
+// The terminal as it was before its echo was turned off, for the signal handler.
+termios g_echoingTerminal{};
+constexpr std::array kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Ctrl+C at the prompt: the terminal gets its echo back before the program ends.
+extern "C" void RestoreEchoAndEnd(int signal) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &g_echoingTerminal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Keeps what is typed on the terminal of standard input from showing, for as long as it
+// lives, also when a signal ends the program meanwhile.
 class HiddenTyping final {
 public:
     explicit HiddenTyping(bool terminal) {
-        if (!terminal || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
+        if (!terminal || ::tcgetattr(STDIN_FILENO, &g_echoingTerminal) != 0)
             return;
-        termios hidden = m_saved;
+        struct sigaction restore {};
+        restore.sa_handler = RestoreEchoAndEnd;
+        for (size_t i = 0; i < kEndingSignals.size(); ++i)
+            ::sigaction(kEndingSignals[i], &restore, &m_previous[i]);
+        m_active = true;
+        termios hidden = g_echoingTerminal;
         hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        m_hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden) == 0;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
     }
     ~HiddenTyping() {
-        if (m_hidden)
-            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+        if (!m_active)
+            return;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_echoingTerminal);
+        for (size_t i = 0; i < kEndingSignals.size(); ++i)
+            ::sigaction(kEndingSignals[i], &m_previous[i], nullptr);
     }
     HiddenTyping(const HiddenTyping&) = delete;
     HiddenTyping& operator=(const HiddenTyping&) = delete;
 
 private:
-    termios m_saved{};
-    bool m_hidden = false;
+    std::array<struct sigaction, kEndingSignals.size()> m_previous{};
+    bool m_active = false;
 };
 
 // One line of input without its line end; nothing at the end of the input.

@@ -11,6 +11,9 @@
 #include <chrono>
 #include <sstream>
 
+#include <csignal>
+#include <termios.h>
+
 #include <poll.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -78,9 +81,13 @@ public:
     TerminalProgram(const TerminalProgram&) = delete;
     TerminalProgram& operator=(const TerminalProgram&) = delete;
 
+    // Waits until the terminal has shown `prompt`.
+    bool WaitFor(const std::string& prompt) {
+        return ReadUntil([&] { return Has(m_shown, prompt); });
+    }
     // Waits until the terminal has shown `prompt`, then types `line` and Enter.
     bool Answer(const std::string& prompt, const std::string& line) {
-        if (!ReadUntil([&] { return Has(m_shown, prompt); }))
+        if (!WaitFor(prompt))
             return false;
         const std::string typed = line + "\n";
         return ::write(m_terminal, typed.data(), typed.size()) ==
@@ -95,6 +102,20 @@ public:
         return m_status;
     }
     const std::string& Shown() const { return m_shown; }
+    // Whether what is typed shows; read from our end, the program's terminal is shared.
+    bool Echoing() const {
+        termios settings{};
+        return ::tcgetattr(m_terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+    }
+    // Types Ctrl+C.
+    void Interrupt() { ::write(m_terminal, "\x03", 1); }
+    // Whether the program was ended by `signal`, waiting for it.
+    bool EndedBy(int signal) {
+        int status = 0;
+        const bool ended = ::waitpid(m_pid, &status, 0) == m_pid;
+        m_status = 128 + signal;
+        return ended && WIFSIGNALED(status) && WTERMSIG(status) == signal;
+    }
 
 private:
     // Reads until `done` or the end of the program (or 20 s); whether `done` came.
@@ -283,4 +304,16 @@ TEST(AccountCommands, ATerminalDoesNotShowThePasswordTyped) {
         EXPECT_FALSE(Has(program.Shown(), "horse")) << program.Shown();
     }
     EXPECT_TRUE(AccountStore(root / "cfg/users.cfg").Verify("alice", "correct horse"));
+}
+
+TEST(AccountCommands, CtrlCAtThePromptGivesTheTerminalItsEchoBack) {
+    TempDir root;
+    TerminalProgram program(root, {"--user-add", "alice", "--role", "admin"});
+    ASSERT_TRUE(program.Answer("Password: ", "correct horse")) << program.Shown();
+    ASSERT_TRUE(program.WaitFor("Repeat password: ")) << program.Shown();
+    ASSERT_FALSE(program.Echoing());
+    program.Interrupt();
+    ASSERT_TRUE(program.EndedBy(SIGINT));
+    EXPECT_TRUE(program.Echoing());
+    EXPECT_FALSE(std::filesystem::exists(root / "cfg/users.cfg"));
 }

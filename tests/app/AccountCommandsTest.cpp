@@ -9,15 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <sstream>
-
 #include <csignal>
-#include <termios.h>
+#include <sstream>
 
 #include <poll.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace halvane;

@@ -6,12 +6,23 @@
 
 namespace halvane {
 
+// One change to, or the list of, the accounts; the program ends after it.
+struct AccountCommand {
+    enum class Kind { Add, Password, SetRole, Disable, Enable, Remove, List };
+    Kind kind = Kind::List;
+    std::string name; // of the account; empty for List
+    std::string role; // as typed, for Add and SetRole
+
+    bool operator==(const AccountCommand&) const = default;
+};
+
 struct CommandLine {
     std::optional<std::string> dataRoot; // --data-root DIR
     bool runtime = false;                // -runtime or /runtime, any letter case
     bool help = false;
     bool version = false;
-    std::string error; // not empty: the arguments could not be used
+    std::optional<AccountCommand> account; // --user-add NAME --role ROLE, --user-list, ...
+    std::string error;                     // not empty: the arguments could not be used
 };
 
 // The program's arguments (without the program name). Options of the window toolkit

@@ -1,3 +1,4 @@
+#include "AccountCommands.h"
 #include "CommandLine.h"
 #include "DataRoot.h"
 #include "MessageBox.h"
@@ -15,7 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <iostream>
 #include <optional>
+
+#include <unistd.h>
 
 #ifndef HALVANE_VERSION
 #define HALVANE_VERSION "0.0.0"
@@ -53,6 +58,22 @@ void ChoosePlatform() {
         std::fprintf(stderr, "No display found: running with the offscreen platform\n");
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
+}
+
+// The folder of this program, found without the toolkit (the last place for the data root).
+std::string ExecutableFolder() {
+    std::error_code ec;
+    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
+}
+
+// Changes or lists the accounts and ends: no window, and no claim on the data root, so that
+// it works beside a running station.
+int RunAccountCommandOnly(const CommandLine& commandLine) {
+    SetDataRoot(ChooseDataRoot(ProcessDataRootSources(commandLine.dataRoot, ExecutableFolder())));
+    AccountStore store(UsersFile());
+    return RunAccountCommand(*commandLine.account, store,
+                             PasswordSource{std::cin, ::isatty(STDIN_FILENO) == 1}, std::cout,
+                             std::cerr);
 }
 
 char LocaleDecimalSeparator() {
@@ -94,6 +115,8 @@ int main(int argc, char** argv) {
         std::printf("Halvane %s\n", HALVANE_VERSION);
         return 0;
     }
+    if (commandLine.account)
+        return RunAccountCommandOnly(commandLine);
     ChoosePlatform();
     Application app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle.data()));

@@ -203,10 +203,17 @@ void WriteEntry(ProfileStore& store, size_t section, const Entry& entry) {
 }
 
 // Reads the file, lets `change` refuse (a message) or make its writes, and writes the file
-// once; the message why when anything failed.
+// once; the message why when anything failed. Only an addition makes a file that is not
+// there: an empty one would turn login on with nobody to log in.
 std::optional<std::string> ChangeFile(
-    const std::filesystem::path& file,
+    const std::filesystem::path& file, bool create,
     const std::function<std::optional<std::string>(ProfileStore&, std::vector<Entry>&)>& change) {
+    std::error_code ec;
+    if (!create && !std::filesystem::exists(file, ec) && !ec) {
+        ProfileStore none(file);
+        std::vector<Entry> entries;
+        return change(none, entries);
+    }
     if (auto failure = MakePrivateFile(file))
         return failure;
     ProfileStore store(file);
@@ -230,7 +237,7 @@ std::optional<std::string> AccountStore::Add(std::string_view name, Role role,
     if (auto problem = PasswordProblem(password))
         return problem;
     return ChangeFile(
-        m_file,
+        m_file, true,
         [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
             if (FindEntry(entries, name))
                 return "A user \"" + std::string(name) + "\" exists already.";
@@ -248,7 +255,7 @@ std::optional<std::string> AccountStore::SetPassword(std::string_view name,
     if (auto problem = PasswordProblem(password))
         return problem;
     return ChangeFile(
-        m_file,
+        m_file, false,
         [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
             const Entry* entry = FindEntry(entries, name);
             if (!entry)
@@ -263,7 +270,7 @@ std::optional<std::string> AccountStore::SetPassword(std::string_view name,
 
 std::optional<std::string> AccountStore::SetRole(std::string_view name, Role role) {
     return ChangeFile(
-        m_file,
+        m_file, false,
         [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
             const Entry* entry = FindEntry(entries, name);
             if (!entry)
@@ -277,7 +284,7 @@ std::optional<std::string> AccountStore::SetRole(std::string_view name, Role rol
 
 std::optional<std::string> AccountStore::SetDisabled(std::string_view name, bool disabled) {
     return ChangeFile(
-        m_file,
+        m_file, false,
         [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
             const Entry* entry = FindEntry(entries, name);
             if (!entry)
@@ -293,7 +300,7 @@ std::optional<std::string> AccountStore::SetDisabled(std::string_view name, bool
 // from 0 without a gap.
 std::optional<std::string> AccountStore::Remove(std::string_view name) {
     return ChangeFile(
-        m_file,
+        m_file, false,
         [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
             const Entry* entry = FindEntry(entries, name);
             if (!entry)

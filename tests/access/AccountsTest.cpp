@@ -53,10 +53,15 @@ TEST(AccountRules, NamesAndPasswords) {
     EXPECT_EQ(ParseRole("root"), std::nullopt);
 }
 
+// Without a file nobody logs in, and a change refused makes no file (an empty one would
+// turn login on with nobody to log in).
 TEST_F(AccountsTest, WithoutAFileNobodyLogsIn) {
-    const AccountList list = m_store.Load();
-    EXPECT_FALSE(list.exists);
+    EXPECT_FALSE(m_store.Load().exists);
     EXPECT_FALSE(m_store.Verify("anna", "password1"));
+    EXPECT_EQ(m_store.Remove("anna"), "There is no user \"anna\".");
+    EXPECT_TRUE(m_store.SetRole("anna", Role::Admin));
+    EXPECT_TRUE(m_store.SetPassword("anna", "password1"));
+    EXPECT_FALSE(m_store.Load().exists);
 }
 
 TEST_F(AccountsTest, AddedAccountsLogInWithTheirPasswordOnly) {

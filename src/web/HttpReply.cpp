@@ -13,7 +13,7 @@ namespace halvane {
 namespace {
 
 // The statuses that the server sends.
-constexpr std::array<std::pair<int, std::string_view>, 14> kReasonPhrases{{
+constexpr std::array<std::pair<int, std::string_view>, 15> kReasonPhrases{{
     {200, "OK"},
     {206, "Partial Content"},
     {400, "Bad Request"},
@@ -25,6 +25,7 @@ constexpr std::array<std::pair<int, std::string_view>, 14> kReasonPhrases{{
     {413, "Payload Too Large"},
     {414, "URI Too Long"},
     {416, "Range Not Satisfiable"},
+    {429, "Too Many Requests"},
     {431, "Request Header Fields Too Large"},
     {500, "Internal Server Error"},
     {503, "Service Unavailable"},

@@ -17,7 +17,7 @@ struct WebContext {
     const TagTable& tags;
     const ScreenSource* screens; // null while the station has no screens to offer
     TemplateCounters& counters;
-    const AlarmService* alarms = nullptr; // null while the station has no alarm service
+    AlarmService* alarms = nullptr; // null while the station has no alarm service; journals logins
 
     size_t ScreenCount() const { return screens ? screens->ScreenCount() : 0; }
 };

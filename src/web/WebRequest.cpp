@@ -53,6 +53,8 @@ bool Matches(const std::string& sent, const std::string& stored) {
 }
 
 bool Authorized(const WebRequest& request, const ProfileStore& store) {
+    if (request.accountLogin)
+        return *request.accountLogin;
     const std::string user = store.ReadString("WebServer", "Username", "");
     if (user.empty())
         return true;
@@ -186,6 +188,10 @@ WebResponse FinishWebRequest(const WebWork& work, const WebRequest& request,
         break;
     }
     return ScreenPicture(work.screen, context);
+}
+
+WebResponse TooManyLogins() {
+    return Failure(429, "Too Many Requests");
 }
 
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,

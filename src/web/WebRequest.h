@@ -3,6 +3,7 @@
 #include "WebContext.h"
 
 #include <filesystem>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ struct WebRequest {
     std::string user;     // of a Basic authorization header; empty without one
     std::string password; // likewise
     std::string query;    // after the "?", as sent
+    // With the station's accounts: whether the login has been verified against them, which
+    // then decides instead of the configuration's web user.
+    std::optional<bool> accountLogin;
 };
 
 // The answer, independent of the HTTP layer that sends it.
@@ -48,6 +52,9 @@ std::string ErrorPage(std::string_view reasonPhrase);
 // read as Windows-1252, like stored text.
 WebResponse FailureMessage(std::string_view message);
 
+// 429 for a client address that failed to log in too often.
+WebResponse TooManyLogins();
+
 // Answers one request; safe to call from several threads at once. A template expansion
 // under way when `stop` is requested ends, failing the request. "/" stands for
 // "/index.html". The rules, in their order:
@@ -57,8 +64,9 @@ WebResponse FailureMessage(std::string_view message);
 //    ("/history.csv"), not the alarms ("/api/alarms", "/api/events": only while the station
 //    has an alarm service) and no screen number of 0 or more, or that tries to leave the
 //    document root, gets 404 before any credentials are asked for.
-// 3. When `Username` in `WebServer` is set, the request's user name and password must
-//    equal it and `Password`, else 401.
+// 3. With a verdict of the station's accounts (accountLogin), that verdict, else when
+//    `Username` in `WebServer` is set, the request's user name and password must equal it
+//    and `Password`: 401 when they do not.
 // 4. A document wins; else "/history.csv" is the history of tags (HistoryCsvResponse);
 //    else a screen number of 0 or more is that screen's picture (a template of the same
 //    name does not count) and 404 beyond the list, so that only those who may see the

@@ -4,8 +4,10 @@
 #include "ConnectionGuard.h"
 #include "HandlerPool.h"
 #include "HttpReply.h"
+#include "WebLogin.h"
 #include "WebRequest.h"
 
+#include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -94,7 +97,23 @@ unsigned HeadIdleSeconds(const WebServerLimits& limits) {
 
 WebRequest ToWebRequest(const HttpRequestHead& head) {
     const Credentials credentials = DecodeBasicAuthorization(head.authorization);
-    return {head.method, head.path, credentials.user, credentials.password, head.query};
+    return {head.method, head.path, credentials.user, credentials.password, head.query, {}};
+}
+
+// The client's address as text, an IPv4 one (come through the IPv6 socket) in its own form.
+std::string ClientAddress(MHD_Connection* connection) {
+    const auto* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr)
+        return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    if (info->client_addr->sa_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(*info->client_addr);
+        return ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text) ? text : "";
+    }
+    const auto& v6 = reinterpret_cast<const sockaddr_in6&>(*info->client_addr);
+    if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr))
+        return ::inet_ntop(AF_INET, &v6.sin6_addr.s6_addr[12], text, sizeof text) ? text : "";
+    return ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text) ? text : "";
 }
 
 // What `handle` answers; a failure is status 500 with its message (never in a header).
@@ -281,12 +300,47 @@ private:
         }
         if (state->pending)
             return TakeAnswer(connection, *state->pending);
+        const bool http11 = std::string_view(version) == "HTTP/1.1";
         WebRequest request = ToWebRequest(state->head);
+        const std::string address = ClientAddress(connection);
+        const auto verdict =
+            m_login.Screen(address, state->head.authorization, WebLogin::Clock::now());
+        if (verdict == WebLogin::Verdict::Blocked)
+            return Queue(connection, ComposeReply(state->head, TooManyLogins()));
+        if (verdict != WebLogin::Verdict::NoAccounts)
+            request.accountLogin = verdict != WebLogin::Verdict::Refused;
         auto begun = Guarded([&] { return BeginWebRequest(request, m_context); });
-        if (auto* response = std::get_if<WebResponse>(&begun))
+        auto* response = std::get_if<WebResponse>(&begun);
+        if (verdict == WebLogin::Verdict::Unverified && (!response || response->status == 200))
+            return Dispatch(connection, *state,
+                            VerifiedAnswer(std::move(request), address, state->head.authorization),
+                            false, http11);
+        if (response)
             return Queue(connection, ComposeReply(state->head, std::move(*response)));
-        return Dispatch(connection, *state, std::move(request), std::get<WebWork>(begun),
-                        std::string_view(version) == "HTTP/1.1");
+        const WebWork& work = std::get<WebWork>(begun);
+        const bool readsFiles =
+            work.kind == WebWork::Kind::History || work.kind == WebWork::Kind::Events;
+        return Dispatch(connection, *state, WorkAnswer(std::move(request), work), readsFiles,
+                        http11);
+    }
+
+    using Answer = std::function<WebResponse(std::stop_token)>;
+
+    Answer WorkAnswer(WebRequest request, WebWork work) const {
+        return [this, request = std::move(request), work = std::move(work)](std::stop_token stop) {
+            return FinishWebRequest(work, request, m_context, std::move(stop));
+        };
+    }
+
+    // The password is checked by a handler thread, never by the one that serves everyone;
+    // the request is then answered whole, as it would have been without the check.
+    Answer VerifiedAnswer(WebRequest request, std::string address, std::string authorization) {
+        return [this, request = std::move(request), address = std::move(address),
+                authorization = std::move(authorization)](std::stop_token stop) mutable {
+            const auto verdict = m_login.Verify(address, authorization, WebLogin::Clock::now());
+            request.accountLogin = verdict == WebLogin::Verdict::Granted;
+            return HandleWebRequest(request, m_context, std::move(stop));
+        };
     }
 
     MHD_Result ReadHead(MHD_Connection* connection, const char* method, RequestState& state) {
@@ -305,8 +359,8 @@ private:
 
     // The connection waits, suspended, while a handler thread works out its answer, which
     // stops when the client goes away or the server stops.
-    MHD_Result Dispatch(MHD_Connection* connection, RequestState& state, WebRequest request,
-                        WebWork work, bool http11) {
+    MHD_Result Dispatch(MHD_Connection* connection, RequestState& state, Answer answer,
+                        bool readsFiles, bool http11) {
         auto pending = std::make_shared<PendingAnswer>(connection);
         const std::lock_guard lock(m_pendingMutex);
         if (m_stopping)
@@ -315,17 +369,13 @@ private:
         state.pending = pending;
         m_guard.Watch(connection, pending->stop, http11);
         MHD_suspend_connection(connection);
-        const bool readsFiles =
-            work.kind == WebWork::Kind::History || work.kind == WebWork::Kind::Events;
         HandlerPool& pool = readsFiles ? *m_history : *m_pages;
-        pool.Post([this, pending, head = state.head, request = std::move(request),
-                   work = std::move(work)](std::stop_token poolStop) {
+        pool.Post([this, pending, head = state.head,
+                   answer = std::move(answer)](std::stop_token poolStop) {
             const std::stop_callback stopWithServer(
                 poolStop, [stop = pending->stop]() mutable { stop.request_stop(); });
-            HttpReply reply = ComposeReply(head, Guarded([&] {
-                                               return FinishWebRequest(work, request, m_context,
-                                                                       pending->stop.get_token());
-                                           }));
+            HttpReply reply =
+                ComposeReply(head, Guarded([&] { return answer(pending->stop.get_token()); }));
             {
                 const std::lock_guard replyLock(pending->mutex);
                 pending->reply = std::move(reply);
@@ -371,6 +421,7 @@ private:
     const WebContext m_context;
     const WebServerLimits m_limits;
     ConnectionGuard m_guard;
+    WebLogin m_login{UsersFile(), m_context.alarms};
     std::atomic<bool> m_stopping = false;
     std::mutex m_pendingMutex;
     std::set<std::shared_ptr<PendingAnswer>> m_pending;

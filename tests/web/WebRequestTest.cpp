@@ -17,7 +17,7 @@ TEST(WebRequest, HeadInAnyLetterCaseAsksForTheHeadersOfADocument) {
          {std::pair{"HEAD", true}, std::pair{"head", true}, std::pair{"HeAd", true},
           std::pair{"GET", false}, std::pair{"POST", false}, std::pair{"HEADER", false}}) {
         const WebResponse response =
-            HandleWebRequest({method, "/logo.png", "", "", ""}, station.Context());
+            HandleWebRequest({method, "/logo.png", "", "", "", {}}, station.Context());
         EXPECT_EQ(response, (WebResponse{200, "image/png", "", response.file, headersOnly, "", {}}))
             << method;
         EXPECT_EQ(response.file.lexically_normal(), file.lexically_normal()) << method;

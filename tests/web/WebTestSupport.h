@@ -141,15 +141,13 @@ inline HttpReply ParseReply(const std::string& received) {
     return reply;
 }
 
-// One request to `host` ("127.0.0.1", "[::1]") sent by curl exactly as written (no path
-// normalisation, no decompression), with curl's extra options, e.g. {"-I"} for HEAD or
-// {"-u", "user:pass"}.
-inline HttpReply CurlAt(const std::string& host, int port, const std::string& path,
-                        const std::vector<std::string>& options = {}) {
+// One request to `url` sent by curl exactly as written (no path normalisation, no
+// decompression), with curl's extra options, e.g. {"-I"} for HEAD or {"-u", "user:pass"}.
+inline HttpReply CurlUrl(const std::string& url, const std::vector<std::string>& options = {}) {
     std::string command = "curl -s -i -g --path-as-is --max-time 20";
     for (const std::string& option : options)
         command += " '" + option + "'";
-    command += " 'http://" + host + ":" + std::to_string(port) + path + "'";
+    command += " '" + url + "'";
     std::string raw;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -158,6 +156,12 @@ inline HttpReply CurlAt(const std::string& host, int port, const std::string& pa
         ::pclose(pipe);
     }
     return ParseReply(raw);
+}
+
+// One request to `host` ("127.0.0.1", "[::1]"), as CurlUrl sends it.
+inline HttpReply CurlAt(const std::string& host, int port, const std::string& path,
+                        const std::vector<std::string>& options = {}) {
+    return CurlUrl("http://" + host + ":" + std::to_string(port) + path, options);
 }
 
 inline HttpReply Curl(int port, const std::string& path,

@@ -228,6 +228,21 @@ std::optional<std::string> ChangeFile(
     return std::nullopt;
 }
 
+// ChangeFile for the account of `name`, which must be there.
+std::optional<std::string> ChangeAccount(
+    const std::filesystem::path& file, std::string_view name,
+    const std::function<std::optional<std::string>(ProfileStore&, const std::vector<Entry>&,
+                                                   const Entry&)>& change) {
+    return ChangeFile(
+        file, false,
+        [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
+            const Entry* entry = FindEntry(entries, name);
+            if (!entry)
+                return NoSuchUser(name);
+            return change(store, entries, *entry);
+        });
+}
+
 } // namespace
 
 std::optional<std::string> AccountStore::Add(std::string_view name, Role role,
@@ -254,67 +269,58 @@ std::optional<std::string> AccountStore::SetPassword(std::string_view name,
                                                      std::string_view password) {
     if (auto problem = PasswordProblem(password))
         return problem;
-    return ChangeFile(
-        m_file, false,
-        [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
-            const Entry* entry = FindEntry(entries, name);
-            if (!entry)
-                return NoSuchUser(name);
-            const std::string hash = HashPassword(password);
-            if (hash.empty())
-                return "The password could not be hashed.";
-            store.WriteString(UserSection(entry->section), "Hash", hash);
-            return std::nullopt;
-        });
+    return ChangeAccount(m_file, name,
+                         [&](ProfileStore& store, const std::vector<Entry>& /*entries*/,
+                             const Entry& entry) -> std::optional<std::string> {
+                             const std::string hash = HashPassword(password);
+                             if (hash.empty())
+                                 return "The password could not be hashed.";
+                             store.WriteString(UserSection(entry.section), "Hash", hash);
+                             return std::nullopt;
+                         });
 }
 
 std::optional<std::string> AccountStore::SetRole(std::string_view name, Role role) {
-    return ChangeFile(
-        m_file, false,
-        [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
-            const Entry* entry = FindEntry(entries, name);
-            if (!entry)
-                return NoSuchUser(name);
-            if (role != Role::Admin && IsLastEnabledAdmin(*entry, entries))
-                return "\"" + entry->name + "\" is the last enabled admin and stays admin.";
-            store.WriteString(UserSection(entry->section), "Role", RoleName(role));
-            return std::nullopt;
-        });
+    return ChangeAccount(m_file, name,
+                         [&](ProfileStore& store, const std::vector<Entry>& entries,
+                             const Entry& entry) -> std::optional<std::string> {
+                             if (role != Role::Admin && IsLastEnabledAdmin(entry, entries))
+                                 return "\"" + entry.name +
+                                        "\" is the last enabled admin and stays admin.";
+                             store.WriteString(UserSection(entry.section), "Role", RoleName(role));
+                             return std::nullopt;
+                         });
 }
 
 std::optional<std::string> AccountStore::SetDisabled(std::string_view name, bool disabled) {
-    return ChangeFile(
-        m_file, false,
-        [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
-            const Entry* entry = FindEntry(entries, name);
-            if (!entry)
-                return NoSuchUser(name);
-            if (disabled && IsLastEnabledAdmin(*entry, entries))
-                return "\"" + entry->name + "\" is the last enabled admin and cannot be disabled.";
-            store.WriteBool(UserSection(entry->section), "Disabled", disabled);
-            return std::nullopt;
-        });
+    return ChangeAccount(m_file, name,
+                         [&](ProfileStore& store, const std::vector<Entry>& entries,
+                             const Entry& entry) -> std::optional<std::string> {
+                             if (disabled && IsLastEnabledAdmin(entry, entries))
+                                 return "\"" + entry.name +
+                                        "\" is the last enabled admin and cannot be disabled.";
+                             store.WriteBool(UserSection(entry.section), "Disabled", disabled);
+                             return std::nullopt;
+                         });
 }
 
 // The accounts after the removed one move up a section, so that the sections stay numbered
 // from 0 without a gap.
 std::optional<std::string> AccountStore::Remove(std::string_view name) {
-    return ChangeFile(
-        m_file, false,
-        [&](ProfileStore& store, std::vector<Entry>& entries) -> std::optional<std::string> {
-            const Entry* entry = FindEntry(entries, name);
-            if (!entry)
-                return NoSuchUser(name);
-            if (IsLastEnabledAdmin(*entry, entries))
-                return "\"" + entry->name + "\" is the last enabled admin and cannot be deleted.";
-            const size_t removed = entry->section;
-            for (size_t n = removed + 1; n < entries.size(); ++n) {
-                store.EraseSection(UserSection(n - 1));
-                WriteEntry(store, n - 1, entries[n]);
-            }
-            store.EraseSection(UserSection(entries.size() - 1));
-            return std::nullopt;
-        });
+    return ChangeAccount(m_file, name,
+                         [&](ProfileStore& store, const std::vector<Entry>& entries,
+                             const Entry& entry) -> std::optional<std::string> {
+                             if (IsLastEnabledAdmin(entry, entries))
+                                 return "\"" + entry.name +
+                                        "\" is the last enabled admin and cannot be deleted.";
+                             const size_t removed = entry.section;
+                             for (size_t n = removed + 1; n < entries.size(); ++n) {
+                                 store.EraseSection(UserSection(n - 1));
+                                 WriteEntry(store, n - 1, entries[n]);
+                             }
+                             store.EraseSection(UserSection(entries.size() - 1));
+                             return std::nullopt;
+                         });
 }
 
 std::optional<Account> AccountStore::Verify(std::string_view name,

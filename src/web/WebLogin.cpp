@@ -34,9 +34,10 @@ WebLogin::FileSignature WebLogin::CurrentSignature() const {
     struct stat info {};
     if (::stat(m_store.File().c_str(), &info) != 0)
         return {errno != ENOENT, {}, 0, 0};
-    std::error_code ec;
-    return {true, std::filesystem::last_write_time(m_store.File(), ec),
-            static_cast<uintmax_t>(info.st_size), static_cast<uint64_t>(info.st_ino)};
+    const int64_t modifiedNs =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return {true, modifiedNs, static_cast<uintmax_t>(info.st_size),
+            static_cast<uint64_t>(info.st_ino)};
 }
 
 void WebLogin::FollowFile(const FileSignature& signature) {

@@ -66,7 +66,7 @@ private:
     using Digest = std::array<unsigned char, 32>;
     struct FileSignature {
         bool exists = false;
-        std::filesystem::file_time_type modified;
+        int64_t modifiedNs = 0;
         uintmax_t size = 0;
         uint64_t inode = 0;
         bool operator==(const FileSignature&) const = default;

@@ -129,6 +129,27 @@ TEST_F(TFormUsersTest, TheLastAdminStays) {
     EXPECT_TRUE(m_reports.empty());
 }
 
+// Role and password go to the selected account, whatever the name field holds by then.
+TEST_F(TFormUsersTest, RoleAndPasswordOfTheSelectedAccount) {
+    ASSERT_EQ(m_store.Add("carl", Role::Viewer, "password1"), std::nullopt);
+    Open();
+    ClickRow("carl");
+    Type(*m_form, "EditName", "root");
+    ChooseRole(Role::Engineer);
+    MouseClick(*m_form, "ButtonRole");
+    EXPECT_EQ(Rows(), (std::vector<QString>{"root admin ", "carl engineer "}));
+
+    TypeAnyText(*m_form, "EditPassword", "new password");
+    TypeAnyText(*m_form, "EditPassword2", "new passwort");
+    MouseClick(*m_form, "ButtonPassword");
+    EXPECT_EQ(MessageBox::LastText(), "The passwords do not match.");
+    TypeAnyText(*m_form, "EditPassword2", "new password");
+    MouseClick(*m_form, "ButtonPassword");
+    EXPECT_TRUE(m_store.Verify("carl", "new password"));
+    EXPECT_EQ(m_reports,
+              (std::vector<std::string>{"role of carl: engineer", "password of carl reset"}));
+}
+
 TEST_F(TFormUsersTest, DisableTogglesTheSelectedAccount) {
     ASSERT_EQ(m_store.Add("carl", Role::Viewer, "password1"), std::nullopt);
     Open();

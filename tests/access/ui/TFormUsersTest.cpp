@@ -139,6 +139,7 @@ TEST_F(TFormUsersTest, RoleAndPasswordOfTheSelectedAccount) {
     MouseClick(*m_form, "ButtonRole");
     EXPECT_EQ(Rows(), (std::vector<QString>{"root admin ", "carl engineer "}));
 
+    Type(*m_form, "EditName", "root");
     TypeAnyText(*m_form, "EditPassword", "new password");
     TypeAnyText(*m_form, "EditPassword2", "new passwort");
     MouseClick(*m_form, "ButtonPassword");

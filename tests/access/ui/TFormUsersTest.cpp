@@ -7,6 +7,7 @@
 #include "TempDir.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -108,6 +109,27 @@ TEST_F(TFormUsersTest, RefusedAddsChangeNothing) {
         EXPECT_EQ(Rows(), std::vector<QString>{"root admin "});
     }
     EXPECT_TRUE(m_reports.empty());
+}
+
+// What is wrong with the file stands above the list: an account that cannot be used, or
+// the whole file when it cannot be read.
+TEST_F(TFormUsersTest, TheFilesProblemsAreShown) {
+    WriteText(m_store.File(),
+              FileText() + "[User.1]\nName=broken\nRole=admin\nHash=plain-password\n");
+    const std::vector<std::string> problems = m_store.Load().problems;
+    ASSERT_EQ(problems.size(), 1u);
+    Open();
+    auto* label = Child<QLabel>(*m_form, "LabelProblems");
+    EXPECT_EQ(label->text().toStdString(), problems.front());
+    EXPECT_EQ(Rows(), std::vector<QString>{"root admin "});
+
+    std::filesystem::remove(m_store.File());
+    std::filesystem::create_directory(m_store.File());
+    const std::string error = m_store.Load().error;
+    Open();
+    label = Child<QLabel>(*m_form, "LabelProblems");
+    EXPECT_EQ(label->text().toStdString(), error);
+    EXPECT_TRUE(Rows().empty());
 }
 
 // The last enabled admin can be neither demoted nor disabled from here.

@@ -164,15 +164,14 @@ void AlarmService::JudgeAllSoon() {
     m_tags.Locked([this] { m_changes.MarkAll(); });
 }
 
-void AlarmService::PresetStored(size_t index, double value, WriteSource source) {
+void AlarmService::PresetStored(size_t index, double value, const WriteOrigin& origin) {
     std::lock_guard lock(m_mutex);
-    m_writes.push_back({false, index, value, source, {}, std::chrono::system_clock::now()});
+    m_writes.push_back({false, index, value, origin, {}, std::chrono::system_clock::now()});
 }
 
 void AlarmService::WriteFailed(size_t index, const std::string& status) {
     std::lock_guard lock(m_mutex);
-    m_writes.push_back(
-        {true, index, 0, WriteSource::Station, status, std::chrono::system_clock::now()});
+    m_writes.push_back({true, index, 0, {}, status, std::chrono::system_clock::now()});
 }
 
 // The polls that store readings wake nobody: the thread looks at what changed every
@@ -234,7 +233,10 @@ void AlarmService::JournalWrites(std::vector<WriteRecord> writes) {
         event.tag = static_cast<int>(write.tagIndex + 1);
         event.name = StoredTextToUtf8(tag.Name);
         event.value = write.failed ? tag.RealValue : write.value;
-        event.source = write.failed ? std::string() : SourceName(write.source);
+        if (!write.failed) {
+            event.user = write.origin.user;
+            event.source = SourceName(write.origin.source);
+        }
         event.text = StoredTextToUtf8(write.status);
         lines.push_back(std::move(event));
     }

@@ -124,14 +124,14 @@ private:
         bool failed = false;
         size_t tagIndex = 0;
         double value = 0;
-        WriteSource source = WriteSource::Station;
+        WriteOrigin origin;
         std::string status;
         AlarmTime time;
     };
 
     void TagChanged(size_t index) override;
     void AllTagsChanged() override;
-    void PresetStored(size_t index, double value, WriteSource source) override;
+    void PresetStored(size_t index, double value, const WriteOrigin& origin) override;
     void WriteFailed(size_t index, const std::string& status) override;
 
     void Run();

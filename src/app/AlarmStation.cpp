@@ -3,6 +3,7 @@
 #include "AlarmBanner.h"
 #include "AlarmSound.h"
 #include "ProfileStore.h"
+#include "StationAccess.h"
 #include "TFormAlarms.h"
 #include "TFormJournal.h"
 
@@ -41,8 +42,8 @@ std::optional<std::string> LinkEventName(std::optional<LinkStatus> before, LinkS
 }
 
 AlarmStation::AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window,
-                           TagScreenOpener openTagScreen)
-    : m_window(window), m_openTagScreen(std::move(openTagScreen)),
+                           TagScreenOpener openTagScreen, StationAccess& access)
+    : m_window(window), m_openTagScreen(std::move(openTagScreen)), m_access(access),
       m_service(std::make_unique<AlarmService>(
           tags, ReadAlarmOptions(store),
           [this](const std::string& message) { ReportJournalFailure(message); })) {
@@ -97,6 +98,8 @@ void AlarmStation::AddMenuItems(QMenu& menu) {
 }
 
 void AlarmStation::ShowList() {
+    if (!m_access.Permit(Role::Viewer))
+        return;
     m_dock->show();
     m_dock->raise();
     m_list->setFocus();
@@ -108,12 +111,23 @@ void AlarmStation::ShowTagScreen(size_t tagIndex) {
 }
 
 void AlarmStation::ShowJournal() {
-    m_journal->Open();
+    if (m_access.Permit(Role::Viewer))
+        m_journal->Open();
 }
 
-// Until users exist, whoever sits at the station.
-AlarmActor AlarmStation::Actor() {
-    return {};
+std::optional<AlarmActor> AlarmStation::Actor() {
+    if (!m_access.Permit(Role::Operator))
+        return std::nullopt;
+    return AlarmActor{m_access.User(), "station"};
+}
+
+// A locked station shows no alarms: the list closes and its key does nothing.
+void AlarmStation::SetLocked(bool locked) {
+    if (locked) {
+        m_dock->hide();
+        m_journal->hide();
+    }
+    m_dock->toggleViewAction()->setEnabled(!locked);
 }
 
 void AlarmStation::Start() {
@@ -153,7 +167,9 @@ void AlarmStation::LinkChanged(int connection, LinkStatus status, const std::str
 }
 
 void AlarmStation::ConfigSaved(const std::string& dialog) {
-    m_service->Record(StationEvent("config-saved", {}, dialog), true);
+    JournalEvent line = StationEvent("config-saved", {}, dialog);
+    line.user = m_access.User();
+    m_service->Record(std::move(line), true);
 }
 
 // Told on the thread that failed to write: stderr at once, the status bar when the

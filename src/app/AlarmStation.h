@@ -21,6 +21,7 @@ namespace halvane {
 class AlarmBanner;
 class AlarmSound;
 class ProfileStore;
+class StationAccess;
 class TFormAlarms;
 class TFormJournal;
 class TagTable;
@@ -39,7 +40,7 @@ public:
     using TagScreenOpener = std::function<void(size_t tagIndex)>;
 
     AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window,
-                 TagScreenOpener openTagScreen);
+                 TagScreenOpener openTagScreen, StationAccess& access);
     ~AlarmStation() override;
 
     AlarmService& Service() { return *m_service; }
@@ -66,7 +67,9 @@ public:
 
     void ShowTagScreen(size_t tagIndex) override;
     void ShowJournal() override;
-    AlarmActor Actor() override;
+    // The user logged in, when the role may acknowledge and shelve.
+    std::optional<AlarmActor> Actor() override;
+    void SetLocked(bool locked);
     // Shows the alarm list in front.
     void ShowList();
 
@@ -76,6 +79,7 @@ private:
 
     QMainWindow& m_window;
     TagScreenOpener m_openTagScreen;
+    StationAccess& m_access;
     std::unique_ptr<AlarmService> m_service;
     std::array<std::optional<LinkStatus>, kConnectionCount> m_links;
     bool m_started = false;

@@ -16,6 +16,7 @@
 #include "QueuedTraceSink.h"
 #include "ScreenList.h"
 #include "StartUp.h"
+#include "StationAccess.h"
 #include "StoredText.h"
 #include "TFormAbout.h"
 #include "TFormChannelSetup.h"
@@ -174,6 +175,7 @@ void TFormMain::BuildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("MainMenuRuntime");
     QMenu* file = bar->addMenu(tr("&File"));
+    m_fileMenu = file;
     AddMenuItem(file, "Historyfiles1", tr("Open &History Files"), &TFormMain::Historyfiles1Click);
     file->addSeparator();
     AddMenuItem(file, "Exit1", tr("&Exit Program"), &TFormMain::Exit1Click);
@@ -197,6 +199,7 @@ void TFormMain::BuildMenu() {
     AddMenuItem(view, "Trends1", tr("&Trends..."), &TFormMain::Trends1Click);
 
     QMenu* settings = bar->addMenu(tr("&Settings"));
+    m_settingsMenu = settings;
     AddMenuItem(settings, "Connections1", tr("&Connections..."), &TFormMain::Connections1Click);
     AddMenuItem(settings, "EditScreens1", tr("&Screens..."), &TFormMain::EditScreens1Click);
     AddMenuItem(settings, "Points1", tr("&Tags"), &TFormMain::Points1Click);
@@ -239,8 +242,10 @@ bool TFormMain::Create() {
     m_store = std::make_unique<ProfileStore>(config);
     m_connections = std::make_unique<Connections>(m_tags, *m_store, m_traceSink);
     m_connectionNodes = new ConnectionNodes(*m_connectionsNode, *m_connections, this);
-    m_alarms = std::make_unique<AlarmStation>(m_tags, *m_store, *this,
-                                              [this](size_t tagIndex) { ShowTagScreen(tagIndex); });
+    m_access = new StationAccess(*m_store, *this, [this] { RightsChanged(); });
+    m_access->AddMenuItems(*m_fileMenu, *m_settingsMenu);
+    m_alarms = std::make_unique<AlarmStation>(
+        m_tags, *m_store, *this, [this](size_t tagIndex) { ShowTagScreen(tagIndex); }, *m_access);
     m_viewMenu->addSeparator();
     m_alarms->AddMenuItems(*m_viewMenu);
     connect(m_connectionNodes, &ConnectionNodes::LinkStatusChanged, this,
@@ -255,6 +260,7 @@ bool TFormMain::Create() {
     m_screens->SetActions(this);
     m_screens->LoadScreens();
     CreateWindows();
+    m_access->StartUp(m_runtimeSwitch);
     return true;
 }
 
@@ -294,16 +300,23 @@ void TFormMain::PrepareScreen(TFormScreen* screen) {
 // Every screen asks for values, edits its objects and its properties through the station's
 // one dialog of each kind. Saved properties may retitle the screen's node and tab.
 void TFormMain::ConnectScreenDialogs(TFormScreen* screen) {
-    screen->SetValueQuestion([input = m_input](QPoint position, const TDataChannel& tag) {
-        return input->AskValue(position, tag);
-    });
+    screen->SetValueQuestion(
+        [this](QPoint position, const TDataChannel& tag) -> std::optional<double> {
+            if (!Permit(Role::Operator))
+                return std::nullopt;
+            return m_input->AskValue(position, tag);
+        });
     screen->SetObjectEditor(
-        [editor = m_objectEditor](TScreenMarker& object, bool isNew, QPoint position) {
+        [this, editor = m_objectEditor](TScreenMarker& object, bool isNew, QPoint position) {
+            if (!Permit(Role::Engineer))
+                return false;
             isNew ? editor->NewObject(object) : editor->EditObject(object);
             editor->move(position);
             return editor->exec() == QDialog::Accepted;
         });
     screen->SetPropertiesDialog([this](TFormScreen& target) {
+        if (!Permit(Role::Engineer))
+            return false;
         const bool saved = m_editScreen->EditScreen(target, &target);
         if (saved)
             RefreshScreenNodes();
@@ -332,11 +345,15 @@ void TFormMain::showEvent(QShowEvent* event) {
 
 void TFormMain::ShowStep() {
     setWindowTitle(ApplicationTitle());
-    if (m_alarms)
+    if (m_alarms) {
         m_alarms->Start();
+        m_access->SetJournal(
+            [this](JournalEvent line) { m_alarms->Service().Record(std::move(line), true); });
+    }
     LoadTags();
     RefreshScreenNodes();
     EnterStartMode();
+    RightsChanged();
     // The first page: the first screen, or in edit mode without screens the tag list.
     if (ScreenCount() > 0 || m_editMode) {
         ShowPage(0);
@@ -347,8 +364,10 @@ void TFormMain::ShowStep() {
     RefreshTagNodes();
     for (QTreeWidgetItem* node : {m_connectionsNode, m_screensNode, m_tagsNode})
         node->setExpanded(true);
-    if (m_store->ReadBool("General", "DemoMode", false))
-        m_demomode1->trigger();
+    if (m_store->ReadBool("General", "DemoMode", false)) {
+        m_demomode1->setChecked(true);
+        SetDemoMode(true);
+    }
     ApplyViewSettings();
     StartHistory(m_log, *m_store, m_tags);
     StartWebServer();
@@ -356,10 +375,13 @@ void TFormMain::ShowStep() {
 }
 
 // With the run-time switch the window is reduced to the screens, exactly as large as the
-// largest of them; otherwise the screens start in edit mode.
+// largest of them; otherwise the screens start in edit mode, for those who may edit.
 void TFormMain::EnterStartMode() {
     if (!m_runtimeSwitch) {
-        SetEditMode(true, false, false);
+        if (m_access->CurrentSession().Allows(Role::Engineer))
+            SetEditMode(true, false, false);
+        else
+            PutscreensinNormalmode1Click();
         FitToFirstScreen();
         return;
     }
@@ -687,12 +709,33 @@ void TFormMain::ShowProgress(bool shown) {
 }
 
 void TFormMain::ShowCommunicationMonitor() {
+    if (!Permit(Role::Viewer))
+        return;
     m_commSpy->show();
     m_commSpy->raise();
 }
 
 void TFormMain::ShowTrend(int tagIndex) {
-    m_trends->ShowTag(tagIndex);
+    if (Permit(Role::Viewer))
+        m_trends->ShowTag(tagIndex);
+}
+
+// Without accounts (no users file) everything is permitted, as before.
+bool TFormMain::Permit(Role needed) {
+    return !m_access || m_access->Permit(needed);
+}
+
+std::string TFormMain::User() {
+    return m_access ? m_access->User() : std::string();
+}
+
+void TFormMain::RightsChanged() {
+    const Session& session = m_access->CurrentSession();
+    if (m_shown && m_editMode && !session.Allows(Role::Engineer))
+        PutscreensinNormalmode1Click();
+    centralWidget()->setVisible(!session.Locked());
+    if (m_alarms)
+        m_alarms->SetLocked(session.Locked());
 }
 
 bool TFormMain::SetupConnections() {
@@ -785,7 +828,15 @@ void TFormMain::TimerPollTimer(int connection) {
 
 // The menu item has already changed its check when this runs.
 void TFormMain::Demomode1Click() {
-    m_demoMode = m_demomode1->isChecked();
+    if (!Permit(Role::Engineer)) {
+        m_demomode1->setChecked(m_demoMode);
+        return;
+    }
+    SetDemoMode(m_demomode1->isChecked());
+}
+
+void TFormMain::SetDemoMode(bool on) {
+    m_demoMode = on;
     m_store->WriteBool("General", "DemoMode", m_demoMode);
     if (m_alarms)
         m_alarms->SetDemo(m_demoMode);
@@ -810,11 +861,13 @@ void TFormMain::TimerDemoTimer() {
 }
 
 void TFormMain::Historyfiles1Click() {
-    OpenHistoryFolder();
+    if (Permit(Role::Viewer))
+        OpenHistoryFolder();
 }
 
 void TFormMain::Trends1Click() {
-    m_trends->Open();
+    if (Permit(Role::Viewer))
+        m_trends->Open();
 }
 
 void TFormMain::Exit1Click() {
@@ -822,7 +875,8 @@ void TFormMain::Exit1Click() {
 }
 
 void TFormMain::PutscreensinEditmode1Click() {
-    SetEditMode(true, false, false);
+    if (Permit(Role::Engineer))
+        SetEditMode(true, false, false);
 }
 
 void TFormMain::PutscreensinNormalmode1Click() {
@@ -846,16 +900,19 @@ void TFormMain::SnaptoGrid1Click() {
 
 // The dialog has the station follow each of its changes: its result means nothing.
 void TFormMain::EditScreens1Click() {
-    m_editScreens->exec();
+    if (Permit(Role::Engineer))
+        m_editScreens->exec();
 }
 
 // The dialog relabels the connections as it closes.
 void TFormMain::Connections1Click() {
-    if (m_formConnections->exec() == QDialog::Accepted && m_alarms)
+    if (Permit(Role::Engineer) && m_formConnections->exec() == QDialog::Accepted && m_alarms)
         m_alarms->ConfigSaved("Connections");
 }
 
 void TFormMain::Points1Click() {
+    if (!Permit(Role::Viewer))
+        return;
     const int tagsPage = ScreenCount();
     ShowPage(tagsPage);
     if (m_editMode)
@@ -864,7 +921,7 @@ void TFormMain::Points1Click() {
 
 // A changed "MQTT" section takes effect at once: the client starts over with it.
 void TFormMain::Advancedsettings1Click() {
-    if (m_settings->exec() != QDialog::Accepted)
+    if (!Permit(Role::Engineer) || m_settings->exec() != QDialog::Accepted)
         return;
     if (m_alarms)
         m_alarms->ConfigSaved("Settings");
@@ -910,7 +967,10 @@ void TFormMain::OpenHistoryFolder() {
 // A value the register cannot hold is refused with its range; a preset that cannot be
 // stored is dropped without a message.
 void TFormMain::PresetTagValue(size_t tagIndex, double value) {
-    if (PresetValue(m_tags, *m_store, tagIndex, value) == PresetOutcome::OutOfRange)
+    if (!Permit(Role::Operator))
+        return;
+    if (PresetValue(m_tags, *m_store, tagIndex, value, WriteOrigin(WriteSource::Station, User())) ==
+        PresetOutcome::OutOfRange)
         MessageBox::Error(
             this, QCoreApplication::applicationName(),
             QString::fromStdString(*PresetRangeError(m_tags.Snapshot(tagIndex), value)));

@@ -35,6 +35,7 @@ class PaletteSplitter;
 class ProfileStore;
 class QueuedTraceSink;
 class ScreenList;
+class StationAccess;
 class TFormAbout;
 class TFormChannelSetup;
 class TFormConnections;
@@ -79,6 +80,7 @@ public:
     WebServer* Web() const { return m_webServer.get(); }
     MqttClient* Mqtt() const { return m_mqtt.get(); }
     AlarmStation* Alarms() const { return m_alarms.get(); }
+    StationAccess* Access() const { return m_access; }
     ScreenList* Screens() const { return m_screens.get(); }
     bool RuntimeSwitch() const { return m_runtimeSwitch; }
     bool EditMode() const { return m_editMode; }
@@ -101,6 +103,8 @@ public:
     void ShowProgress(bool shown) override;
     void ShowCommunicationMonitor() override;
     void ShowTrend(int tagIndex) override;
+    bool Permit(Role needed) override;
+    std::string User() override;
     // Shows the first screen that shows the tag (none: nothing changes).
     void ShowTagScreen(size_t tagIndex);
     // Shows screen `page` and hides the others and the tag list window; for the number of
@@ -163,6 +167,10 @@ private:
     void StartMqtt();
     void StopMqtt();
     void ReportMqttEvent(const std::string& line);
+    // After a login, a logout or a changed account: a user who may not edit leaves edit
+    // mode (the screens are saved as they leave it); a locked station shows nothing.
+    void RightsChanged();
+    void SetDemoMode(bool on);
 
     void Historyfiles1Click();
     void Exit1Click();
@@ -192,6 +200,7 @@ private:
     QueuedTraceSink* m_traceSink = nullptr;
     std::unique_ptr<Connections> m_connections;
     std::unique_ptr<ScreenList> m_screens;
+    StationAccess* m_access = nullptr; // owned by this window, outlives m_alarms
     std::unique_ptr<AlarmStation> m_alarms;
     std::unique_ptr<WebServer> m_webServer; // declared after what it reads: it goes first
     std::unique_ptr<MqttClient> m_mqtt;     // the same
@@ -215,7 +224,9 @@ private:
     QWidget* m_dockContents = nullptr;
     TFormChannelSetup* m_tagListWindow = nullptr;
 
+    QMenu* m_fileMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
+    QMenu* m_settingsMenu = nullptr;
     QAction* m_showscreentabs1 = nullptr;
     QAction* m_showgrid1 = nullptr;
     QAction* m_snaptoGrid1 = nullptr;

@@ -128,7 +128,7 @@ void AlarmPublisher::Answer(const Acknowledgement& acknowledgement) {
         m_publish(topic, *refused, false);
         return;
     }
-    const size_t count = m_alarms.AcknowledgeTag(std::get<size_t>(tag), AlarmActor{"", "mqtt"});
+    const size_t count = m_alarms.AcknowledgeTag(std::get<size_t>(tag), AlarmActor{"mqtt", "mqtt"});
     m_publish(topic, AcknowledgedResult(count), false);
 }
 

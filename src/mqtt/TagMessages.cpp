@@ -181,8 +181,8 @@ std::vector<std::string> MakeTagWrites(TagTable& tags, ProfileStore& store,
             continue;
         }
         const TDataChannel& before = std::get<TDataChannel>(tag);
-        if (PresetValue(tags, store, write.index, write.value, WriteSource::Mqtt) ==
-            PresetOutcome::OutOfRange) {
+        if (PresetValue(tags, store, write.index, write.value,
+                        WriteOrigin(WriteSource::Mqtt, "mqtt")) == PresetOutcome::OutOfRange) {
             results.push_back(Refused(*PresetRangeError(before, write.value)));
             continue;
         }

@@ -156,10 +156,10 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     NotifyChanged(index);
 }
 
-void TagTable::NotifyPresetStored(size_t index, double value, WriteSource source) {
+void TagTable::NotifyPresetStored(size_t index, double value, const WriteOrigin& origin) {
     std::lock_guard lock(m_mutex);
     for (TagChangeListener* listener : m_listeners)
-        listener->PresetStored(index, value, source);
+        listener->PresetStored(index, value, origin);
 }
 
 void TagTable::AddChangeListener(TagChangeListener* listener) {

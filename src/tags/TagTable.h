@@ -25,8 +25,17 @@ bool DeleteTag(ProfileStore& store, std::vector<TDataChannel>& tags, size_t inde
 // table it replaces (the same output tag on the same register, holding the same value),
 // so that a connection that writes only what was set still writes it.
 void CarryPendingWrites(const std::vector<TDataChannel>& before, std::vector<TDataChannel>& after);
-// Who asked for a preset.
+// Where a preset was asked for.
 enum class WriteSource { Station, Mqtt, Web };
+
+// Who asked for a preset: where, and the user logged in there (empty without accounts).
+struct WriteOrigin {
+    WriteOrigin(WriteSource from = WriteSource::Station, std::string by = {})
+        : source(from), user(std::move(by)) {}
+
+    WriteSource source;
+    std::string user;
+};
 
 // Told that tags may have changed. Called with the table's lock held, from whichever
 // thread changed them: it must be quick and must not call back into the table.
@@ -35,7 +44,7 @@ public:
     virtual void TagChanged(size_t index) = 0;
     virtual void AllTagsChanged() = 0;
     // A preset of `value` was stored on the output tag at `index` (told before TagChanged).
-    virtual void PresetStored(size_t /*index*/, double /*value*/, WriteSource /*source*/) {}
+    virtual void PresetStored(size_t /*index*/, double /*value*/, const WriteOrigin& /*origin*/) {}
     // A write of the output tag failed with `status`; told when its status changes to a
     // failure, not again for each retry that fails the same way (before TagChanged).
     virtual void WriteFailed(size_t /*index*/, const std::string& /*status*/) {}
@@ -78,7 +87,7 @@ public:
     void StoreOutcome(size_t index, const TDataChannel& outcome);
 
     // Tells the listeners that a preset of `value` was stored on the tag at `index`.
-    void NotifyPresetStored(size_t index, double value, WriteSource source);
+    void NotifyPresetStored(size_t index, double value, const WriteOrigin& origin);
 
     // Listeners are told in the order they were added. Once RemoveChangeListener
     // returns, the listener is no longer called.

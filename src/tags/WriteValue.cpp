@@ -173,7 +173,7 @@ std::pair<double, double> WritableRealRange(const TDataChannel& tag) {
 }
 
 PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value,
-                          WriteSource source) {
+                          const WriteOrigin& origin) {
     bool fits = true;
     const bool present = tags.Update(index, [value, &fits](TDataChannel& tag) {
         fits = !PresetRangeError(tag, value);
@@ -187,7 +187,7 @@ PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, dou
     if (present && !fits)
         return PresetOutcome::OutOfRange;
     if (present)
-        tags.NotifyPresetStored(index, value, source);
+        tags.NotifyPresetStored(index, value, origin);
     const bool saved = present && tags.Snapshot(index).SaveToConfig(store, static_cast<int>(index));
     return saved ? PresetOutcome::Stored : PresetOutcome::NotSaved;
 }

@@ -49,9 +49,9 @@ enum class PresetOutcome { Stored, OutOfRange, NotSaved };
 // index so that a restart writes the value again. Does not check that it is an output
 // tag. A value that does not fit the register changes nothing (`PresetRangeError` says
 // why); NotSaved when `index` is outside the table or the file could not be written.
-// The table's listeners are told of a stored preset, with its `source`.
+// The table's listeners are told of a stored preset, with its `origin`.
 PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value,
-                          WriteSource source = WriteSource::Station);
+                          const WriteOrigin& origin = {});
 
 // Encodes the tag's `RealValue` for a write, before the request is built: the tag
 // becomes valid, `RawInteger` receives the encoded value (byte order applied) and

@@ -265,9 +265,9 @@ TEST_F(TagTableTest, TheChangeListenersHearOfChanges) {
     struct Heard final : TagChangeListener {
         void TagChanged(size_t index) override { events += std::to_string(index) + " "; }
         void AllTagsChanged() override { events += "all "; }
-        void PresetStored(size_t index, double value, WriteSource source) override {
+        void PresetStored(size_t index, double value, const WriteOrigin& origin) override {
             events += "preset " + std::to_string(index) + "=" + FormatValue("%g", value) +
-                      (source == WriteSource::Mqtt ? " mqtt " : " other ");
+                      (origin.source == WriteSource::Mqtt ? " mqtt " : " other ");
         }
         void WriteFailed(size_t index, const std::string& status) override {
             events += "failed " + std::to_string(index) + " " + status + " ";

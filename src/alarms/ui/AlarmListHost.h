@@ -3,6 +3,7 @@
 #include "AlarmService.h"
 
 #include <cstddef>
+#include <optional>
 
 namespace halvane {
 
@@ -14,8 +15,9 @@ public:
     virtual void ShowTagScreen(size_t tagIndex) = 0;
     // Opens the journal viewer.
     virtual void ShowJournal() = 0;
-    // Who acts on the alarms from this station.
-    virtual AlarmActor Actor() = 0;
+    // Who acts on the alarms from this station; nothing when the user may not (the host
+    // has said why).
+    virtual std::optional<AlarmActor> Actor() = 0;
 };
 
 } // namespace halvane

@@ -139,14 +139,17 @@ void TFormAlarms::StringGridAlarmsDoubleClick(const QModelIndex& index) {
 }
 
 void TFormAlarms::ButtonAcknowledgeClick() {
-    const AlarmActor actor = m_host.Actor();
+    const std::optional<AlarmActor> actor = m_host.Actor();
+    if (!actor)
+        return;
     for (const auto& [tagIndex, kind] : SelectedAlarms())
-        m_service.Acknowledge(tagIndex, kind, actor);
+        m_service.Acknowledge(tagIndex, kind, *actor);
     Refresh();
 }
 
 void TFormAlarms::ButtonAcknowledgeAllClick() {
-    m_service.AcknowledgeAll(m_host.Actor());
+    if (const std::optional<AlarmActor> actor = m_host.Actor())
+        m_service.AcknowledgeAll(*actor);
     Refresh();
 }
 
@@ -154,19 +157,23 @@ void TFormAlarms::ButtonShelveClick() {
     const std::vector<AlarmKey> selected = SelectedAlarms();
     if (selected.empty())
         return;
+    const std::optional<AlarmActor> actor = m_host.Actor();
+    if (!actor)
+        return;
     TFormShelve dialog(this, m_clock());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const AlarmActor actor = m_host.Actor();
     for (const auto& [tagIndex, kind] : selected)
-        m_service.Shelve(tagIndex, kind, dialog.Until(), dialog.Reason(), actor);
+        m_service.Shelve(tagIndex, kind, dialog.Until(), dialog.Reason(), *actor);
     Refresh();
 }
 
 void TFormAlarms::ButtonUnshelveClick() {
-    const AlarmActor actor = m_host.Actor();
+    const std::optional<AlarmActor> actor = m_host.Actor();
+    if (!actor)
+        return;
     for (const auto& [tagIndex, kind] : SelectedAlarms())
-        m_service.Unshelve(tagIndex, kind, actor);
+        m_service.Unshelve(tagIndex, kind, *actor);
     Refresh();
 }
 

@@ -221,7 +221,7 @@ void TFormChannelSetup::ButtonEditClick() {
 }
 
 void TFormChannelSetup::EditTag(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= m_tags.Size())
+    if (index < 0 || static_cast<size_t>(index) >= m_tags.Size() || !m_host.Permit(Role::Engineer))
         return;
     const auto i = static_cast<size_t>(index);
     if (!RunEditor(m_tags.Snapshot(i), index + 1))
@@ -234,11 +234,14 @@ void TFormChannelSetup::EditTag(int index) {
 }
 
 void TFormChannelSetup::ButtonAddClick() {
-    if (RunEditor(TDataChannel{}, static_cast<int>(m_tags.Size()) + 1))
+    if (m_host.Permit(Role::Engineer) &&
+        RunEditor(TDataChannel{}, static_cast<int>(m_tags.Size()) + 1))
         AppendEditedTag();
 }
 
 void TFormChannelSetup::ButtonCloneClick() {
+    if (!m_host.Permit(Role::Engineer))
+        return;
     const int selected = SelectedTag();
     const TDataChannel tag =
         selected >= 0 ? CloneTag(m_tags.Snapshot(static_cast<size_t>(selected))) : TDataChannel{};
@@ -264,7 +267,7 @@ void TFormChannelSetup::AppendEditedTag() {
 
 void TFormChannelSetup::ButtonDeleteClick() {
     const int selected = SelectedTag();
-    if (selected < 0)
+    if (selected < 0 || !m_host.Permit(Role::Engineer))
         return;
     if (MessageBox::Question(
             this, tr("Confirmation"),
@@ -298,13 +301,14 @@ void TFormChannelSetup::ButtonDeleteClick() {
 
 void TFormChannelSetup::SetValue1Click() {
     const int selected = SelectedTag();
-    if (selected < 0)
+    if (selected < 0 || !m_host.Permit(Role::Operator))
         return;
     const auto i = static_cast<size_t>(selected);
     TFormPresetValue dialog(m_tags.Snapshot(i), selected + 1, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    switch (PresetValue(m_tags, m_config, i, dialog.Value())) {
+    switch (PresetValue(m_tags, m_config, i, dialog.Value(),
+                        WriteOrigin(WriteSource::Station, m_host.User()))) {
     case PresetOutcome::OutOfRange: // the tag changed while the dialog was open
         MessageBox::Error(this, QCoreApplication::applicationName(),
                           FromUtf8(*PresetRangeError(m_tags.Snapshot(i), dialog.Value())));

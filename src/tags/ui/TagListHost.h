@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Accounts.h"
+
 #include <optional>
 #include <string>
 
@@ -26,6 +28,10 @@ public:
     virtual void ShowCommunicationMonitor() = 0;
     // Opens the trends window with tag `tagIndex` among the tags shown.
     virtual void ShowTrend(int tagIndex) = 0;
+    // Whether the user at the station may do what needs `needed` (told why when not).
+    virtual bool Permit(Role needed) = 0;
+    // The user logged in at the station, for the journal (empty when nobody is).
+    virtual std::string User() = 0;
 };
 
 } // namespace halvane

@@ -83,8 +83,9 @@ class RecordingHost final : public AlarmListHost {
 public:
     void ShowTagScreen(size_t tagIndex) override { screensShown.push_back(tagIndex); }
     void ShowJournal() override { ++journalsShown; }
-    AlarmActor Actor() override { return {}; }
+    std::optional<AlarmActor> Actor() override { return actor; }
 
+    std::optional<AlarmActor> actor = AlarmActor{}; // nothing: the user may not act
     std::vector<size_t> screensShown;
     int journalsShown = 0;
 };

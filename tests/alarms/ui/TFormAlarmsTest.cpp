@@ -119,6 +119,26 @@ TEST_F(TFormAlarmsTest, RaisedAlarmBlinksUntilAcknowledgedByClicks) {
     EXPECT_EQ(PaintedBehind(0, AlarmListColumn::Priority), kP1Red);
 }
 
+// The host decides who acts: refused, no alarm changes; allowed, its user is named.
+TEST_F(TFormAlarmsTest, AcknowledgeAndShelveActOnlyForAUserTheHostAllows) {
+    ModalAnswers none;
+    m_station.Read(0, 95.2);
+    ASSERT_TRUE(WaitForTagListed(0));
+    ClickRow(0);
+    m_host.actor.reset();
+    for (const char* button : {"ButtonAcknowledge", "ButtonAcknowledgeAll", "ButtonShelve"})
+        ClickButton(button);
+    EXPECT_EQ(Cell(0, AlarmListColumn::State), "Unacknowledged");
+
+    m_host.actor = AlarmActor{"Ann", "station"};
+    ClickButton("ButtonAcknowledge");
+    EXPECT_TRUE(Cell(0, AlarmListColumn::AcknowledgedBy).startsWith("Ann "))
+        << Cell(0, AlarmListColumn::AcknowledgedBy).toStdString();
+    EXPECT_NE(m_station.JournalText().find(",acknowledged,1,Tank level,1,95.2,90,Ann,station,"),
+              std::string::npos)
+        << m_station.JournalText();
+}
+
 TEST_F(TFormAlarmsTest, SelectionSurvivesARefreshAndDoubleClickAsksForTheTagsScreen) {
     ModalAnswers none;
     m_station.Read(1, 95);

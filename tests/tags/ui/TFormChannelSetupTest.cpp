@@ -243,6 +243,26 @@ TEST_F(TFormChannelSetupTest, SetValueOnlyForOutputTagsAndStoresTheValue) {
     EXPECT_EQ(Stored("Channel.1", "DefaultValue"), "12.5");
 }
 
+// Each action asks for its role where it runs: refused, it opens no dialog and changes
+// neither the table nor the file.
+TEST_F(TFormChannelSetupTest, RefusedRolesOpenNothingAndChangeNothing) {
+    TDataChannel output = NamedTag("Valve", 1, 6);
+    Load({NamedTag("Pump"), output});
+    const std::string before = FileText();
+    Grid()->selectRow(1);
+    ModalAnswers none;
+    m_host.role = Role::Viewer;
+    Child<QAction>(m_form, "SetValue1")->trigger();
+    m_host.role = Role::Operator;
+    for (const char* button : {"ButtonAdd", "ButtonClone", "ButtonEdit", "ButtonDelete"})
+        Click(m_form, button);
+    EXPECT_EQ(m_host.asked, (std::vector<Role>{Role::Operator, Role::Engineer, Role::Engineer,
+                                               Role::Engineer, Role::Engineer}));
+    EXPECT_EQ(FileText(), before);
+    EXPECT_EQ(m_tags.Snapshot(1).Status, output.Status);
+    EXPECT_EQ(m_host.calls, Calls{});
+}
+
 TEST_F(TFormChannelSetupTest, CloneOpensTheCopyAndCancelChangesNothing) {
     Load({NamedTag("Pump")});
     const std::string before = FileText();

@@ -41,12 +41,19 @@ public:
         calls.push_back(shown ? "ShowProgress on" : "ShowProgress off");
     }
     void ShowCommunicationMonitor() override { calls.push_back("ShowCommunicationMonitor"); }
+    bool Permit(Role needed) override {
+        asked.push_back(needed);
+        return needed <= role;
+    }
+    std::string User() override { return "tester"; }
     void ShowTrend(int tagIndex) override {
         calls.push_back("ShowTrend " + std::to_string(tagIndex));
     }
 
     std::map<int, std::string> usedOn; // tag index → caption of the screen using it
     std::vector<std::string> calls;
+    Role role = Role::Admin; // the rights the station grants
+    std::vector<Role> asked; // the rights the window asked for
 
 private:
     TagTable& m_tags;

@@ -16,7 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <utility>
+#include <cstdio>
 
 namespace halvane {
 
@@ -53,7 +53,19 @@ StationAccess::StationAccess(const ProfileStore& store, QMainWindow& window, Rig
     m_timerIdle->setInterval(std::chrono::minutes(m_session.Options().idleLogoutMinutes));
     connect(m_timerIdle, &QTimer::timeout, this, &StationAccess::TimerIdleLogoutTimer);
     qApp->installEventFilter(this);
+    ReportAccountProblems();
     ShowUser();
+}
+
+// Accounts that cannot log in are named once, at the start; the others work.
+void StationAccess::ReportAccountProblems() const {
+    if (!m_session.LoginOn())
+        return;
+    const AccountList list = m_accounts.Load();
+    if (!list.error.empty())
+        std::fprintf(stderr, "halvane: nobody can log in: %s\n", list.error.c_str());
+    for (const std::string& problem : list.problems)
+        std::fprintf(stderr, "halvane: %s\n", problem.c_str());
 }
 
 StationAccess::~StationAccess() {
@@ -94,13 +106,13 @@ void StationAccess::ShowMenuItems() {
 
 void StationAccess::SetJournal(JournalSink sink) {
     m_journal = std::move(sink);
-    for (JournalEvent& line : std::exchange(m_unjournaled, {}))
-        m_journal(std::move(line));
 }
 
-void StationAccess::StartUp(bool runtimeSwitch) {
-    if (!runtimeSwitch && m_session.LoginOn())
-        LogIn1Click();
+bool StationAccess::StartUp(bool runtimeSwitch) {
+    if (runtimeSwitch || !m_session.LoginOn())
+        return false;
+    LogIn1Click();
+    return m_session.User().has_value();
 }
 
 bool StationAccess::Permit(Role needed) {
@@ -198,8 +210,6 @@ void StationAccess::Journal(const std::string& event, const std::string& user,
     line.text = text;
     if (m_journal)
         m_journal(std::move(line));
-    else
-        m_unjournaled.push_back(std::move(line));
 }
 
 void StationAccess::ShowUser() {

@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 class QAction;
 class QLabel;
@@ -38,11 +37,10 @@ public:
     // "Log in..." and "Log out" in `file`, "Users..." in `settings`, once there are
     // accounts. "Log in..." also works by its key (Ctrl+L) on the window, without a menu bar.
     void AddMenuItems(QMenu& file, QMenu& settings);
-    // Lines made before the journal is there (the login at the start) go to it then.
     void SetJournal(JournalSink sink);
-    // With accounts, asks who logs in, before the window shows; not with the run-time
-    // switch, whose unattended station starts logged out.
-    void StartUp(bool runtimeSwitch);
+    // With accounts, asks who logs in (the station runs meanwhile); not with the run-time
+    // switch, whose unattended station starts logged out. Whether somebody logged in.
+    bool StartUp(bool runtimeSwitch);
 
     // Whether the action that needs `needed` may run now; when not, says why in a message
     // box. The user's account is read again first: one disabled, deleted or given another
@@ -66,6 +64,7 @@ protected:
 private:
     void TimerIdleLogoutTimer();
     void FollowAccountChanges();
+    void ReportAccountProblems() const;
     void Journal(const std::string& event, const std::string& user, const std::string& text = {});
     void ShowUser();
     void ShowMenuItems();
@@ -76,7 +75,6 @@ private:
     Session m_session;
     RightsChanged m_changed;
     JournalSink m_journal;
-    std::vector<JournalEvent> m_unjournaled;
     QLabel* m_labelUser = nullptr;
     QAction* m_logIn1 = nullptr;
     QAction* m_logOut1 = nullptr;

@@ -260,7 +260,6 @@ bool TFormMain::Create() {
     m_screens->SetActions(this);
     m_screens->LoadScreens();
     CreateWindows();
-    m_access->StartUp(m_runtimeSwitch);
     return true;
 }
 
@@ -372,6 +371,14 @@ void TFormMain::ShowStep() {
     StartHistory(m_log, *m_store, m_tags);
     StartWebServer();
     StartMqtt();
+    QMetaObject::invokeMethod(this, &TFormMain::LogInAtStart, Qt::QueuedConnection);
+}
+
+// Once the station runs, who works at it; one who may edit gets the start's edit mode.
+void TFormMain::LogInAtStart() {
+    if (m_access->StartUp(m_runtimeSwitch) && !m_editMode &&
+        m_access->CurrentSession().Allows(Role::Engineer))
+        SetEditMode(true, false, false);
 }
 
 // With the run-time switch the window is reduced to the screens, exactly as large as the

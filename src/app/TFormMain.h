@@ -170,6 +170,7 @@ private:
     // After a login, a logout or a changed account: a user who may not edit leaves edit
     // mode (the screens are saved as they leave it); a locked station shows nothing.
     void RightsChanged();
+    void LogInAtStart();
     void SetDemoMode(bool on);
 
     void Historyfiles1Click();

@@ -1,10 +1,20 @@
 #include "AccountCommands.h"
 
+#include "AlarmService.h"
+#include "DataRoot.h"
+#include "EventJournal.h"
+#include "ProfileStore.h"
+#include "StartUp.h"
+
 #include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 
 #include <csignal>
+#include <pwd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -102,8 +112,10 @@ std::string RoleText(Role role) {
 
 class CommandRun final {
 public:
-    CommandRun(AccountStore& store, PasswordSource password, std::ostream& out, std::ostream& error)
-        : m_store(store), m_password(password), m_out(out), m_error(error) {}
+    CommandRun(AccountStore& store, PasswordSource password, std::ostream& out, std::ostream& error,
+               AccountChangeReport changed)
+        : m_store(store), m_password(password), m_out(out), m_error(error),
+          m_changed(std::move(changed)) {}
 
     int Run(const AccountCommand& command) {
         const AccountList list = m_store.Load();
@@ -178,6 +190,8 @@ private:
         if (refusal)
             return Refuse(*refusal);
         m_out << done << '\n';
+        if (m_changed)
+            m_changed(done);
         return kDone;
     }
 
@@ -190,13 +204,34 @@ private:
     PasswordSource m_password;
     std::ostream& m_out;
     std::ostream& m_error;
+    AccountChangeReport m_changed;
 };
 
 } // namespace
 
 int RunAccountCommand(const AccountCommand& command, AccountStore& store, PasswordSource password,
-                      std::ostream& out, std::ostream& error) {
-    return CommandRun(store, password, out, error).Run(command);
+                      std::ostream& out, std::ostream& error, AccountChangeReport changed) {
+    return CommandRun(store, password, out, error, std::move(changed)).Run(command);
+}
+
+void JournalAccountChange(const std::string& done) {
+    const std::filesystem::path config = ResolveDataPath(kConfigRelativePath);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(config, ec))
+        return;
+    const AlarmOptions options = ReadAlarmOptions(ProfileStore(config));
+    if (options.journalFolder.empty())
+        return;
+    const passwd* account = ::getpwuid(::geteuid());
+    JournalEvent line;
+    line.time = std::chrono::system_clock::now();
+    line.event = "user-changed";
+    line.user = account ? account->pw_name : std::to_string(::geteuid());
+    line.source = "command-line";
+    line.text = done;
+    EventJournal(options.journalFolder, [](const std::string& message) {
+        std::fprintf(stderr, "halvane: %s\n", message.c_str());
+    }).Append(line, true);
 }
 
 } // namespace halvane

@@ -73,7 +73,7 @@ int RunAccountCommandOnly(const CommandLine& commandLine) {
     AccountStore store(UsersFile());
     return RunAccountCommand(*commandLine.account, store,
                              PasswordSource{std::cin, ::isatty(STDIN_FILENO) == 1}, std::cout,
-                             std::cerr);
+                             std::cerr, JournalAccountChange);
 }
 
 char LocaleDecimalSeparator() {

@@ -1,6 +1,7 @@
 // The accounts administered from the command line: the real program with its standard input
 // fed through a pipe, beside a station or not, and the prompts of a terminal.
 #include "AccountCommands.h"
+#include "EventJournal.h"
 #include "StationProcess.h"
 #include "TempDir.h"
 
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <limits>
 #include <sstream>
 
 #include <poll.h>
@@ -256,6 +258,14 @@ TEST(AccountCommands, WorksBesideARunningStationWithoutDisturbingIt) {
     station.Terminate();
     ASSERT_TRUE(station.WaitForExit());
     EXPECT_EQ(station.ExitCode(), 0);
+    // The change is in the station's journal between its own lines, with who made it.
+    std::string journal;
+    for (const JournalEvent& event :
+         ReadJournal(root / "events", 0, std::numeric_limits<LocalMsecs>::max()).events)
+        journal += event.event + "|" + event.source + "|" + event.text + "|" +
+                   (event.user.empty() ? "" : "someone") + "\n";
+    EXPECT_EQ(journal, "started|station||\nuser-changed|command-line|Added alice with the role "
+                       "admin|someone\nstopped|station||\n");
 }
 
 TEST(AccountCommands, TerminalIsAskedTwiceAndAMismatchChangesNothing) {

@@ -169,10 +169,14 @@ void StationAccess::LogIn1Click() {
     TFormLogin dialog(m_accounts, &m_window);
     dialog.SetFailureReport(
         [this](const std::string& typedName) { Journal("login-failed", typedName); });
-    if (std::optional<Account> account = dialog.Ask()) {
-        LogOut("another user logged in");
-        LogIn(std::move(*account));
-    }
+    std::optional<Account> account = dialog.Ask();
+    if (!account)
+        return;
+    // The rights go from one user to the next without a guest's in between: an engineer
+    // taking over from another stays in edit mode.
+    if (m_session.User())
+        Journal("logout", m_session.User()->name, "another user logged in");
+    LogIn(std::move(*account));
 }
 
 void StationAccess::LogOut1Click() {

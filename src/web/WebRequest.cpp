@@ -46,10 +46,24 @@ OrRequestError<int> ScreenNumber(std::string_view path) {
     return ParseDecimalIndex(rest.substr(0, end));
 }
 
+// Every byte is looked at whatever differs first, so that the time of a refusal tells
+// nothing of how much of a guess was right.
+bool SameBytes(std::string_view a, std::string_view b) {
+    unsigned difference = a.size() != b.size() ? 1u : 0u;
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const auto left = static_cast<unsigned char>(i < a.size() ? a[i] : 0);
+        const auto right = static_cast<unsigned char>(i < b.size() ? b[i] : 0);
+        difference |= static_cast<unsigned>(left ^ right);
+    }
+    return difference == 0;
+}
+
 // Credentials are compared exactly; a stored value counts both as its bytes and as the
 // UTF-8 text they show, so one kept in Windows-1252 still matches a browser's UTF-8.
 bool Matches(const std::string& sent, const std::string& stored) {
-    return sent == stored || sent == StoredTextToUtf8(stored);
+    const bool asStored = SameBytes(sent, stored);
+    const bool asUtf8 = SameBytes(sent, StoredTextToUtf8(stored));
+    return asStored || asUtf8;
 }
 
 bool Authorized(const WebRequest& request, const ProfileStore& store) {

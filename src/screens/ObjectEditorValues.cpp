@@ -109,11 +109,13 @@ ObjectEditorValues LoadEditorValues(const TScreenMarker& object, bool isNew,
         values.tagEntry = values.styleEntry = values.actionEntry = values.labelSetEntry = 0;
         values.enumeration.clear();
         values.text.clear();
+        values.confirm = false;
         return values;
     }
     values.tagEntry = object.Channel;
     values.styleEntry = object.UseStyle;
     values.labelSetEntry = -1;
+    values.confirm = object.Confirm;
     LoadTypeAttributes(object, values);
     return values;
 }
@@ -129,6 +131,7 @@ EditorSaveResult ApplyEditorValues(const ObjectEditorValues& values, const TagTa
     object.AttrInt1 = 0;
     object.AttrStr1.clear();
     object.AttrDouble1 = 0.0;
+    object.Confirm = values.confirm && CanAskBeforeWriting(object.Type);
     result.presetError = ApplyTypeAttributes(values, storedText, isNew, object);
     return result;
 }

@@ -30,15 +30,17 @@ struct ObjectEditorValues {
     std::string presetValue;
     std::string presetCaption;
     std::string symbol = "Select symbol...";
+    bool confirm = false; // CheckBoxConfirm
 
     bool operator==(const ObjectEditorValues&) const = default;
 };
 
 // The controls for `object` when the dialog shows, starting from what they held at the
-// last use (`previous`). A new object gets the first entry of every list and empty
-// multi-state and static texts; an existing one shows its own tag, style and type and
-// the attributes its type uses. The tag, style and label-set lists are refilled at every
-// show, so an existing object whose type does not choose a label set shows none.
+// last use (`previous`). A new object gets the first entry of every list, empty
+// multi-state and static texts and no question before writing; an existing one shows its
+// own tag, style and type, the attributes its type uses and whether it asks before
+// writing. The tag, style and label-set lists are refilled at every show, so an existing
+// object whose type does not choose a label set shows none.
 ObjectEditorValues LoadEditorValues(const TScreenMarker& object, bool isNew,
                                     ObjectEditorValues previous);
 
@@ -51,7 +53,8 @@ struct EditorSaveResult {
 };
 
 // Reads the controls into `object`: tag, style and type, then the attributes of the type
-// with every other attribute reset to 0, empty and 0.0. A graphical symbol loads its
+// with every other attribute reset to 0, empty and 0.0; only a type that writes keeps the
+// question before writing. A graphical symbol loads its
 // picture, taking the picture's size only when `isNew`. A writing type whose tag is an
 // input tag is reported, after the object took every value. With no tag selected (an
 // empty tag table, or a stored tag index beyond it) there is no tag to test and the

@@ -55,12 +55,14 @@ ObjectLook NumericLook(const TDataChannel& tag) {
     return look;
 }
 
-ObjectLook BinaryLook(const TDataChannel& tag, int32_t labelSet, const ProfileStore& config) {
-    const std::string labels =
-        config.ReadString(kStringsSection, "Marker.Binary." + std::to_string(labelSet), "On;Off");
-    const bool on = tag.RealValue >= 0.5;
-    ObjectLook look = TagValueLook(BinaryLabel(labels, on), tag);
-    look.highlighted = on;
+bool IsOn(double value) {
+    return value >= 0.5;
+}
+
+ObjectLook BinaryLook(const TScreenMarker& object, const TDataChannel& tag,
+                      const ProfileStore& config) {
+    ObjectLook look = TagValueLook(StateLabel(object, tag.RealValue, config), tag);
+    look.highlighted = IsOn(tag.RealValue);
     return look;
 }
 
@@ -72,9 +74,9 @@ ObjectLook TagLook(const TScreenMarker& object, const LookSources& sources) {
         return UnknownTag(object.Channel);
     switch (object.Type) {
     case kBinaryDisplay:
-        return BinaryLook(*tag, object.AttrInt1, sources.config);
+        return BinaryLook(object, *tag, sources.config);
     case kMultiStateDisplay:
-        return TagValueLook(MultiStateLabel(object.AttrStr1, tag->RealValue), *tag);
+        return TagValueLook(StateLabel(object, tag->RealValue, sources.config), *tag);
     default:
         return NumericLook(*tag);
     }
@@ -121,6 +123,16 @@ ObjectLook ComposeObjectLook(const TScreenMarker& object, int index, const LookS
     }
 }
 
+std::string StateLabel(const TScreenMarker& object, double value, const ProfileStore& config) {
+    if (object.Type == kMultiStateDisplay)
+        return MultiStateLabel(object.AttrStr1, value);
+    if (object.Type != kBinaryDisplay)
+        return {};
+    const std::string labels = config.ReadString(
+        kStringsSection, "Marker.Binary." + std::to_string(object.AttrInt1), "On;Off");
+    return BinaryLabel(labels, IsOn(value));
+}
+
 std::string BinaryLabel(std::string_view labelSet, bool on) {
     const size_t last = labelSet.rfind(';');
     if (last == std::string_view::npos)
@@ -131,7 +143,7 @@ std::string BinaryLabel(std::string_view labelSet, bool on) {
 std::string MultiStateLabel(std::string_view list, double value) {
     const std::optional<int64_t> whole = TruncateToWhole(value);
     if (!whole)
-        return "?";
+        return std::string(kNoStateLabel);
     const std::string key = std::to_string(*whole) + "=";
     for (size_t at = list.find(key); at != std::string_view::npos; at = list.find(key, at + 1)) {
         if (at != 0 && list[at - 1] != ';')
@@ -139,7 +151,7 @@ std::string MultiStateLabel(std::string_view list, double value) {
         const std::string_view rest = list.substr(at + key.size());
         return std::string(rest.substr(0, rest.find(';')));
     }
-    return "?";
+    return std::string(kNoStateLabel);
 }
 
 std::string TimeText(const QTime& time) {

@@ -37,13 +37,18 @@ struct LookSources {
 // codes without texts give empty texts.
 ObjectLook ComposeObjectLook(const TScreenMarker& object, int index, const LookSources& sources);
 
+// The label a binary or multi-state display shows for `value` of its tag (a binary one's
+// set from "Strings" of config.cfg); empty for other objects.
+std::string StateLabel(const TScreenMarker& object, double value, const ProfileStore& config);
+
 // A binary label set "on;off": the text before its last ";" when `on`, else the text after
 // it (all of it without a ";").
 std::string BinaryLabel(std::string_view labelSet, bool on);
 
 // The label of `value` (truncated toward zero to k) in a list "k=label;...": the text
 // after the first "k=" that starts the list or follows a ";", up to the next ";".
-// "?" when there is none.
+// kNoStateLabel when there is none.
+inline constexpr std::string_view kNoStateLabel = "?";
 std::string MultiStateLabel(std::string_view list, double value);
 
 // "h:nn": hours without, minutes with a leading zero.

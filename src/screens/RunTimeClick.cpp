@@ -1,6 +1,12 @@
 #include "RunTimeClick.h"
 
 #include "NumberFormat.h"
+#include "ObjectLook.h"
+#include "StoredText.h"
+#include "TDataChannel.h"
+#include "ValueText.h"
+
+#include <algorithm>
 
 namespace halvane {
 
@@ -33,6 +39,20 @@ std::optional<size_t> TagIndex(int32_t channel, size_t tagCount) {
     if (channel < 0 || static_cast<size_t>(channel) >= tagCount)
         return std::nullopt;
     return static_cast<size_t>(channel);
+}
+
+// The label of the first display that names the states of the tag; empty when none does
+// or when its list has no label for the value.
+std::string ValueLabel(const ObjectList& objects, size_t tagIndex, double value,
+                       const ProfileStore& config) {
+    const auto display = std::find_if(objects.begin(), objects.end(), [tagIndex](const auto& o) {
+        return (o.Type == kBinaryDisplay || o.Type == kMultiStateDisplay) && o.Channel >= 0 &&
+               static_cast<size_t>(o.Channel) == tagIndex;
+    });
+    if (display == objects.end())
+        return {};
+    std::string label = StateLabel(*display, value, config);
+    return label == kNoStateLabel ? std::string() : label;
 }
 
 } // namespace
@@ -82,6 +102,18 @@ RunTimeClick ClickActionOf(const TScreenMarker& object, size_t tagCount) {
     if (!value)
         return {};
     return {RunTimeClick::Kind::PresetValue, *tag, *value};
+}
+
+std::string WriteQuestion(const ObjectList& objects, size_t tagIndex, const TDataChannel& tag,
+                          double value, const ProfileStore& config) {
+    TDataChannel shown = tag;
+    shown.RealValue = value;
+    std::string question =
+        "Set " + StoredTextToUtf8(tag.Name) + " to " + WithUnit(ValueText(shown), tag);
+    const std::string label = ValueLabel(objects, tagIndex, value, config);
+    if (!label.empty())
+        question += " (" + StoredTextToUtf8(label) + ")";
+    return question + "?";
 }
 
 std::optional<double> PresetButtonValue(double attribute) {

@@ -6,8 +6,12 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 
 namespace halvane {
+
+class ProfileStore;
+struct TDataChannel;
 
 // What releasing the left button over an object asks for in run-time mode.
 struct RunTimeClick {
@@ -49,5 +53,11 @@ RunTimeClick ClickActionOf(const TScreenMarker& object, size_t tagCount);
 // A preset button's value as it is written: `attribute` with at most 15 significant
 // digits, so 1/3 gives 0.333333333333333. Nothing for a value that is not finite.
 std::optional<double> PresetButtonValue(double attribute);
+
+// What an object that asks before writing asks: "Set Pump command to 1 (Running)?", the
+// value as the tag shows it (format and unit) and, when a binary or multi-state display
+// of the screen shows the tag, the first such display's label for the value.
+std::string WriteQuestion(const ObjectList& objects, size_t tagIndex, const TDataChannel& tag,
+                          double value, const ProfileStore& config);
 
 } // namespace halvane

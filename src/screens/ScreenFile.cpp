@@ -107,6 +107,7 @@ TScreenMarker LoadObject(const ProfileStore& file, int index, int width, int hei
     object.AttrInt1 = file.ReadInteger(section, "AttrInt1", -1);
     object.AttrStr1 = file.ReadString(section, "AttrStr1", "");
     object.AttrDouble1 = file.ReadFloat(section, "AttrDouble1", 0.0);
+    object.Confirm = file.ReadInteger(section, "Confirm", 0) != 0;
     if (object.Type == kGraphicalSymbol)
         LoadSymbolGraphic(object, false);
     return object;
@@ -122,6 +123,11 @@ void SaveObject(ProfileStore& file, int index, const TScreenMarker& object) {
     file.WriteInteger(section, "AttrInt1", object.AttrInt1);
     file.WriteString(section, "AttrStr1", object.AttrStr1);
     file.WriteFloat(section, "AttrDouble1", object.AttrDouble1);
+    // Written only when set, so that screens that never ask keep files without it.
+    if (object.Confirm)
+        file.WriteInteger(section, "Confirm", 1);
+    else
+        file.DeleteKey(section, "Confirm");
 }
 
 } // namespace

@@ -68,6 +68,11 @@ constexpr bool IsClickableType(int32_t type) {
            type == kReservedWriteType;
 }
 
+// These write their tag and may ask before they do.
+constexpr bool CanAskBeforeWriting(int32_t type) {
+    return type == kNumericInput || type == kPresetValueButton;
+}
+
 // One object placed on a screen. A value type: a copy owns a picture of its own.
 struct TScreenMarker {
     int32_t Left = 0;
@@ -81,6 +86,8 @@ struct TScreenMarker {
     int32_t AttrInt1 = 0;
     std::string AttrStr1; // stored bytes
     double AttrDouble1 = 0;
+    // A numeric input or preset button asks the operator before it writes.
+    bool Confirm = false;
     std::optional<SymbolPicture> Graphic;
 
     MarkerRect Rect() const { return {Left, Top, Right, Bottom}; }

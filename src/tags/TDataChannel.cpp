@@ -60,6 +60,23 @@ void SaveAlarmKeys(const TDataChannel& tag, ProfileStore& store, const std::stri
     WriteUnlessDefault(store, section, "AlarmDelay", tag.AlarmDelay, 0);
 }
 
+// A limit that is absent or not a finite number is no limit.
+std::optional<double> ReadLimit(const ProfileStore& store, const std::string& section,
+                                std::string_view key) {
+    const double value = store.ReadFloat(section, key, std::numeric_limits<double>::quiet_NaN());
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+void WriteLimit(ProfileStore& store, const std::string& section, std::string_view key,
+                const std::optional<double>& limit) {
+    if (limit)
+        store.WriteFloat(section, key, *limit);
+    else
+        store.DeleteKey(section, key);
+}
+
 } // namespace
 
 std::string ChannelSection(int index) {
@@ -111,6 +128,8 @@ bool TDataChannel::LoadFromConfig(const ProfileStore& store, int index) {
     EnableAlert = store.ReadBool(s, "EnableAlert", true);
     SMSAlert = store.ReadBool(s, "SMSAlert", false);
     LoadAlarmKeys(*this, store, s);
+    WriteMin = ReadLimit(store, s, "WriteMin");
+    WriteMax = ReadLimit(store, s, "WriteMax");
     Linear = store.ReadInteger(s, "Linear", 2);
     Filter = store.ReadInteger(s, "Filter", 0);
     Offset = store.ReadFloat(s, "Offset", 0.0);
@@ -170,6 +189,8 @@ bool TDataChannel::SaveToConfig(ProfileStore& store, int index) const {
     store.WriteFloat(s, "Offset", Offset);
     store.WriteFloat(s, "DefaultValue", DefaultValue);
     SaveAlarmKeys(*this, store, s);
+    WriteLimit(store, s, "WriteMin", WriteMin);
+    WriteLimit(store, s, "WriteMax", WriteMax);
 
     const std::string p = PointsSection(index);
     const int count = std::clamp(PointCount, 0, kMaxPoints);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,10 @@ struct TDataChannel {
     int AlarmPriority = 3;
     double AlarmDeadband = 0;
     double AlarmDelay = 0;
+    // The lowest and highest real value an operator may preset; none: only the
+    // register's range limits it.
+    std::optional<double> WriteMin;
+    std::optional<double> WriteMax;
     std::array<int32_t, kMaxPoints> PointX{};
     std::array<double, kMaxPoints> PointY{};
     double Offset = 0;

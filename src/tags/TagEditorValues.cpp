@@ -5,6 +5,7 @@
 #include "StoredText.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 namespace halvane {
@@ -28,6 +29,25 @@ std::optional<double> AlarmAmount(std::string_view text) {
 std::string RefusedAmountMessage(std::string_view field, std::string_view text) {
     return std::string(field) + " '" + std::string(text) +
            "' is not valid: enter a number of 0 or more";
+}
+
+std::string LimitText(const std::optional<double>& limit) {
+    return limit ? FormatGeneral(*limit) : std::string();
+}
+
+// An empty text is no limit; anything else must be a finite number.
+std::optional<std::optional<double>> WriteLimit(std::string_view text) {
+    if (TrimBlanks(text).empty())
+        return std::optional<double>();
+    const auto value = ParseFloat(text);
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
+
+std::string RefusedLimitMessage(std::string_view field, std::string_view text) {
+    return std::string(field) + " '" + std::string(text) +
+           "' is not valid: enter a number or leave it empty";
 }
 
 } // namespace
@@ -56,6 +76,8 @@ TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
         IsPriorityRow(tag.AlarmPriority - 1) ? tag.AlarmPriority - 1 : kDefaultPriorityRow;
     values.alarmDeadband = FormatGeneral(tag.AlarmDeadband);
     values.alarmDelay = FormatGeneral(tag.AlarmDelay);
+    values.writeMin = LimitText(tag.WriteMin);
+    values.writeMax = LimitText(tag.WriteMax);
     if (tag.Linear >= 0 && static_cast<size_t>(tag.Linear) < ConversionModes().size())
         values.linear = tag.Linear;
     values.filter = tag.Filter != 0;
@@ -64,6 +86,8 @@ TagEditorValues EditorValuesFromTag(const TDataChannel& tag) {
 
 std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDataChannel& tag) {
     if (auto refused = RefusedAlarmField(values))
+        return refused;
+    if (auto refused = RefusedWriteLimits(values))
         return refused;
     tag.Port = values.port;
     const auto slave = ParseInteger(values.slaveAddress);
@@ -99,6 +123,8 @@ std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDat
         tag.AlarmPriority = values.alarmPriority + 1;
     tag.AlarmDeadband = *AlarmAmount(values.alarmDeadband);
     tag.AlarmDelay = *AlarmAmount(values.alarmDelay);
+    tag.WriteMin = *WriteLimit(values.writeMin);
+    tag.WriteMax = *WriteLimit(values.writeMax);
     if (values.linear)
         tag.Linear = *values.linear;
     tag.Filter = values.filter ? 1 : 0;
@@ -110,6 +136,19 @@ std::optional<std::string> RefusedAlarmField(const TagEditorValues& values) {
         return RefusedAmountMessage("Deadband", values.alarmDeadband);
     if (!AlarmAmount(values.alarmDelay))
         return RefusedAmountMessage("Delay", values.alarmDelay);
+    return std::nullopt;
+}
+
+std::optional<std::string> RefusedWriteLimits(const TagEditorValues& values) {
+    const auto low = WriteLimit(values.writeMin);
+    if (!low)
+        return RefusedLimitMessage("Write minimum", values.writeMin);
+    const auto high = WriteLimit(values.writeMax);
+    if (!high)
+        return RefusedLimitMessage("Write maximum", values.writeMax);
+    if (*low && *high && **low > **high)
+        return "The write minimum " + FormatGeneral(**low) + " is above the write maximum " +
+               FormatGeneral(**high) + ".";
     return std::nullopt;
 }
 

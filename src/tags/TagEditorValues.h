@@ -33,6 +33,8 @@ struct TagEditorValues {
     int alarmPriority = 2; // index in AlarmPriorities()
     std::string alarmDeadband;
     std::string alarmDelay;
+    std::string writeMin; // empty: no limit
+    std::string writeMax;
     std::optional<int> linear; // the checked conversion button; none for another mode
     bool filter = false;
 
@@ -45,8 +47,9 @@ TagEditorValues EditorValuesFromTag(const TDataChannel& tag);
 
 // Reads the controls into `tag` in this order: port, slave address, register address,
 // function, data type (with its byte length), byte order and sign, texts, thresholds,
-// alarm flags, priority, deadband and delay, conversion mode, pulse filter. A deadband
-// or delay that RefusedAlarmField refuses leaves the tag untouched and gives its message.
+// alarm flags, priority, deadband and delay, write limits, conversion mode, pulse filter.
+// A deadband or delay that RefusedAlarmField refuses, or write limits that
+// RefusedWriteLimits refuses, leave the tag untouched and give the message.
 // An address that is not a whole number stops the reading there and gives the message to
 // show; the fields read before it keep their new values. Thresholds that are not both
 // numbers both become 0. A text left as it was shown keeps its stored bytes; a changed
@@ -56,6 +59,10 @@ std::optional<std::string> ApplyEditorValues(const TagEditorValues& values, TDat
 // The message naming the deadband or the delay when one is not a number of 0 or more;
 // nothing when both are.
 std::optional<std::string> RefusedAlarmField(const TagEditorValues& values);
+
+// The message when a write limit is neither empty nor a number, or the minimum is above
+// the maximum; nothing when the limits can be taken.
+std::optional<std::string> RefusedWriteLimits(const TagEditorValues& values);
 
 // "Integer - Byte (1 B)".
 std::string DataTypeItemText(const DataTypeInfo& info);

@@ -1,5 +1,7 @@
 #include "ValueText.h"
 
+#include "StoredText.h"
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -155,6 +157,11 @@ std::string FormatValue(std::string_view format, double value) {
 
 std::string ValueText(const TDataChannel& tag) {
     return FormatValue(tag.Format, tag.RealValue);
+}
+
+std::string WithUnit(std::string text, const TDataChannel& tag) {
+    const std::string unit = StoredTextToUtf8(tag.Unit);
+    return unit.empty() ? text : text + " " + unit;
 }
 
 } // namespace halvane

@@ -10,6 +10,10 @@ namespace halvane {
 // The tag's `Format` applied to `RealValue`; see FormatValue.
 std::string ValueText(const TDataChannel& tag);
 
+// `text` followed by a blank and the tag's unit, decoded for display; `text` alone when
+// the tag has no unit.
+std::string WithUnit(std::string text, const TDataChannel& tag);
+
 // A user's printf format applied to one value. The format is used only when it holds
 // exactly one conversion besides any number of "%%":
 //  - f F e E g G a A (optionally written with the no-op "l"), given the value;

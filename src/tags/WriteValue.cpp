@@ -1,9 +1,11 @@
 #include "WriteValue.h"
 
 #include "NumberFormat.h"
+#include "StoredText.h"
 #include "TagTable.h"
 #include "TagVocabulary.h"
 #include "ValueConversion.h"
+#include "ValueText.h"
 
 #include <algorithm>
 #include <bit>
@@ -122,6 +124,19 @@ int32_t WriteInteger(const TDataChannel& tag, uint32_t word) {
     return static_cast<int32_t>(word);
 }
 
+// "0 to 100 %", "at least 0 %" or "at most 100 %".
+std::string LimitsText(const TDataChannel& tag) {
+    if (tag.WriteMin && tag.WriteMax)
+        return WithUnit(FormatGeneral(*tag.WriteMin) + " to " + FormatGeneral(*tag.WriteMax), tag);
+    if (tag.WriteMin)
+        return WithUnit("at least " + FormatGeneral(*tag.WriteMin), tag);
+    return WithUnit("at most " + FormatGeneral(*tag.WriteMax), tag);
+}
+
+bool WithinWriteLimits(const TDataChannel& tag, double value) {
+    return (!tag.WriteMin || value >= *tag.WriteMin) && (!tag.WriteMax || value <= *tag.WriteMax);
+}
+
 } // namespace
 
 RawRange WritableRawRange(const TDataChannel& tag) {
@@ -143,6 +158,9 @@ double PresetRawValue(const TDataChannel& tag, double value) {
 std::optional<std::string> PresetRangeError(const TDataChannel& tag, double value) {
     if (!std::isfinite(value))
         return "The value is not a finite number.";
+    if (!WithinWriteLimits(tag, value))
+        return "The value " + FormatGeneral(value) + " is outside the limits of " +
+               StoredTextToUtf8(tag.Name) + ": " + LimitsText(tag) + ".";
     const double raw = PresetRawValue(tag, value);
     const auto [low, high] = WritableRawBounds(tag);
     if (raw >= low && raw <= high)
@@ -170,6 +188,15 @@ std::pair<double, double> WritableRealRange(const TDataChannel& tag) {
     };
     const auto [low, high] = WritableRawBounds(tag);
     return std::minmax(real(low), real(high));
+}
+
+std::pair<double, double> PresetRealRange(const TDataChannel& tag) {
+    auto [low, high] = WritableRealRange(tag);
+    if (tag.WriteMin)
+        low = std::max(low, *tag.WriteMin);
+    if (tag.WriteMax)
+        high = std::min(high, *tag.WriteMax);
+    return {low, high};
 }
 
 PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, double value,

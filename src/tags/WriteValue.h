@@ -38,8 +38,13 @@ std::pair<double, double> WritableRealRange(const TDataChannel& tag);
 // written in floating-point form.
 double PresetRawValue(const TDataChannel& tag, double value);
 
+// The real values an operator may preset: the register's range (WritableRealRange)
+// narrowed by the tag's write limits.
+std::pair<double, double> PresetRealRange(const TDataChannel& tag);
+
 // Nothing when `value` can be preset on the tag; otherwise the message that refuses it:
-// after the inverse scaling it does not fit the register, or it is not a finite number.
+// it is not a finite number, it is outside the tag's write limits, or after the inverse
+// scaling it does not fit the register.
 std::optional<std::string> PresetRangeError(const TDataChannel& tag, double value);
 
 enum class PresetOutcome { Stored, OutOfRange, NotSaved };

@@ -162,6 +162,24 @@ TEST(TagMessages, ReadTagWrite) {
         EXPECT_EQ(ReadTagWrite(tags, c.number, c.payload), c.read) << c.number << " " << c.payload;
 }
 
+// A write over MQTT keeps to the tag's write limits like every other preset.
+TEST(TagMessages, WritesKeepToTheWriteLimits) {
+    TagTable tags;
+    TDataChannel output;
+    output.Function = 5;
+    output.Name = "Pump speed setpoint";
+    output.Unit = "%";
+    output.WriteMin = 0;
+    output.WriteMax = 100;
+    tags.Assign({output});
+    EXPECT_EQ(
+        ReadTagWrite(tags, "1", "250"),
+        (std::variant<TagWrite, std::string>(
+            "refused: The value 250 is outside the limits of Pump speed setpoint: 0 to 100 %.")));
+    EXPECT_EQ(ReadTagWrite(tags, "1", "100"),
+              (std::variant<TagWrite, std::string>(TagWrite{"1", 0, 100})));
+}
+
 // Writes are made as the tag list's preset makes them: value and default stored, "Pending
 // write", all saved with one file write; each result says what the register receives.
 TEST(TagMessages, MakeTagWrites) {

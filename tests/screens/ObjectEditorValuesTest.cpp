@@ -207,6 +207,23 @@ TEST_F(ObjectEditorValuesTest, PresetValueShowsInTheLocalesShortestForm) {
     }
 }
 
+// Only the objects that write keep the question; a new object starts without it, an
+// existing one shows its own.
+TEST_F(ObjectEditorValuesTest, OnlyWritingObjectsAskBeforeWriting) {
+    TagTable tags;
+    Assign(tags, {5});
+    for (const ObjectKind& kind : kObjectKinds) {
+        ObjectEditorValues values = TypedValues(kind.type);
+        values.confirm = true;
+        TScreenMarker object;
+        ApplyEditorValues(values, tags, false, object);
+        EXPECT_EQ(object.Confirm, kind.type == kNumericInput || kind.type == kPresetValueButton)
+            << kind.name;
+        EXPECT_EQ(LoadEditorValues(object, false, {}).confirm, object.Confirm) << kind.name;
+        EXPECT_FALSE(LoadEditorValues(object, true, values).confirm) << kind.name;
+    }
+}
+
 TEST_F(ObjectEditorValuesTest, SavingKeepsOnlyTheAttributesOfTheType) {
     TagTable tags;
     Assign(tags, {5});

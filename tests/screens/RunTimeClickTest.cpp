@@ -1,9 +1,13 @@
 #include "RunTimeClick.h"
+#include "ProfileStore.h"
+#include "TDataChannel.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 using namespace halvane;
 
@@ -116,6 +120,45 @@ TEST(RunTimeClick, ActionsByTypeAndAttribute) {
         EXPECT_EQ(click, c.click) << "type " << c.type << " attr " << c.attrInt << " channel "
                                   << c.channel << " value " << c.attrDouble;
     }
+}
+
+// The question names the tag, shows the value as the tag formats it and, when a display
+// on the screen names the tag's states, the first such display's label for the value.
+TEST(RunTimeClick, WriteQuestionShowsTheValueAsTheTagDoes) {
+    TempDir dir;
+    ProfileStore config(dir / "config.cfg");
+    config.WriteString("Strings", "Marker.Binary.1", "Running;Stopped");
+    TDataChannel command;
+    command.Name = "Pump command";
+    command.Format = "%.0f";
+    TDataChannel speed = command;
+    speed.Name = "Pump speed";
+    speed.Format = "%0.1f";
+    speed.Unit = "%";
+    TScreenMarker binary = Object(kBinaryDisplay, {}, 1, 3);
+    TScreenMarker states = Object(kMultiStateDisplay, {}, -1, 3);
+    states.AttrStr1 = "0=Off;1=Slow;2=Fast";
+    const TScreenMarker otherTag = Object(kBinaryDisplay, {}, 1, 4);
+    const struct {
+        const char* name;
+        ObjectList objects;
+        TDataChannel tag;
+        double value;
+        std::string question;
+    } cases[] = {
+        {"binary label, on",
+         {otherTag, binary, states},
+         command,
+         1,
+         "Set Pump command to 1 (Running)?"},
+        {"binary label, off", {binary}, command, 0, "Set Pump command to 0 (Stopped)?"},
+        {"multi-state label first", {states, binary}, command, 2, "Set Pump command to 2 (Fast)?"},
+        {"multi-state without a label", {states}, command, 7, "Set Pump command to 7?"},
+        {"display of another tag", {otherTag}, command, 1, "Set Pump command to 1?"},
+        {"format and unit", {}, speed, 42.25, "Set Pump speed to 42.2 %?"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WriteQuestion(c.objects, 3, c.tag, c.value, config), c.question) << c.name;
 }
 
 } // namespace

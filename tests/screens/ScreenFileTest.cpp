@@ -224,6 +224,26 @@ TEST_F(ScreenFileTest, SaveWritesEveryObjectAndLeavesLongerListsSectionsAlone) {
     EXPECT_EQ(loaded[0].AttrDouble1, 0.25);
 }
 
+// A screen that never asks before writing keeps files without the key.
+TEST_F(ScreenFileTest, ConfirmIsWrittenOnlyWhileSet) {
+    ProfileStore& file = Screen("[General]\nNoOfMarkers=3\n"
+                                "[Marker.0]\nType=51\nConfirm=1\n"
+                                "[Marker.1]\nType=50\n"
+                                "[Marker.2]\nType=50\nConfirm=0\n");
+    ObjectList objects = LoadObjects(file);
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(std::vector<bool>({objects[0].Confirm, objects[1].Confirm, objects[2].Confirm}),
+              std::vector<bool>({true, false, false}));
+    objects[1].Confirm = true;
+    objects[0].Confirm = false;
+    ASSERT_TRUE(SaveObjects(file, objects));
+    EXPECT_EQ(file.ReadString("Marker.0", "Confirm", "absent"), "absent");
+    EXPECT_EQ(file.ReadString("Marker.1", "Confirm", "absent"), "1");
+    EXPECT_EQ(file.ReadString("Marker.2", "Confirm", "absent"), "absent");
+    ProfileStore reread(CfgFile("screen.1.cfg"));
+    EXPECT_TRUE(LoadObjects(reread)[1].Confirm);
+}
+
 TEST_F(ScreenFileTest, NewScreenFileHoldsOnlyItsCommentLine) {
     const auto path = CfgFile("screen.17.cfg");
     ASSERT_TRUE(CreateScreenFile(path, 17));

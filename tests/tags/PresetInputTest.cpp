@@ -35,5 +35,18 @@ TEST(PresetInputTest, DescribesTheValueAndTheRangeInTheUsersFormat) {
     SetDecimalSeparator('.');
 }
 
+// The dialog offers what a preset accepts: the register's range within the write limits.
+TEST(PresetInputTest, RangeIsNarrowedByTheWriteLimits) {
+    TDataChannel tag = Setpoint("%");
+    tag.Name = "Boiler";
+    tag.WriteMin = -5;
+    tag.WriteMax = 99.5;
+    EXPECT_EQ(DescribePreset(tag).range, "-5 to 99.5 %");
+    tag.WriteMin = -40000;
+    EXPECT_EQ(DescribePreset(tag).range, "-32768 to 99.5 %");
+    EXPECT_EQ(ReadPresetText(tag, "100").message,
+              "The value 100 is outside the limits of Boiler: -40000 to 99.5 %.");
+}
+
 } // namespace
 } // namespace halvane

@@ -35,6 +35,8 @@ TDataChannel ConfiguredTag() {
     tag.AlarmPriority = 1;
     tag.AlarmDeadband = 0.5;
     tag.AlarmDelay = 2.5;
+    tag.WriteMin = -1.5;
+    tag.WriteMax = 40;
     tag.Linear = 1;
     tag.Filter = 1;
     return tag;
@@ -111,6 +113,43 @@ TEST_F(TagEditorValuesTest, DeadbandAndDelayAreNumbersOfZeroOrMore) {
         EXPECT_EQ(tag.AlarmDeadband, c.deadbandValue);
         EXPECT_EQ(tag.AlarmDelay, c.delayValue);
     }
+}
+
+// Empty fields are no limit; a refused pair leaves the whole tag as it was.
+TEST_F(TagEditorValuesTest, WriteLimitsAreEmptyOrNumbersInOrder) {
+    const std::optional<double> none;
+    const struct {
+        const char* low;
+        const char* high;
+        std::optional<std::string> refused;
+        std::optional<double> lowValue, highValue;
+    } cases[] = {
+        {"", "", std::nullopt, none, none},
+        {" 0 ", "", std::nullopt, 0.0, none},
+        {"", "1e3", std::nullopt, none, 1000.0},
+        {"5", "5", std::nullopt, 5.0, 5.0},
+        {"100", "0", "The write minimum 100 is above the write maximum 0.", -1.5, 40.0},
+        {"abc", "10", "Write minimum 'abc' is not valid: enter a number or leave it empty", -1.5,
+         40.0},
+        {"0", "1e999", "Write maximum '1e999' is not valid: enter a number or leave it empty", -1.5,
+         40.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.low) + "|" + c.high);
+        TagEditorValues values = EditorValuesFromTag(ConfiguredTag());
+        values.port = 4;
+        values.writeMin = c.low;
+        values.writeMax = c.high;
+        EXPECT_EQ(RefusedWriteLimits(values), c.refused);
+        TDataChannel tag = ConfiguredTag();
+        EXPECT_EQ(ApplyEditorValues(values, tag), c.refused);
+        EXPECT_EQ(tag.Port, c.refused ? 3 : 4);
+        EXPECT_EQ(tag.WriteMin, c.lowValue);
+        EXPECT_EQ(tag.WriteMax, c.highValue);
+    }
+    TDataChannel unlimited;
+    EXPECT_EQ(EditorValuesFromTag(unlimited).writeMin, "");
+    EXPECT_EQ(EditorValuesFromTag(unlimited).writeMax, "");
 }
 
 TEST_F(TagEditorValuesTest, BadAddressStopsReadingWhereItFails) {

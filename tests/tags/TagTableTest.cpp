@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <tuple>
+#include <utility>
 
 using namespace halvane;
 
@@ -175,6 +177,32 @@ TEST_F(TagTableTest, TextsKeepTheirBytes) {
                                                          "C");
     EXPECT_EQ(store.ReadString("Channel.0", "Desc", ""), "\xC2\xB0"
                                                          "C utf8");
+}
+
+// Limits are written only while they are set: a tag saved without them keeps a section
+// without the keys, and clearing one removes its key.
+TEST_F(TagTableTest, WriteLimitsAreKeptOnlyWhileSet) {
+    ProfileStore store(File("[Channel.0]\nName=a\nFunction=5\n[Channel.1]\nName=b\nFunction=5\n"
+                            "WriteMin=-2.5\nWriteMax=100\n[Channel.2]\nName=c\nWriteMax=x\n"));
+    auto tags = LoadAllTags(store);
+    ASSERT_EQ(tags.size(), 3u);
+    EXPECT_EQ(std::pair(tags[0].WriteMin, tags[0].WriteMax),
+              std::pair(std::optional<double>(), std::optional<double>()));
+    EXPECT_EQ(std::pair(tags[1].WriteMin, tags[1].WriteMax),
+              std::pair(std::optional<double>(-2.5), std::optional<double>(100)));
+    EXPECT_EQ(tags[2].WriteMax, std::nullopt);
+
+    ASSERT_TRUE(tags[0].SaveToConfig(store, 0));
+    EXPECT_EQ(store.ReadString("Channel.0", "WriteMin", "absent"), "absent");
+    EXPECT_EQ(store.ReadString("Channel.0", "WriteMax", "absent"), "absent");
+
+    tags[1].WriteMin.reset();
+    tags[1].WriteMax = 80;
+    ASSERT_TRUE(tags[1].SaveToConfig(store, 1));
+    EXPECT_EQ(store.ReadString("Channel.1", "WriteMin", "absent"), "absent");
+    const auto reloaded = LoadAllTags(store);
+    EXPECT_EQ(std::pair(reloaded[1].WriteMin, reloaded[1].WriteMax),
+              std::pair(std::optional<double>(), std::optional<double>(80)));
 }
 
 TEST_F(TagTableTest, DeletingRenumbersTheSections) {

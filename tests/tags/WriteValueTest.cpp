@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -422,6 +424,71 @@ TEST(PresetRangeTest, ARefusedPresetChangesNothing) {
     EXPECT_EQ(PresetValue(table, store, 0, 70000), PresetOutcome::OutOfRange);
     EXPECT_EQ(table.Snapshot(0), before);
     EXPECT_EQ(store.ReadFloat("Channel.0", "DefaultValue", -1), before.DefaultValue);
+}
+
+TDataChannel PumpSpeed(std::optional<double> low, std::optional<double> high) {
+    TDataChannel tag = RegisterTag(kDataTypeWord);
+    tag.Name = "Pump speed setpoint";
+    tag.Unit = "%";
+    tag.WriteMin = low;
+    tag.WriteMax = high;
+    return tag;
+}
+
+// The limits are checked before the register's range, on the value as typed; a refused
+// value leaves the tag and its file as they were.
+TEST(WriteLimitsTest, PresetValueRefusesValuesOutsideTheLimits) {
+    const std::optional<double> none;
+    const struct {
+        const char* name;
+        TDataChannel tag;
+        double value;
+        std::optional<std::string> refused;
+    } cases[] = {
+        {"above both", PumpSpeed(0, 100), 250,
+         "The value 250 is outside the limits of Pump speed setpoint: 0 to 100 %."},
+        {"below both", PumpSpeed(0, 100), -0.5,
+         "The value -0.5 is outside the limits of Pump speed setpoint: 0 to 100 %."},
+        {"on the upper limit", PumpSpeed(0, 100), 100, std::nullopt},
+        {"on the lower limit", PumpSpeed(0, 100), 0, std::nullopt},
+        {"fraction of a limit", PumpSpeed(12.5, 87.5), 87.6,
+         "The value 87.6 is outside the limits of Pump speed setpoint: 12.5 to 87.5 %."},
+        {"minimum only", PumpSpeed(10, none), 5,
+         "The value 5 is outside the limits of Pump speed setpoint: at least 10 %."},
+        {"minimum only, any height", PumpSpeed(10, none), 60000, std::nullopt},
+        {"maximum only", PumpSpeed(none, 100), 101,
+         "The value 101 is outside the limits of Pump speed setpoint: at most 100 %."},
+        {"limits wider than the register", PumpSpeed(-10, 1e6), 70000,
+         "The value 70000 does not fit the register. The register takes 0 to 65535."},
+        {"no limits", PumpSpeed(none, none), 250, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const test::TempConfig file;
+        ProfileStore store(file.Path());
+        TagTable table;
+        table.Assign({c.tag});
+        ASSERT_TRUE(c.tag.SaveToConfig(store, 0));
+        EXPECT_EQ(PresetRangeError(c.tag, c.value), c.refused) << c.name;
+        EXPECT_EQ(PresetValue(table, store, 0, c.value),
+                  c.refused ? PresetOutcome::OutOfRange : PresetOutcome::Stored)
+            << c.name;
+        EXPECT_EQ(table.Snapshot(0).RealValue, c.refused ? c.tag.RealValue : c.value) << c.name;
+        EXPECT_EQ(store.ReadFloat("Channel.0", "DefaultValue", -1),
+                  c.refused ? c.tag.DefaultValue : c.value)
+            << c.name;
+    }
+    TDataChannel unnamed = PumpSpeed(0, 100);
+    unnamed.Unit.clear();
+    EXPECT_EQ(PresetRangeError(unnamed, 250),
+              "The value 250 is outside the limits of Pump speed setpoint: 0 to 100.");
+}
+
+TEST(WriteLimitsTest, PresetRangeIsTheNarrowerOfLimitsAndRegister) {
+    using Range = std::pair<double, double>;
+    EXPECT_EQ(PresetRealRange(PumpSpeed(0, 100)), Range(0, 100));
+    EXPECT_EQ(PresetRealRange(PumpSpeed(-50, 1e6)), Range(0, 65535));
+    EXPECT_EQ(PresetRealRange(PumpSpeed(20, std::nullopt)), Range(20, 65535));
+    EXPECT_EQ(PresetRealRange(PumpSpeed(std::nullopt, std::nullopt)), Range(0, 65535));
 }
 
 } // namespace

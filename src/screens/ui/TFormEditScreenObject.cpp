@@ -11,6 +11,7 @@
 #include "TagTable.h"
 #include "WindowPlacement.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -101,9 +102,15 @@ void TFormEditScreenObject::BuildWindow() {
                 tr("Type of screen object"));
 
     m_comboBoxPoints = NewComboBox(this, "ComboBoxPoints");
-    AddPanelRow(TypePanel(EditorPanel::Tag, "PanelTag"), tr("Tag:"), m_comboBoxPoints, nullptr,
-                tr("Tag associated with this screen object (the tag value can be displayed on the "
-                   "screen)"));
+    QWidget* tagPanel = TypePanel(EditorPanel::Tag, "PanelTag");
+    QHBoxLayout* tagRow = AddPanelRow(
+        tagPanel, tr("Tag:"), m_comboBoxPoints, nullptr,
+        tr("Tag associated with this screen object (the tag value can be displayed on the "
+           "screen)"));
+    // Shown only for the objects that write: they may ask before they do.
+    m_checkBoxConfirm = new QCheckBox(tr("Ask before writing"), tagPanel);
+    m_checkBoxConfirm->setObjectName("CheckBoxConfirm");
+    tagRow->addWidget(m_checkBoxConfirm);
 
     m_labelPosition = new QLabel(this);
     m_labelPosition->setObjectName("LabelPosition");
@@ -186,8 +193,9 @@ QWidget* TFormEditScreenObject::TypePanel(EditorPanel panel, const char* name) {
 }
 
 // Caption, control, an optional button and the description on the right.
-void TFormEditScreenObject::AddPanelRow(QWidget* panel, const QString& caption, QWidget* control,
-                                        QWidget* button, const QString& description) {
+QHBoxLayout* TFormEditScreenObject::AddPanelRow(QWidget* panel, const QString& caption,
+                                                QWidget* control, QWidget* button,
+                                                const QString& description) {
     auto* row = new QHBoxLayout;
     static_cast<QBoxLayout*>(panel->layout())->addLayout(row);
     auto* label = new QLabel(caption, panel);
@@ -207,6 +215,7 @@ void TFormEditScreenObject::AddPanelRow(QWidget* panel, const QString& caption, 
     small.setPointSizeF(small.pointSizeF() * 0.85);
     note->setFont(small);
     row->addWidget(note, 1);
+    return row;
 }
 
 QWidget* TFormEditScreenObject::BuildButtonsPanel() {
@@ -266,6 +275,7 @@ void TFormEditScreenObject::LoadControls(const ObjectEditorValues& values) {
     m_editPresetValue->setText(FromUtf8(values.presetValue));
     SetLimitedText(m_editPresetButtonLabel, values.presetCaption, kPresetCaptionLength);
     m_editSymbol->setText(FromUtf8(values.symbol));
+    m_checkBoxConfirm->setChecked(values.confirm);
 }
 
 ObjectEditorValues TFormEditScreenObject::ReadControls() const {
@@ -281,6 +291,7 @@ ObjectEditorValues TFormEditScreenObject::ReadControls() const {
     values.presetValue = ToUtf8(m_editPresetValue);
     values.presetCaption = ToUtf8(m_editPresetButtonLabel);
     values.symbol = ToUtf8(m_editSymbol);
+    values.confirm = m_checkBoxConfirm->isChecked();
     return values;
 }
 
@@ -288,6 +299,7 @@ void TFormEditScreenObject::ComboBoxExTypeChange() {
     const int32_t type = TypeOfEntry(m_comboBoxExType->currentIndex());
     for (EditorPanel panel : kEditorPanels)
         m_panels[PanelIndex(panel)]->setVisible(ShowsPanel(panel, type));
+    m_checkBoxConfirm->setVisible(CanAskBeforeWriting(type));
     // The height is the window's outer height; the frame is known once the window is shown.
     const int frame = frameGeometry().height() - geometry().height();
     setFixedHeight(EditorOuterHeight(type) - frame);

@@ -8,7 +8,9 @@
 #include <array>
 #include <string>
 
+class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 
@@ -43,8 +45,8 @@ private:
     void BuildWindow();
     QWidget* NewPanel(const char* name, int height);
     QWidget* TypePanel(EditorPanel panel, const char* name);
-    void AddPanelRow(QWidget* panel, const QString& caption, QWidget* control,
-                     QWidget* button = nullptr, const QString& description = {});
+    QHBoxLayout* AddPanelRow(QWidget* panel, const QString& caption, QWidget* control,
+                             QWidget* button = nullptr, const QString& description = {});
     QWidget* BuildButtonsPanel();
     void FillLists();
     void FillLabelSets();
@@ -68,6 +70,7 @@ private:
     std::array<QWidget*, kEditorPanels.size()> m_panels{}; // by EditorPanel
     QComboBox* m_comboBoxExType = nullptr;
     QComboBox* m_comboBoxPoints = nullptr;
+    QCheckBox* m_checkBoxConfirm = nullptr;
     QLabel* m_labelPosition = nullptr;
     QComboBox* m_comboBoxFunction = nullptr;
     QComboBox* m_comboBoxStyles = nullptr;

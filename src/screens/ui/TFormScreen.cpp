@@ -354,7 +354,9 @@ void TFormScreen::ClickObject(QPoint position, QPoint globalPosition) {
     const int target = BackObjectAt(m_objects, position);
     if (target < 0 || m_actions == nullptr)
         return;
-    const RunTimeClick click = ClickActionOf(m_objects[static_cast<size_t>(target)], m_tags.Size());
+    const TScreenMarker& object = m_objects[static_cast<size_t>(target)];
+    const RunTimeClick click = ClickActionOf(object, m_tags.Size());
+    const bool confirm = object.Confirm;
     switch (click.kind) {
     case RunTimeClick::Kind::PreviousScreen:
         m_actions->PreviousScreen();
@@ -369,10 +371,10 @@ void TFormScreen::ClickObject(QPoint position, QPoint globalPosition) {
         m_actions->OpenHistoryFolder();
         break;
     case RunTimeClick::Kind::AskValue:
-        InputValue(click.tagIndex, globalPosition);
+        InputValue(click.tagIndex, confirm, globalPosition);
         break;
     case RunTimeClick::Kind::PresetValue:
-        m_actions->PresetTagValue(click.tagIndex, click.value);
+        PresetObjectValue(click.tagIndex, click.value, confirm);
         break;
     case RunTimeClick::Kind::None:
         break;
@@ -380,10 +382,22 @@ void TFormScreen::ClickObject(QPoint position, QPoint globalPosition) {
 }
 
 // The dialog says why it refuses a text; only a value it accepted is written.
-void TFormScreen::InputValue(size_t tagIndex, QPoint globalPosition) {
+void TFormScreen::InputValue(size_t tagIndex, bool confirm, QPoint globalPosition) {
     if (const std::optional<double> value =
             m_valueQuestion(globalPosition, m_tags.Snapshot(tagIndex)))
-        m_actions->PresetTagValue(tagIndex, *value);
+        PresetObjectValue(tagIndex, *value, confirm);
+}
+
+// An object that asks before writing writes nothing unless the operator answers Yes.
+void TFormScreen::PresetObjectValue(size_t tagIndex, double value, bool confirm) {
+    if (confirm) {
+        const std::string question =
+            WriteQuestion(m_objects, tagIndex, m_tags.Snapshot(tagIndex), value, m_config);
+        if (MessageBox::Question(this, tr("Confirmation"), QString::fromStdString(question)) !=
+            QMessageBox::Yes)
+            return;
+    }
+    m_actions->PresetTagValue(tagIndex, value);
 }
 
 void TFormScreen::ReleaseObject() {

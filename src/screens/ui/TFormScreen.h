@@ -138,7 +138,8 @@ private:
     void UpdateRunTimeCursor(QPoint position);
     void ClickObject(QPoint position, QPoint globalPosition);
     void ReleaseObject();
-    void InputValue(size_t tagIndex, QPoint globalPosition);
+    void InputValue(size_t tagIndex, bool confirm, QPoint globalPosition);
+    void PresetObjectValue(size_t tagIndex, double value, bool confirm);
     void PreparePopup(QPoint position);
     bool HasPopupTarget() const;
     void PopupMenuScreenExitProgramClick();

@@ -282,6 +282,7 @@ void TFormEditPoint::BuildWindow() {
     alarmGrid->setRowStretch(7, 1);
     alarmGrid->setColumnStretch(4, 1);
     pages->addTab(alarmPage, tr("Thresholds && alarms"));
+    BuildOutputPage(*pages);
 
     auto* buttons = new QHBoxLayout;
     QPushButton* save = AddSaveCancelButtons(buttons, this);
@@ -298,6 +299,32 @@ void TFormEditPoint::BuildWindow() {
             &TFormEditPoint::EditRegisterAddrChange);
     connect(m_checkBoxEnableAlert, &QCheckBox::toggled, this,
             &TFormEditPoint::CheckBoxEnableAlertClick);
+}
+
+// The limits an operator's presets must keep to; an empty field sets none.
+void TFormEditPoint::BuildOutputPage(QTabWidget& pages) {
+    auto* outputPage = new QWidget(&pages);
+    outputPage->setObjectName("TabSheetOutput");
+    auto* outputGrid = new QGridLayout(outputPage);
+    m_editWriteMin = NewEdit(outputPage, "EditWriteMin");
+    m_editWriteMax = NewEdit(outputPage, "EditWriteMax");
+    m_labelWriteMinUnit = new QLabel(outputPage);
+    m_labelWriteMinUnit->setObjectName("LabelWriteMinUnit");
+    m_labelWriteMaxUnit = new QLabel(outputPage);
+    m_labelWriteMaxUnit->setObjectName("LabelWriteMaxUnit");
+    outputGrid->addWidget(new QLabel(tr("Write minimum:"), outputPage), 0, 0);
+    outputGrid->addWidget(m_editWriteMin, 0, 1);
+    outputGrid->addWidget(m_labelWriteMinUnit, 0, 2);
+    outputGrid->addWidget(new QLabel(tr("Write maximum:"), outputPage), 1, 0);
+    outputGrid->addWidget(m_editWriteMax, 1, 1);
+    outputGrid->addWidget(m_labelWriteMaxUnit, 1, 2);
+    outputGrid->addWidget(
+        NewNote(tr("Values an operator may set on an output tag; leave empty for no limit"),
+                outputPage),
+        2, 0, 1, 3);
+    outputGrid->setRowStretch(3, 1);
+    outputGrid->setColumnStretch(3, 1);
+    pages.addTab(outputPage, tr("Output"));
 }
 
 void TFormEditPoint::SetTagNumber(int number) {
@@ -340,12 +367,14 @@ void TFormEditPoint::LoadControls(const TagEditorValues& values) {
     m_comboBoxAlarmPriority->setCurrentIndex(values.alarmPriority);
     m_editAlarmDeadband->setText(QString::fromStdString(values.alarmDeadband));
     m_editAlarmDelay->setText(QString::fromStdString(values.alarmDelay));
+    m_editWriteMin->setText(QString::fromStdString(values.writeMin));
+    m_editWriteMax->setText(QString::fromStdString(values.writeMax));
     if (values.linear)
         m_conversion->button(*values.linear)->setChecked(true);
     m_checkBoxFilter->setChecked(values.filter);
-    m_labelHighUnit->setText(QString::fromStdString(values.unit));
-    m_labelLowUnit->setText(QString::fromStdString(values.unit));
-    m_labelDeadbandUnit->setText(QString::fromStdString(values.unit));
+    for (QLabel* unit : {m_labelHighUnit, m_labelLowUnit, m_labelDeadbandUnit, m_labelWriteMinUnit,
+                         m_labelWriteMaxUnit})
+        unit->setText(QString::fromStdString(values.unit));
     EditRegisterAddrChange();
     ComboBoxCommunicationChange();
 }
@@ -373,6 +402,8 @@ TagEditorValues TFormEditPoint::ReadControls() const {
     values.alarmPriority = m_comboBoxAlarmPriority->currentIndex();
     values.alarmDeadband = m_editAlarmDeadband->text().toStdString();
     values.alarmDelay = m_editAlarmDelay->text().toStdString();
+    values.writeMin = m_editWriteMin->text().toStdString();
+    values.writeMax = m_editWriteMax->text().toStdString();
     if (const int linear = m_conversion->checkedId(); linear >= 0)
         values.linear = linear;
     values.filter = m_checkBoxFilter->isChecked();
@@ -422,11 +453,14 @@ void TFormEditPoint::ButtonDefineFunctionClick() {
     m_conversion->button(kLinearFunction)->setChecked(true);
 }
 
-// A refused deadband or delay keeps the dialog open with what was typed, and the working
-// copy as it was.
+// A refused deadband, delay or write limit keeps the dialog open with what was typed, and
+// the working copy as it was.
 void TFormEditPoint::ButtonSaveClick() {
     const TagEditorValues values = ReadControls();
-    if (const auto refused = RefusedAlarmField(values)) {
+    std::optional<std::string> refused = RefusedAlarmField(values);
+    if (!refused)
+        refused = RefusedWriteLimits(values);
+    if (refused) {
         MessageBox::Error(this, QCoreApplication::applicationName(),
                           QString::fromStdString(*refused));
         return;

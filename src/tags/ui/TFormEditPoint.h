@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QTabWidget;
 
 namespace halvane {
 
@@ -34,6 +35,7 @@ protected:
 
 private:
     void BuildWindow();
+    void BuildOutputPage(QTabWidget& pages);
     void LoadControls(const TagEditorValues& values);
     TagEditorValues ReadControls() const;
     void ComboBoxCommunicationChange();
@@ -79,6 +81,10 @@ private:
     QLabel* m_labelDeadbandUnit = nullptr;
     QLineEdit* m_editAlarmDelay = nullptr;
     QCheckBox* m_checkBoxSMSAlert = nullptr;
+    QLineEdit* m_editWriteMin = nullptr;
+    QLineEdit* m_editWriteMax = nullptr;
+    QLabel* m_labelWriteMinUnit = nullptr;
+    QLabel* m_labelWriteMaxUnit = nullptr;
 };
 
 } // namespace halvane

@@ -1,5 +1,6 @@
 #include "ScreenTestSupport.h"
 
+#include "MessageBox.h"
 #include "ScreenActions.h"
 #include "ScreenList.h"
 #include "ScreenPaintArea.h"
@@ -264,6 +265,39 @@ TEST_F(RunTimeScreenTest, PresetButtonsWriteTheirValueWithFifteenDigits) {
 }
 
 // Their value text is empty: Bounds without width, so nothing reacts.
+// An object that asks writes only after Yes; an input asks once the value was typed. The
+// answer prepared before the plain button is left for the first question: the plain
+// button must not ask.
+TEST_F(RunTimeScreenTest, ObjectsThatAskWriteOnlyAfterYes) {
+    m_config.WriteString("Strings", "Marker.Binary.0", "Running;Stopped");
+    TScreenMarker asking = PresetButton({20, 20, 220, 60}, 1, 1);
+    asking.Confirm = true;
+    TScreenMarker input = Object(kNumericInput, {20, 100, 300, 140}, -1, kSetpoint);
+    input.Confirm = true;
+    Place({asking, input, PresetButton({20, 200, 220, 240}, 1, 2),
+           Object(kBinaryDisplay, {300, 300, 400, 340}, 0, 1)});
+    m_screen.SetValueQuestion([](QPoint, const TDataChannel&) { return 21.5; });
+    using Presets = std::vector<std::pair<size_t, double>>;
+
+    MessageBox::SetNextAnswer(QMessageBox::No);
+    Click(At(2));
+    EXPECT_EQ(m_actions.presets, (Presets{{1, 2}}));
+    Click(At(0));
+    EXPECT_EQ(MessageBox::LastText(), "Set Speed to 1.0 (Running)?");
+    EXPECT_EQ(m_actions.presets, (Presets{{1, 2}}));
+    MessageBox::SetNextAnswer(QMessageBox::Yes);
+    Click(At(0));
+    EXPECT_EQ(m_actions.presets, (Presets{{1, 2}, {1, 1}}));
+
+    MessageBox::SetNextAnswer(QMessageBox::No);
+    Click(At(1));
+    EXPECT_EQ(MessageBox::LastText(), "Set Setpoint to 21.5 °C?");
+    EXPECT_EQ(m_actions.presets, (Presets{{1, 2}, {1, 1}}));
+    MessageBox::SetNextAnswer(QMessageBox::Yes);
+    Click(At(1));
+    EXPECT_EQ(m_actions.presets, (Presets{{1, 2}, {1, 1}, {kSetpoint, 21.5}}));
+}
+
 TEST_F(RunTimeScreenTest, ObjectsWithoutTextCannotBePressedOrClicked) {
     int asked = 0;
     m_screen.SetValueQuestion([&](QPoint, const TDataChannel&) {
@@ -379,6 +413,27 @@ TEST(TFormInput, StartsWithAQuestionMarkAndOnlyAnOkButton) {
     EXPECT_EQ(dialog.windowType(), Qt::Tool);
     dialog.layout()->activate();
     EXPECT_GT(dialog.LabelUnit()->geometry().left(), dialog.EditValue()->geometry().left());
+}
+
+// A screen input keeps to the tag's write limits as the tag list does: the reason shows in
+// place and only an accepted value comes back.
+TEST(TFormInput, RefusesAValueOutsideTheWriteLimits) {
+    TFormInput dialog;
+    TDataChannel tag = MakeTag("Pump speed setpoint", 20, true, "%");
+    tag.Function = 5;
+    tag.WriteMin = 0;
+    tag.WriteMax = 100;
+    std::string refused;
+    QTimer::singleShot(0, [&] {
+        dialog.EditValue()->setText("250");
+        dialog.ButtonOk()->click();
+        if (auto* message = dialog.findChild<QLabel*>("LabelMessage"))
+            refused = message->text().toStdString();
+        dialog.EditValue()->setText("100");
+        dialog.ButtonOk()->click();
+    });
+    EXPECT_EQ(dialog.AskValue({10, 10}, tag), 100);
+    EXPECT_EQ(refused, "The value 250 is outside the limits of Pump speed setpoint: 0 to 100 %.");
 }
 
 // The station keeps one dialog for every input: a new question starts without the last

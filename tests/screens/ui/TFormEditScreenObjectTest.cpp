@@ -8,8 +8,10 @@
 #include "TFormEditStyles.h"
 #include "TFormGalleryBrowser.h"
 #include "TagTable.h"
+#include "WidgetInput.h"
 #include "WidgetTestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 
@@ -257,6 +259,31 @@ TEST_F(TFormEditScreenObjectTest, NumericInputOnAnInputTagStaysOpenUntilAnOutput
     Combo("ComboBoxPoints")->setCurrentIndex(1); // Function 5: Write Holding Register
     EXPECT_TRUE(Save());
     EXPECT_EQ(object.Channel, 1);
+}
+
+// The check box is offered to the objects that write and reaches the object on save.
+TEST_F(TFormEditScreenObjectTest, AskBeforeWritingForInputsAndPresetButtons) {
+    TScreenMarker object = Object(kPresetValueButton, 0, "Start", 1);
+    Edit(object);
+    auto* confirm = Child<QCheckBox>(m_dialog, "CheckBoxConfirm");
+    EXPECT_EQ(confirm->text(), "Ask before writing");
+    EXPECT_TRUE(confirm->isVisibleTo(&m_dialog));
+    EXPECT_FALSE(confirm->isChecked());
+    test::MouseClick(m_dialog, "CheckBoxConfirm");
+    ASSERT_TRUE(Save());
+    EXPECT_TRUE(object.Confirm);
+
+    Edit(object);
+    EXPECT_TRUE(confirm->isChecked());
+    for (const ObjectKind& kind : kObjectKinds) {
+        Combo("ComboBoxExType")->setCurrentIndex(TypeEntry(kind.type));
+        EXPECT_EQ(confirm->isVisibleTo(&m_dialog),
+                  kind.type == kNumericInput || kind.type == kPresetValueButton)
+            << kind.name;
+    }
+    Combo("ComboBoxExType")->setCurrentIndex(TypeEntry(kNumericDisplay));
+    ASSERT_TRUE(Save());
+    EXPECT_FALSE(object.Confirm);
 }
 
 TEST_F(TFormEditScreenObjectTest, WritingObjectWithoutATagIsAccepted) {

@@ -243,6 +243,30 @@ TEST_F(TFormChannelSetupTest, SetValueOnlyForOutputTagsAndStoresTheValue) {
     EXPECT_EQ(Stored("Channel.1", "DefaultValue"), "12.5");
 }
 
+// The write limits narrow the offered range and refuse a value outside them in place.
+TEST_F(TFormChannelSetupTest, SetValueKeepsToTheWriteLimits) {
+    TDataChannel output = NamedTag("Pump speed setpoint", 1, 5);
+    output.Unit = "%";
+    output.WriteMin = 0;
+    output.WriteMax = 100;
+    Load({output});
+    Grid()->selectRow(0);
+    ModalAnswers answers;
+    answers.Then<TFormPresetValue>([](TFormPresetValue& dialog) {
+        EXPECT_EQ(Child<QLabel>(dialog, "LabelRange")->text(), "0 to 100 %");
+        SetText(dialog, "EditValue", "250");
+        Click(dialog, "ButtonOK");
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(Child<QLabel>(dialog, "LabelMessage")->text(),
+                  "The value 250 is outside the limits of Pump speed setpoint: 0 to 100 %.");
+        SetText(dialog, "EditValue", "100");
+        Click(dialog, "ButtonOK");
+    });
+    Child<QAction>(m_form, "SetValue1")->trigger();
+    EXPECT_EQ(m_tags.Snapshot(0).RealValue, 100);
+    EXPECT_EQ(Stored("Channel.0", "DefaultValue"), "100");
+}
+
 // Each action asks for its role where it runs: refused, it opens no dialog and changes
 // neither the table nor the file.
 TEST_F(TFormChannelSetupTest, RefusedRolesOpenNothingAndChangeNothing) {

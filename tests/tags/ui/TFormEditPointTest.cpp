@@ -340,5 +340,55 @@ TEST_F(TFormEditPointTest, RefusedDeadbandOrDelayKeepsTheDialogOpen) {
     }
 }
 
+// The limits typed on the output page reach the file; cleared, they leave it again.
+TEST_F(TFormEditPointTest, WriteLimitsAreSavedAndShownAgain) {
+    TDataChannel tag;
+    tag.Function = 5;
+    tag.Unit = "%";
+    Open(tag);
+    test::ClickTab(*Get<QTabWidget>("PageControl1"), "TabSheetOutput");
+    EXPECT_EQ(Text(m_editor, "EditWriteMin"), "");
+    EXPECT_EQ(Get<QLabel>("LabelWriteMaxUnit")->text(), "%");
+    Type(m_editor, "EditWriteMin", "0");
+    Type(m_editor, "EditWriteMax", "100");
+    test::MouseClick(m_editor, "ButtonSave");
+    EXPECT_FALSE(m_editor.isVisible());
+    ASSERT_TRUE(m_editor.Tag().SaveToConfig(m_config, 0));
+    EXPECT_EQ(Stored("Channel.0", "WriteMin"), "0");
+    EXPECT_EQ(Stored("Channel.0", "WriteMax"), "100");
+
+    TDataChannel reloaded;
+    ASSERT_TRUE(reloaded.LoadFromConfig(ProfileStore(m_file), 0));
+    Open(reloaded);
+    EXPECT_EQ(Text(m_editor, "EditWriteMax"), "100");
+    Type(m_editor, "EditWriteMin", "");
+    Type(m_editor, "EditWriteMax", "");
+    test::MouseClick(m_editor, "ButtonSave");
+    ASSERT_TRUE(m_editor.Tag().SaveToConfig(m_config, 0));
+    EXPECT_EQ(FileText().find("Write"), std::string::npos) << FileText();
+}
+
+TEST_F(TFormEditPointTest, MinimumAboveMaximumKeepsTheDialogOpen) {
+    TDataChannel tag;
+    tag.Function = 5;
+    tag.WriteMax = 50;
+    Open(tag);
+    test::ClickTab(*Get<QTabWidget>("PageControl1"), "TabSheetOutput");
+    Type(m_editor, "EditName", "Renamed");
+    Type(m_editor, "EditWriteMin", "80");
+    test::MouseClick(m_editor, "ButtonSave");
+    EXPECT_TRUE(m_editor.isVisible());
+    EXPECT_EQ(MessageBox::LastText().toStdString(),
+              "The write minimum 80 is above the write maximum 50.");
+    EXPECT_EQ(m_editor.Tag(), tag);
+    EXPECT_EQ(Text(m_editor, "EditWriteMin"), "80");
+
+    Type(m_editor, "EditWriteMin", "20");
+    const TDataChannel saved = Save();
+    EXPECT_EQ(saved.Name, "Renamed");
+    EXPECT_EQ(std::pair(saved.WriteMin, saved.WriteMax),
+              std::pair(std::optional<double>(20), std::optional<double>(50)));
+}
+
 } // namespace
 } // namespace halvane

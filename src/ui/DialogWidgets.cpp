@@ -36,6 +36,17 @@ QPushButton* AddSaveCancelButtons(QHBoxLayout* row, QDialog* dialog) {
     return save;
 }
 
+QPushButton* AddOkCancelButtons(QHBoxLayout* row, QDialog* dialog) {
+    auto* ok = NewButton(QObject::tr("OK"), "ButtonOK", dialog);
+    ok->setDefault(true);
+    auto* cancel = NewButton(QObject::tr("Cancel"), "ButtonCancel", dialog, false);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return ok;
+}
+
 void SetLimitedText(QLineEdit* edit, const std::string& text, int limit) {
     const QString shown = QString::fromStdString(text);
     edit->setMaxLength(std::max(limit, static_cast<int>(shown.size())));

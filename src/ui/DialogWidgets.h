@@ -31,6 +31,10 @@ QPushButton* NewButton(const QString& caption, const char* name, QWidget* parent
 // default button (the caller connects it), "&Cancel", which rejects `dialog`.
 QPushButton* AddSaveCancelButtons(QHBoxLayout* row, QDialog* dialog);
 
+// The same for the dialogs that ask: "OK" (the default button, which the caller connects)
+// and "Cancel", named ButtonOK and ButtonCancel.
+QPushButton* AddOkCancelButtons(QHBoxLayout* row, QDialog* dialog);
+
 // Limits what the user types to `limit` characters without cutting a longer text that came
 // from the file (`text` as UTF-8).
 void SetLimitedText(QLineEdit* edit, const std::string& text, int limit);

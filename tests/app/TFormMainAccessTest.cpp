@@ -41,8 +41,9 @@ protected:
     void SetUp() override {
         m_sim = std::make_unique<peers::Child>(std::vector<std::string>{
             HALVANE_SIM, "--tcp", "127.0.0.1:" + std::to_string(m_simPort), "--static"});
-        ASSERT_EQ(Python("assert not c.write_register(" + std::to_string(kRegister) +
-                         ", 7, slave=1).isError()"),
+        ASSERT_EQ(peers::RunPymodbus(m_simPort, "assert not c.write_register(" +
+                                                    std::to_string(kRegister) +
+                                                    ", 7, slave=1).isError()"),
                   0);
         // An output tag written only when set, and a screen with a button that presets 42.
         WriteStation(m_root,
@@ -61,23 +62,11 @@ protected:
         ASSERT_EQ(users.Add("ed", Role::Engineer, kPassword), std::nullopt);
     }
 
-    // Runs `line` with `c`, a connected pymodbus client of the simulator; its exit status.
-    int Python(const std::string& line) const {
-        const std::string script = "import time\n"
-                                   "from pymodbus.client import ModbusTcpClient\n"
-                                   "c = ModbusTcpClient('127.0.0.1', port=" +
-                                   std::to_string(m_simPort) +
-                                   ")\n"
-                                   "for _ in range(50):\n"
-                                   "    if c.connect(): break\n"
-                                   "    time.sleep(0.1)\n" +
-                                   line + "\n";
-        return std::system(("/usr/bin/python3 -c \"" + script + "\"").c_str());
-    }
     bool RegisterHolds(int value) const {
-        return Python("import sys\nr = c.read_holding_registers(" + std::to_string(kRegister) +
-                      ", count=1, slave=1)\nsys.exit(0 if r.registers[0] == " +
-                      std::to_string(value) + " else 1)") == 0;
+        return peers::RunPymodbus(m_simPort,
+                                  "r = c.read_holding_registers(" + std::to_string(kRegister) +
+                                      ", count=1, slave=1)\nsys.exit(0 if r.registers[0] == " +
+                                      std::to_string(value) + " else 1)") == 0;
     }
 
     // Starts the station, answering its login dialog with `name` (empty: Cancel).

@@ -53,17 +53,9 @@ protected:
 
     // The independent client writes holding register 0 of unit 1.
     void SetRegister(int value) const {
-        const std::string script = "import time\n"
-                                   "from pymodbus.client import ModbusTcpClient\n"
-                                   "c = ModbusTcpClient('127.0.0.1', port=" +
-                                   std::to_string(m_simPort) +
-                                   ")\n"
-                                   "for _ in range(50):\n"
-                                   "    if c.connect(): break\n"
-                                   "    time.sleep(0.1)\n"
-                                   "assert not c.write_register(0, " +
-                                   std::to_string(value) + ", slave=1).isError()\n";
-        ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + script + "\"").c_str()), 0);
+        ASSERT_EQ(peers::RunPymodbus(m_simPort, "assert not c.write_register(0, " +
+                                                    std::to_string(value) + ", slave=1).isError()"),
+                  0);
     }
 
     // Starts the station on the data root and waits for its first reading of the level.

@@ -15,6 +15,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
@@ -121,6 +122,22 @@ private:
 inline int FreePort() {
     static int next = 20000 + (::getpid() * 7 % 20000);
     return next++;
+}
+
+// Runs the Python `lines` with `c`, a pymodbus client connected to the Modbus TCP server on
+// loopback `port` (tried for up to 5 s): an independent master beside the station. The exit
+// status of the script; an assertion or sys.exit(1) in `lines` makes it non-zero.
+inline int RunPymodbus(int port, const std::string& lines) {
+    const std::string script = "import sys, time\n"
+                               "from pymodbus.client import ModbusTcpClient\n"
+                               "c = ModbusTcpClient('127.0.0.1', port=" +
+                               std::to_string(port) +
+                               ")\n"
+                               "for _ in range(50):\n"
+                               "    if c.connect(): break\n"
+                               "    time.sleep(0.1)\n" +
+                               lines + "\n";
+    return std::system(("/usr/bin/python3 -c \"" + script + "\"").c_str());
 }
 
 // A socat pty pair under `folder`: the station opens "ttyA" (as COM7), the peer "ttyB".

@@ -31,15 +31,9 @@ void TFormLogin::BuildWindow() {
     fields->addRow(tr("&Name:"), m_editName);
     fields->addRow(tr("&Password:"), m_editPassword);
 
-    auto* ok = NewButton(tr("OK"), "ButtonOK", this);
-    ok->setDefault(true);
-    auto* cancel = NewButton(tr("Cancel"), "ButtonCancel", this, false);
-    connect(ok, &QPushButton::clicked, this, &TFormLogin::ButtonOKClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    connect(AddOkCancelButtons(buttons, this), &QPushButton::clicked, this,
+            &TFormLogin::ButtonOKClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);

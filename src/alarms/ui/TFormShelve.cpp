@@ -56,15 +56,9 @@ void TFormShelve::BuildWindow() {
     reasonRow->addWidget(reasonLabel);
     reasonRow->addWidget(m_editReason, 1);
 
-    auto* ok = NewButton(tr("OK"), "ButtonOK", this);
-    ok->setDefault(true);
-    auto* cancel = NewButton(tr("Cancel"), "ButtonCancel", this, false);
-    connect(ok, &QPushButton::clicked, this, &TFormShelve::ButtonOKClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    connect(AddOkCancelButtons(buttons, this), &QPushButton::clicked, this,
+            &TFormShelve::ButtonOKClick);
 
     auto* layout = new QVBoxLayout(this);
     for (QRadioButton* choice : {m_radioButton15Minutes, m_radioButton1Hour, m_radioButton8Hours})

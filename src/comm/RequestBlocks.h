@@ -3,6 +3,7 @@
 #include "ModbusRequest.h"
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <utility>
 #include <variant>
@@ -23,7 +24,8 @@ struct BlockMember {
     bool operator==(const BlockMember&) const = default;
 };
 
-// One read request that serves several input tags of one slave and one function.
+// One read request that serves several tags of one slave and one function: input tags,
+// and output tags read back.
 struct RequestBlock {
     int moduleAddr = 1;
     ModbusFunction function = ModbusFunction::ReadHoldingRegisters;
@@ -51,10 +53,12 @@ constexpr int kMaxGapBits = 64;
 // `combine` every tag of the connection has a turn of its own. With it, the input tags
 // (functions 1 to 4) of one slave and one function whose ranges overlap or lie within the
 // gap of each other share blocks of at most kMaxReadRegisters registers or kMaxReadBits
-// bits; output tags, and tags whose slave or register address a request cannot carry,
-// keep turns of their own.
+// bits; an output tag for which `readsBack` holds joins them as the read of what it writes
+// (its coil, or its holding registers); other output tags, and tags whose slave or register
+// address a request cannot carry, keep turns of their own.
 std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int connection,
-                                     bool combine);
+                                     bool combine,
+                                     const std::function<bool(size_t)>& readsBack = {});
 
 // The two halves of a block of at least two members, each reading only its own range.
 std::pair<RequestBlock, RequestBlock> SplitBlock(const RequestBlock& block);

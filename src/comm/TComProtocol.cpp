@@ -15,6 +15,8 @@ void TComProtocol::AttachWorker(TagTable& tags, const TransactionContext& contex
         m_worker = std::make_unique<TComProtocolThread>(tags, context);
     m_writeMode = writeMode;
     m_combine = combine;
+    if (ReadsBack())
+        m_worker->ReadBackOutputs();
 }
 
 void TComProtocol::StartWorker(const TagTable& tags) {
@@ -25,13 +27,15 @@ void TComProtocol::StartWorker(const TagTable& tags) {
     const int connection = m_worker->Context().connection;
     const std::vector<TDataChannel> table = tags.SnapshotAll();
     m_outputs.assign(table.size(), false);
+    m_refused.assign(table.size(), false);
+    m_wroteAhead.reset();
     for (size_t index = 0; index < table.size(); ++index) {
         if (table[index].Port != connection)
             continue;
         m_members.push_back(index);
         m_outputs[index] = table[index].IsOutputTag();
     }
-    m_turns = BuildPollTurns(table, connection, m_combine);
+    m_turns = BuildTurns(table);
     m_marked.clear();
     m_worker->Resume();
 }
@@ -57,15 +61,51 @@ void TComProtocol::ApplySplit(const TComProtocolThread::Split& split) {
     const auto position = block - m_turns.begin();
     m_turns.erase(block);
     m_turns.insert(m_turns.begin() + position, split.pieces.begin(), split.pieces.end());
+    m_wroteAhead.reset();
     if (m_cursor >= position)
         m_cursor += static_cast<int>(split.pieces.size()) - 1;
+}
+
+std::vector<PollTurn> TComProtocol::BuildTurns(std::span<const TDataChannel> table) const {
+    const int connection = m_worker->Context().connection;
+    if (!ReadsBack())
+        return BuildPollTurns(table, connection, m_combine);
+    return BuildPollTurns(table, connection, m_combine,
+                          [this](size_t index) { return !m_refused[index]; });
+}
+
+void TComProtocol::ApplyRefusals(const TagTable& tags, const std::vector<size_t>& refused) {
+    for (const size_t index : refused)
+        m_refused[index] = true;
+    if (!m_combine)
+        return;
+    const std::optional<size_t> passed =
+        m_cursor >= 0 ? std::optional(FirstTag(m_turns[static_cast<size_t>(m_cursor)]))
+                      : std::nullopt;
+    m_turns = BuildTurns(tags.SnapshotAll());
+    m_wroteAhead.reset();
+    if (passed)
+        m_cursor = static_cast<int>(std::ranges::count_if(
+                       m_turns, [&](const PollTurn& turn) { return FirstTag(turn) <= *passed; })) -
+                   1;
+}
+
+std::optional<size_t> TComProtocol::PendingWriteIn(const PollTurn& turn,
+                                                   const TagTable& tags) const {
+    const auto* block = std::get_if<RequestBlock>(&turn);
+    if (!block)
+        return std::nullopt;
+    for (const BlockMember& member : block->members)
+        if (m_outputs[member.tag] && tags.WritePending(member.tag))
+            return member.tag;
+    return std::nullopt;
 }
 
 std::optional<size_t> TComProtocol::NextTurn(const TagTable& tags) const {
     // The cursor's own turn comes last, so a connection with one turn polls it at every tick.
     const auto waits = [&](const PollTurn& turn) {
         const size_t* tag = std::get_if<size_t>(&turn);
-        return m_writeMode == WriteMode::Cyclic || !tag || !m_outputs[*tag] ||
+        return m_writeMode == WriteMode::Cyclic || !tag || !m_outputs[*tag] || !m_refused[*tag] ||
                tags.WritePending(*tag);
     };
     const auto first = static_cast<size_t>(m_cursor + 1);
@@ -84,11 +124,24 @@ void TComProtocol::PollNext(TagTable& tags) {
         return;
     if (const auto split = m_worker->TakeSplit())
         ApplySplit(*split);
+    if (const std::vector<size_t> refused = m_worker->TakeRefused(); !refused.empty())
+        ApplyRefusals(tags, refused);
     const std::optional<size_t> found = NextTurn(tags);
     if (!found)
         return;
     const size_t position = *found;
-    const PollTurn& next = m_turns[position];
+    const PollTurn* turn = &m_turns[position];
+    // A preset in a block is written before the block is read, once: a write that keeps
+    // failing does not hold up the block's other tags.
+    PollTurn write;
+    const std::optional<size_t> pending =
+        m_wroteAhead == position ? std::nullopt : PendingWriteIn(*turn, tags);
+    m_wroteAhead = pending ? std::optional(position) : std::nullopt;
+    if (pending) {
+        write = *pending;
+        turn = &write;
+    }
+    const PollTurn& next = *turn;
     // The worker needs none of the marks: it starts while they are set.
     const bool up = TransportUp();
     if (up)
@@ -101,7 +154,8 @@ void TComProtocol::PollNext(TagTable& tags) {
         std::ranges::for_each(m_marked, unmark);
     else
         std::ranges::for_each(m_members, unmark);
-    m_cursor = static_cast<int>(position);
+    if (!pending)
+        m_cursor = static_cast<int>(position);
     m_marked = TurnTags(next);
     const char* down = m_worker->Context().connection == kNetworkConnection ? "Connection is closed"
                                                                             : "Connection closed";

@@ -93,7 +93,7 @@ size_t FirstTag(const PollTurn& turn) {
 }
 
 std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int connection,
-                                     bool combine, const std::function<bool(size_t)>& readsBack) {
+                                     bool combine, bool readBack) {
     std::vector<PollTurn> turns;
     // By slave and function code.
     std::map<std::pair<int, ModbusFunction>, std::vector<BlockMember>> groups;
@@ -101,8 +101,8 @@ std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int co
         const TDataChannel& tag = table[index];
         if (tag.Port != connection)
             continue;
-        const bool readBack = tag.IsOutputTag() && readsBack && readsBack(index);
-        const auto member = combine ? MemberOf(tag, index, readBack) : std::nullopt;
+        const auto member =
+            combine ? MemberOf(tag, index, readBack && tag.IsOutputTag()) : std::nullopt;
         if (member)
             groups[{tag.ModuleAddr, member->first}].push_back(member->second);
         else
@@ -112,6 +112,19 @@ std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int co
         for (RequestBlock& block : CutIntoBlocks(key.first, key.second, std::move(members)))
             turns.emplace_back(std::move(block));
     std::ranges::sort(turns, {}, FirstTag);
+    return turns;
+}
+
+std::vector<PollTurn> WithoutMember(const RequestBlock& block, size_t tag) {
+    const auto member = std::ranges::find(block.members, tag, &BlockMember::tag);
+    std::vector<PollTurn> turns;
+    if (member != block.members.begin())
+        turns.emplace_back(
+            RequestBlock{block.moduleAddr, block.function, {block.members.begin(), member}});
+    turns.emplace_back(tag);
+    if (member != block.members.end() && member + 1 != block.members.end())
+        turns.emplace_back(
+            RequestBlock{block.moduleAddr, block.function, {member + 1, block.members.end()}});
     return turns;
 }
 

@@ -3,7 +3,6 @@
 #include "ModbusRequest.h"
 
 #include <cstddef>
-#include <functional>
 #include <span>
 #include <utility>
 #include <variant>
@@ -53,12 +52,15 @@ constexpr int kMaxGapBits = 64;
 // `combine` every tag of the connection has a turn of its own. With it, the input tags
 // (functions 1 to 4) of one slave and one function whose ranges overlap or lie within the
 // gap of each other share blocks of at most kMaxReadRegisters registers or kMaxReadBits
-// bits; an output tag for which `readsBack` holds joins them as the read of what it writes
-// (its coil, or its holding registers); other output tags, and tags whose slave or register
-// address a request cannot carry, keep turns of their own.
+// bits. With `readBack`, output tags join them as the read of what they write (their coil,
+// or their holding registers); otherwise output tags keep turns of their own, as do tags
+// whose slave or register address a request cannot carry.
 std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int connection,
-                                     bool combine,
-                                     const std::function<bool(size_t)>& readsBack = {});
+                                     bool combine, bool readBack = false);
+
+// The turns that stand for `block` once its member `tag` leaves it: the members before it
+// by address, its own turn, the members after it (each group only when not empty).
+std::vector<PollTurn> WithoutMember(const RequestBlock& block, size_t tag);
 
 // The two halves of a block of at least two members, each reading only its own range.
 std::pair<RequestBlock, RequestBlock> SplitBlock(const RequestBlock& block);

@@ -35,7 +35,7 @@ void TComProtocol::StartWorker(const TagTable& tags) {
         m_members.push_back(index);
         m_outputs[index] = table[index].IsOutputTag();
     }
-    m_turns = BuildTurns(table);
+    m_turns = BuildPollTurns(table, connection, m_combine, ReadsBack());
     m_marked.clear();
     m_worker->Resume();
 }
@@ -53,41 +53,36 @@ bool TComProtocol::TransportUp() const {
                                              : (c.port && c.port->IsOpen());
 }
 
+void TComProtocol::ReplaceTurn(size_t position, const std::vector<PollTurn>& pieces) {
+    const auto at = m_turns.begin() + static_cast<std::ptrdiff_t>(position);
+    m_turns.insert(m_turns.erase(at), pieces.begin(), pieces.end());
+    if (m_cursor >= static_cast<int>(position))
+        m_cursor += static_cast<int>(pieces.size()) - 1;
+    m_wroteAhead.reset();
+}
+
 void TComProtocol::ApplySplit(const TComProtocolThread::Split& split) {
     const auto block = std::ranges::find(m_turns, PollTurn(split.block));
     if (block == m_turns.end())
         return;
     // The pieces take the block's place; the cursor stays behind them, as they were read.
-    const auto position = block - m_turns.begin();
-    m_turns.erase(block);
-    m_turns.insert(m_turns.begin() + position, split.pieces.begin(), split.pieces.end());
-    m_wroteAhead.reset();
-    if (m_cursor >= position)
-        m_cursor += static_cast<int>(split.pieces.size()) - 1;
+    ReplaceTurn(static_cast<size_t>(block - m_turns.begin()),
+                {split.pieces.begin(), split.pieces.end()});
 }
 
-std::vector<PollTurn> TComProtocol::BuildTurns(std::span<const TDataChannel> table) const {
-    const int connection = m_worker->Context().connection;
-    if (!ReadsBack())
-        return BuildPollTurns(table, connection, m_combine);
-    return BuildPollTurns(table, connection, m_combine,
-                          [this](size_t index) { return !m_refused[index]; });
-}
-
-void TComProtocol::ApplyRefusals(const TagTable& tags, const std::vector<size_t>& refused) {
-    for (const size_t index : refused)
+void TComProtocol::ApplyRefusals(const std::vector<size_t>& refused) {
+    for (const size_t index : refused) {
         m_refused[index] = true;
-    if (!m_combine)
-        return;
-    const std::optional<size_t> passed =
-        m_cursor >= 0 ? std::optional(FirstTag(m_turns[static_cast<size_t>(m_cursor)]))
-                      : std::nullopt;
-    m_turns = BuildTurns(tags.SnapshotAll());
-    m_wroteAhead.reset();
-    if (passed)
-        m_cursor = static_cast<int>(std::ranges::count_if(
-                       m_turns, [&](const PollTurn& turn) { return FirstTag(turn) <= *passed; })) -
-                   1;
+        const auto inBlock = [index](const PollTurn& turn) {
+            const auto* block = std::get_if<RequestBlock>(&turn);
+            return block && std::ranges::find(block->members, index, &BlockMember::tag) !=
+                                block->members.end();
+        };
+        const auto block = std::ranges::find_if(m_turns, inBlock);
+        if (block != m_turns.end())
+            ReplaceTurn(static_cast<size_t>(block - m_turns.begin()),
+                        WithoutMember(std::get<RequestBlock>(*block), index));
+    }
 }
 
 std::optional<size_t> TComProtocol::PendingWriteIn(const PollTurn& turn,
@@ -125,7 +120,7 @@ void TComProtocol::PollNext(TagTable& tags) {
     if (const auto split = m_worker->TakeSplit())
         ApplySplit(*split);
     if (const std::vector<size_t> refused = m_worker->TakeRefused(); !refused.empty())
-        ApplyRefusals(tags, refused);
+        ApplyRefusals(refused);
     const std::optional<size_t> found = NextTurn(tags);
     if (!found)
         return;

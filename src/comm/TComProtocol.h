@@ -35,10 +35,12 @@ private:
     bool TransportUp() const;
     // Replaces a block that the worker split by its pieces.
     void ApplySplit(const TComProtocolThread::Split& split);
-    // Read-back stops for the refused tags: blocks are made again without them, and the
-    // cursor stays behind the turns of the tags it had passed.
-    void ApplyRefusals(const TagTable& tags, const std::vector<size_t>& refused);
-    std::vector<PollTurn> BuildTurns(std::span<const TDataChannel> table) const;
+    // Puts `pieces` in the place of the turn at `position`; the cursor stays behind them
+    // when it was at or behind that turn.
+    void ReplaceTurn(size_t position, const std::vector<PollTurn>& pieces);
+    // Read-back stops for the refused tags: each leaves its block for a turn of its own,
+    // which waits for a preset, and no block reads its register any more.
+    void ApplyRefusals(const std::vector<size_t>& refused);
     bool ReadsBack() const { return m_writeMode == WriteMode::WhenSet; }
     // An output tag of the block whose preset waits to be written.
     std::optional<size_t> PendingWriteIn(const PollTurn& turn, const TagTable& tags) const;

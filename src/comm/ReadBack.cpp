@@ -43,14 +43,14 @@ uint32_t CoilOnValue(const TDataChannel& tag) {
 
 } // namespace
 
-std::optional<ReadBackRead> ReadBackOf(const TDataChannel& tag) {
+std::optional<TagRead> ReadBackOf(const TDataChannel& tag) {
     switch (tag.Function) {
     case kFunctionWriteCoil:
-        return ReadBackRead{ModbusFunction::ReadCoils, 1};
+        return TagRead{ModbusFunction::ReadCoils, 1};
     case kFunctionWriteRegister:
-        return ReadBackRead{ModbusFunction::ReadHoldingRegisters, 1};
+        return TagRead{ModbusFunction::ReadHoldingRegisters, 1};
     case kFunctionWriteRegisters:
-        return ReadBackRead{ModbusFunction::ReadHoldingRegisters, RegisterCount(tag.ByteLength)};
+        return TagRead{ModbusFunction::ReadHoldingRegisters, RegisterCount(tag.ByteLength)};
     default:
         return std::nullopt;
     }
@@ -74,7 +74,7 @@ void MarkReadBackRefused(TDataChannel& tag) {
 }
 
 ReadBackResult DoReadBack(TDataChannel& tag, const TransactionContext& context) {
-    const std::optional<ReadBackRead> read = ReadBackOf(tag);
+    const std::optional<TagRead> read = ReadBackOf(tag);
     if (!read) {
         tag.SetTagError("Read: Not supported Modbus function");
         return ReadBackResult::Failed;

@@ -15,14 +15,16 @@ struct TDataChannel;
 // The status of an output tag whose device does not let what it writes be read.
 inline constexpr std::string_view kReadBackRefused = "Read-back refused";
 
-// The read that brings back what an output tag writes: its coil (Read Coils), or the
-// registers its write covers (Read Holding Registers: one for Write Single Register, the
-// tag's register count for Write Multiple Registers). None for a tag that writes nothing.
-struct ReadBackRead {
+// One tag's read: its function and how many registers or bits it asks for.
+struct TagRead {
     ModbusFunction function = ModbusFunction::ReadHoldingRegisters;
     int count = 1;
 };
-std::optional<ReadBackRead> ReadBackOf(const TDataChannel& tag);
+
+// The read that brings back what an output tag writes: its coil (Read Coils), or the
+// registers its write covers (Read Holding Registers: one for Write Single Register, the
+// tag's register count for Write Multiple Registers). None for a tag that writes nothing.
+std::optional<TagRead> ReadBackOf(const TDataChannel& tag);
 
 // Stores the value buffer of a read-back (a reading's slice of the reply) in the output
 // tag through the inverse of what its write encodes: a single register holds a whole

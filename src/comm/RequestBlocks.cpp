@@ -16,20 +16,20 @@ constexpr int kAddressSpace = 0x10000;
 
 // The read a tag's turn makes: its own, or for an output tag read back, the read of what
 // it writes; nothing for any other output tag.
-std::optional<ReadBackRead> ReadOf(const TDataChannel& tag, bool readBack) {
+std::optional<TagRead> ReadOf(const TDataChannel& tag, bool readBack) {
     if (readBack)
         return ReadBackOf(tag);
     const auto function = FunctionFromIndex(tag.Function);
     if (!function || IsWriteFunction(*function))
         return std::nullopt;
-    return ReadBackRead{*function, RegisterCount(tag.ByteLength)};
+    return TagRead{*function, RegisterCount(tag.ByteLength)};
 }
 
 // The block member a tag would be, with the function it reads, or nothing for a tag that
 // keeps its own turn.
 std::optional<std::pair<ModbusFunction, BlockMember>> MemberOf(const TDataChannel& tag,
                                                                size_t index, bool readBack) {
-    const std::optional<ReadBackRead> read = ReadOf(tag, readBack);
+    const std::optional<TagRead> read = ReadOf(tag, readBack);
     if (!read || tag.ModuleAddr < 0 || tag.ModuleAddr > 0xFF)
         return std::nullopt;
     const BlockMember member{index, tag.RegisterAddr, read->count};

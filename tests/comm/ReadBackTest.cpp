@@ -45,7 +45,7 @@ void Points(TDataChannel& tag) { // (0, 0) to (1000, 100), offset 5
 
 // The value buffer that a read-back of what the tag's write sent gets from the device.
 ValueBuffer WhatTheDeviceHolds(TDataChannel written) {
-    const ReadBackRead read = *ReadBackOf(written);
+    const TagRead read = *ReadBackOf(written);
     if (written.Function == kFunctionWriteRegisters) {
         const RegisterBytes registers = PrepareRegistersWrite(written);
         return SliceValues(read.function, std::span(registers.bytes).first(registers.length), 0,

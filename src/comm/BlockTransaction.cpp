@@ -1,5 +1,6 @@
 #include "BlockTransaction.h"
 
+#include "ReadBack.h"
 #include "TDataChannel.h"
 
 namespace halvane {
@@ -22,12 +23,15 @@ void ReadBlock(const RequestBlock& block, const TransactionContext& context,
     outcome.standing.push_back(block);
     for (const BlockMember& member : block.members) {
         if (!exchanged.data) {
-            outcome.members.push_back({std::nullopt, exchanged.failure});
+            const bool alone = block.members.size() == 1;
+            outcome.members.push_back({std::nullopt, exchanged.failure,
+                                       alone ? exchanged.exceptionCode : std::optional<uint8_t>{}});
             continue;
         }
         const auto offset = static_cast<size_t>(member.address - block.Start());
         outcome.members.push_back({SliceValues(block.function, exchanged.data->View(), offset,
                                                static_cast<size_t>(member.count)),
+                                   {},
                                    {}});
     }
 }
@@ -41,12 +45,22 @@ BlockOutcome DoBlockTransaction(const RequestBlock& block, const TransactionCont
     return outcome;
 }
 
-void StoreMemberOutcome(TDataChannel& tag, const MemberOutcome& outcome,
+bool StoreMemberOutcome(TDataChannel& tag, const MemberOutcome& outcome,
                         const ProfileStore* config) {
-    if (outcome.values)
-        StoreReading(tag, *outcome.values, config);
-    else
-        tag.SetTagError(outcome.failure);
+    const bool output = tag.IsOutputTag();
+    if (outcome.values) {
+        if (output)
+            StoreReadBack(tag, *outcome.values, config);
+        else
+            StoreReading(tag, *outcome.values, config);
+        return false;
+    }
+    if (output && outcome.aloneException && IsReadBackRefusal(*outcome.aloneException)) {
+        MarkReadBackRefused(tag);
+        return true;
+    }
+    tag.SetTagError(outcome.failure);
+    return false;
 }
 
 } // namespace halvane

@@ -3,6 +3,7 @@
 #include "ModbusTransaction.h"
 #include "RequestBlocks.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,10 +14,11 @@ class ProfileStore;
 struct TDataChannel;
 
 // What one member of a block got: its slice of the reply as a value buffer, or the status
-// text of the failure.
+// text of the failure, with its exception code when the request read this member alone.
 struct MemberOutcome {
     std::optional<ValueBuffer> values;
     std::string failure;
+    std::optional<uint8_t> aloneException;
 };
 
 struct BlockOutcome {
@@ -34,8 +36,10 @@ struct BlockOutcome {
 // that read the unmapped register show the exception.
 BlockOutcome DoBlockTransaction(const RequestBlock& block, const TransactionContext& context);
 
-// Hands a member's outcome to its tag through the conversion of a reading of its own.
-void StoreMemberOutcome(TDataChannel& tag, const MemberOutcome& outcome,
+// Hands a member's outcome to its tag through the conversion of a reading of its own, or
+// for an output tag, of a read-back. True when the device refused the output tag's
+// read-back (the tag is marked so).
+bool StoreMemberOutcome(TDataChannel& tag, const MemberOutcome& outcome,
                         const ProfileStore* config);
 
 } // namespace halvane

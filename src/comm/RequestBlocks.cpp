@@ -1,5 +1,6 @@
 #include "RequestBlocks.h"
 
+#include "ReadBack.h"
 #include "TDataChannel.h"
 
 #include <algorithm>
@@ -13,15 +14,28 @@ namespace {
 
 constexpr int kAddressSpace = 0x10000;
 
-// The block member a tag would be, or nothing for a tag that keeps its own turn.
-std::optional<BlockMember> MemberOf(const TDataChannel& tag, size_t index) {
+// The read a tag's turn makes: its own, or for an output tag read back, the read of what
+// it writes; nothing for any other output tag.
+std::optional<TagRead> ReadOf(const TDataChannel& tag, bool readBack) {
+    if (readBack)
+        return ReadBackOf(tag);
     const auto function = FunctionFromIndex(tag.Function);
-    if (!function || IsWriteFunction(*function) || tag.ModuleAddr < 0 || tag.ModuleAddr > 0xFF)
+    if (!function || IsWriteFunction(*function))
         return std::nullopt;
-    const BlockMember member{index, tag.RegisterAddr, RegisterCount(tag.ByteLength)};
+    return TagRead{*function, RegisterCount(tag.ByteLength)};
+}
+
+// The block member a tag would be, with the function it reads, or nothing for a tag that
+// keeps its own turn.
+std::optional<std::pair<ModbusFunction, BlockMember>> MemberOf(const TDataChannel& tag,
+                                                               size_t index, bool readBack) {
+    const std::optional<TagRead> read = ReadOf(tag, readBack);
+    if (!read || tag.ModuleAddr < 0 || tag.ModuleAddr > 0xFF)
+        return std::nullopt;
+    const BlockMember member{index, tag.RegisterAddr, read->count};
     if (member.address < 0 || member.End() > kAddressSpace)
         return std::nullopt;
-    return member;
+    return std::pair(read->function, member);
 }
 
 // Cuts the members of one slave and function, sorted by address, into blocks: a member
@@ -79,24 +93,38 @@ size_t FirstTag(const PollTurn& turn) {
 }
 
 std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int connection,
-                                     bool combine) {
+                                     bool combine, bool readBack) {
     std::vector<PollTurn> turns;
-    std::map<std::pair<int, int>, std::vector<BlockMember>> groups; // by slave and function
+    // By slave and function code.
+    std::map<std::pair<int, ModbusFunction>, std::vector<BlockMember>> groups;
     for (size_t index = 0; index < table.size(); ++index) {
         const TDataChannel& tag = table[index];
         if (tag.Port != connection)
             continue;
-        const std::optional<BlockMember> member = combine ? MemberOf(tag, index) : std::nullopt;
+        const auto member =
+            combine ? MemberOf(tag, index, readBack && tag.IsOutputTag()) : std::nullopt;
         if (member)
-            groups[{tag.ModuleAddr, tag.Function}].push_back(*member);
+            groups[{tag.ModuleAddr, member->first}].push_back(member->second);
         else
             turns.emplace_back(index);
     }
     for (auto& [key, members] : groups)
-        for (RequestBlock& block :
-             CutIntoBlocks(key.first, *FunctionFromIndex(key.second), std::move(members)))
+        for (RequestBlock& block : CutIntoBlocks(key.first, key.second, std::move(members)))
             turns.emplace_back(std::move(block));
     std::ranges::sort(turns, {}, FirstTag);
+    return turns;
+}
+
+std::vector<PollTurn> WithoutMember(const RequestBlock& block, size_t tag) {
+    const auto member = std::ranges::find(block.members, tag, &BlockMember::tag);
+    std::vector<PollTurn> turns;
+    if (member != block.members.begin())
+        turns.emplace_back(
+            RequestBlock{block.moduleAddr, block.function, {block.members.begin(), member}});
+    turns.emplace_back(tag);
+    if (member != block.members.end() && member + 1 != block.members.end())
+        turns.emplace_back(
+            RequestBlock{block.moduleAddr, block.function, {member + 1, block.members.end()}});
     return turns;
 }
 

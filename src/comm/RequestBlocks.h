@@ -23,7 +23,8 @@ struct BlockMember {
     bool operator==(const BlockMember&) const = default;
 };
 
-// One read request that serves several input tags of one slave and one function.
+// One read request that serves several tags of one slave and one function: input tags,
+// and output tags read back.
 struct RequestBlock {
     int moduleAddr = 1;
     ModbusFunction function = ModbusFunction::ReadHoldingRegisters;
@@ -51,10 +52,15 @@ constexpr int kMaxGapBits = 64;
 // `combine` every tag of the connection has a turn of its own. With it, the input tags
 // (functions 1 to 4) of one slave and one function whose ranges overlap or lie within the
 // gap of each other share blocks of at most kMaxReadRegisters registers or kMaxReadBits
-// bits; output tags, and tags whose slave or register address a request cannot carry,
-// keep turns of their own.
+// bits. With `readBack`, output tags join them as the read of what they write (their coil,
+// or their holding registers); otherwise output tags keep turns of their own, as do tags
+// whose slave or register address a request cannot carry.
 std::vector<PollTurn> BuildPollTurns(std::span<const TDataChannel> table, int connection,
-                                     bool combine);
+                                     bool combine, bool readBack = false);
+
+// The turns that stand for `block` once its member `tag` leaves it: the members before it
+// by address, its own turn, the members after it (each group only when not empty).
+std::vector<PollTurn> WithoutMember(const RequestBlock& block, size_t tag);
 
 // The two halves of a block of at least two members, each reading only its own range.
 std::pair<RequestBlock, RequestBlock> SplitBlock(const RequestBlock& block);

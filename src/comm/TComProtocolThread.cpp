@@ -2,6 +2,7 @@
 
 #include "BlockTransaction.h"
 #include "NetworkLink.h"
+#include "ReadBack.h"
 #include "TComPort.h"
 #include "TagTable.h"
 #include "TraceSink.h"
@@ -66,6 +67,11 @@ std::optional<TComProtocolThread::Split> TComProtocolThread::TakeSplit() {
     return std::exchange(m_split, std::nullopt);
 }
 
+std::vector<size_t> TComProtocolThread::TakeRefused() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_refused, {});
+}
+
 bool TComProtocolThread::Busy() const {
     std::lock_guard lock(m_mutex);
     return m_busy;
@@ -86,8 +92,15 @@ void TComProtocolThread::Execute() {
 }
 
 TComProtocolThread::TurnOutcome TComProtocolThread::RunTag(size_t index) {
-    TurnOutcome outcome{{index}, {m_tags.Snapshot(index)}, std::nullopt};
-    DoTransaction(outcome.tags.front(), m_context);
+    TurnOutcome outcome{{index}, {m_tags.Snapshot(index)}, {}, {}, std::nullopt};
+    TDataChannel& tag = outcome.tags.front();
+    // A preset waiting to be written goes first; the next turn's read-back confirms it.
+    const bool readBack = m_readBack && tag.IsOutputTag() && !tag.WritePending;
+    outcome.readBack.push_back(readBack);
+    if (!readBack)
+        DoTransaction(tag, m_context);
+    else if (DoReadBack(tag, m_context) == ReadBackResult::Refused)
+        outcome.refused.push_back(index);
     return outcome;
 }
 
@@ -102,7 +115,10 @@ TComProtocolThread::TurnOutcome TComProtocolThread::RunBlock(const RequestBlock&
     for (size_t i = 0; i < block.members.size(); ++i) {
         outcome.indexes.push_back(block.members[i].tag);
         outcome.tags.push_back(m_tags.Snapshot(block.members[i].tag));
-        StoreMemberOutcome(outcome.tags.back(), read.members[i], m_context.config);
+        // The block's output tags are there to be read back.
+        outcome.readBack.push_back(outcome.tags.back().IsOutputTag());
+        if (StoreMemberOutcome(outcome.tags.back(), read.members[i], m_context.config))
+            outcome.refused.push_back(block.members[i].tag);
     }
     return outcome;
 }
@@ -118,9 +134,14 @@ bool TComProtocolThread::Run(const PollTurn& turn) {
             return false; // the stop may have cut it short: it tells nothing of the device
         if (outcome.split)
             m_split = std::move(outcome.split);
+        m_refused.insert(m_refused.end(), outcome.refused.begin(), outcome.refused.end());
     }
-    for (size_t i = 0; i < outcome.indexes.size(); ++i)
-        m_tags.StoreOutcome(outcome.indexes[i], outcome.tags[i]);
+    for (size_t i = 0; i < outcome.indexes.size(); ++i) {
+        if (outcome.readBack[i])
+            m_tags.StoreReadBack(outcome.indexes[i], outcome.tags[i]);
+        else
+            m_tags.StoreOutcome(outcome.indexes[i], outcome.tags[i]);
+    }
     return true;
 }
 

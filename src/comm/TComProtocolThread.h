@@ -33,6 +33,9 @@ public:
     // Before Resume: while the serial port is closed or its device failed, reopen it with
     // its settings on the schedule.
     void ReopenPort();
+    // Before Resume: an output tag handed over with no write pending reads back what it
+    // writes instead of writing it.
+    void ReadBackOutputs() { m_readBack = true; }
     void Resume();
     // Ends the thread and waits for it. A transaction under way is cut short (its waits
     // on the port or the link end at once) and its outcome dropped: the tag keeps what it
@@ -48,6 +51,8 @@ public:
         std::vector<RequestBlock> pieces;
     };
     std::optional<Split> TakeSplit();
+    // The output tags whose devices refused their read-back since the last call.
+    std::vector<size_t> TakeRefused();
     // From a hand-over until its transaction has run.
     bool Busy() const;
     const TransactionContext& Context() const { return m_context; }
@@ -62,10 +67,13 @@ private:
     // The next handed-over turn, bringing the transport back whenever it is down; none once
     // the stop came.
     std::optional<PollTurn> WaitForWork();
-    // The turn's tags, as copies that hold the outcome of its transaction.
+    // The turn's tags, as copies that hold the outcome of its transaction, and which of
+    // them were read back.
     struct TurnOutcome {
         std::vector<size_t> indexes;
         std::vector<TDataChannel> tags;
+        std::vector<bool> readBack;
+        std::vector<size_t> refused;
         std::optional<Split> split;
     };
     TurnOutcome RunTag(size_t index);
@@ -86,6 +94,8 @@ private:
     std::condition_variable m_wake;
     std::optional<PollTurn> m_slot;
     std::optional<Split> m_split;
+    std::vector<size_t> m_refused;
+    bool m_readBack = false;
     bool m_busy = false;
     bool m_terminated = false;
     bool m_reconnect = false;

@@ -156,6 +156,23 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     NotifyChanged(index);
 }
 
+bool TagTable::StoreReadBack(size_t index, const TDataChannel& outcome) {
+    std::lock_guard lock(m_mutex);
+    if (index >= m_tags.size() || m_tags[index].WritePending)
+        return false;
+    TDataChannel& tag = m_tags[index];
+    const bool changed = tag.RealValue != outcome.RealValue ||
+                         tag.ValueValid != outcome.ValueValid || tag.Status != outcome.Status;
+    tag.RawValue = outcome.RawValue;
+    tag.RealValue = outcome.RealValue;
+    tag.ValueValid = outcome.ValueValid;
+    tag.Status = outcome.Status;
+    tag.FilterCountdown = outcome.FilterCountdown;
+    if (changed)
+        NotifyChanged(index);
+    return true;
+}
+
 void TagTable::NotifyPresetStored(size_t index, double value, const WriteOrigin& origin) {
     std::lock_guard lock(m_mutex);
     for (TagChangeListener* listener : m_listeners)

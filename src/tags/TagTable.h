@@ -85,6 +85,10 @@ public:
     // Stores the run-time outcome of a transaction made on a copy of the tag. The value of
     // an output tag stays as it is: it may have been preset meanwhile.
     void StoreOutcome(size_t index, const TDataChannel& outcome);
+    // Stores the outcome of a read-back made on a copy of an output tag: the value the
+    // device holds, or why it could not be read. Dropped, with false, when a preset came
+    // meanwhile: that value waits to be written and is what the tag shows until then.
+    bool StoreReadBack(size_t index, const TDataChannel& outcome);
 
     // Tells the listeners that a preset of `value` was stored on the tag at `index`.
     void NotifyPresetStored(size_t index, double value, const WriteOrigin& origin);

@@ -1,14 +1,16 @@
 // Outputs against real slaves: Write Multiple Registers of every wide type in every byte
 // order, checked in the slave's own registers through a libmodbus client and read back
-// through a read tag; a multiple write that the slave refuses or echoes wrongly; and
-// connections that write only when a value is set, beside cyclic ones.
+// through a read tag; a multiple write that the slave refuses or echoes wrongly;
+// connections that write only when a value is set, beside cyclic ones; and the read-back
+// of what such a connection's outputs hold.
+#include "FrameBytes.h"
+#include "OtherMaster.h"
 #include "PeerSupport.h"
 #include "TraceLine.h"
 #include "TraceSink.h"
 #include "WriteValue.h"
 
 #include <gtest/gtest.h>
-#include <modbus.h>
 
 #include <array>
 #include <bit>
@@ -20,49 +22,6 @@ using namespace peers;
 namespace {
 
 const std::string kSimulator = HALVANE_SIM;
-
-// Another master on the slave's TCP port (libmodbus): what a local panel or a SCADA
-// next door does, and an independent look at the slave's memory.
-class OtherMaster final {
-public:
-    explicit OtherMaster(int port) : m_context(modbus_new_tcp("127.0.0.1", port)) {
-        modbus_set_response_timeout(m_context, 2, 0);
-        for (int attempt = 0; attempt < 100 && modbus_connect(m_context) != 0; ++attempt)
-            std::this_thread::sleep_for(50ms);
-    }
-    ~OtherMaster() {
-        modbus_close(m_context);
-        modbus_free(m_context);
-    }
-    OtherMaster(const OtherMaster&) = delete;
-    OtherMaster& operator=(const OtherMaster&) = delete;
-
-    // The registers' bytes as they are on the wire: each register's high byte first.
-    std::vector<uint8_t> RegisterBytes(int unit, int address, int count) {
-        std::vector<uint16_t> words(static_cast<size_t>(count));
-        modbus_set_slave(m_context, unit);
-        if (modbus_read_registers(m_context, address, count, words.data()) != count)
-            return {};
-        std::vector<uint8_t> bytes;
-        for (const uint16_t word : words) {
-            bytes.push_back(static_cast<uint8_t>(word >> 8));
-            bytes.push_back(static_cast<uint8_t>(word));
-        }
-        return bytes;
-    }
-    int Coil(int unit, int address) {
-        uint8_t bit = 0;
-        modbus_set_slave(m_context, unit);
-        return modbus_read_bits(m_context, address, 1, &bit) == 1 ? bit : -1;
-    }
-    bool SetCoil(int unit, int address, bool on) {
-        modbus_set_slave(m_context, unit);
-        return modbus_write_bit(m_context, address, on ? 1 : 0) == 1;
-    }
-
-private:
-    modbus_t* m_context;
-};
 
 struct ByteOrder {
     bool reverse = false;
@@ -204,6 +163,114 @@ TEST_P(WriteTest, AMultipleWriteBeyondTheMapIsAnException) {
     if (connection != kNetworkConnection)
         std::this_thread::sleep_for(300ms);
     EXPECT_EQ(PollAndWait(connections, connection).Status, "Exception code 02");
+}
+
+namespace {
+
+// The request's bytes common to every framing: slave, function, address, count or value.
+std::vector<uint8_t> RequestCore(const TracedFrames::Frame& frame, bool tcp) {
+    const auto start = frame.begin() + (tcp ? 6 : 0);
+    return {start, start + std::min<ptrdiff_t>(6, frame.end() - start)};
+}
+
+std::vector<std::vector<uint8_t>> SentCores(const TracedFrames& trace, int connection) {
+    std::vector<std::vector<uint8_t>> cores;
+    for (const auto& frame : trace.Sent())
+        cores.push_back(RequestCore(frame, connection == kNetworkConnection));
+    return cores;
+}
+
+std::vector<std::vector<uint8_t>> Cores(std::initializer_list<std::string_view> texts) {
+    std::vector<std::vector<uint8_t>> cores;
+    for (const std::string_view text : texts)
+        cores.push_back(test::Hex(text));
+    return cores;
+}
+
+// An output tag that a start loads with its last preset.
+TDataChannel Output(int connection, int function, int reg, double lastPreset) {
+    TDataChannel tag = Tag(connection, 1, function, reg);
+    tag.RealValue = tag.DefaultValue = lastPreset;
+    return tag;
+}
+
+} // namespace
+
+TEST_P(WriteTest, ASetpointShowsWhatAnotherMasterWroteUntilAPresetOverridesIt) {
+    const int connection = StartSlave();
+    m_store->WriteInteger(ConnectionSection(connection), "writeMode", 1);
+    m_tags.Assign({Output(connection, 5, kWriteRegister, 10)});
+    OtherMaster other(m_slavePort);
+    ASSERT_TRUE(other.SetRegister(1, kWriteRegister, 4321));
+    TracedFrames trace;
+    Connections connections(m_tags, *m_store, &trace);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    if (connection != kNetworkConnection)
+        std::this_thread::sleep_for(300ms);
+
+    TDataChannel shown = PollAndWait(connections, connection);
+    EXPECT_TRUE(shown.ValueValid) << shown.Status;
+    EXPECT_EQ(shown.RealValue, 4321) << "not the last preset: the device's value";
+
+    ASSERT_EQ(PresetValue(m_tags, *m_store, 0, 777), PresetOutcome::Stored);
+    EXPECT_TRUE(PollAndWait(connections, connection).ValueValid);
+    EXPECT_EQ(other.RegisterBytes(1, kWriteRegister, 1), test::Hex("03 09"));
+    shown = PollAndWait(connections, connection);
+    EXPECT_TRUE(shown.ValueValid) << shown.Status;
+    EXPECT_EQ(shown.RealValue, 777);
+
+    // Written once: what the other master sets next is shown, not overwritten.
+    ASSERT_TRUE(other.SetRegister(1, kWriteRegister, 5));
+    EXPECT_EQ(PollAndWait(connections, connection).RealValue, 5);
+    EXPECT_EQ(other.RegisterBytes(1, kWriteRegister, 1), test::Hex("00 05"));
+    EXPECT_EQ(SentCores(trace, connection), Cores({"01 03 00 5A 00 01", "01 06 00 5A 03 09",
+                                                   "01 03 00 5A 00 01", "01 03 00 5A 00 01"}));
+}
+
+// Read-backs share the blocks of the reads around them; a preset in a block is written
+// before the block is read again. Cyclic writing keeps its frames.
+TEST_P(WriteTest, ReadBacksJoinTheBlocksOfTheirNeighbours) {
+    const int connection = StartSlave();
+    m_store->WriteInteger(ConnectionSection(connection), "combine", 1);
+    m_store->WriteInteger(ConnectionSection(connection), "writeMode", 1);
+    // Both slaves start with coil 91 off, unlike its last preset.
+    const std::vector<TDataChannel> table{
+        Tag(connection, 1, 2, 88), Output(connection, 5, kWriteRegister, 10),
+        Tag(connection, 1, 2, 91), Tag(connection, 1, 0, 89), Output(connection, 4, 91, 1)};
+    m_tags.Assign(table);
+    OtherMaster other(m_slavePort);
+    ASSERT_TRUE(other.SetRegister(1, kWriteRegister, 4321));
+    if (connection != kNetworkConnection)
+        std::this_thread::sleep_for(300ms);
+    {
+        TracedFrames trace;
+        Connections connections(m_tags, *m_store, &trace);
+        ASSERT_TRUE(Start(connections).problems.empty());
+        PollTurns(connections, connection, 2);
+        for (const TDataChannel& tag : m_tags.SnapshotAll())
+            EXPECT_TRUE(tag.ValueValid) << tag.RegisterAddr << ": " << tag.Status;
+        EXPECT_EQ(m_tags.Snapshot(1).RealValue, 4321);
+        EXPECT_EQ(m_tags.Snapshot(4).RealValue, 0);
+
+        ASSERT_EQ(PresetValue(m_tags, *m_store, 1, 777), PresetOutcome::Stored);
+        PollTurns(connections, connection, 3);
+        EXPECT_EQ(m_tags.Snapshot(1).RealValue, 777);
+        EXPECT_TRUE(m_tags.Snapshot(1).ValueValid) << m_tags.Snapshot(1).Status;
+        EXPECT_EQ(other.RegisterBytes(1, kWriteRegister, 1), test::Hex("03 09"));
+        EXPECT_EQ(SentCores(trace, connection),
+                  Cores({"01 03 00 58 00 04", "01 01 00 59 00 03", "01 06 00 5A 03 09",
+                         "01 03 00 58 00 04", "01 01 00 59 00 03"}));
+    }
+
+    SCOPED_TRACE("cyclic");
+    m_store->WriteInteger(ConnectionSection(connection), "writeMode", 0);
+    m_tags.Assign(table);
+    TracedFrames trace;
+    Connections connections(m_tags, *m_store, &trace);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    PollTurns(connections, connection, 4);
+    EXPECT_EQ(SentCores(trace, connection), Cores({"01 03 00 58 00 04", "01 06 00 5A 00 0A",
+                                                   "01 01 00 59 00 01", "01 05 00 5B FF 00"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Slaves, WriteTest, ::testing::Values("sim-tcp", "sim-rtu", "pymodbus"));
@@ -371,3 +438,77 @@ TEST_F(WriteModeTest, OnlyWhatTheOperatorSetIsWrittenAndAFailedWriteIsRetried) {
     EXPECT_FALSE(m_tags.WritePending(0));
     EXPECT_EQ(panel.Coil(1, kTestCoil), 0);
 }
+
+namespace {
+
+// A pymodbus slave whose holding register kWriteRegister can be written but not read.
+class RefusedReadBackTest : public ::testing::TestWithParam<bool>, protected Station {
+protected:
+    void SetUp() override {
+        m_port = FreePort();
+        m_slave = std::make_unique<Child>(std::vector<std::string>{
+            "/usr/bin/python3", kPeersDir + "/modbus_slave.py", "--tcp", std::to_string(m_port),
+            "--write-only", std::to_string(kWriteRegister)});
+        UseNetwork(m_port);
+        m_store->WriteInteger("Ethernet.1", "writeMode", 1);
+        m_store->WriteInteger("Ethernet.1", "combine", GetParam() ? 1 : 0);
+        m_tags.Assign({Tag(kNetworkConnection, 1, 2, kWriteRegister - 1),
+                       Output(kNetworkConnection, 5, kWriteRegister, 10),
+                       Tag(kNetworkConnection, 1, 2, kWriteRegister + 1)});
+    }
+    // Whether a request read the refused register.
+    bool ReadTheRegister(const TracedFrames& trace) const {
+        for (const auto& core : SentCores(trace, kNetworkConnection)) {
+            const int start = core[2] << 8 | core[3];
+            const int count = core[4] << 8 | core[5];
+            if (core[1] == 3 && start <= kWriteRegister && kWriteRegister < start + count)
+                return true;
+        }
+        return false;
+    }
+
+    int m_port = 0;
+    std::unique_ptr<Child> m_slave;
+};
+
+} // namespace
+
+TEST_P(RefusedReadBackTest, TheTagShowsItsPresetWithoutFurtherReadsUntilARestart) {
+    TracedFrames trace;
+    Connections connections(m_tags, *m_store, &trace);
+    ASSERT_TRUE(Start(connections).problems.empty());
+    PollTurns(connections, kNetworkConnection, 6); // combined: the block splits first
+    TDataChannel setpoint = m_tags.Snapshot(1);
+    EXPECT_EQ(setpoint.Status, "Read-back refused");
+    EXPECT_FALSE(setpoint.ValueValid);
+    EXPECT_EQ(setpoint.RealValue, 10);
+    EXPECT_TRUE(ReadTheRegister(trace));
+
+    trace.Clear();
+    PollTurns(connections, kNetworkConnection, 6);
+    EXPECT_FALSE(ReadTheRegister(trace)) << "refused once, not asked again";
+    EXPECT_TRUE(m_tags.Snapshot(0).ValueValid) << m_tags.Snapshot(0).Status;
+    EXPECT_TRUE(m_tags.Snapshot(2).ValueValid) << m_tags.Snapshot(2).Status;
+
+    // A preset is still written, and then shown as it was set.
+    ASSERT_EQ(PresetValue(m_tags, *m_store, 1, 20), PresetOutcome::Stored);
+    for (int tick = 0; tick < 40; ++tick) { // written, then passed over
+        connections.PollNext(kNetworkConnection);
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_FALSE(m_tags.WritePending(1));
+    setpoint = m_tags.Snapshot(1);
+    EXPECT_TRUE(setpoint.ValueValid) << setpoint.Status;
+    EXPECT_EQ(setpoint.RealValue, 20);
+    EXPECT_FALSE(ReadTheRegister(trace));
+
+    // A restart tries again.
+    connections.Shutdown();
+    trace.Clear();
+    ASSERT_TRUE(Start(connections).problems.empty());
+    PollTurns(connections, kNetworkConnection, 6);
+    EXPECT_TRUE(ReadTheRegister(trace));
+    EXPECT_EQ(m_tags.Snapshot(1).Status, "Read-back refused");
+}
+
+INSTANTIATE_TEST_SUITE_P(Combine, RefusedReadBackTest, ::testing::Bool());

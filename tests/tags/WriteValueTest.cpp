@@ -355,6 +355,29 @@ TEST(PresetValueTest, AWriteStaysPendingUntilItsValueReachedTheDevice) {
     EXPECT_FALSE(table.WritePending(1));
 }
 
+// A read-back shows what the device holds, unless a preset came while it was under way:
+// the preset waits to be written and stays what the tag shows.
+TEST(PresetValueTest, AReadBackUnderWayDoesNotOverwriteAPreset) {
+    const test::TempConfig file;
+    ProfileStore store(file.Path());
+    TagTable table;
+    table.Assign({RegisterTag(kDataTypeWord)});
+    TDataChannel read = table.Snapshot(0);
+    read.RealValue = 50; // what another master left in the register
+    read.ValueValid = true;
+    ASSERT_TRUE(table.StoreReadBack(0, read));
+    EXPECT_EQ(table.Snapshot(0).RealValue, 50);
+
+    TDataChannel underWay = table.Snapshot(0);
+    ASSERT_EQ(PresetValue(table, store, 0, 60), PresetOutcome::Stored);
+    underWay.RealValue = 55;
+    EXPECT_FALSE(table.StoreReadBack(0, underWay));
+    const TDataChannel shown = table.Snapshot(0);
+    EXPECT_EQ(shown.RealValue, 60);
+    EXPECT_EQ(shown.Status, "Pending write");
+    EXPECT_TRUE(table.WritePending(0));
+}
+
 // A preset is refused, not cut to the register's bits, when its raw value does not fit.
 TEST(PresetRangeTest, RefusesValuesTheRegisterCannotHold) {
     const TDataChannel scaled = test::ScaledTag(1, 0.5, 0, 0, {}); // raw = real / 0.5

@@ -80,6 +80,8 @@ std::string AccountCombinationProblem(const CommandLine& result,
         return "--role goes with --user-add only";
     if (result.runtime)
         return "-runtime does not go with a --user-... option";
+    if (result.newProject)
+        return "--new-project does not go with a --user-... option";
     return {};
 }
 
@@ -93,6 +95,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         const std::string lower = Lower(argument);
         if (lower == "-runtime" || lower == "/runtime") {
             result.runtime = true;
+        } else if (argument == "--new-project") {
+            result.newProject = true;
         } else if (argument == "--help" || argument == "-h") {
             result.help = true;
         } else if (argument == "--version") {
@@ -135,7 +139,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 const char* Usage() {
-    return "Usage: halvane [--data-root DIR] [-runtime | /runtime]\n"
+    return "Usage: halvane [--data-root DIR] [--new-project] [-runtime | /runtime]\n"
            "       halvane [--data-root DIR] --user-add NAME --role ROLE\n"
            "       halvane [--data-root DIR] --user-passwd NAME | --user-role NAME ROLE\n"
            "               | --user-disable NAME | --user-enable NAME | --user-del NAME\n"
@@ -146,6 +150,11 @@ const char* Usage() {
            "                   the history and the web documents (default: $HALVANE_DATA_ROOT,\n"
            "                   else $XDG_DATA_HOME/Korvell/Halvane, else\n"
            "                   ~/.local/share/Korvell/Halvane)\n"
+           "  --new-project    when DIR holds no project (no cfg/config.cfg), make a new one\n"
+           "                   there without asking: connections off, the text styles\n"
+           "                   Value and Caption, one empty screen, the starter gallery and\n"
+           "                   a web page of every tag. Without it the station asks first;\n"
+           "                   where nobody can answer, and with -runtime, it ends instead\n"
            "  -runtime         start in run-time mode, the window reduced to the screens\n"
            "  --user-add NAME --role ROLE\n"
            "                   add an account; ROLE is viewer, operator, engineer or admin\n"

@@ -19,6 +19,7 @@ struct AccountCommand {
 struct CommandLine {
     std::optional<std::string> dataRoot; // --data-root DIR
     bool runtime = false;                // -runtime or /runtime, any letter case
+    bool newProject = false;             // --new-project: make one without asking if none
     bool help = false;
     bool version = false;
     std::optional<AccountCommand> account; // --user-add NAME --role ROLE, --user-list, ...

@@ -13,6 +13,7 @@
 #include "OpenWithDesktop.h"
 #include "PaletteSplitter.h"
 #include "ProfileStore.h"
+#include "ProjectStart.h"
 #include "QueuedTraceSink.h"
 #include "ScreenList.h"
 #include "StartUp.h"
@@ -176,6 +177,7 @@ void TFormMain::BuildMenu() {
     bar->setObjectName("MainMenuRuntime");
     QMenu* file = bar->addMenu(tr("&File"));
     m_fileMenu = file;
+    AddMenuItem(file, "Newproject1", tr("&New project..."), &TFormMain::Newproject1Click);
     AddMenuItem(file, "Historyfiles1", tr("Open &History Files"), &TFormMain::Historyfiles1Click);
     file->addSeparator();
     AddMenuItem(file, "Exit1", tr("&Exit Program"), &TFormMain::Exit1Click);
@@ -865,6 +867,11 @@ void TFormMain::TimerDemoTimer() {
     auto tags = m_tags.SnapshotAll();
     DemoTick(tags, m_store.get(), m_demoRandom);
     m_tags.Assign(std::move(tags));
+}
+
+void TFormMain::Newproject1Click() {
+    if (Permit(Role::Engineer))
+        NewProjectCommand::Run(this, QCoreApplication::applicationDirPath().toStdString());
 }
 
 void TFormMain::Historyfiles1Click() {

@@ -173,6 +173,7 @@ private:
     void LogInAtStart();
     void SetDemoMode(bool on);
 
+    void Newproject1Click();
     void Historyfiles1Click();
     void Exit1Click();
     void PutscreensinEditmode1Click();

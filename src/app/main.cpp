@@ -3,6 +3,7 @@
 #include "DataRoot.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
+#include "ProjectStart.h"
 #include "ShutdownSignals.h"
 #include "SingleInstance.h"
 #include "StartUp.h"
@@ -129,6 +130,10 @@ int main(int argc, char** argv) {
         SingleInstance instance(QString::fromStdString(DataRoot()));
         if (const std::optional<int> status = ClaimStation(instance))
             return *status;
+        if (PrepareProject(DataRoot(), commandLine.newProject, commandLine.runtime,
+                           QCoreApplication::applicationDirPath().toStdString(),
+                           nullptr) == ProjectStart::Failed)
+            return 1;
         // No other station writes here now: what a killed write left behind can go.
         RemoveStaleTemporaryFiles(ResolveDataPath(kConfigRelativePath).parent_path());
         TFormMain formMain(commandLine.runtime);

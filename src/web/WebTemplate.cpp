@@ -26,6 +26,8 @@ enum class Marker {
     TagValueNext,
     TagUnit,
     TagUnitNext,
+    TagStatus,
+    TagStatusNext,
     TagCount,
     TagResetCount,
     ScreenName,
@@ -38,13 +40,15 @@ enum class Marker {
 };
 
 // The first word that a name starts with decides; the order matters.
-constexpr std::array<std::pair<std::string_view, Marker>, 14> kMarkers{{
+constexpr std::array<std::pair<std::string_view, Marker>, 16> kMarkers{{
     {"tag_name.", Marker::TagName},
     {"tag_name_next", Marker::TagNameNext},
     {"tag_value.", Marker::TagValue},
     {"tag_value_next", Marker::TagValueNext},
     {"tag_unit.", Marker::TagUnit},
     {"tag_unit_next", Marker::TagUnitNext},
+    {"tag_status.", Marker::TagStatus},
+    {"tag_status_next", Marker::TagStatusNext},
     {"tag_count", Marker::TagCount},
     {"tag_resetcount", Marker::TagResetCount},
     {"screen_name.", Marker::ScreenName},
@@ -64,7 +68,8 @@ Marker MarkerOf(std::string_view name) {
 
 bool TakesIndex(Marker marker) {
     return marker == Marker::TagName || marker == Marker::TagValue || marker == Marker::TagUnit ||
-           marker == Marker::ScreenName || marker == Marker::ScreenImg;
+           marker == Marker::TagStatus || marker == Marker::ScreenName ||
+           marker == Marker::ScreenImg;
 }
 
 // A position given as a marker index or a counter; negative indexes name nothing.
@@ -83,6 +88,9 @@ std::string TagText(Marker marker, std::optional<size_t> position, const WebCont
     case Marker::TagUnit:
     case Marker::TagUnitNext:
         return StoredTextToUtf8(tag.Unit);
+    case Marker::TagStatus:
+    case Marker::TagStatusNext:
+        return std::string(ShownStatus(tag.ValueValid, tag.Status));
     default: // a literal text in the display format is stored text too
         return StoredTextToUtf8(ValueText(tag));
     }
@@ -101,10 +109,12 @@ std::string Resolve(Marker marker, std::optional<size_t> position, const WebCont
     case Marker::TagName:
     case Marker::TagValue:
     case Marker::TagUnit:
+    case Marker::TagStatus:
         return TagText(marker, position, context);
     case Marker::TagNameNext:
     case Marker::TagValueNext:
     case Marker::TagUnitNext:
+    case Marker::TagStatusNext:
         return TagText(marker, context.counters.tag.Value(), context);
     case Marker::TagCount:
         return std::to_string(context.tags.Size());

@@ -14,7 +14,8 @@ namespace halvane {
 // beginning ("tag_countx" is "tag_count"); an index is the text after the name's first
 // "." and must be a decimal integer, else the request fails. An index that names no tag
 // or screen gives an empty text. "tag_resetcount" and "screen_resetcount" set their
-// counter to 0.
+// counter to 0. "tag_status." and "tag_status_next" give the status a tag shows ("OK" while
+// its value is valid).
 OrRequestError<std::string> ResolveMarker(std::string_view name, const WebContext& context);
 
 // The most text that one expansion may go through: its lines, each as often as it is

@@ -70,3 +70,25 @@ TEST(CommandLine, AccountCommands) {
     }
     EXPECT_FALSE(ParseCommandLine({"-runtime"}).account);
 }
+
+TEST(CommandLine, NewProjectOption) {
+    const struct {
+        std::vector<std::string> args;
+        bool newProject;
+        bool error;
+    } cases[] = {
+        {{}, false, false},
+        {{"--new-project"}, true, false},
+        {{"-runtime", "--new-project", "--data-root", "/srv/new"}, true, false},
+        {{"--NEW-PROJECT"}, false, true},
+        {{"--new-project", "--user-list"}, false, true},
+    };
+    for (const auto& c : cases) {
+        const CommandLine parsed = ParseCommandLine(c.args);
+        EXPECT_EQ(!parsed.error.empty(), c.error) << testing::PrintToString(c.args);
+        if (!c.error) {
+            EXPECT_EQ(parsed.newProject, c.newProject) << testing::PrintToString(c.args);
+        }
+    }
+    EXPECT_NE(std::string(Usage()).find("--new-project"), std::string::npos);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace halvane {
+
+// Whether `root` holds a project: its cfg/config.cfg.
+bool HoldsProject(const std::filesystem::path& root);
+
+// The symbol gallery the program ships: in the installation beside the program's folder
+// (`programFolder`/../share/halvane/gallery) or in the source tree it was built from.
+// Nothing when neither is there.
+std::optional<std::filesystem::path> FindStarterGallery(const std::filesystem::path& programFolder);
+
+// Makes a project that starts alive in `root` (created when missing): cfg/config.cfg with
+// the connections off, the text styles "Value" and "Caption" whose highlighted look is red
+// and bold, one empty screen, a copy of `gallery` when given and http/index.html.tpl listing
+// every tag with its value and status. Files already in the folder are kept. Returns why
+// nothing was made, or an empty text: a folder that holds a project already is refused, and
+// whatever a failed attempt made is removed again.
+std::string MakeNewProject(const std::filesystem::path& root,
+                           const std::optional<std::filesystem::path>& gallery);
+
+} // namespace halvane

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -589,6 +590,42 @@ TEST_F(ScreenEditTest, AlignAndDistributeTheSelectionFromThePopup) {
     EXPECT_EQ(Saved(), (std::vector<std::string>{
                            SavedPicture("100,90,130,120"), SavedPicture("255,90,275,130"),
                            SavedPicture("400,90,420,100"), SavedPicture("500,400,520,420")}));
+}
+
+} // namespace
+
+namespace {
+
+// The object editor's place fields: X and Y move the object, a changed width or height
+// sizes it; a size left as shown keeps the one the object has. One undo takes it back.
+TEST_F(ScreenEditTest, TheObjectEditorPlacesAndSizesTheObject) {
+    TFormEditStyles styleEditor(m_config);
+    TFormEditScreenObject editor(m_config, m_tags, styleEditor);
+    m_screen.SetObjectEditor([&editor](TScreenMarker& object, bool isNew, QPoint) {
+        isNew ? editor.NewObject(object) : editor.EditObject(object);
+        return editor.exec() == QDialog::Accepted;
+    });
+    Place({Picture({100, 100, 130, 140}), Picture({300, 300, 330, 330})});
+    test::ModalAnswers answers;
+    answers.Then<TFormEditScreenObject>([](TFormEditScreenObject& dialog) {
+        EXPECT_EQ(test::Child<QSpinBox>(dialog, "EditWidth")->value(), 30);
+        EXPECT_EQ(test::Child<QSpinBox>(dialog, "EditHeight")->value(), 40);
+        // Saving a picture whose file is missing gives it the placeholder's 30 x 30.
+        test::Child<QSpinBox>(dialog, "EditLeft")->setValue(50);
+        test::Child<QSpinBox>(dialog, "EditTop")->setValue(60);
+        test::Click(dialog, "ButtonSave");
+    });
+    answers.Then<TFormEditScreenObject>([](TFormEditScreenObject& dialog) {
+        test::Child<QSpinBox>(dialog, "EditWidth")->setValue(80);
+        test::Click(dialog, "ButtonSave");
+    });
+    Command({105, 105}, "EditObject");
+    Command({305, 305}, "EditObject");
+    EXPECT_EQ(Saved(), (std::vector<std::string>{SavedPicture("50,60,80,90"),
+                                                 SavedPicture("300,300,380,330")}));
+    m_screen.show();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Saved()[1], SavedPicture("300,300,330,330"));
 }
 
 } // namespace

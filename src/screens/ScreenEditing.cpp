@@ -1,5 +1,6 @@
 #include "ScreenEditing.h"
 
+#include "ObjectArrangement.h"
 #include "RunTimeClick.h"
 #include "ScreenFile.h"
 
@@ -47,6 +48,15 @@ void PlaceWithin(TScreenMarker& object, int64_t wantedLeft, int64_t wantedTop, Q
     object.Bottom = Saturated(top + height);
 }
 
+// The grabbed object and, when it is part of the selection, every other selected object.
+std::vector<int> DraggedGroup(const ObjectList& objects, const ScreenMarks& marks) {
+    if (!marks.selection.Contains(marks.dragged))
+        return {marks.dragged};
+    std::vector<int> group = marks.selection.Indices();
+    std::erase_if(group, [&objects](int index) { return !IsMark(index, objects); });
+    return group;
+}
+
 } // namespace
 
 MarkerRect ResizeHandle(const TScreenMarker& object) {
@@ -85,13 +95,43 @@ ScreenEditing::Step ScreenEditing::Grab(const ObjectList& objects, ScreenMarks& 
     return {};
 }
 
+ScreenEditing::Step ScreenEditing::Press(const ObjectList& objects, ScreenMarks& marks,
+                                         QPoint pointer, bool extend) {
+    const Selection before = marks.selection;
+    if (extend) {
+        marks.popupTarget = -1;
+        marks.hovered = -1;
+        const int index = FrontObjectAt(objects, pointer);
+        if (index >= 0)
+            marks.selection.Toggle(index);
+        else
+            marks.band = MarkerRect{pointer.x(), pointer.y(), pointer.x(), pointer.y()};
+        return {std::nullopt, marks.selection != before};
+    }
+    Step step = Grab(objects, marks, pointer);
+    const int grabbed = marks.dragged >= 0 ? marks.dragged : marks.resized;
+    if (grabbed < 0) {
+        marks.selection.Clear();
+        marks.band = MarkerRect{pointer.x(), pointer.y(), pointer.x(), pointer.y()};
+    } else if (!marks.selection.Contains(grabbed)) {
+        marks.selection.Set(grabbed);
+    }
+    step.repaint = marks.selection != before;
+    return step;
+}
+
 ScreenEditing::Step ScreenEditing::Move(ObjectList& objects, ScreenMarks& marks, QPoint pointer,
                                         QSize client) const {
+    if (marks.band) {
+        marks.band->Right = pointer.x();
+        marks.band->Bottom = pointer.y();
+        return {std::nullopt, true};
+    }
     // A new frame only when the object changed.
     if (IsMark(marks.dragged, objects)) {
         const bool inside = Inside(client, pointer);
         if (inside)
-            Place(objects[static_cast<size_t>(marks.dragged)], pointer, client);
+            Place(objects, marks, pointer, client);
         return {Qt::SizeAllCursor, inside};
     }
     if (IsMark(marks.resized, objects)) {
@@ -126,9 +166,16 @@ ScreenEditing::Step ScreenEditing::Move(ObjectList& objects, ScreenMarks& marks,
 
 ScreenEditing::Step ScreenEditing::Drop(ObjectList& objects, ScreenMarks& marks, QPoint pointer,
                                         QSize client) const {
+    if (marks.band) {
+        marks.band->Right = pointer.x();
+        marks.band->Bottom = pointer.y();
+        marks.selection.AddWithin(objects, *marks.band);
+        marks.band.reset();
+        return {std::nullopt, true};
+    }
     if (marks.dragged >= 0) {
         if (IsMark(marks.dragged, objects) && Inside(client, pointer))
-            Place(objects[static_cast<size_t>(marks.dragged)], pointer, client);
+            Place(objects, marks, pointer, client);
         marks.dragged = -1;
         return {Qt::ArrowCursor, true};
     }
@@ -140,9 +187,32 @@ ScreenEditing::Step ScreenEditing::Drop(ObjectList& objects, ScreenMarks& marks,
 }
 
 // The object keeps its size and, as far as the screen's edges let it, the point where it
-// was grabbed; coordinates that a file put far away stay within what a file can hold.
-void ScreenEditing::Place(TScreenMarker& object, QPoint pointer, QSize client) const {
-    PlaceWithin(object, pointer.x() + m_dragOffsetX, pointer.y() + m_dragOffsetY, client);
+// was grabbed; coordinates that a file put far away stay within what a file can hold. The
+// other selected objects keep their distances to it.
+void ScreenEditing::Place(ObjectList& objects, const ScreenMarks& marks, QPoint pointer,
+                          QSize client) const {
+    const TScreenMarker& grabbed = objects[static_cast<size_t>(marks.dragged)];
+    MoveObjects(objects, DraggedGroup(objects, marks), pointer.x() + m_dragOffsetX - grabbed.Left,
+                pointer.y() + m_dragOffsetY - grabbed.Top, client);
+}
+
+void MoveObjects(ObjectList& objects, const std::vector<int>& indices, int64_t dx, int64_t dy,
+                 QSize client) {
+    if (indices.empty())
+        return;
+    int64_t left = std::numeric_limits<int64_t>::max(), top = left;
+    int64_t right = std::numeric_limits<int64_t>::min(), bottom = right;
+    for (const int index : indices) {
+        const TScreenMarker& object = objects[static_cast<size_t>(index)];
+        left = std::min<int64_t>(left, object.Left);
+        top = std::min<int64_t>(top, object.Top);
+        right = std::max<int64_t>(right, object.Right);
+        bottom = std::max<int64_t>(bottom, object.Bottom);
+    }
+    const int64_t movedX = KeptWithin(left + dx, right - left, client.width() - 1) - left;
+    const int64_t movedY = KeptWithin(top + dy, bottom - top, client.height() - 1) - top;
+    for (const int index : indices)
+        Shift(objects[static_cast<size_t>(index)], movedX, movedY);
 }
 
 void KeepInside(TScreenMarker& object, QSize client) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace halvane {
 
@@ -29,6 +30,11 @@ QSize SmallestClientSize(const ObjectList& objects, QSize client);
 // inside the screen one grid step beyond it, would otherwise go to the origin at the next load.
 void KeepInside(TScreenMarker& object, QSize client);
 
+// Moves the objects at `indices` together by (dx, dy), as far as the client area lets the
+// area they cover together go: they keep their distances to each other.
+void MoveObjects(ObjectList& objects, const std::vector<int>& indices, int64_t dx, int64_t dy,
+                 QSize client);
+
 // The edit-mode mouse gestures of one screen: a left press grabs the topmost object under
 // the pointer (by a picture's handle to resize it, anywhere else on it to move it), moves
 // carry it, the release drops it; moves without a grabbed object only look at what lies
@@ -46,12 +52,17 @@ public:
     };
 
     Step Grab(const ObjectList& objects, ScreenMarks& marks, QPoint pointer);
+    // A left press that also selects: an object grabbed becomes the selection unless it is
+    // part of it already (then the whole selection follows the drag); a press on empty
+    // space clears the selection and starts a rubber band. With `extend` (Shift or Ctrl)
+    // a press on an object adds it to the selection or takes it out, and a band adds to it.
+    Step Press(const ObjectList& objects, ScreenMarks& marks, QPoint pointer, bool extend);
     // `client` is the paint area's size: a drag follows the pointer only inside it.
     Step Move(ObjectList& objects, ScreenMarks& marks, QPoint pointer, QSize client) const;
     Step Drop(ObjectList& objects, ScreenMarks& marks, QPoint pointer, QSize client) const;
 
 private:
-    void Place(TScreenMarker& object, QPoint pointer, QSize client) const;
+    void Place(ObjectList& objects, const ScreenMarks& marks, QPoint pointer, QSize client) const;
 
     // The grabbed object's top-left corner from the pointer.
     int64_t m_dragOffsetX = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ObjectList.h"
+#include "Selection.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -27,6 +29,9 @@ struct ScreenMarks {
     int popupTarget = -1;
     int hovered = -1;
     int pressed = -1;
+    // Edit mode: the objects selected, and the rubber band being drawn from its first corner.
+    Selection selection{};
+    std::optional<MarkerRect> band{};
     bool operator==(const ScreenMarks&) const = default;
     // A picture shows its focus rectangle while it is any of the first four.
     bool Selects(int index) const {

@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,6 +36,7 @@ ScreenPaintArea::ScreenPaintArea(QWidget* parent) : QWidget(parent) {
     setObjectName("PaintBoxScreen");
     setMouseTracking(true);
     setAcceptDrops(true);
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void ScreenPaintArea::ShowFrame(QImage frame, bool stretch) {
@@ -53,7 +55,7 @@ void ScreenPaintArea::paintEvent(QPaintEvent*) {
 }
 
 void ScreenPaintArea::mousePressEvent(QMouseEvent* event) {
-    emit MouseDown(event->button(), event->position().toPoint());
+    emit MouseDown(event->button(), event->position().toPoint(), event->modifiers());
 }
 
 void ScreenPaintArea::mouseMoveEvent(QMouseEvent* event) {
@@ -65,13 +67,17 @@ void ScreenPaintArea::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ScreenPaintArea::mouseDoubleClickEvent(QMouseEvent* event) {
-    emit MouseDown(event->button(), event->position().toPoint());
+    emit MouseDown(event->button(), event->position().toPoint(), event->modifiers());
     if (event->button() == Qt::LeftButton)
         emit DoubleClick(event->position().toPoint());
 }
 
 void ScreenPaintArea::contextMenuEvent(QContextMenuEvent* event) {
     emit ContextPopup(event->pos(), event->globalPos());
+}
+
+void ScreenPaintArea::keyPressEvent(QKeyEvent* event) {
+    emit KeyDown(event->key(), event->modifiers());
 }
 
 void ScreenPaintArea::dragEnterEvent(QDragEnterEvent* event) {

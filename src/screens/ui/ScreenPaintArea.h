@@ -21,7 +21,7 @@ public:
 
 signals:
     // A double click arrives as a second MouseDown, then as DoubleClick.
-    void MouseDown(Qt::MouseButton button, QPoint position);
+    void MouseDown(Qt::MouseButton button, QPoint position, Qt::KeyboardModifiers modifiers);
     void DoubleClick(QPoint position);
     // With or without a button held.
     void MouseMove(QPoint position);
@@ -31,6 +31,8 @@ signals:
     // A palette entry dropped here, with the type code it carries (one of the creatable
     // kinds); drags of anything else are refused.
     void ObjectDropped(int32_t type, QPoint position);
+    // A key pressed while the area has the focus (a click gives it the focus).
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -39,6 +41,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

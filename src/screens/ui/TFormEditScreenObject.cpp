@@ -5,6 +5,7 @@
 #include "Icons.h"
 #include "MessageBox.h"
 #include "ProfileStore.h"
+#include "ScreenFile.h"
 #include "StoredText.h"
 #include "TFormEditStyles.h"
 #include "TFormGalleryBrowser.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -114,9 +116,21 @@ void TFormEditScreenObject::BuildWindow() {
 
     m_labelPosition = new QLabel(this);
     m_labelPosition->setObjectName("LabelPosition");
-    AddPanelRow(NewPanel("PanelPosition", kEditorPanelHeight), tr("Position:"), m_labelPosition,
-                nullptr,
-                tr("Position of the object on the screen (drag and drop object to reposition)"));
+    QHBoxLayout* positionRow = AddPanelRow(
+        NewPanel("PanelPosition", kEditorPanelHeight), tr("Position:"), m_labelPosition, nullptr,
+        tr("Position of the object on the screen (drag and drop object to reposition)"));
+    const std::pair<const char*, QString> placeFields[] = {{"EditLeft", tr("X")},
+                                                           {"EditTop", tr("Y")},
+                                                           {"EditWidth", tr("W")},
+                                                           {"EditHeight", tr("H")}};
+    for (size_t i = 0; i < m_placeFields.size(); ++i) {
+        auto* field = new QSpinBox(this);
+        field->setObjectName(placeFields[i].first);
+        field->setPrefix(placeFields[i].second + " ");
+        field->setRange(i < 2 ? 0 : 1, kMaxScreenSide);
+        positionRow->addWidget(field);
+        m_placeFields[i] = field;
+    }
 
     m_comboBoxFunction = NewComboBox(this, "ComboBoxFunction");
     m_comboBoxFunction->addItems({tr("Go to previous screen"), tr("Go to next screen"),
@@ -247,6 +261,7 @@ void TFormEditScreenObject::showEvent(QShowEvent* event) {
         const ObjectEditorValues previous = ReadControls();
         FillLists();
         LoadControls(LoadEditorValues(*m_object, m_newObject, previous));
+        LoadPlaceFields();
         ComboBoxExTypeChange();
         KeepWithinScreen(*this);
     }
@@ -319,8 +334,30 @@ void TFormEditScreenObject::ButtonSaveClick() {
         MessageBox::Error(this, QCoreApplication::applicationName(), FromUtf8(*result.presetError));
     if (result.inputTagForWrite)
         return;
+    ApplyPlaceFields(edited);
     *m_object = std::move(edited);
     accept();
+}
+
+void TFormEditScreenObject::LoadPlaceFields() {
+    const TScreenMarker& object = *m_object;
+    m_shownSize =
+        QSize(std::max(object.Right - object.Left, 1), std::max(object.Bottom - object.Top, 1));
+    const int values[] = {object.Left, object.Top, m_shownSize.width(), m_shownSize.height()};
+    for (size_t i = 0; i < m_placeFields.size(); ++i)
+        m_placeFields[i]->setValue(values[i]);
+}
+
+// The object goes where the fields say; its size changes only when a size field did.
+void TFormEditScreenObject::ApplyPlaceFields(TScreenMarker& object) const {
+    const QSize typed(m_placeFields[2]->value(), m_placeFields[3]->value());
+    const QSize size = typed == m_shownSize
+                           ? QSize(object.Right - object.Left, object.Bottom - object.Top)
+                           : typed;
+    object.Left = m_placeFields[0]->value();
+    object.Top = m_placeFields[1]->value();
+    object.Right = object.Left + size.width();
+    object.Bottom = object.Top + size.height();
 }
 
 // The list shows the set as written, still selected.

@@ -4,6 +4,7 @@
 #include "TScreenMarker.h"
 
 #include <QDialog>
+#include <QSize>
 
 #include <array>
 #include <string>
@@ -13,6 +14,7 @@ class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 
 namespace halvane {
 
@@ -52,6 +54,8 @@ private:
     void FillLabelSets();
     void LoadControls(const ObjectEditorValues& values);
     ObjectEditorValues ReadControls() const;
+    void LoadPlaceFields();
+    void ApplyPlaceFields(TScreenMarker& object) const;
     void EditStringsText(const std::string& key, const QString& caption, const QString& prompt);
 
     void ComboBoxExTypeChange();
@@ -72,6 +76,10 @@ private:
     QComboBox* m_comboBoxPoints = nullptr;
     QCheckBox* m_checkBoxConfirm = nullptr;
     QLabel* m_labelPosition = nullptr;
+    // Left, top, width and height as typed; the size as it was shown, so that a size left
+    // alone lets a new picture take its own.
+    std::array<QSpinBox*, 4> m_placeFields{};
+    QSize m_shownSize;
     QComboBox* m_comboBoxFunction = nullptr;
     QComboBox* m_comboBoxStyles = nullptr;
     QComboBox* m_comboBoxBinary = nullptr;

@@ -2,6 +2,7 @@
 
 #include "DataRoot.h"
 #include "MessageBox.h"
+#include "ObjectClipboard.h"
 #include "ProfileStore.h"
 #include "RunTimeClick.h"
 #include "ScreenActions.h"
@@ -13,9 +14,12 @@
 #include "TagTable.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHideEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -24,6 +28,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <ranges>
 
 namespace halvane {
 
@@ -39,6 +44,12 @@ int32_t OneGridStepOn(int32_t coordinate) {
     return coordinate > std::numeric_limits<int32_t>::max() - kGridSize
                ? std::numeric_limits<int32_t>::max()
                : coordinate + kGridSize;
+}
+
+// Whether every object of `a` lies where the same object of `b` lies.
+bool SamePlaces(const ObjectList& a, const ObjectList& b) {
+    return std::ranges::equal(
+        a, b, [](const TScreenMarker& x, const TScreenMarker& y) { return x.Rect() == y.Rect(); });
 }
 
 } // namespace
@@ -63,6 +74,7 @@ TFormScreen::TFormScreen(ProfileStore& config, const TagTable& tags, QScrollArea
             &TFormScreen::PaintBoxScreenDblClick);
     connect(m_paintBoxScreen, &ScreenPaintArea::ObjectDropped, this,
             &TFormScreen::PaintBoxScreenDragDrop);
+    connect(m_paintBoxScreen, &ScreenPaintArea::KeyDown, this, &TFormScreen::PaintBoxScreenKeyDown);
     m_valueQuestion = [this](QPoint position, const TDataChannel& tag) {
         TFormInput dialog(this);
         return dialog.AskValue(position, tag);
@@ -100,6 +112,7 @@ void TFormScreen::BuildPopupMenu() {
     m_popupMenuScreen->addSeparator();
     m_bringToFront = AddMenuItem("BringToFront", tr("Bring to &front"));
     m_sendToBack = AddMenuItem("SendToBack", tr("Send to &back"));
+    BuildArrangeMenus();
     m_popupMenuScreen->addSeparator();
     m_screenProperties = AddMenuItem("ScreenProperties", tr("&Screen properties..."),
                                      tr("View or edit screen properties"));
@@ -116,6 +129,40 @@ void TFormScreen::BuildPopupMenu() {
     connect(m_sendToBack, &QAction::triggered, this, &TFormScreen::PopupMenuScreenSendToBackClick);
     connect(m_screenProperties, &QAction::triggered, this,
             &TFormScreen::PopupMenuScreenScreenPropertiesClick);
+}
+
+// The commands for a selection of several objects.
+void TFormScreen::BuildArrangeMenus() {
+    m_alignMenu = m_popupMenuScreen->addMenu(tr("Align"));
+    m_alignMenu->setObjectName("Align");
+    const std::pair<const char*, QString> alignments[] = {
+        {"AlignLeft", tr("&Left")},
+        {"AlignRight", tr("&Right")},
+        {"AlignTop", tr("&Top")},
+        {"AlignBottom", tr("&Bottom")},
+        {"AlignHorizontalCentres", tr("Centres on a &vertical line")},
+        {"AlignVerticalCentres", tr("Centres on a &horizontal line")}};
+    const Alignment kinds[] = {Alignment::Left,
+                               Alignment::Right,
+                               Alignment::Top,
+                               Alignment::Bottom,
+                               Alignment::HorizontalCentres,
+                               Alignment::VerticalCentres};
+    for (size_t i = 0; i < std::size(kinds); ++i) {
+        QAction* item = m_alignMenu->addAction(alignments[i].second);
+        item->setObjectName(alignments[i].first);
+        connect(item, &QAction::triggered, this, [this, kind = kinds[i]] { AlignSelection(kind); });
+    }
+    m_distributeMenu = m_popupMenuScreen->addMenu(tr("Distribute"));
+    m_distributeMenu->setObjectName("Distribute");
+    QAction* horizontally = m_distributeMenu->addAction(tr("&Horizontally"));
+    horizontally->setObjectName("DistributeHorizontally");
+    connect(horizontally, &QAction::triggered, this,
+            [this] { DistributeSelection(Distribution::Horizontally); });
+    QAction* vertically = m_distributeMenu->addAction(tr("&Vertically"));
+    vertically->setObjectName("DistributeVertically");
+    connect(vertically, &QAction::triggered, this,
+            [this] { DistributeSelection(Distribution::Vertically); });
 }
 
 void TFormScreen::OpenScreenFile(int number) {
@@ -143,8 +190,11 @@ void TFormScreen::LoadBackground() {
     m_background = picture ? picture->convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
+// The edits undone from here on are those made after this load.
 void TFormScreen::LoadObjects() {
     m_objects = halvane::LoadObjects(*m_screenFile);
+    m_marks = ScreenMarks{};
+    m_history.Clear();
 }
 
 bool TFormScreen::SaveObjects() {
@@ -196,7 +246,8 @@ void TFormScreen::SetScreenMode(bool edit, bool startedInRunTime, bool floating)
     else
         Dock();
     m_exitProgram->setVisible(!edit && floating && startedInRunTime);
-    for (QAction* item : {m_newObject, m_editObject, m_deleteObject, m_screenProperties})
+    for (QAction* item : {m_newObject, m_editObject, m_deleteObject, m_screenProperties,
+                          m_alignMenu->menuAction(), m_distributeMenu->menuAction()})
         item->setVisible(edit);
     SetClientSize(
         {m_screenFile->ReadInteger(kScreenGeneralSection, "Width", kDefaultScreenWidth),
@@ -274,13 +325,48 @@ void TFormScreen::TimerRefreshTimer() {
     PaintScreen();
 }
 
-void TFormScreen::PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position) {
+void TFormScreen::PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position,
+                                          Qt::KeyboardModifiers modifiers) {
     if (button != Qt::LeftButton)
         return;
-    if (m_editMode)
-        ApplyEditStep(m_editing.Grab(m_objects, m_marks, position));
-    else
+    if (!m_editMode) {
         PressObject(position);
+        return;
+    }
+    m_beforeGesture = m_objects;
+    const bool extend = modifiers & (Qt::ShiftModifier | Qt::ControlModifier);
+    ApplyEditStep(m_editing.Press(m_objects, m_marks, position, extend));
+}
+
+// Edit mode only. Plain arrows move the selection by a pixel, or by the grid step while
+// snap to grid is on (the next draw would put a pixel's move back); Shift+arrow by the
+// grid step.
+void TFormScreen::PaintBoxScreenKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (!m_editMode)
+        return;
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const int step = shift || m_snapToGrid ? kGridSize : 1;
+    if (control && key == Qt::Key_Z)
+        shift ? RedoEdit() : UndoEdit();
+    else if (control && key == Qt::Key_Y)
+        RedoEdit();
+    else if (control && key == Qt::Key_C)
+        CopySelection();
+    else if (control && key == Qt::Key_X)
+        CutSelection();
+    else if (control && key == Qt::Key_V)
+        PasteObjects();
+    else if (key == Qt::Key_Delete)
+        DeleteSelection();
+    else if (key == Qt::Key_Left)
+        MoveSelection(-step, 0);
+    else if (key == Qt::Key_Right)
+        MoveSelection(step, 0);
+    else if (key == Qt::Key_Up)
+        MoveSelection(0, -step);
+    else if (key == Qt::Key_Down)
+        MoveSelection(0, step);
 }
 
 void TFormScreen::PaintBoxScreenMouseMove(QPoint position) {
@@ -298,6 +384,9 @@ void TFormScreen::PaintBoxScreenMouseUp(Qt::MouseButton button, QPoint position,
         return;
     if (m_editMode) {
         ApplyEditStep(m_editing.Drop(m_objects, m_marks, position, ClientSize()));
+        if (!SamePlaces(m_objects, m_beforeGesture))
+            RecordEdit(std::move(m_beforeGesture));
+        m_beforeGesture.clear();
         return;
     }
     if (m_paintBoxScreen->rect().contains(position))
@@ -413,6 +502,8 @@ void TFormScreen::PreparePopup(QPoint position) {
          {m_editObject, m_cloneObject, m_deleteObject, m_bringToFront, m_sendToBack})
         item->setEnabled(onObject);
     m_newObject->setEnabled(!onObject);
+    m_alignMenu->setEnabled(m_marks.selection.Size() >= 2);
+    m_distributeMenu->setEnabled(m_marks.selection.Size() >= 3);
 }
 
 bool TFormScreen::HasPopupTarget() const {
@@ -436,7 +527,9 @@ void TFormScreen::PopupMenuScreenNewObjectClick() {
 void TFormScreen::AddNewObject(TScreenMarker object, QPoint position) {
     if (m_objectEditor && m_objectEditor(object, true, m_paintBoxScreen->mapToGlobal(position))) {
         KeepInside(object, ClientSize());
+        RecordEdit(m_objects);
         m_objects.push_front(std::move(object));
+        m_marks.selection.Clear();
     }
     m_marks.popupTarget = -1;
     PaintScreen();
@@ -444,8 +537,12 @@ void TFormScreen::AddNewObject(TScreenMarker object, QPoint position) {
 
 // The editor changes the object in place when its "Save" is pressed.
 void TFormScreen::PopupMenuScreenEditObjectClick() {
-    if (HasPopupTarget() && m_objectEditor)
-        m_objectEditor(m_objects[static_cast<size_t>(m_marks.popupTarget)], false, QCursor::pos());
+    if (HasPopupTarget() && m_objectEditor) {
+        ObjectList before = m_objects;
+        if (m_objectEditor(m_objects[static_cast<size_t>(m_marks.popupTarget)], false,
+                           QCursor::pos()))
+            RecordEdit(std::move(before));
+    }
     m_marks.popupTarget = -1;
     PaintScreen();
 }
@@ -457,6 +554,7 @@ void TFormScreen::PopupMenuScreenDeleteObjectClick() {
                              tr("Do you want to delete this object permanently? Click 'Yes' to "
                                 "continue.")) != QMessageBox::Yes)
         return;
+    RecordEdit(m_objects);
     m_objects.erase(m_objects.begin() + m_marks.popupTarget);
     m_marks = ScreenMarks{};
     PaintScreen();
@@ -473,14 +571,18 @@ void TFormScreen::PopupMenuScreenCloneObjectClick() {
     if (CornersInside(m_objects[static_cast<size_t>(m_marks.popupTarget)].Rect(), client.width(),
                       client.height()))
         KeepInside(copy, client);
+    RecordEdit(m_objects);
     m_objects.push_front(std::move(copy));
     m_marks.popupTarget = -1;
+    m_marks.selection.Clear();
     PaintScreen();
 }
 
 void TFormScreen::PopupMenuScreenBringToFrontClick() {
     if (!HasPopupTarget())
         return;
+    RecordEdit(m_objects);
+    m_marks.selection.Clear();
     const auto target = m_objects.begin() + m_marks.popupTarget;
     std::rotate(m_objects.begin(), target, target + 1);
     PaintScreen();
@@ -489,6 +591,8 @@ void TFormScreen::PopupMenuScreenBringToFrontClick() {
 void TFormScreen::PopupMenuScreenSendToBackClick() {
     if (!HasPopupTarget())
         return;
+    RecordEdit(m_objects);
+    m_marks.selection.Clear();
     const auto target = m_objects.begin() + m_marks.popupTarget;
     std::rotate(target, target + 1, m_objects.end());
     PaintScreen();
@@ -498,6 +602,118 @@ void TFormScreen::PopupMenuScreenSendToBackClick() {
 void TFormScreen::PopupMenuScreenScreenPropertiesClick() {
     if (m_propertiesDialog && m_propertiesDialog(*this))
         LoadGeneralSettings();
+}
+
+void TFormScreen::RecordEdit(ObjectList before) {
+    m_history.Record(std::move(before));
+}
+
+void TFormScreen::UndoEdit() {
+    ShowRestored(m_history.Undo(m_objects));
+}
+
+void TFormScreen::RedoEdit() {
+    ShowRestored(m_history.Redo(m_objects));
+}
+
+void TFormScreen::ShowRestored(std::optional<ObjectList> objects) {
+    if (!objects)
+        return;
+    m_objects = std::move(*objects);
+    m_marks = ScreenMarks{};
+    PaintScreen();
+}
+
+// The selected objects go to the clipboard as their screen file keys, in front-to-back
+// order, both in our own format and as text.
+void TFormScreen::CopySelection() {
+    m_marks.selection.KeepWithin(m_objects.size());
+    if (m_marks.selection.Empty())
+        return;
+    const QByteArray keys =
+        QByteArray::fromStdString(ObjectsToKeys(m_objects, m_marks.selection.Indices(), m_number));
+    auto* data = new QMimeData;
+    data->setData(kScreenObjectsMimeType, keys);
+    data->setText(QString::fromUtf8(keys));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void TFormScreen::CutSelection() {
+    CopySelection();
+    EraseSelection();
+}
+
+// Objects copied from this screen land one grid step right of and below their originals;
+// from another screen, where they were there. They go in front of all others, inside the
+// screen, and become the selection.
+void TFormScreen::PasteObjects() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data == nullptr)
+        return;
+    const QByteArray keys = data->hasFormat(kScreenObjectsMimeType)
+                                ? data->data(kScreenObjectsMimeType)
+                                : data->text().toUtf8();
+    CopiedObjects copied = ObjectsFromKeys(keys.toStdString());
+    if (copied.objects.empty())
+        return;
+    RecordEdit(m_objects);
+    const int offset = copied.screen == m_number ? kGridSize : 0;
+    for (TScreenMarker& object : copied.objects | std::views::reverse) {
+        Shift(object, offset, offset);
+        KeepInside(object, ClientSize());
+        m_objects.push_front(std::move(object));
+    }
+    m_marks = ScreenMarks{};
+    m_marks.selection.SetFront(static_cast<int>(copied.objects.size()));
+    PaintScreen();
+}
+
+// The question is the one for a single object, asked once for the whole selection.
+void TFormScreen::DeleteSelection() {
+    m_marks.selection.KeepWithin(m_objects.size());
+    if (m_marks.selection.Empty())
+        return;
+    if (MessageBox::Question(this, tr("Confirmation"),
+                             tr("Do you want to delete this object permanently? Click 'Yes' to "
+                                "continue.")) != QMessageBox::Yes)
+        return;
+    EraseSelection();
+}
+
+void TFormScreen::EraseSelection() {
+    m_marks.selection.KeepWithin(m_objects.size());
+    if (m_marks.selection.Empty())
+        return;
+    RecordEdit(m_objects);
+    for (const int index : m_marks.selection.Indices() | std::views::reverse)
+        m_objects.erase(m_objects.begin() + index);
+    m_marks = ScreenMarks{};
+    PaintScreen();
+}
+
+void TFormScreen::MoveSelection(int dx, int dy) {
+    m_marks.selection.KeepWithin(m_objects.size());
+    if (m_marks.selection.Empty())
+        return;
+    ObjectList before = m_objects;
+    MoveObjects(m_objects, m_marks.selection.Indices(), dx, dy, ClientSize());
+    if (!SamePlaces(m_objects, before))
+        RecordEdit(std::move(before));
+    PaintScreen();
+}
+
+void TFormScreen::AlignSelection(Alignment alignment) {
+    m_marks.selection.KeepWithin(m_objects.size());
+    RecordEdit(m_objects);
+    Align(m_objects, m_marks.selection.Indices(), alignment);
+    PaintScreen();
+}
+
+void TFormScreen::DistributeSelection(Distribution distribution) {
+    m_marks.selection.KeepWithin(m_objects.size());
+    RecordEdit(m_objects);
+    Distribute(m_objects, m_marks.selection.Indices(), distribution);
+    PaintScreen();
 }
 
 QSize TFormScreen::ClientSize() const {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "EditHistory.h"
 #include "FrameBmpCache.h"
+#include "ObjectArrangement.h"
 #include "ObjectList.h"
 #include "ScreenEditing.h"
 #include "ScreenPainter.h"
@@ -37,6 +39,10 @@ struct TDataChannel;
 // frame every second, shown or hidden, and that frame is what the web server serves.
 // In run-time mode a left press highlights the topmost object under the pointer and the
 // release acts on the lowest one there (function buttons, numeric inputs, preset buttons).
+// In edit mode objects are selected with the mouse (a click, Shift or Ctrl and a click, a
+// rubber band) and the keyboard acts on the selection: copy, cut and paste through the
+// clipboard, Delete, the arrow keys, and undo and redo of every edit since the screen's
+// objects were loaded.
 class TFormScreen final : public QWidget {
     Q_OBJECT
 public:
@@ -127,7 +133,9 @@ private:
     void LayoutClient();
     Qt::Edges BorderEdges(QPoint position) const;
     void TimerRefreshTimer();
-    void PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position);
+    void PaintBoxScreenMouseDown(Qt::MouseButton button, QPoint position,
+                                 Qt::KeyboardModifiers modifiers);
+    void PaintBoxScreenKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void PaintBoxScreenMouseMove(QPoint position);
     void PaintBoxScreenMouseUp(Qt::MouseButton button, QPoint position, QPoint globalPosition);
     void PaintBoxScreenContextPopup(QPoint position, QPoint globalPosition);
@@ -151,6 +159,19 @@ private:
     void PopupMenuScreenBringToFrontClick();
     void PopupMenuScreenSendToBackClick();
     void PopupMenuScreenScreenPropertiesClick();
+    void BuildArrangeMenus();
+    void RecordEdit(ObjectList before);
+    void UndoEdit();
+    void RedoEdit();
+    void ShowRestored(std::optional<ObjectList> objects);
+    void CopySelection();
+    void CutSelection();
+    void PasteObjects();
+    void DeleteSelection();
+    void EraseSelection();
+    void MoveSelection(int dx, int dy);
+    void AlignSelection(Alignment alignment);
+    void DistributeSelection(Distribution distribution);
 
     ProfileStore& m_config;
     const TagTable& m_tags;
@@ -170,7 +191,9 @@ private:
     ObjectEditor m_objectEditor;
     PropertiesDialog m_propertiesDialog;
     ScreenEditing m_editing;
-    QPoint m_popupPoint; // where the popup menu opened, in client coordinates
+    EditHistory m_history;
+    ObjectList m_beforeGesture; // the objects as the last left press found them
+    QPoint m_popupPoint;        // where the popup menu opened, in client coordinates
     int m_borderWidth = 0;
     bool m_reparenting = false;
     Qt::Edges m_resizeEdges;
@@ -188,6 +211,8 @@ private:
     QAction* m_bringToFront = nullptr;
     QAction* m_sendToBack = nullptr;
     QAction* m_screenProperties = nullptr;
+    QMenu* m_alignMenu = nullptr;
+    QMenu* m_distributeMenu = nullptr;
 
     mutable std::mutex m_publishedMutex; // guards the two below, read by request threads
     std::string m_caption;

@@ -13,12 +13,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -101,11 +103,17 @@ protected:
         QApplication::sendEvent(Area(), &drop);
     }
 
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(Area(), key, modifiers);
+    }
+    void ShiftClick(QPoint at) { QTest::mouseClick(Area(), Qt::LeftButton, Qt::ShiftModifier, at); }
+
     // The objects of the screen file after the screen was hidden, as stored:
     // "type:left,top,right,bottom:text".
-    std::vector<std::string> Saved() {
-        m_screen.hide();
-        const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
+    std::vector<std::string> Saved() { return Saved(m_screen); }
+    static std::vector<std::string> Saved(TFormScreen& screen) {
+        screen.hide();
+        const ProfileStore file(ResolveDataPath(ScreenFileName(screen.ScreenFileNumber())));
         std::vector<std::string> saved;
         for (int i = 0; i < file.ReadInteger("General", "NoOfMarkers", 0); ++i) {
             const std::string section = "Marker." + std::to_string(i);
@@ -383,6 +391,241 @@ TEST_F(ScreenEditTest, AnObjectMadeInTheEditorReachesTheFile) {
     const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
     EXPECT_EQ(file.ReadInteger("Marker.0", "Channel", -1), 1);
     EXPECT_EQ(file.ReadFloat("Marker.0", "AttrDouble1", -1), 0.0);
+}
+
+} // namespace
+
+namespace {
+
+const std::string kPic = ":missing\\none.bmp";
+
+std::string SavedPicture(const std::string& rect) {
+    return "100:" + rect + kPic;
+}
+
+// A rubber band selects what lies wholly inside it, Shift-clicks add and take out, and a
+// drag of any selected object carries the others along; Ctrl+Z and Ctrl+Y take the move
+// back and make it again.
+TEST_F(ScreenEditTest, SeveralObjectsAreSelectedAndMovedTogether) {
+    Place({Picture({100, 100, 130, 130}), Picture({200, 100, 230, 130}),
+           Picture({400, 300, 430, 330}), Picture({500, 100, 530, 130})});
+    Drag({90, 90}, {240, 140}); // the first two; the fourth only in part
+    ShiftClick({410, 310});
+    ShiftClick({510, 110});
+    ShiftClick({510, 110}); // out again
+    EXPECT_EQ(m_screen.Marks().selection.Indices(), (std::vector<int>{0, 1, 2}));
+    Drag({205, 105}, {255, 165});
+    const std::vector<std::string> moved = {
+        SavedPicture("150,160,180,190"), SavedPicture("250,160,280,190"),
+        SavedPicture("450,360,480,390"), SavedPicture("500,100,530,130")};
+    EXPECT_EQ(Saved(), moved);
+
+    m_screen.show();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Saved(), (std::vector<std::string>{
+                           SavedPicture("100,100,130,130"), SavedPicture("200,100,230,130"),
+                           SavedPicture("400,300,430,330"), SavedPicture("500,100,530,130")}));
+    m_screen.show();
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Saved(), moved);
+}
+
+// The group stops at the screen's edge as a whole: no object leaves it, none moves closer
+// to another.
+TEST_F(ScreenEditTest, AGroupStopsAtTheEdgeKeepingItsShape) {
+    Place({Picture({100, 100, 130, 130}), Picture({300, 100, 330, 130})});
+    Drag({90, 90}, {340, 140});
+    Drag({310, 110}, {630, 110});
+    EXPECT_EQ(Saved(), (std::vector<std::string>{SavedPicture("409,100,439,130"),
+                                                 SavedPicture("609,100,639,130")}));
+}
+
+// The arrow keys move the selection by a pixel or, with Shift, by the grid step; Delete asks
+// once for all of it. Each step is undone in turn.
+TEST_F(ScreenEditTest, KeysMoveAndDeleteTheSelectionAndEachStepIsUndone) {
+    Place({Picture({100, 100, 130, 130}), Picture({200, 100, 230, 130}),
+           Picture({300, 300, 330, 330})});
+    Drag({90, 90}, {240, 140});
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    const std::vector<std::string> moved = {SavedPicture("101,110,131,140"),
+                                            SavedPicture("201,110,231,140"),
+                                            SavedPicture("300,300,330,330")};
+    EXPECT_EQ(Saved(), moved);
+    m_screen.show();
+    MessageBox::SetNextAnswer(QMessageBox::No);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(Saved(), moved);
+    m_screen.show();
+    MessageBox::SetNextAnswer(QMessageBox::Yes);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(MessageBox::LastText(),
+              "Do you want to delete this object permanently? Click 'Yes' to continue.");
+    EXPECT_EQ(Saved(), std::vector<std::string>{SavedPicture("300,300,330,330")});
+
+    m_screen.show();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Saved(), moved);
+    m_screen.show();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Saved()[0], SavedPicture("100,100,130,130"));
+}
+
+// Each kind of edit is one step back and forth: the file after undo holds the objects as
+// they were, after redo as the edit left them.
+TEST_F(ScreenEditTest, EveryEditIsUndoneAndRedone) {
+    m_screen.SetObjectEditor([](TScreenMarker& object, bool isNew, QPoint) {
+        object.AttrStr1 = isNew ? "new" : "edited";
+        return true;
+    });
+    const std::vector<TScreenMarker> start = {Picture({100, 100, 130, 130}),
+                                              Picture({200, 100, 230, 130})};
+    const std::pair<const char*, std::function<void()>> edits[] = {
+        {"move",
+         [&] {
+             Drag({105, 105}, {305, 205});
+         }},
+        {"resize",
+         [&] {
+             Drag({130, 130}, {160, 170});
+         }},
+        {"properties",
+         [&] {
+             Command({105, 105}, "EditObject");
+         }},
+        {"add",
+         [&] {
+             Command({400, 400}, "NewObject");
+         }},
+        {"palette",
+         [&] {
+             Drop(kStaticText, {400, 400});
+         }},
+        {"clone",
+         [&] {
+             Command({105, 105}, "CloneObject");
+         }},
+        {"delete",
+         [&] {
+             MessageBox::SetNextAnswer(QMessageBox::Yes);
+             Command({105, 105}, "DeleteObject");
+         }},
+        {"front",
+         [&] {
+             Command({205, 105}, "BringToFront");
+         }},
+        {"back",
+         [&] {
+             Command({105, 105}, "SendToBack");
+         }},
+        {"cut",
+         [&] {
+             QTest::mouseClick(Area(), Qt::LeftButton, {}, {105, 105});
+             Key(Qt::Key_X, Qt::ControlModifier);
+         }},
+    };
+    Place(start);
+    const std::vector<std::string> before = Saved();
+    for (const auto& [name, edit] : edits) {
+        m_screen.show();
+        Place(start);
+        edit();
+        const std::vector<std::string> after = Saved();
+        EXPECT_NE(after, before) << name;
+        m_screen.show();
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(Saved(), before) << name;
+        m_screen.show();
+        Key(Qt::Key_Z, Qt::ShiftModifier | Qt::ControlModifier);
+        EXPECT_EQ(Saved(), after) << name;
+    }
+}
+
+// Copies keep their keys: pasted on the same screen one grid step away, on another screen
+// where they were; both become the selection. Cut leaves the screen without asking.
+TEST_F(ScreenEditTest, TheClipboardCarriesObjectsBetweenScreens) {
+    Place({Object(kStaticText, {100, 100, 200, 130}, "Label"), Picture({300, 100, 330, 130})});
+    m_screen.Objects()[0].UseStyle = 2;
+    Drag({90, 90}, {340, 140});
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("[Marker.1]"));
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(m_screen.Marks().selection.Indices(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(Saved(), (std::vector<std::string>{
+                           "6:110,110,210,140:Label", SavedPicture("310,110,340,140"),
+                           "6:100,100,200,130:Label", SavedPicture("300,100,330,130")}));
+
+    WriteText(ResolveDataPath(ScreenFileName(2)), "[General]\nWidth=640\nHeight=480\n");
+    QScrollArea dock;
+    TFormScreen other(m_config, m_tags, &dock);
+    other.OpenScreenFile(2);
+    other.SetScreenMode(true, false, false);
+    other.SetGrid(false, false);
+    dock.show();
+    other.show();
+    m_screen.show();
+    QTest::mouseClick(Area(), Qt::LeftButton, {}, {305, 105});
+    Key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(Saved(),
+              (std::vector<std::string>{"6:110,110,210,140:Label", SavedPicture("310,110,340,140"),
+                                        "6:100,100,200,130:Label"}));
+    QTest::keyClick(other.PaintArea(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(other.Marks().selection.Indices(), std::vector<int>{0});
+    EXPECT_EQ(Saved(other), std::vector<std::string>{SavedPicture("300,100,330,130")});
+    const ProfileStore file(ResolveDataPath(ScreenFileName(1)));
+    EXPECT_EQ(file.ReadInteger("Marker.0", "UseStyle", -1), 2);
+}
+
+// The popup's Align and Distribute act on the selection, and only on a selection of enough
+// objects.
+TEST_F(ScreenEditTest, AlignAndDistributeTheSelectionFromThePopup) {
+    Place({Picture({100, 100, 130, 130}), Picture({150, 120, 170, 160}),
+           Picture({400, 90, 420, 100}), Picture({500, 400, 520, 420})});
+    Popup({20, 20});
+    EXPECT_FALSE(m_screen.PopupMenu()->findChild<QMenu*>("Align")->isEnabled());
+    Drag({90, 80}, {430, 170});
+    Command({20, 20}, "AlignTop");
+    Command({20, 20}, "DistributeHorizontally");
+    EXPECT_EQ(Saved(), (std::vector<std::string>{
+                           SavedPicture("100,90,130,120"), SavedPicture("255,90,275,130"),
+                           SavedPicture("400,90,420,100"), SavedPicture("500,400,520,420")}));
+}
+
+} // namespace
+
+namespace {
+
+// The object editor's place fields: X and Y move the object, a changed width or height
+// sizes it; a size left as shown keeps the one the object has. One undo takes it back.
+TEST_F(ScreenEditTest, TheObjectEditorPlacesAndSizesTheObject) {
+    TFormEditStyles styleEditor(m_config);
+    TFormEditScreenObject editor(m_config, m_tags, styleEditor);
+    m_screen.SetObjectEditor([&editor](TScreenMarker& object, bool isNew, QPoint) {
+        isNew ? editor.NewObject(object) : editor.EditObject(object);
+        return editor.exec() == QDialog::Accepted;
+    });
+    Place({Picture({100, 100, 130, 140}), Picture({300, 300, 330, 330})});
+    test::ModalAnswers answers;
+    answers.Then<TFormEditScreenObject>([](TFormEditScreenObject& dialog) {
+        EXPECT_EQ(test::Child<QSpinBox>(dialog, "EditWidth")->value(), 30);
+        EXPECT_EQ(test::Child<QSpinBox>(dialog, "EditHeight")->value(), 40);
+        // Saving a picture whose file is missing gives it the placeholder's 30 x 30.
+        test::Child<QSpinBox>(dialog, "EditLeft")->setValue(50);
+        test::Child<QSpinBox>(dialog, "EditTop")->setValue(60);
+        test::Click(dialog, "ButtonSave");
+    });
+    answers.Then<TFormEditScreenObject>([](TFormEditScreenObject& dialog) {
+        test::Child<QSpinBox>(dialog, "EditWidth")->setValue(80);
+        test::Click(dialog, "ButtonSave");
+    });
+    Command({105, 105}, "EditObject");
+    Command({305, 305}, "EditObject");
+    EXPECT_EQ(Saved(), (std::vector<std::string>{SavedPicture("50,60,80,90"),
+                                                 SavedPicture("300,300,380,330")}));
+    m_screen.show();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Saved()[1], SavedPicture("300,300,330,330"));
 }
 
 } // namespace

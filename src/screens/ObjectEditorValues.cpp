@@ -50,6 +50,9 @@ void LoadTypeAttributes(const TScreenMarker& object, ObjectEditorValues& values)
         break;
     case kGraphicalSymbol:
         values.symbol = text;
+        values.symbolTagEntry = object.States.Tag + 1;
+        values.symbolPictures = StoredTextToUtf8(object.States.Pictures);
+        values.symbolNoValue = StoredTextToUtf8(object.States.NoValue);
         break;
     default:
         break;
@@ -92,6 +95,22 @@ std::optional<std::string> ApplyTypeAttributes(const ObjectEditorValues& values,
     return std::nullopt;
 }
 
+// The tag and pictures a graphical symbol follows; other types, and a symbol without a
+// tag, follow none. The reason when the pairs do not read.
+std::optional<std::string> ApplySymbolStates(const ObjectEditorValues& values,
+                                             TScreenMarker& object) {
+    object.States = {};
+    if (object.Type != kGraphicalSymbol)
+        return std::nullopt;
+    ParsedSymbolPictures parsed = ParseSymbolPictures(values.symbolPictures);
+    if (parsed.Error || values.symbolTagEntry <= 0)
+        return parsed.Error;
+    object.States.Tag = values.symbolTagEntry - 1;
+    object.States.Pictures = FormatSymbolPictures(parsed.Pairs);
+    object.States.NoValue = values.symbolNoValue;
+    return std::nullopt;
+}
+
 bool BoundToInputTag(const TScreenMarker& object, const TagTable& tags) {
     if (object.Channel < 0 || static_cast<size_t>(object.Channel) >= tags.Size())
         return false;
@@ -110,6 +129,9 @@ ObjectEditorValues LoadEditorValues(const TScreenMarker& object, bool isNew,
         values.enumeration.clear();
         values.text.clear();
         values.confirm = false;
+        values.symbolTagEntry = 0;
+        values.symbolPictures.clear();
+        values.symbolNoValue.clear();
         return values;
     }
     values.tagEntry = object.Channel;
@@ -132,6 +154,7 @@ EditorSaveResult ApplyEditorValues(const ObjectEditorValues& values, const TagTa
     object.AttrStr1.clear();
     object.AttrDouble1 = 0.0;
     object.Confirm = values.confirm && CanAskBeforeWriting(object.Type);
+    result.symbolPicturesError = ApplySymbolStates(values, object);
     result.presetError = ApplyTypeAttributes(values, storedText, isNew, object);
     return result;
 }

@@ -31,6 +31,10 @@ struct ObjectEditorValues {
     std::string presetCaption;
     std::string symbol = "Select symbol...";
     bool confirm = false; // CheckBoxConfirm
+    // A graphical symbol's picture per tag value: entry 0 is no tag, entry i + 1 tag i.
+    int symbolTagEntry = 0;
+    std::string symbolPictures{}; // EditSymbolPictures
+    std::string symbolNoValue{};  // EditSymbolNoValue
 
     bool operator==(const ObjectEditorValues&) const = default;
 };
@@ -50,15 +54,18 @@ struct EditorSaveResult {
     bool inputTagForWrite = false;
     // The preset value text did not convert; the value stays 0.
     std::optional<std::string> presetError;
+    // The value=picture pairs of a graphical symbol did not read: the dialog stays open.
+    std::optional<std::string> symbolPicturesError;
 };
 
 // Reads the controls into `object`: tag, style and type, then the attributes of the type
 // with every other attribute reset to 0, empty and 0.0; only a type that writes keeps the
-// question before writing. A graphical symbol loads its
-// picture, taking the picture's size only when `isNew`. A writing type whose tag is an
-// input tag is reported, after the object took every value. With no tag selected (an
-// empty tag table, or a stored tag index beyond it) there is no tag to test and the
-// object is accepted. A text left as it was shown keeps its stored bytes.
+// question before writing. A graphical symbol takes the tag and the value=picture pairs
+// it follows (a symbol without a tag keeps none), then loads its pictures, taking the
+// picture's size only when `isNew`; pairs that do not read are reported. A writing type whose tag
+// is an input tag is reported, after the object took every value. With no tag selected (an empty
+// tag table, or a stored tag index beyond it) there is no tag to test and the object is accepted. A
+// text left as it was shown keeps its stored bytes.
 EditorSaveResult ApplyEditorValues(const ObjectEditorValues& values, const TagTable& tags,
                                    bool isNew, TScreenMarker& object);
 

@@ -19,6 +19,15 @@ std::optional<SymbolPicture> FromMetafile(SymbolPicture::Kind kind,
     return SymbolPicture::FromSvg(kind, std::move(converted->Svg), converted->Size);
 }
 
+// An SVG drawing at the size its width and height (or else its view box) give.
+std::optional<SymbolPicture> FromSvgFile(QByteArray svg) {
+    const QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        return std::nullopt;
+    const QSize size = renderer.defaultSize();
+    return SymbolPicture::FromSvg(SymbolPicture::Kind::Svg, std::move(svg), size);
+}
+
 } // namespace
 
 std::optional<QByteArray> ReadPictureFile(const std::filesystem::path& path) {
@@ -38,7 +47,7 @@ std::string FileExtension(std::string_view fileName) {
 
 bool IsPictureFileName(std::string_view fileName) {
     const std::string extension = FileExtension(fileName);
-    return extension == ".bmp" || extension == ".wmf" || extension == ".emf";
+    return extension == ".bmp" || extension == ".wmf" || extension == ".emf" || extension == ".svg";
 }
 
 std::optional<SymbolPicture> LoadPictureFile(const std::filesystem::path& path) {
@@ -54,6 +63,8 @@ std::optional<SymbolPicture> LoadPictureFile(const std::filesystem::path& path) 
             return std::nullopt;
         return SymbolPicture::FromBitmap(std::move(*image));
     }
+    if (extension == ".svg")
+        return FromSvgFile(std::move(*file));
     if (extension == ".wmf")
         return FromMetafile(SymbolPicture::Kind::Metafile, LoadWmfAsSvg(*file));
     return FromMetafile(SymbolPicture::Kind::EnhancedMetafile, LoadEmfAsSvg(*file));

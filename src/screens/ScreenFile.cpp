@@ -108,9 +108,21 @@ TScreenMarker LoadObject(const ProfileStore& file, int index, int width, int hei
     object.AttrStr1 = file.ReadString(section, "AttrStr1", "");
     object.AttrDouble1 = file.ReadFloat(section, "AttrDouble1", 0.0);
     object.Confirm = file.ReadInteger(section, "Confirm", 0) != 0;
+    object.States.Tag = file.ReadInteger(section, "SymbolTag", -1);
+    object.States.Pictures = file.ReadString(section, "SymbolPictures", "");
+    object.States.NoValue = file.ReadString(section, "SymbolNoValue", "");
     if (object.Type == kGraphicalSymbol)
         LoadSymbolGraphic(object, false);
     return object;
+}
+
+// A key of the symbol states is in the file only while it holds something.
+void WriteKeyWhenSet(ProfileStore& file, const std::string& section, std::string_view key,
+                     const std::string& value) {
+    if (value.empty())
+        file.DeleteKey(section, key);
+    else
+        file.WriteString(section, key, value);
 }
 
 void SaveObject(ProfileStore& file, int index, const TScreenMarker& object) {
@@ -128,6 +140,10 @@ void SaveObject(ProfileStore& file, int index, const TScreenMarker& object) {
         file.WriteInteger(section, "Confirm", 1);
     else
         file.DeleteKey(section, "Confirm");
+    WriteKeyWhenSet(file, section, "SymbolTag",
+                    object.States.IsBound() ? std::to_string(object.States.Tag) : "");
+    WriteKeyWhenSet(file, section, "SymbolPictures", object.States.Pictures);
+    WriteKeyWhenSet(file, section, "SymbolNoValue", object.States.NoValue);
 }
 
 } // namespace

@@ -46,9 +46,10 @@ void SnapObject(TScreenMarker& object, int grid) {
     object.Bottom = snapped.Bottom;
 }
 
-void DrawSymbol(QPainter& canvas, const ScreenView& view, TScreenMarker& object, int index) {
-    if (object.Graphic)
-        object.Graphic->Draw(canvas, ToQRect(object.Rect()));
+void DrawSymbol(QPainter& canvas, const ScreenView& view, TScreenMarker& object, int index,
+                std::span<const TDataChannel> tags) {
+    if (const SymbolPicture* picture = CurrentSymbolPicture(object, tags))
+        picture->Draw(canvas, ToQRect(object.Rect()));
     object.Bounds = object.Rect();
     if (view.editMode && view.marks.Selects(index))
         DrawFocusRect(canvas, object.Bounds);
@@ -119,7 +120,7 @@ void ScreenPainter::DrawObject(QPainter& canvas, const ScreenView& view, TScreen
     if (object.Type < kGraphicalSymbol)
         DrawTextObject(canvas, view, object, index, tags, now);
     else if (object.Type == kGraphicalSymbol)
-        DrawSymbol(canvas, view, object, index);
+        DrawSymbol(canvas, view, object, index, tags);
 }
 
 void ScreenPainter::DrawTextObject(QPainter& canvas, const ScreenView& view, TScreenMarker& object,

@@ -3,6 +3,7 @@
 #include "DataRoot.h"
 #include "PictureFile.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace halvane {
@@ -37,11 +38,40 @@ bool FileExists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, ec) && !std::filesystem::is_directory(path, ec);
 }
 
+std::filesystem::path SymbolPath(const std::string& relative) {
+    return ResolveDataPath("gallery\\" + relative);
+}
+
+// A picture of a symbol that changes with its tag: the placeholder when no file is there.
+std::optional<SymbolPicture> LoadStatePicture(const std::string& relative) {
+    const std::filesystem::path path = SymbolPath(relative);
+    if (!FileExists(path))
+        return SymbolPicture::FromBitmap(PlaceholderImage());
+    return LoadPictureFile(path);
+}
+
+// Pairs that do not read are said on stderr; the symbol then has no picture per value.
+void LoadSymbolStates(SymbolStates& states) {
+    states.Loaded.clear();
+    states.NoValueLoaded.reset();
+    if (!states.IsBound())
+        return;
+    const ParsedSymbolPictures parsed = ParseSymbolPictures(states.Pictures);
+    if (parsed.Error)
+        std::fprintf(stderr, "SymbolPictures=%s: %s\n", states.Pictures.c_str(),
+                     parsed.Error->c_str());
+    for (const SymbolValuePicture& pair : parsed.Pairs)
+        states.Loaded.emplace_back(pair.Value, LoadStatePicture(pair.Picture));
+    if (!states.NoValue.empty())
+        states.NoValueLoaded = LoadStatePicture(states.NoValue);
+}
+
 } // namespace
 
 void LoadSymbolGraphic(TScreenMarker& object, bool resize) {
     object.Graphic.reset();
-    const std::filesystem::path path = ResolveDataPath("gallery\\" + object.AttrStr1);
+    LoadSymbolStates(object.States);
+    const std::filesystem::path path = SymbolPath(object.AttrStr1);
     if (!FileExists(path)) {
         object.Graphic = SymbolPicture::FromBitmap(PlaceholderImage());
         TakeSize(object, object.Graphic->Size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SymbolPicture.h"
+#include "SymbolStates.h"
 
 #include <array>
 #include <cstdint>
@@ -89,6 +90,8 @@ struct TScreenMarker {
     // A numeric input or preset button asks the operator before it writes.
     bool Confirm = false;
     std::optional<SymbolPicture> Graphic;
+    // A graphical symbol may change its picture with a tag's value.
+    SymbolStates States;
 
     MarkerRect Rect() const { return {Left, Top, Right, Bottom}; }
 };

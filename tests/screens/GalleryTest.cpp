@@ -4,6 +4,8 @@
 #include "Gallery.h"
 #include "PictureFile.h"
 
+#include <QString>
+
 #include <gtest/gtest.h>
 
 using namespace halvane;
@@ -69,6 +71,36 @@ TEST_F(GalleryTest, CategoryFoldersListTheirPictureFilesByName) {
 }
 
 // The demo project's gallery: every category and picture it lists loads.
+// Each new category gets a folder of its own, even when names make the same folder name.
+TEST_F(GalleryTest, NewCategoriesGetFoldersOfTheirOwn) {
+    Put("gallery.cfg", "[category.0]\nname=Pumps\ndirectory=pumps\n");
+    Gallery gallery;
+    const struct {
+        const char* name;
+        const char* directory;
+    } cases[] = {
+        {"Heat Exchangers", "heat-exchangers"},
+        {"  Pumps & Fans! ", "pumps-fans"},
+        {"PUMPS", nullptr},    // the name is in use
+        {"Pumps!", "pumps-2"}, // "pumps" is held by Pumps
+        {"Ölpumpen", "lpumpen"},
+        {"***", "category"},
+    };
+    int count = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<std::string> refused = gallery.AddCategory(c.name);
+        EXPECT_EQ(refused.has_value(), c.directory == nullptr);
+        if (refused)
+            continue;
+        const GalleryCategory added = Gallery().Category(count++);
+        EXPECT_EQ(added,
+                  (GalleryCategory{QString(c.name).trimmed().toStdString(), "", c.directory}));
+        EXPECT_TRUE(std::filesystem::is_directory(m_root / "gallery" / c.directory));
+    }
+    EXPECT_EQ(Gallery().CountCategories(), count);
+}
+
 TEST(DemoGalleryTest, EveryPictureLoads) {
     SetDataRoot(std::filesystem::path(HALVANE_DEMO_GALLERY).parent_path().string());
     const Gallery gallery;

@@ -315,6 +315,40 @@ TEST_F(SymbolGraphicTest, BitmapsStretchOverTheTarget) {
         EXPECT_EQ(image.pixelColor(p), kRed);
 }
 
+// Red up to x = 5.5 of a 10-unit square, white beyond: a bitmap of it has a blended column
+// at the edge, which scaling spreads; drawn from its vectors the edge stays one pixel sharp.
+TEST_F(SymbolGraphicTest, SvgPicturesAreDrawnSharpAtAnySize) {
+    Put("pumps/half.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" width="10" height="10"
+        viewBox="0 0 10 10"><rect x="0" y="0" width="5.5" height="10" fill="#ff0000"/></svg>)");
+    TScreenMarker object = Symbol("pumps\\half.svg");
+    LoadSymbolGraphic(object, true);
+    ASSERT_TRUE(object.Graphic.has_value());
+    EXPECT_EQ(object.Graphic->PictureKind(), SymbolPicture::Kind::Svg);
+    EXPECT_EQ(object.Rect(), (MarkerRect{10, 20, 20, 30}));
+    for (int side : {20, 200}) {
+        SCOPED_TRACE(side);
+        const QImage image = Drawn(*object.Graphic, {side, side});
+        const int edge = side * 55 / 100;
+        for (int y : {0, side / 2, side - 1}) {
+            EXPECT_EQ(image.pixelColor(0, y), kRed);
+            EXPECT_EQ(image.pixelColor(edge - 1, y), kRed);
+            EXPECT_EQ(image.pixelColor(edge, y), QColor(Qt::white));
+            EXPECT_EQ(image.pixelColor(side - 1, y), QColor(Qt::white));
+        }
+    }
+}
+
+TEST_F(SymbolGraphicTest, SvgFilesThatDoNotParseLeaveNoGraphic) {
+    for (const char* text : {"", "not a drawing", "<svg xmlns=\"http://www.w3.org/2000/svg\""}) {
+        SCOPED_TRACE(text);
+        Put("bad.svg", text);
+        TScreenMarker object = Symbol("bad.svg");
+        StderrOf([&] { LoadSymbolGraphic(object, true); });
+        EXPECT_FALSE(object.Graphic.has_value());
+        EXPECT_EQ(object.Rect(), (MarkerRect{10, 20, 110, 70}));
+    }
+}
+
 // Cut or scrambled files load or fail without harm (the sanitizers watch the parsers);
 // a file cut anywhere before its end never loads. Each 32-bit word in turn, record and
 // header sizes among them, also takes the sizes a damaged file may state: too small, not a

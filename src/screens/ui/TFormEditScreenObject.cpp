@@ -37,6 +37,7 @@ constexpr int kControlWidth = 210;
 constexpr int kButtonWidth = 80;
 constexpr int kTextLength = 255;
 constexpr int kPresetCaptionLength = 64;
+constexpr int kSymbolStatesHeight = 3 * kEditorPanelHeight;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
@@ -170,6 +171,8 @@ void TFormEditScreenObject::BuildWindow() {
     AddPanelRow(TypePanel(EditorPanel::Symbol, "PanelSymbol"), tr("Symbol:"), m_editSymbol,
                 selectSymbol, tr("Graphical symbol from the symbol library"));
 
+    BuildSymbolStatesPanel();
+
     m_editEnum = NewEdit(this, "EditEnum");
     AddPanelRow(TypePanel(EditorPanel::Enumeration, "PanelEnum"), tr("Lables:"), m_editEnum,
                 nullptr,
@@ -232,6 +235,21 @@ QHBoxLayout* TFormEditScreenObject::AddPanelRow(QWidget* panel, const QString& c
     return row;
 }
 
+// A symbol may show a picture per value of a tag instead of its own.
+void TFormEditScreenObject::BuildSymbolStatesPanel() {
+    m_panelSymbolStates = NewPanel("PanelSymbolStates", kSymbolStatesHeight);
+    m_comboBoxSymbolTag = NewComboBox(this, "ComboBoxSymbolTag");
+    AddPanelRow(m_panelSymbolStates, tr("Follows tag:"), m_comboBoxSymbolTag, nullptr,
+                tr("Tag whose whole value chooses the picture"));
+    m_editSymbolPictures = NewEdit(this, "EditSymbolPictures");
+    AddPanelRow(m_panelSymbolStates, tr("Pictures:"), m_editSymbolPictures, nullptr,
+                tr("Semicolon delimited \"value=picture\", e.g. "
+                   "\"0=pumps/pump-off.svg;1=pumps/pump-on.svg\""));
+    m_editSymbolNoValue = NewEdit(this, "EditSymbolNoValue");
+    AddPanelRow(m_panelSymbolStates, tr("No value:"), m_editSymbolNoValue, nullptr,
+                tr("Picture when the tag has no valid value or no pair matches"));
+}
+
 QWidget* TFormEditScreenObject::BuildButtonsPanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName("PanelButtons");
@@ -271,6 +289,8 @@ void TFormEditScreenObject::showEvent(QShowEvent* event) {
 void TFormEditScreenObject::FillLists() {
     Fill(m_comboBoxStyles, StyleListNames(m_config));
     Fill(m_comboBoxPoints, TagListEntries(m_config, m_tags.Size()));
+    Fill(m_comboBoxSymbolTag, TagListEntries(m_config, m_tags.Size()));
+    m_comboBoxSymbolTag->insertItem(0, tr("(none)"));
     FillLabelSets();
 }
 
@@ -291,6 +311,9 @@ void TFormEditScreenObject::LoadControls(const ObjectEditorValues& values) {
     SetLimitedText(m_editPresetButtonLabel, values.presetCaption, kPresetCaptionLength);
     m_editSymbol->setText(FromUtf8(values.symbol));
     m_checkBoxConfirm->setChecked(values.confirm);
+    Select(m_comboBoxSymbolTag, values.symbolTagEntry);
+    m_editSymbolPictures->setText(FromUtf8(values.symbolPictures));
+    m_editSymbolNoValue->setText(FromUtf8(values.symbolNoValue));
 }
 
 ObjectEditorValues TFormEditScreenObject::ReadControls() const {
@@ -307,6 +330,9 @@ ObjectEditorValues TFormEditScreenObject::ReadControls() const {
     values.presetCaption = ToUtf8(m_editPresetButtonLabel);
     values.symbol = ToUtf8(m_editSymbol);
     values.confirm = m_checkBoxConfirm->isChecked();
+    values.symbolTagEntry = m_comboBoxSymbolTag->currentIndex();
+    values.symbolPictures = ToUtf8(m_editSymbolPictures);
+    values.symbolNoValue = ToUtf8(m_editSymbolNoValue);
     return values;
 }
 
@@ -315,9 +341,11 @@ void TFormEditScreenObject::ComboBoxExTypeChange() {
     for (EditorPanel panel : kEditorPanels)
         m_panels[PanelIndex(panel)]->setVisible(ShowsPanel(panel, type));
     m_checkBoxConfirm->setVisible(CanAskBeforeWriting(type));
+    const bool symbol = type == kGraphicalSymbol;
+    m_panelSymbolStates->setVisible(symbol);
     // The height is the window's outer height; the frame is known once the window is shown.
     const int frame = frameGeometry().height() - geometry().height();
-    setFixedHeight(EditorOuterHeight(type) - frame);
+    setFixedHeight(EditorOuterHeight(type) + (symbol ? kSymbolStatesHeight : 0) - frame);
     if (isVisible())
         KeepWithinScreen(*this); // a taller type keeps its buttons on the screen
 }
@@ -332,7 +360,10 @@ void TFormEditScreenObject::ButtonSaveClick() {
                              "effect for input tag. Please select an output tag to continue."));
     if (result.presetError)
         MessageBox::Error(this, QCoreApplication::applicationName(), FromUtf8(*result.presetError));
-    if (result.inputTagForWrite)
+    if (result.symbolPicturesError)
+        MessageBox::Error(this, tr("Pictures per value not read"),
+                          FromUtf8(*result.symbolPicturesError));
+    if (result.inputTagForWrite || result.symbolPicturesError)
         return;
     ApplyPlaceFields(edited);
     *m_object = std::move(edited);

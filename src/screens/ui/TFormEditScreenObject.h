@@ -50,6 +50,7 @@ private:
     QHBoxLayout* AddPanelRow(QWidget* panel, const QString& caption, QWidget* control,
                              QWidget* button = nullptr, const QString& description = {});
     QWidget* BuildButtonsPanel();
+    void BuildSymbolStatesPanel();
     void FillLists();
     void FillLabelSets();
     void LoadControls(const ObjectEditorValues& values);
@@ -88,6 +89,10 @@ private:
     QLineEdit* m_editPresetButtonLabel = nullptr;
     QLineEdit* m_editSymbol = nullptr;
     QLineEdit* m_editEnum = nullptr;
+    QWidget* m_panelSymbolStates = nullptr; // graphical symbols only
+    QComboBox* m_comboBoxSymbolTag = nullptr;
+    QLineEdit* m_editSymbolPictures = nullptr;
+    QLineEdit* m_editSymbolNoValue = nullptr;
     TFormGalleryBrowser* m_galleryBrowser = nullptr;
 };
 

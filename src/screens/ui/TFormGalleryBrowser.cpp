@@ -8,6 +8,8 @@
 #include "WindowPlacement.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -106,6 +108,12 @@ void TFormGalleryBrowser::BuildWindow() {
     m_buttonExploreFolder->setToolTip(
         tr("Use this function to add more images to the gallery folder."));
     top->addWidget(m_buttonExploreFolder);
+    auto* newCategory = NewButton(tr("New category..."), "ButtonNewCategory", this);
+    top->addWidget(newCategory);
+    m_buttonAddPictures = NewButton(tr("Add pictures..."), "ButtonAddPictures", this);
+    top->addWidget(m_buttonAddPictures);
+    auto* refresh = NewButton(tr("Refresh"), "ButtonRefresh", this);
+    top->addWidget(refresh);
 
     layout->addWidget(BuildGalleryPanel(), 1);
 
@@ -119,6 +127,10 @@ void TFormGalleryBrowser::BuildWindow() {
     connect(m_buttonExploreFolder, &QPushButton::clicked, this,
             &TFormGalleryBrowser::ButtonExploreFolderClick);
     connect(close, &QPushButton::clicked, this, &TFormGalleryBrowser::ButtonCloseClick);
+    connect(newCategory, &QPushButton::clicked, this, &TFormGalleryBrowser::ButtonNewCategoryClick);
+    connect(m_buttonAddPictures, &QPushButton::clicked, this,
+            &TFormGalleryBrowser::ButtonAddPicturesClick);
+    connect(refresh, &QPushButton::clicked, this, &TFormGalleryBrowser::ButtonRefreshClick);
 }
 
 // The grid of square cells, on a panel that says when there is nothing to show.
@@ -184,6 +196,7 @@ void TFormGalleryBrowser::ShowLevel(int level) {
     m_level = level;
     m_bitBtnUp->setEnabled(level == 1);
     m_buttonExploreFolder->setEnabled(level == 1);
+    m_buttonAddPictures->setEnabled(level == 1);
     m_tiles = level == 0 ? CategoryTiles() : PictureTiles();
     LayOutGrid();
     m_drawGridGallery->viewport()->update();
@@ -292,6 +305,49 @@ void TFormGalleryBrowser::ButtonExploreFolderClick() {
 void TFormGalleryBrowser::ButtonCloseClick() {
     m_chosenPath.clear();
     reject();
+}
+
+// The new category shows among the others; a refused name says why.
+void TFormGalleryBrowser::ButtonNewCategoryClick() {
+    const QString name = MessageBox::InputBox(this, tr("New category"), tr("Category name:"));
+    if (name.trimmed().isEmpty())
+        return;
+    if (const auto refused = m_gallery.AddCategory(name.toStdString())) {
+        MessageBox::Error(this, tr("Category not added"), QString::fromStdString(*refused));
+        return;
+    }
+    m_categoryCount = m_gallery.CountCategories();
+    ShowLevel(0);
+}
+
+// Copies the chosen files into the category shown and shows them; files left out are listed.
+void TFormGalleryBrowser::ButtonAddPicturesClick() {
+    if (m_selectedCategory < 0)
+        return;
+    QFileDialog dialog(this, tr("Add pictures to the category"), QDir::homePath(),
+                       tr("Pictures (*.svg *.bmp *.wmf *.emf)"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    std::vector<std::filesystem::path> files;
+    for (const QString& file : dialog.selectedFiles())
+        files.emplace_back(file.toStdString());
+    const Gallery::AddedPictures added = m_gallery.AddPictures(m_selectedCategory, files);
+    ShowLevel(1);
+    if (!added.refused.empty()) {
+        QStringList lines;
+        for (const std::string& line : added.refused)
+            lines << QString::fromStdString(line);
+        MessageBox::Warning(this, tr("Pictures not added"), lines.join('\n'));
+    }
+}
+
+// Reads gallery.cfg and the folders again: a gallery made or changed outside the station
+// shows without a restart.
+void TFormGalleryBrowser::ButtonRefreshClick() {
+    m_gallery = Gallery();
+    m_categoryCount = m_gallery.CountCategories();
+    ShowLevel(m_selectedCategory < m_categoryCount ? m_level : 0);
 }
 
 } // namespace halvane

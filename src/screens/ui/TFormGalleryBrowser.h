@@ -23,6 +23,8 @@ namespace halvane {
 // click on a picture closes the browser with OK; the caller then takes ChosenPath().
 // The gallery index is opened when the browser is created and its categories are counted
 // at every show; the category opened last is remembered from one show to the next.
+// "New category...", "Add pictures..." and "Refresh" change and reread the gallery while
+// the browser is open.
 class TFormGalleryBrowser final : public QDialog {
     Q_OBJECT
 public:
@@ -62,6 +64,9 @@ private:
     void BitBtnUpClick();
     void ButtonExploreFolderClick();
     void ButtonCloseClick();
+    void ButtonNewCategoryClick();
+    void ButtonAddPicturesClick();
+    void ButtonRefreshClick();
 
     Gallery m_gallery;
     int m_categoryCount = 0;
@@ -72,6 +77,7 @@ private:
 
     QPushButton* m_bitBtnUp = nullptr;
     QPushButton* m_buttonExploreFolder = nullptr;
+    QPushButton* m_buttonAddPictures = nullptr;
     QTableWidget* m_drawGridGallery = nullptr;
     QLabel* m_labelFolderEmpty = nullptr;
 };

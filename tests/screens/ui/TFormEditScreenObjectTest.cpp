@@ -409,6 +409,41 @@ TEST_F(TFormEditScreenObjectTest, SymbolChosenInTheGallerySizesANewSymbolOnly) {
     EXPECT_EQ(object.Graphic->Size(), QSize(48, 40));
 }
 
+// A symbol follows the chosen tag with its pictures; pairs that do not read keep the
+// dialog open and the object as it was; another type follows no tag.
+TEST_F(TFormEditScreenObjectTest, SymbolsFollowATagWithAPicturePerValue) {
+    TScreenMarker object = Object(kGraphicalSymbol, 0, "tanks\\tank.bmp");
+    Edit(object);
+    EXPECT_TRUE(PanelShown("PanelSymbolStates"));
+    EXPECT_EQ(m_dialog.frameGeometry().height(), 27 + 40 + 40 + 40 + 120 + 41 + 60);
+    EXPECT_EQ(Shown("ComboBoxSymbolTag"), "(none)");
+    Combo("ComboBoxSymbolTag")->setCurrentIndex(3);
+    SetText(m_dialog, "EditSymbolPictures", "0=pumps/pump.bmp;on=tanks/tank.bmp");
+    StderrOf([&] { EXPECT_FALSE(Save()); });
+    EXPECT_EQ(MessageBox::LastCaption(), "Pictures per value not read");
+    EXPECT_FALSE(object.States.IsBound());
+
+    SetText(m_dialog, "EditSymbolPictures", " 0 = pumps/pump.bmp ; 1=tanks\\tank.bmp");
+    SetText(m_dialog, "EditSymbolNoValue", "pumps/absent.svg");
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(object.States.Tag, 2);
+    EXPECT_EQ(object.States.Pictures, "0=pumps/pump.bmp;1=tanks\\tank.bmp");
+    EXPECT_EQ(object.States.NoValue, "pumps/absent.svg");
+    ASSERT_EQ(object.States.Loaded.size(), 2u);
+    EXPECT_EQ(object.States.Loaded[0].second->Size(), QSize(64, 48));
+    EXPECT_EQ(object.States.NoValueLoaded->Size(), QSize(30, 30)); // the placeholder
+    EXPECT_EQ(object.Rect(), (MarkerRect{10, 20, 110, 70}));
+
+    Edit(object);
+    EXPECT_EQ(Shown("ComboBoxSymbolTag"), "3. Pump");
+    EXPECT_EQ(Shown("EditSymbolPictures"), "0=pumps/pump.bmp;1=tanks\\tank.bmp");
+    Combo("ComboBoxExType")->setCurrentIndex(TypeEntry(kStaticText));
+    EXPECT_FALSE(PanelShown("PanelSymbolStates"));
+    ASSERT_TRUE(Save());
+    EXPECT_FALSE(object.States.IsBound());
+    EXPECT_TRUE(object.States.Pictures.empty());
+}
+
 TEST_F(TFormEditScreenObjectTest, ListsShowStylesTagsAndTypesFromTheFile) {
     TScreenMarker object = Object(kNumericDisplay);
     object.UseStyle = 5; // no such style: nothing selected

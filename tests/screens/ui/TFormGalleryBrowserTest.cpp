@@ -6,6 +6,7 @@
 #include "ScreenTestSupport.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
@@ -18,6 +19,7 @@ using test::Click;
 using test::DoubleClickCell;
 using test::DoubleClickEntry;
 using test::GalleryGrid;
+using test::ModalAnswers;
 
 namespace {
 
@@ -305,6 +307,77 @@ TEST_F(TFormGalleryBrowserTest, WithoutAnIndexTheEmptyBrowserCentresOnTheMainWin
     EXPECT_EQ(Child<QPushButton>(browser, "ButtonExploreFolder")->toolTip(),
               "Use this function to add more images to the gallery folder.");
     EXPECT_EQ(Child<QPushButton>(browser, "ButtonClose")->text(), "Close");
+}
+
+// The file dialog of "Add pictures..." picks `names` in `folder`.
+std::function<void(QFileDialog&)> ChooseFiles(const std::filesystem::path& folder,
+                                              const QStringList& names) {
+    return [=](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
+        dialog.setDirectory(QString::fromStdString(folder.string()));
+        dialog.selectFile("\"" + names.join("\" \"") + "\"");
+        static_cast<QDialog&>(dialog).accept();
+    };
+}
+
+// A gallery that did not exist when the browser was made: the commands make it, copy
+// pictures in from elsewhere and read what was changed outside the station.
+TEST_F(TFormGalleryBrowserTest, CommandsMakeCategoriesCopyPicturesAndRefresh) {
+    TFormGalleryBrowser browser;
+    browser.show();
+    EXPECT_EQ(Entries(browser), QStringList());
+
+    MessageBox::SetNextInput("Heat Exchangers");
+    Click(browser, "ButtonNewCategory");
+    EXPECT_EQ(Entries(browser), QStringList({"Heat Exchangers"}));
+    EXPECT_TRUE(std::filesystem::is_directory(m_root / "gallery/heat-exchangers"));
+    EXPECT_EQ(ReadText(m_root / "gallery/gallery.cfg"),
+              "[category.0]\nname=Heat Exchangers\nimage=\ndirectory=heat-exchangers\n");
+    const struct {
+        const char* name;
+        const char* said; // the last box's text
+    } refused[] = {{"heat exchangers", "There is already a category called heat exchangers."},
+                   {"  ", "Category name:"}};
+    for (const auto& r : refused) {
+        MessageBox::SetNextInput(r.name);
+        StderrOf([&] { Click(browser, "ButtonNewCategory"); });
+        EXPECT_EQ(Entries(browser), QStringList({"Heat Exchangers"})) << r.name;
+        EXPECT_EQ(MessageBox::LastText(), r.said);
+    }
+
+    const TempDir elsewhere;
+    const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="8"/>)";
+    WriteText(elsewhere / "hx.svg", svg.toStdString());
+    WriteText(elsewhere / "hx.bmp", picture_bytes::SolidBmp(8, 8, Qt::red).toStdString());
+    WriteText(elsewhere / "notes.txt", "not a picture");
+    DoubleClickEntry(browser, "Heat Exchangers");
+    {
+        ModalAnswers answers;
+        answers.Then<QFileDialog>(ChooseFiles(elsewhere.Path(), {"hx.svg", "notes.txt", "hx.bmp"}));
+        Click(browser, "ButtonAddPictures");
+    }
+    EXPECT_EQ(Entries(browser), QStringList({"hx.bmp", "hx.svg"}));
+    EXPECT_EQ(ReadText(m_root / "gallery/heat-exchangers/hx.svg"), svg.toStdString());
+    EXPECT_EQ(MessageBox::LastText(), "notes.txt: not a .bmp, .wmf, .emf or .svg picture");
+    EXPECT_EQ(Gallery().Category(0).Image, "heat-exchangers\\hx.svg"); // the first copied
+
+    WriteText(m_root / "gallery/heat-exchangers/later.svg", svg.toStdString());
+    Put("gallery.cfg", QByteArray::fromStdString(ReadText(m_root / "gallery/gallery.cfg") +
+                                                 "[category.1]\nname=Later\n"));
+    EXPECT_EQ(Entries(browser), QStringList({"hx.bmp", "hx.svg"}));
+    Click(browser, "ButtonRefresh");
+    EXPECT_EQ(Entries(browser), QStringList({"hx.bmp", "hx.svg", "later.svg"}));
+    Click(browser, "BitBtnUp");
+    EXPECT_EQ(Entries(browser), QStringList({"Heat Exchangers", "Later"}));
+
+    // An index made after the browser was.
+    std::filesystem::remove(m_root / "gallery/gallery.cfg");
+    TFormGalleryBrowser later;
+    later.show();
+    PutIndex({{"Fans", "", "fans"}});
+    EXPECT_EQ(Entries(later), QStringList());
+    Click(later, "ButtonRefresh");
+    EXPECT_EQ(Entries(later), QStringList({"Fans"}));
 }
 
 } // namespace

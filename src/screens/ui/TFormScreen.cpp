@@ -133,7 +133,7 @@ void TFormScreen::BuildPopupMenu() {
 
 // The commands for a selection of several objects.
 void TFormScreen::BuildArrangeMenus() {
-    m_alignMenu = m_popupMenuScreen->addMenu(tr("Align"));
+    m_alignMenu = m_popupMenuScreen->addMenu(tr("&Align"));
     m_alignMenu->setObjectName("Align");
     const std::pair<const char*, QString> alignments[] = {
         {"AlignLeft", tr("&Left")},
@@ -153,7 +153,7 @@ void TFormScreen::BuildArrangeMenus() {
         item->setObjectName(alignments[i].first);
         connect(item, &QAction::triggered, this, [this, kind = kinds[i]] { AlignSelection(kind); });
     }
-    m_distributeMenu = m_popupMenuScreen->addMenu(tr("Distribute"));
+    m_distributeMenu = m_popupMenuScreen->addMenu(tr("Distr&ibute"));
     m_distributeMenu->setObjectName("Distribute");
     QAction* horizontally = m_distributeMenu->addAction(tr("&Horizontally"));
     horizontally->setObjectName("DistributeHorizontally");

@@ -26,6 +26,9 @@ constexpr int kConnectionCount = 4;
 constexpr StyleColour kNormalColour{0, 0, 0};
 constexpr StyleColour kHighlightedColour{255, 0, 0};
 constexpr StyleColour kCaptionColour{64, 64, 64};
+// A light grey screen (stored as 0x00BBGGRR), on which the styles' dark text reads; the
+// screens' own default is black.
+constexpr int kScreenBackground = 0xF0F0F0;
 constexpr int kValueHeight = -16;
 constexpr int kCaptionHeight = -13;
 
@@ -160,6 +163,7 @@ bool MakeScreen(const fs::path& root, MadePaths& made) {
     screen.WriteInteger(kScreenGeneralSection, "Top", 0);
     screen.WriteInteger(kScreenGeneralSection, "Width", kDefaultScreenWidth);
     screen.WriteInteger(kScreenGeneralSection, "Height", kDefaultScreenHeight);
+    screen.WriteInteger(kScreenGeneralSection, "Background.Solid.Color", kScreenBackground);
     return batch.Commit();
 }
 

@@ -63,6 +63,8 @@ TEST(NewProject, MakesAProjectThatStartsAlive) {
     ProfileStore screen(root / NativeSeparators(ScreenFileName(screens[0])));
     EXPECT_EQ(screen.ReadString("General", "Title", ""), "My screen 1");
     EXPECT_EQ(screen.ReadInteger("General", "Width", 0), kDefaultScreenWidth);
+    // Light, so that the styles' black text shows (a screen's own default is black).
+    EXPECT_EQ(screen.ReadInteger("General", "Background.Solid.Color", 0), 0xF0F0F0);
     EXPECT_TRUE(LoadObjects(screen).empty());
 
     // Every category of the copied gallery shows its tile picture.

@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::array kKinds{AlarmKind::High, AlarmKind::Low, AlarmKind::Communication};
 constexpr std::string_view kTooManyText = "too many alarms";
-// The invalid states that no transaction or link reported: a disabled tag, one not polled
-// yet (an output that writes only when set may never be), one waiting for its preset.
-constexpr std::array<std::string_view, 3> kNotFailedStatuses{"Cfg: Disabled", "Unknown",
-                                                             "Pending write"};
 
 size_t Slot(AlarmKind kind) {
     return static_cast<size_t>(kind);
@@ -28,10 +24,6 @@ bool DelayElapsed(AlarmTime since, AlarmTime now, double delaySeconds, bool stri
     return strict ? held > delaySeconds : held >= delaySeconds;
 }
 
-std::string WithUnit(std::string text, const std::string& unit) {
-    return unit.empty() ? text : text + " " + unit;
-}
-
 } // namespace
 
 AlarmSettings AlarmSettingsOf(const TDataChannel& tag) {
@@ -39,13 +31,12 @@ AlarmSettings AlarmSettingsOf(const TDataChannel& tag) {
 }
 
 std::string AlarmConditionText(AlarmKind kind, const TDataChannel& tag) {
-    const std::string unit = StoredTextToUtf8(tag.Unit);
-    const std::string value = WithUnit(ValueText(tag), unit);
+    const std::string value = WithUnit(ValueText(tag), tag);
     switch (kind) {
     case AlarmKind::High:
-        return "High: " + value + " > " + WithUnit(FormatValue("%g", tag.HighThreshold), unit);
+        return "High: " + value + " > " + WithUnit(FormatValue("%g", tag.HighThreshold), tag);
     case AlarmKind::Low:
-        return "Low: " + value + " < " + WithUnit(FormatValue("%g", tag.LowThreshold), unit);
+        return "Low: " + value + " < " + WithUnit(FormatValue("%g", tag.LowThreshold), tag);
     case AlarmKind::Communication:
         return "No communication: " + StoredTextToUtf8(tag.Status);
     case AlarmKind::TooMany:
@@ -59,8 +50,7 @@ std::vector<AlarmEvent> AlarmModel::Evaluate(size_t tagIndex, const TDataChannel
                                              AlarmTime now) {
     const int level = tag.ValueValid ? AlarmState(tag) : kAlarmNone;
     const bool commFailed =
-        link.linkEnabled && !link.demo && link.commDelaySeconds > 0 && !tag.ValueValid &&
-        std::ranges::find(kNotFailedStatuses, tag.Status) == kNotFailedStatuses.end();
+        link.linkEnabled && !link.demo && link.commDelaySeconds > 0 && CommunicationFailed(tag);
     std::lock_guard lock(m_mutex);
     auto found = m_tags.find(tagIndex);
     if (found == m_tags.end()) {

@@ -70,7 +70,7 @@ void StoreReadBack(TDataChannel& tag, const ValueBuffer& values, const ProfileSt
 
 void MarkReadBackRefused(TDataChannel& tag) {
     tag.RealValue = tag.DefaultValue;
-    tag.SetTagError(std::string(kReadBackRefused));
+    tag.SetTagError(std::string(kStatusReadBackRefused));
 }
 
 ReadBackResult DoReadBack(TDataChannel& tag, const TransactionContext& context) {

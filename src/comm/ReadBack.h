@@ -12,9 +12,6 @@ namespace halvane {
 class ProfileStore;
 struct TDataChannel;
 
-// The status of an output tag whose device does not let what it writes be read.
-inline constexpr std::string_view kReadBackRefused = "Read-back refused";
-
 // One tag's read: its function and how many registers or bits it asks for.
 struct TagRead {
     ModbusFunction function = ModbusFunction::ReadHoldingRegisters;
@@ -38,7 +35,7 @@ constexpr bool IsReadBackRefusal(uint8_t exceptionCode) {
     return exceptionCode == 0x01 || exceptionCode == 0x02;
 }
 
-// The tag falls back to showing its last preset, not valid, marked kReadBackRefused.
+// The tag falls back to showing its last preset, not valid, marked kStatusReadBackRefused.
 void MarkReadBackRefused(TDataChannel& tag);
 
 enum class ReadBackResult { Read, Failed, Refused };

@@ -17,7 +17,7 @@ void DemoTick(std::vector<TDataChannel>& tags, const ProfileStore* config,
               const DemoRandom& random) {
     for (TDataChannel& tag : tags) {
         if (tag.Port == 0) {
-            tag.SetTagError("Cfg: Disabled");
+            tag.SetTagError(std::string(kStatusDisabled));
             continue;
         }
         tag.PollingNow = false;
@@ -31,7 +31,7 @@ void ResetDemoValues(std::vector<TDataChannel>& tags) {
         // The next poll writes an output tag's value to the plant: it must be the
         // operator's last preset again, never a demo value or 0.
         tag.RealValue = tag.IsOutputTag() ? tag.DefaultValue : 0;
-        tag.SetTagError("Unknown");
+        tag.SetTagError(std::string(kStatusUnknown));
     }
 }
 

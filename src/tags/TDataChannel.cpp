@@ -96,6 +96,12 @@ std::string_view ShownStatus(bool valueValid, std::string_view status) {
     return valueValid ? "OK" : status;
 }
 
+bool CommunicationFailed(const TDataChannel& tag) {
+    constexpr std::array kOwnStatuses{kStatusUnknown, kStatusDisabled, kStatusPendingWrite,
+                                      kStatusReadBackRefused};
+    return !tag.ValueValid && std::ranges::find(kOwnStatuses, tag.Status) == kOwnStatuses.end();
+}
+
 void TDataChannel::SetTagError(std::string text) {
     Status = std::move(text);
     ValueValid = false;
@@ -113,7 +119,7 @@ bool TDataChannel::LoadFromConfig(const ProfileStore& store, int index) {
     Desc = store.ReadString(s, "Desc", "");
     Port = store.ReadInteger(s, "Port", 0);
     if (Port == 0)
-        SetTagError("Cfg: Disabled");
+        SetTagError(std::string(kStatusDisabled));
     Function = store.ReadInteger(s, "Function", 2);
     DataType = store.ReadInteger(s, "DataType", 0);
     ByteLength = DataTypeByteLength(DataType);

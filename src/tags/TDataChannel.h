@@ -12,6 +12,13 @@ class ProfileStore;
 
 constexpr int kMaxPoints = 100;
 
+// The statuses the station gives a tag itself, which no transaction or link reported.
+inline constexpr std::string_view kStatusUnknown = "Unknown"; // not polled yet
+inline constexpr std::string_view kStatusDisabled = "Cfg: Disabled";
+inline constexpr std::string_view kStatusPendingWrite = "Pending write";
+// An output tag whose device does not let what it writes be read: it shows its last preset.
+inline constexpr std::string_view kStatusReadBackRefused = "Read-back refused";
+
 // One polled value: a coil, discrete input or register group of one slave on one
 // connection, with everything that turns its bytes into an engineering value.
 // A plain value type: copying a tag copies its configuration and its run-time state.
@@ -65,7 +72,7 @@ struct TDataChannel {
     // Run-time state of the last transaction.
     bool ValueValid = false;
     int FilterCountdown = 0;
-    std::string Status = "Unknown";
+    std::string Status = std::string(kStatusUnknown);
     bool PollingNow = false;
     // Run-time: an output tag was preset and its value has not reached the device yet.
     // Connections that write only when a value is set write just these.
@@ -90,5 +97,9 @@ std::string PointsSection(int index);
 // The status every view of a tag shows: "OK" while its value is valid, else `Status`,
 // which then says why it is not (a valid tag's `Status` still holds the last reason).
 std::string_view ShownStatus(bool valueValid, std::string_view status);
+
+// Whether the tag has no value because a transaction or its link failed, not for one of
+// the statuses the station gives it itself.
+bool CommunicationFailed(const TDataChannel& tag);
 
 } // namespace halvane

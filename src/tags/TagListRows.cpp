@@ -29,12 +29,11 @@ constexpr std::array<int, kTagListColumnCount> kWidths{25, 125, 133, 68, 35,  93
                                                        85, 75,  76,  75, 170, 64};
 
 constexpr std::string_view kNoValue = "-";
-constexpr std::string_view kUnknownStatus = "Unknown";
 
 std::string PortListText(int port) {
     const auto ports = Ports();
     if (port < 0 || static_cast<size_t>(port) >= ports.size())
-        return std::string(kUnknownStatus);
+        return std::string(kStatusUnknown);
     return std::string(ports[static_cast<size_t>(port)].listText);
 }
 
@@ -98,7 +97,7 @@ TagListLiveCells LiveCells(const TagLiveState& state) {
 TagStatusIcon StatusIcon(const TagLiveState& state) {
     if (state.valueValid)
         return TagStatusIcon::Ok;
-    return state.status == kUnknownStatus ? TagStatusIcon::None : TagStatusIcon::Error;
+    return state.status == kStatusUnknown ? TagStatusIcon::None : TagStatusIcon::Error;
 }
 
 TDataChannel CloneTag(const TDataChannel& source) {

@@ -74,7 +74,7 @@ void CarryPendingWrites(const std::vector<TDataChannel>& before, std::vector<TDa
             after, [&](const TDataChannel& reloaded) { return sameWrite(old, reloaded); });
         if (match != after.end()) {
             match->WritePending = true;
-            match->SetTagError("Pending write");
+            match->SetTagError(std::string(kStatusPendingWrite));
         }
     }
 }

@@ -209,7 +209,7 @@ PresetOutcome PresetValue(TagTable& tags, ProfileStore& store, size_t index, dou
         tag.RealValue = value;
         tag.DefaultValue = value;
         tag.WritePending = true;
-        tag.SetTagError("Pending write");
+        tag.SetTagError(std::string(kStatusPendingWrite));
     });
     if (present && !fits)
         return PresetOutcome::OutOfRange;

@@ -300,7 +300,8 @@ TEST_F(AlarmModelTest, NoCommunicationAlarmWhereNoCommunicationIsExpected) {
                           Case{"demo", {true, true, 10}, "Read: Timeout"},
                           Case{"turned off", {true, false, 0}, "Read: Timeout"},
                           Case{"never polled", {true, false, 10}, "Unknown"},
-                          Case{"output not written yet", {true, false, 10}, "Pending write"}}) {
+                          Case{"output not written yet", {true, false, 10}, "Pending write"},
+                          Case{"output not read back", {true, false, 10}, "Read-back refused"}}) {
         SCOPED_TRACE(c.name);
         AlarmModel model;
         for (int t : {0, 100, 1000})

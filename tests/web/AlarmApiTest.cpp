@@ -47,21 +47,11 @@ protected:
         station.SetTags({AlarmTag("Tank \"A\""), AlarmTag("Pump")});
         AlarmOptions options;
         options.commDelaySeconds = 0;
-        options.journalFolder = JournalFolder();
-        alarms.emplace(station.Tags(), options);
-        alarms->Configure({true, true, true, true, true}, false);
-        alarms->Start();
-        WebContext context = station.Context();
-        context.alarms = &*alarms;
-        server.emplace(context);
-        ASSERT_TRUE(server->Start(0)) << server->LastError();
-    }
-    void TearDown() override {
-        server.reset();
-        alarms->Stop();
+        ASSERT_TRUE(web.Start(options)) << web.server->LastError();
+        web.alarms->Configure({true, true, true, true, true}, false);
     }
 
-    std::filesystem::path JournalFolder() const { return station.Dir().Path() / "events"; }
+    std::filesystem::path JournalFolder() const { return web.JournalFolder(); }
 
     void Read(size_t index, double value) {
         TDataChannel tag = station.Tags().Snapshot(index);
@@ -69,24 +59,23 @@ protected:
         tag.ValueValid = true;
         tag.Status = "OK";
         station.Tags().StoreOutcome(index, tag);
-        alarms->Flush();
+        web.alarms->Flush();
     }
 
     HttpReply Get(const std::string& path, const std::vector<std::string>& options = {}) {
-        return Curl(server->Port(), path, options);
+        return Curl(web.server->Port(), path, options);
     }
 
     test::WebStation station;
-    std::optional<AlarmService> alarms;
-    std::optional<WebServer> server;
+    test::WebStationWithAlarms web{station};
 };
 
 TEST_F(AlarmApiTest, ListsTheAlarmsAndTheShelvedOnesOnlyWhenAsked) {
     EXPECT_EQ(AlarmList(Get("/api/alarms")).size(), 0);
     Read(0, 95.5);
     Read(1, 5);
-    alarms->Shelve(1, AlarmKind::Low, std::chrono::system_clock::now() + std::chrono::hours(1),
-                   "maintenance", {});
+    web.alarms->Shelve(1, AlarmKind::Low, std::chrono::system_clock::now() + std::chrono::hours(1),
+                       "maintenance", {});
 
     const QJsonArray listed = AlarmList(Get("/api/alarms"));
     ASSERT_EQ(listed.size(), 1);
@@ -107,7 +96,7 @@ TEST_F(AlarmApiTest, ListsTheAlarmsAndTheShelvedOnesOnlyWhenAsked) {
     EXPECT_EQ(low["state"], "shelved");
     EXPECT_TRUE(low["shelved_until"].isString());
 
-    alarms->AcknowledgeTag(0, {"", "station"});
+    web.alarms->AcknowledgeTag(0, {"", "station"});
     const QJsonObject acknowledged = AlarmList(Get("/api/alarms?shelved=0"))[0].toObject();
     EXPECT_EQ(acknowledged["state"], "acknowledged");
     EXPECT_TRUE(acknowledged["acknowledged_at"].isString());

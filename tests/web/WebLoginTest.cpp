@@ -52,23 +52,12 @@ protected:
         ASSERT_EQ(accounts.Add("Alice", Role::Viewer, kAlicePassword), std::nullopt);
         ASSERT_EQ(accounts.Add("bob", Role::Operator, "bob-password"), std::nullopt);
         ASSERT_EQ(accounts.SetDisabled("bob", true), std::nullopt);
-        AlarmOptions options;
-        options.journalFolder = station.Dir().Path() / "events";
-        alarms.emplace(station.Tags(), options);
-        alarms->Start();
-        WebContext context = station.Context();
-        context.alarms = &*alarms;
-        server.emplace(context);
-        ASSERT_TRUE(server->Start(0)) << server->LastError();
-    }
-    void TearDown() override {
-        server.reset();
-        alarms->Stop();
+        ASSERT_TRUE(web.Start({})) << web.server->LastError();
     }
 
     // The status of one GET of "/" from `source` with `authorization` (none when empty).
     int StatusFrom(const std::string& source, const std::string& authorization) {
-        RawClient client(server->Port(), source);
+        RawClient client(web.server->Port(), source);
         std::string request = "GET / HTTP/1.1\r\nHost: station\r\n";
         if (!authorization.empty())
             request += "Authorization: " + authorization + "\r\n";
@@ -77,9 +66,9 @@ protected:
     }
 
     std::string Journal() {
-        alarms->Flush();
+        web.alarms->Flush();
         const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
-        return Curl(server->Port(), "/api/events?from=" + today,
+        return Curl(web.server->Port(), "/api/events?from=" + today,
                     {"-u", "Alice:" + std::string(kAlicePassword)})
             .body;
     }
@@ -87,8 +76,7 @@ protected:
     static constexpr std::string_view kAlicePassword = "alice-password";
     test::WebStation station;
     AccountStore accounts{UsersFile()};
-    std::optional<AlarmService> alarms;
-    std::optional<WebServer> server;
+    test::WebStationWithAlarms web{station};
 };
 
 TEST_F(WebLoginTest, OnlyEnabledAccountsWithTheirPasswordMayRead) {
@@ -110,9 +98,9 @@ TEST_F(WebLoginTest, OnlyEnabledAccountsWithTheirPasswordMayRead) {
     };
     for (const auto& [authorization, status] : cases)
         EXPECT_EQ(StatusFrom("127.0.0.1", authorization), status) << authorization.substr(0, 40);
-    const HttpReply refused = Curl(server->Port(), "/");
+    const HttpReply refused = Curl(web.server->Port(), "/");
     EXPECT_EQ(refused.Header("www-authenticate"), "Basic realm=\"Login to Halvane\"");
-    EXPECT_EQ(Curl(server->Port(), "/missing.html").status, 404);
+    EXPECT_EQ(Curl(web.server->Port(), "/missing.html").status, 404);
 }
 
 TEST_F(WebLoginTest, AUsersFileThatCannotBeReadLetsNobodyIn) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "AlarmService.h"
 #include "DataRoot.h"
 #include "ProfileStore.h"
 #include "ScreenSource.h"
 #include "TagTable.h"
 #include "TempDir.h"
 #include "WebContext.h"
+#include "WebServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +104,37 @@ private:
     TagTable m_tags;
     std::unique_ptr<FakeScreens> m_screens;
     TemplateCounters m_counters;
+};
+
+// The station's web server with its alarm service, whose journal is in the data root's
+// "events" folder; the server goes before the service it reads.
+class WebStationWithAlarms {
+public:
+    explicit WebStationWithAlarms(WebStation& station) : m_station(station) {}
+    ~WebStationWithAlarms() {
+        server.reset();
+        if (alarms)
+            alarms->Stop();
+    }
+
+    // Starts the service with `options` (its journal folder set here) and the server on a
+    // free port; false when the server could not start.
+    bool Start(AlarmOptions options) {
+        options.journalFolder = JournalFolder();
+        alarms.emplace(m_station.Tags(), options);
+        alarms->Start();
+        WebContext context = m_station.Context();
+        context.alarms = &*alarms;
+        server.emplace(context);
+        return server->Start(0);
+    }
+    std::filesystem::path JournalFolder() const { return m_station.Dir().Path() / "events"; }
+
+    std::optional<AlarmService> alarms;
+    std::optional<WebServer> server;
+
+private:
+    WebStation& m_station;
 };
 
 struct HttpReply {

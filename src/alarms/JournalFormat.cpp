@@ -58,6 +58,17 @@ std::tm LocalTm(system_clock::time_point at) {
 
 } // namespace
 
+JournalEvent EventNow(std::string_view event, std::string_view source, std::string_view user,
+                      std::string_view text) {
+    JournalEvent line;
+    line.time = system_clock::now();
+    line.event = event;
+    line.user = user;
+    line.source = source;
+    line.text = text;
+    return line;
+}
+
 std::string JournalTimeText(system_clock::time_point at) {
     const auto msecs = std::chrono::floor<milliseconds>(at);
     const auto msec = (msecs - std::chrono::floor<std::chrono::seconds>(msecs)).count();

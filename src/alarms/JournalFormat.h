@@ -30,6 +30,10 @@ struct JournalEvent {
     bool operator==(const JournalEvent&) const = default;
 };
 
+// An event of no tag happening now: a station event, a login, an account change.
+JournalEvent EventNow(std::string_view event, std::string_view source, std::string_view user = {},
+                      std::string_view text = {});
+
 inline constexpr std::string_view kJournalHeader =
     "Time,Event,Tag,Name,Priority,Value,Limit,User,Source,Text";
 inline constexpr size_t kJournalFields = 10;

@@ -7,7 +7,6 @@
 #include "StartUp.h"
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <istream>
@@ -223,15 +222,10 @@ void JournalAccountChange(const std::string& done) {
     if (options.journalFolder.empty())
         return;
     const passwd* account = ::getpwuid(::geteuid());
-    JournalEvent line;
-    line.time = std::chrono::system_clock::now();
-    line.event = "user-changed";
-    line.user = account ? account->pw_name : std::to_string(::geteuid());
-    line.source = "command-line";
-    line.text = done;
+    const std::string user = account ? account->pw_name : std::to_string(::geteuid());
     EventJournal(options.journalFolder, [](const std::string& message) {
         std::fprintf(stderr, "halvane: %s\n", message.c_str());
-    }).Append(line, true);
+    }).Append(EventNow("user-changed", "command-line", user, done), true);
 }
 
 } // namespace halvane

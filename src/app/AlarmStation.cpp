@@ -14,24 +14,9 @@
 #include <QStatusBar>
 #include <QToolButton>
 
-#include <chrono>
 #include <cstdio>
 
 namespace halvane {
-
-namespace {
-
-JournalEvent StationEvent(std::string event, std::string name = {}, std::string text = {}) {
-    JournalEvent line;
-    line.time = std::chrono::system_clock::now();
-    line.event = std::move(event);
-    line.name = std::move(name);
-    line.source = "station";
-    line.text = std::move(text);
-    return line;
-}
-
-} // namespace
 
 std::optional<std::string> LinkEventName(std::optional<LinkStatus> before, LinkStatus now) {
     if (before == now || now == LinkStatus::Disabled)
@@ -133,7 +118,7 @@ void AlarmStation::SetLocked(bool locked) {
 void AlarmStation::Start() {
     if (std::exchange(m_started, true))
         return;
-    m_service->Record(StationEvent("started"), true);
+    m_service->Record(EventNow("started", "station"), true);
     m_service->Start();
 }
 
@@ -141,7 +126,7 @@ void AlarmStation::Stop() {
     if (!std::exchange(m_started, false))
         return;
     m_service->Stop();
-    m_service->Record(StationEvent("stopped"), true);
+    m_service->Record(EventNow("stopped", "station"), true);
 }
 
 void AlarmStation::ConnectionsStarted(const Connections& connections, bool demo) {
@@ -162,14 +147,15 @@ void AlarmStation::LinkChanged(int connection, LinkStatus status, const std::str
     std::optional<LinkStatus>& before = m_links[static_cast<size_t>(connection - 1)];
     const std::optional<std::string> event = LinkEventName(before, status);
     before = status;
-    if (event)
-        m_service->Record(StationEvent(*event, name), true);
+    if (!event)
+        return;
+    JournalEvent line = EventNow(*event, "station");
+    line.name = name;
+    m_service->Record(std::move(line), true);
 }
 
 void AlarmStation::ConfigSaved(const std::string& dialog) {
-    JournalEvent line = StationEvent("config-saved", {}, dialog);
-    line.user = m_access.User();
-    m_service->Record(std::move(line), true);
+    m_service->Record(EventNow("config-saved", "station", m_access.User(), dialog), true);
 }
 
 // Told on the thread that failed to write: stderr at once, the status bar when the

@@ -206,14 +206,8 @@ bool StationAccess::eventFilter(QObject* watched, QEvent* event) {
 
 void StationAccess::Journal(const std::string& event, const std::string& user,
                             const std::string& text) {
-    JournalEvent line;
-    line.time = std::chrono::system_clock::now();
-    line.event = event;
-    line.user = user;
-    line.source = "station";
-    line.text = text;
     if (m_journal)
-        m_journal(std::move(line));
+        m_journal(EventNow(event, "station", user, text));
 }
 
 void StationAccess::ShowUser() {

@@ -127,13 +127,7 @@ void WebLogin::Journal(std::string_view event, std::string_view user,
                        std::string_view address) const {
     if (!m_journal)
         return;
-    JournalEvent entry;
-    entry.time = std::chrono::system_clock::now();
-    entry.event = event;
-    entry.user = user;
-    entry.source = "web";
-    entry.text = address;
-    m_journal->Record(std::move(entry), false);
+    m_journal->Record(EventNow(event, "web", user, address), false);
 }
 
 } // namespace halvane

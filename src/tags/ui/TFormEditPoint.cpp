@@ -308,10 +308,8 @@ void TFormEditPoint::BuildOutputPage(QTabWidget& pages) {
     auto* outputGrid = new QGridLayout(outputPage);
     m_editWriteMin = NewEdit(outputPage, "EditWriteMin");
     m_editWriteMax = NewEdit(outputPage, "EditWriteMax");
-    m_labelWriteMinUnit = new QLabel(outputPage);
-    m_labelWriteMinUnit->setObjectName("LabelWriteMinUnit");
-    m_labelWriteMaxUnit = new QLabel(outputPage);
-    m_labelWriteMaxUnit->setObjectName("LabelWriteMaxUnit");
+    m_labelWriteMinUnit = Named(new QLabel(outputPage), "LabelWriteMinUnit");
+    m_labelWriteMaxUnit = Named(new QLabel(outputPage), "LabelWriteMaxUnit");
     outputGrid->addWidget(new QLabel(tr("Write minimum:"), outputPage), 0, 0);
     outputGrid->addWidget(m_editWriteMin, 0, 1);
     outputGrid->addWidget(m_labelWriteMinUnit, 0, 2);

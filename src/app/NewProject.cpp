@@ -7,7 +7,6 @@
 #include "StartUp.h"
 #include "TextStyles.h"
 
-#include <array>
 #include <fstream>
 #include <ranges>
 #include <string_view>
@@ -203,19 +202,6 @@ bool MakeConfiguration(const fs::path& root, MadePaths& made) {
 bool HoldsProject(const fs::path& root) {
     std::error_code ec;
     return fs::exists(Under(root, kConfigRelativePath), ec);
-}
-
-std::optional<fs::path> FindStarterGallery(const fs::path& programFolder) {
-    const std::array<fs::path, 2> candidates = {
-        programFolder / "../share/halvane/gallery",
-        fs::path(HALVANE_SOURCE_DIR) / "share/halvane/gallery",
-    };
-    for (const fs::path& candidate : candidates) {
-        std::error_code ec;
-        if (fs::is_directory(candidate, ec))
-            return candidate.lexically_normal();
-    }
-    return std::nullopt;
 }
 
 std::string MakeNewProject(const fs::path& root, const std::optional<fs::path>& gallery) {

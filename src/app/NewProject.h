@@ -9,11 +9,6 @@ namespace halvane {
 // Whether `root` holds a project: its cfg/config.cfg.
 bool HoldsProject(const std::filesystem::path& root);
 
-// The symbol gallery the program ships: in the installation beside the program's folder
-// (`programFolder`/../share/halvane/gallery) or in the source tree it was built from.
-// Nothing when neither is there.
-std::optional<std::filesystem::path> FindStarterGallery(const std::filesystem::path& programFolder);
-
 // Makes a project that starts alive in `root` (created when missing): cfg/config.cfg with
 // the connections off, the text styles "Value" and "Caption" whose highlighted look is red
 // and bold, one empty screen, a copy of `gallery` when given and http/index.html.tpl listing

@@ -1,5 +1,6 @@
 #include "ProjectStart.h"
 
+#include "HelpFile.h"
 #include "MessageBox.h"
 #include "NewProject.h"
 

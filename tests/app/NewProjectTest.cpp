@@ -3,6 +3,7 @@
 #include "NewProject.h"
 
 #include "DataRoot.h"
+#include "HelpFile.h"
 #include "MessageBox.h"
 #include "PeerSupport.h"
 #include "ProfileStore.h"

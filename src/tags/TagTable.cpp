@@ -43,6 +43,7 @@ namespace halvane {
 void TagTable::Assign(std::vector<TDataChannel> tags) {
     std::lock_guard lock(m_mutex);
     m_tags = std::move(tags);
+    m_changedAt.assign(m_tags.size(), std::nullopt);
     NotifyAllChanged();
 }
 
@@ -97,6 +98,7 @@ void TagTable::UpdateAll(const std::function<void(TDataChannel&, size_t)>& chang
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < m_tags.size(); ++i)
         change(m_tags[i], i);
+    m_changedAt.assign(m_tags.size(), std::chrono::system_clock::now());
     NotifyAllChanged();
 }
 
@@ -125,6 +127,19 @@ void TagTable::ReadAll(const std::function<void(const TDataChannel&, size_t)>& r
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < m_tags.size(); ++i)
         read(m_tags[i], i);
+}
+
+void TagTable::ReadAllTimed(const TimedRead& read) const {
+    std::lock_guard lock(m_mutex);
+    for (size_t i = 0; i < m_tags.size(); ++i)
+        read(m_tags[i], i, m_changedAt[i]);
+}
+
+void TagTable::ReadSomeTimed(std::span<const size_t> indices, const TimedRead& read) const {
+    std::lock_guard lock(m_mutex);
+    for (const size_t index : indices)
+        if (index < m_tags.size())
+            read(m_tags[index], index, m_changedAt[index]);
 }
 
 void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
@@ -190,6 +205,7 @@ void TagTable::RemoveChangeListener(TagChangeListener* listener) {
 }
 
 void TagTable::NotifyChanged(size_t index) {
+    m_changedAt[index] = std::chrono::system_clock::now();
     for (TagChangeListener* listener : m_listeners)
         listener->TagChanged(index);
 }

@@ -2,8 +2,10 @@
 
 #include "TDataChannel.h"
 
+#include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -82,6 +84,15 @@ public:
     // Runs `read` on every tag under the lock, without copying the table.
     void ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const;
 
+    // When a tag last changed (its value, validity or status, or a preset): nothing for a
+    // tag that has not changed since the table was assigned.
+    using ChangeTime = std::chrono::system_clock::time_point;
+    using TimedRead =
+        std::function<void(const TDataChannel&, size_t, std::optional<ChangeTime> changedAt)>;
+    // ReadAll and ReadSome, each tag with the time it last changed.
+    void ReadAllTimed(const TimedRead& read) const;
+    void ReadSomeTimed(std::span<const size_t> indices, const TimedRead& read) const;
+
     // Stores the run-time outcome of a transaction made on a copy of the tag. The value of
     // an output tag stays as it is: it may have been preset meanwhile.
     void StoreOutcome(size_t index, const TDataChannel& outcome);
@@ -104,6 +115,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<TDataChannel> m_tags;
+    std::vector<std::optional<ChangeTime>> m_changedAt; // by index, beside m_tags
     std::vector<TagChangeListener*> m_listeners;
 };
 

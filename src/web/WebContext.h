@@ -9,12 +9,13 @@ class AlarmService;
 class ProfileStore;
 class TagTable;
 
-// The station's data that requests read: the configuration store (credentials), the tag
-// table, the screens, the template counters and the alarms. Owned by the main window; everything
-// here must outlive the web server.
+// The station's data that requests read and the actions of those allowed write: the
+// configuration store (credentials, presets), the tag table, the screens, the template
+// counters and the alarms. Owned by the main window; everything here must outlive the web
+// server.
 struct WebContext {
-    const ProfileStore& store;
-    const TagTable& tags;
+    ProfileStore& store;
+    TagTable& tags;
     const ScreenSource* screens; // null while the station has no screens to offer
     TemplateCounters& counters;
     AlarmService* alarms = nullptr; // null while the station has no alarm service; journals logins

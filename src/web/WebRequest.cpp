@@ -1,6 +1,7 @@
 #include "WebRequest.h"
 
 #include "AlarmEndpoint.h"
+#include "ApiEndpoint.h"
 #include "DecimalIndex.h"
 #include "DocumentPath.h"
 #include "HistoryEndpoint.h"
@@ -172,7 +173,9 @@ std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
     const bool isHistory = !isFile && requestPath == kHistoryPath;
     const bool isTemplate = !isFile && !isHistory && screen < 0 && IsFile(templatePath);
     const auto alarmWork = isFile || isTemplate ? std::nullopt : AlarmWork(requestPath, context);
-    if (!isFile && !isTemplate && !isHistory && !alarmWork && screen < 0)
+    const bool isApi = !isFile && !isTemplate && !isHistory && !alarmWork && screen < 0 &&
+                       IsApiPath(requestPath, context);
+    if (!isFile && !isTemplate && !isHistory && !alarmWork && !isApi && screen < 0)
         return NotFound();
     if (!Authorized(request, context.store))
         return Unauthorized();
@@ -184,6 +187,8 @@ std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
         return WebWork{WebWork::Kind::Template, std::move(templatePath), -1};
     if (alarmWork)
         return WebWork{*alarmWork, {}, -1};
+    if (isApi)
+        return WebWork{WebWork::Kind::Api, {}, -1};
     return WebWork{WebWork::Kind::Picture, {}, screen};
 }
 
@@ -198,6 +203,8 @@ WebResponse FinishWebRequest(const WebWork& work, const WebRequest& request,
         return AlarmListResponse(request.query, *context.alarms);
     case WebWork::Kind::Events:
         return JournalCsvResponse(request.query, *context.alarms, std::move(stop));
+    case WebWork::Kind::Api:
+        return ApiResponse(request, context, std::move(stop));
     case WebWork::Kind::Picture:
         break;
     }

@@ -13,6 +13,11 @@ SecurityOptions ReadSecurityOptions(const ProfileStore& store) {
     return options;
 }
 
+std::string RoleRefusal(std::string_view user, Role role, Role needed) {
+    return "You are logged in as " + std::string(user) + " (" + std::string(RoleName(role)) +
+           "); this needs the " + std::string(RoleName(needed)) + " role.";
+}
+
 Session::Session(std::filesystem::path usersFile, SecurityOptions options)
     : m_usersFile(std::move(usersFile)), m_options(options) {}
 
@@ -49,8 +54,7 @@ std::string Session::Refusal(Role needed) const {
     const std::string neededName(RoleName(needed));
     if (!m_user)
         return "Nobody is logged in; this needs the " + neededName + " role. Log in first.";
-    return "You are logged in as " + m_user->name + " (" + std::string(RoleName(m_user->role)) +
-           "); this needs the " + neededName + " role.";
+    return RoleRefusal(m_user->name, m_user->role, needed);
 }
 
 std::string Session::JournalUser() const {

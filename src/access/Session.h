@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace halvane {
 
@@ -17,6 +18,9 @@ struct SecurityOptions {
     int idleLogoutMinutes = 0;
 };
 SecurityOptions ReadSecurityOptions(const ProfileStore& store);
+
+// Why `user`, whose role is `role`, may not do what needs `needed`.
+std::string RoleRefusal(std::string_view user, Role role, Role needed);
 
 // Who works at the station and what they may do. Without a users file everybody may do
 // everything, as a station without accounts always did; with one, the user logged in

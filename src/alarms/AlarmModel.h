@@ -45,6 +45,8 @@ enum class AlarmEventType { Raised, Acknowledged, Returned, Cleared, Shelved, Un
 
 constexpr size_t kNoTag = std::numeric_limits<size_t>::max();
 constexpr size_t kMaxListedAlarms = 10000;
+// The longest reason for shelving an alarm, in UTF-16 code units (the length of a line edit).
+constexpr int kMaxShelveReasonLength = 200;
 
 // One transition, for the journal and the publishers. The limit is the threshold passed;
 // for a communication alarm the delay in seconds. A TooMany event names no tag (kNoTag).

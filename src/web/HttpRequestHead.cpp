@@ -62,10 +62,21 @@ struct HeaderFields {
     std::optional<std::string_view> authorization;
     std::optional<std::string_view> range;
     std::optional<std::string_view> contentLength;
+    std::optional<std::string_view> contentType;
+    std::optional<std::string_view> origin;
+    std::optional<std::string_view> host;
+    std::optional<std::string_view> forwardedProto;
     bool ifRange = false;
     bool transferEncoding = false;
     size_t lines = 0;
 };
+
+// Keeps the first value of a header that may come more than once.
+void KeepFirst(std::string_view name, std::string_view wanted, std::string_view value,
+               std::optional<std::string_view>& kept) {
+    if (!kept && EqualsIgnoringCase(name, wanted))
+        kept = value;
+}
 
 // False for a field that no request may carry.
 bool ReadHeaderField(const HttpHeaderField& field, HeaderFields& fields) {
@@ -85,6 +96,10 @@ bool ReadHeaderField(const HttpHeaderField& field, HeaderFields& fields) {
         return false; // two lengths: which one frames the body is ambiguous
     else if (EqualsIgnoringCase(name, "Content-Length"))
         fields.contentLength = value;
+    KeepFirst(name, "Content-Type", value, fields.contentType);
+    KeepFirst(name, "Origin", value, fields.origin);
+    KeepFirst(name, "Host", value, fields.host);
+    KeepFirst(name, "X-Forwarded-Proto", value, fields.forwardedProto);
     return true;
 }
 
@@ -141,6 +156,10 @@ ReadRequestHead(std::string_view method, std::string_view target,
         return HttpRefusal{413};
     request.authorization = fields.authorization.value_or("");
     request.range = fields.ifRange ? "" : fields.range.value_or("");
+    request.contentType = fields.contentType.value_or("");
+    request.origin = fields.origin.value_or("");
+    request.host = fields.host.value_or("");
+    request.forwardedProto = fields.forwardedProto.value_or("");
     return request;
 }
 

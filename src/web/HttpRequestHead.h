@@ -16,6 +16,12 @@ struct HttpRequestHead {
     std::string query;         // the target after its first "?", as sent
     std::string authorization; // the value of the first Authorization header
     std::string range;         // the value of the Range header; empty under If-Range
+    // The first header of each name, for what a request may change (its body's type, and
+    // where the page that sent it came from): empty when absent.
+    std::string contentType;
+    std::string origin;
+    std::string host;
+    std::string forwardedProto; // X-Forwarded-Proto, set by a TLS proxy in front
     bool operator==(const HttpRequestHead&) const = default;
 };
 

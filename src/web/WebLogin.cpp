@@ -54,7 +54,7 @@ bool WebLogin::IsBlocked(const std::string& address, Clock::time_point now) {
 }
 
 WebLogin::Verdict WebLogin::Screen(std::string_view address, std::string_view authorization,
-                                   Clock::time_point now) {
+                                   Clock::time_point now, std::optional<WebAccount>* account) {
     const FileSignature signature = CurrentSignature();
     const std::lock_guard lock(m_mutex);
     FollowFile(signature);
@@ -65,39 +65,45 @@ WebLogin::Verdict WebLogin::Screen(std::string_view address, std::string_view au
     if (authorization.empty() || authorization.size() > kMaxAuthorizationBytes)
         return Verdict::Refused;
     const auto cached = m_cache.find(HeaderDigest(authorization));
-    if (cached != m_cache.end() && now < cached->second)
+    if (cached != m_cache.end() && now < cached->second.until) {
+        if (account)
+            *account = cached->second.account;
         return Verdict::Granted;
+    }
     // A header that names nobody is no login to check or to count.
     const Credentials credentials = DecodeBasicAuthorization(authorization);
     return credentials.user.empty() ? Verdict::Refused : Verdict::Unverified;
 }
 
 WebLogin::Verdict WebLogin::Verify(std::string_view address, std::string_view authorization,
-                                   Clock::time_point now) {
+                                   Clock::time_point now, std::optional<WebAccount>* account) {
     if (authorization.size() > kMaxAuthorizationBytes)
         return Verdict::Refused;
     const FileSignature signature = CurrentSignature();
     Credentials credentials = DecodeBasicAuthorization(authorization);
     ++m_verifications;
-    const bool verified = m_store.Verify(credentials.user, credentials.password).has_value();
+    const std::optional<Account> verified = m_store.Verify(credentials.user, credentials.password);
     sodium_memzero(credentials.password.data(), credentials.password.size());
     const std::lock_guard lock(m_mutex);
     if (!verified) {
         CountFailure(std::string(address), credentials.user, now);
         return Verdict::Refused;
     }
-    Remember(HeaderDigest(authorization), signature, now);
+    WebAccount login{verified->name, verified->role};
+    if (account)
+        *account = login;
+    Remember(HeaderDigest(authorization), signature, std::move(login), now);
     return Verdict::Granted;
 }
 
-void WebLogin::Remember(const Digest& digest, const FileSignature& signature,
+void WebLogin::Remember(const Digest& digest, const FileSignature& signature, WebAccount account,
                         Clock::time_point now) {
     FollowFile(signature);
     if (m_cache.size() >= kLoginCacheEntries)
-        std::erase_if(m_cache, [&](const auto& entry) { return entry.second <= now; });
+        std::erase_if(m_cache, [&](const auto& entry) { return entry.second.until <= now; });
     if (m_cache.size() >= kLoginCacheEntries)
         m_cache.clear();
-    m_cache[digest] = now + kLoginCacheTime;
+    m_cache[digest] = Verified{now + kLoginCacheTime, std::move(account)};
 }
 
 void WebLogin::CountFailure(const std::string& address, std::string_view user,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Accounts.h"
+#include "WebRequest.h"
 
 #include <array>
 #include <atomic>
@@ -55,9 +56,12 @@ public:
 
     WebLogin(std::filesystem::path usersFile, AlarmService* journal);
 
-    Verdict Screen(std::string_view address, std::string_view authorization, Clock::time_point now);
+    // A Granted login names its account in `account`, when given.
+    Verdict Screen(std::string_view address, std::string_view authorization, Clock::time_point now,
+                   std::optional<WebAccount>* account = nullptr);
     // Granted or Refused (a failure counted against `address`).
-    Verdict Verify(std::string_view address, std::string_view authorization, Clock::time_point now);
+    Verdict Verify(std::string_view address, std::string_view authorization, Clock::time_point now,
+                   std::optional<WebAccount>* account = nullptr);
 
     // Password checks made so far.
     size_t Verifications() const { return m_verifications; }
@@ -71,6 +75,10 @@ private:
         uint64_t inode = 0;
         bool operator==(const FileSignature&) const = default;
     };
+    struct Verified {
+        Clock::time_point until; // when the check no longer counts
+        WebAccount account;
+    };
     struct Failures {
         std::vector<Clock::time_point> times; // within the window
         std::optional<Clock::time_point> blockedUntil;
@@ -82,7 +90,8 @@ private:
     void FollowFile(const FileSignature& signature);
     bool IsBlocked(const std::string& address, Clock::time_point now);
     void CountFailure(const std::string& address, std::string_view user, Clock::time_point now);
-    void Remember(const Digest& digest, const FileSignature& signature, Clock::time_point now);
+    void Remember(const Digest& digest, const FileSignature& signature, WebAccount account,
+                  Clock::time_point now);
     void Journal(std::string_view event, std::string_view user, std::string_view address) const;
 
     const AccountStore m_store;
@@ -90,9 +99,9 @@ private:
     std::atomic<size_t> m_verifications = 0;
 
     std::mutex m_mutex;
-    FileSignature m_signature; // of the file the cached headers were checked against
-    std::map<Digest, Clock::time_point> m_cache; // verified header → until when it counts
-    std::map<std::string, Failures> m_failures;  // by client address
+    FileSignature m_signature;          // of the file the cached headers were checked against
+    std::map<Digest, Verified> m_cache; // by verified header
+    std::map<std::string, Failures> m_failures; // by client address
 };
 
 } // namespace halvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Accounts.h"
 #include "WebContext.h"
 
 #include <filesystem>
@@ -11,6 +12,13 @@
 
 namespace halvane {
 
+// The station's account behind a request, once its login has been verified.
+struct WebAccount {
+    std::string name; // as the users file writes it
+    Role role = Role::Viewer;
+    bool operator==(const WebAccount&) const = default;
+};
+
 // What the request handler needs of an HTTP request.
 struct WebRequest {
     std::string method;   // "GET", "HEAD", "POST"
@@ -21,6 +29,15 @@ struct WebRequest {
     // With the station's accounts: whether the login has been verified against them, which
     // then decides instead of the configuration's web user.
     std::optional<bool> accountLogin;
+    std::optional<WebAccount> account{}; // the verified login's account; none without accounts
+    std::string body{};                  // up to kMaxBodyBytes
+    // The headers an action is checked by, empty when absent: the body's media type, the
+    // page's origin that sent it, the host the client asked for and the scheme a TLS proxy
+    // in front took the request with (X-Forwarded-Proto).
+    std::string contentType{};
+    std::string origin{};
+    std::string host{};
+    std::string forwardedProto{};
 };
 
 // The answer, independent of the HTTP layer that sends it.

@@ -97,7 +97,13 @@ unsigned HeadIdleSeconds(const WebServerLimits& limits) {
 
 WebRequest ToWebRequest(const HttpRequestHead& head) {
     const Credentials credentials = DecodeBasicAuthorization(head.authorization);
-    return {head.method, head.path, credentials.user, credentials.password, head.query, {}};
+    WebRequest request{head.method,          head.path,  credentials.user,
+                       credentials.password, head.query, {}};
+    request.contentType = head.contentType;
+    request.origin = head.origin;
+    request.host = head.host;
+    request.forwardedProto = head.forwardedProto;
+    return request;
 }
 
 // The client's address as text, an IPv4 one (come through the IPv6 socket) in its own form.
@@ -182,6 +188,7 @@ struct RequestState {
     std::string target; // as sent
     bool headRead = false;
     HttpRequestHead head;
+    std::string body; // as it arrives, within the length the head announced
     std::shared_ptr<PendingAnswer> pending;
 };
 
@@ -238,10 +245,11 @@ public:
 
 private:
     static MHD_Result AccessHandler(void* self, MHD_Connection* connection, const char*,
-                                    const char* method, const char* version, const char*,
+                                    const char* method, const char* version, const char* upload,
                                     size_t* uploadSize, void** request) {
         try {
-            return static_cast<Service*>(self)->Handle(connection, method, version, uploadSize,
+            return static_cast<Service*>(self)->Handle(connection, method, version, upload,
+                                                       uploadSize,
                                                        static_cast<RequestState*>(*request));
         } catch (...) {
             return MHD_NO; // out of memory: the connection ends
@@ -254,7 +262,8 @@ private:
         MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
                                   HeadIdleSeconds(service.m_limits));
         try {
-            return std::make_unique<RequestState>(RequestState{target ? target : "", false, {}, {}})
+            return std::make_unique<RequestState>(
+                       RequestState{target ? target : "", false, {}, {}, {}})
                 .release();
         } catch (...) {
             return nullptr; // out of memory: the request is refused
@@ -289,22 +298,24 @@ private:
     // Called when the head has arrived, for each piece of a body, once the whole request is
     // there, and again once a suspended connection's answer is ready.
     MHD_Result Handle(MHD_Connection* connection, const char* method, const char* version,
-                      size_t* uploadSize, RequestState* state) {
+                      const char* upload, size_t* uploadSize, RequestState* state) {
         if (m_stopping || !state)
             return MHD_NO;
         if (!state->headRead)
             return ReadHead(connection, method, *state);
         if (*uploadSize != 0) {
-            *uploadSize = 0; // a small body, read and dropped
+            state->body.append(upload, *uploadSize); // the head's length bounds it
+            *uploadSize = 0;
             return MHD_YES;
         }
         if (state->pending)
             return TakeAnswer(connection, *state->pending);
         const bool http11 = std::string_view(version) == "HTTP/1.1";
         WebRequest request = ToWebRequest(state->head);
+        request.body = std::move(state->body);
         const std::string address = ClientAddress(connection);
-        const auto verdict =
-            m_login.Screen(address, state->head.authorization, WebLogin::Clock::now());
+        const auto verdict = m_login.Screen(address, state->head.authorization,
+                                            WebLogin::Clock::now(), &request.account);
         if (verdict == WebLogin::Verdict::Blocked)
             return Queue(connection, ComposeReply(state->head, TooManyLogins()));
         if (verdict != WebLogin::Verdict::NoAccounts)
@@ -337,7 +348,8 @@ private:
     Answer VerifiedAnswer(WebRequest request, std::string address, std::string authorization) {
         return [this, request = std::move(request), address = std::move(address),
                 authorization = std::move(authorization)](std::stop_token stop) mutable {
-            const auto verdict = m_login.Verify(address, authorization, WebLogin::Clock::now());
+            const auto verdict =
+                m_login.Verify(address, authorization, WebLogin::Clock::now(), &request.account);
             request.accountLogin = verdict == WebLogin::Verdict::Granted;
             return HandleWebRequest(request, m_context, std::move(stop));
         };

@@ -32,8 +32,8 @@ inline constexpr size_t kMaxHeaderLines = 100;
 // the piece of a reply being written (a document goes from its file, a picture from the
 // one shared copy of its frame).
 inline constexpr size_t kConnectionMemory = 32 * 1024;
-// No request needs a body; a small one (a form's fields) is read and dropped, a larger
-// one is refused before it is read (413), and so is one of unknown length (411).
+// A request's body (the JSON of an action) is kept up to this size; a larger one is
+// refused before it is read (413), and so is one of unknown length (411).
 inline constexpr size_t kMaxBodyBytes = 16 * 1024;
 // Connections open at once, and from one client address; beyond them new ones are closed
 // at once, so that one busy or hostile client leaves room for the others.

@@ -17,7 +17,7 @@ namespace halvane {
 class TFormShelve final : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kMaxReasonLength = 200;
+    static constexpr int kMaxReasonLength = kMaxShelveReasonLength;
 
     TFormShelve(QWidget* parent, AlarmTime now);
 

@@ -1,6 +1,9 @@
 #include "ApiEndpoint.h"
 
+#include "AlarmActions.h"
 #include "JsonText.h"
+#include "SessionEndpoint.h"
+#include "TagEndpoint.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +13,7 @@ namespace halvane {
 namespace {
 
 // The API's collections.
-constexpr std::array<std::string_view, 0> kCollections{};
+constexpr std::array<std::string_view, 2> kCollections{"/api/tags", "/api/session"};
 // Below the alarm list: its actions.
 constexpr std::string_view kAlarmActions = "/api/alarms/";
 constexpr std::string_view kPngPrefix = "/screen.";
@@ -19,7 +22,7 @@ constexpr std::string_view kPngSuffix = ".png";
 // A route answers the requests it takes and leaves the others (nothing).
 using Route = std::optional<WebResponse> (*)(const WebRequest&, const WebContext&, std::stop_token);
 
-constexpr std::array<Route, 0> kRoutes{};
+constexpr std::array<Route, 3> kRoutes{TagRoute, SessionRoute, AlarmActionRoute};
 
 } // namespace
 

@@ -1,0 +1,112 @@
+#include "AlarmActions.h"
+
+#include "AlarmService.h"
+#include "ApiEndpoint.h"
+#include "ApiRequest.h"
+
+#include <QDateTime>
+#include <QJsonValue>
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace halvane {
+
+namespace {
+
+constexpr std::string_view kActionsPrefix = "/api/alarms/";
+constexpr std::string_view kSource = "web";
+
+struct AlarmAction {
+    std::string_view number; // of the tag
+    std::string_view verb;   // "ack" or "shelve"
+};
+
+std::optional<AlarmAction> ActionOf(std::string_view path) {
+    if (!path.starts_with(kActionsPrefix))
+        return std::nullopt;
+    const std::string_view rest = path.substr(kActionsPrefix.size());
+    const size_t slash = rest.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    const AlarmAction action{rest.substr(0, slash), rest.substr(slash + 1)};
+    if (action.verb != "ack" && action.verb != "shelve")
+        return std::nullopt;
+    return action;
+}
+
+WebResponse Done(std::string_view result, size_t count) {
+    return JsonAnswer(200, R"({"result":")" + std::string(result) + R"(","count":)" +
+                               std::to_string(count) + "}");
+}
+
+// The latest end of a shelving: the latest time the shelve dialog's date and time field
+// takes (its own maximum), unless the clock of the alarms ends sooner.
+AlarmTime LatestShelveEnd() {
+    using std::chrono::milliseconds;
+    const QDateTime dialogLatest(QDate(9999, 12, 31), QTime(23, 59, 59, 999));
+    const auto clockLatest =
+        std::chrono::duration_cast<milliseconds>(AlarmTime::max().time_since_epoch());
+    return AlarmTime(std::min(milliseconds(dialogLatest.toMSecsSinceEpoch()), clockLatest));
+}
+
+struct Shelving {
+    AlarmTime until;
+    std::string reason;
+};
+
+std::variant<Shelving, WebResponse> ShelvingOf(const QJsonObject& body, AlarmTime now) {
+    const QJsonValue minutes = body.value("minutes");
+    const std::chrono::duration<double, std::ratio<60>> latest = LatestShelveEnd() - now;
+    if (!minutes.isDouble() || !(minutes.toDouble() > 0) || minutes.toDouble() > latest.count())
+        return JsonError(400, "\"minutes\" must be a number above 0 and at most " +
+                                  std::to_string(static_cast<int64_t>(latest.count())) + ".");
+    const QString reason = body.value("reason").toString().trimmed();
+    if (reason.isEmpty() || reason.size() > kMaxShelveReasonLength)
+        return JsonError(400, "\"reason\" must say why the alarm is shelved, in at most " +
+                                  std::to_string(kMaxShelveReasonLength) + " characters.");
+    const auto length = std::chrono::duration<double, std::ratio<60>>(minutes.toDouble());
+    return Shelving{now + std::chrono::duration_cast<AlarmTime::duration>(length),
+                    reason.toStdString()};
+}
+
+WebResponse Shelve(const WebRequest& request, size_t index, AlarmService& alarms,
+                   const AlarmActor& actor) {
+    auto body = JsonBodyObject(request);
+    if (auto* refusal = std::get_if<WebResponse>(&body))
+        return std::move(*refusal);
+    auto shelving = ShelvingOf(std::get<QJsonObject>(body), std::chrono::system_clock::now());
+    if (auto* refusal = std::get_if<WebResponse>(&shelving))
+        return std::move(*refusal);
+    const auto& [until, reason] = std::get<Shelving>(shelving);
+    size_t count = 0;
+    for (const AlarmInfo& alarm : alarms.Alarms(false))
+        if (alarm.tagIndex == index)
+            count += alarms.Shelve(index, alarm.kind, until, reason, actor);
+    return Done("shelved", count);
+}
+
+} // namespace
+
+std::optional<WebResponse> AlarmActionRoute(const WebRequest& request, const WebContext& context,
+                                            std::stop_token) {
+    const std::optional<AlarmAction> action = ActionOf(request.path);
+    if (!context.alarms || !action)
+        return std::nullopt;
+    if (auto refusal = ActionRefusal(request))
+        return std::move(*refusal);
+    const std::optional<size_t> index = TagIndexOfNumber(action->number, context.tags);
+    if (!index)
+        return NoSuchTag(action->number);
+    const AlarmActor actor{request.account->name, std::string(kSource)};
+    if (action->verb == "ack")
+        return Done("acknowledged", context.alarms->AcknowledgeTag(*index, actor));
+    return Shelve(request, *index, *context.alarms, actor);
+}
+
+} // namespace halvane

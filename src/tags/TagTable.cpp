@@ -89,16 +89,21 @@ bool TagTable::Update(size_t index, const std::function<void(TDataChannel&)>& ch
     std::lock_guard lock(m_mutex);
     if (index >= m_tags.size())
         return false;
-    change(m_tags[index]);
+    TDataChannel& tag = m_tags[index];
+    const ShownState before = ShownStateOf(tag);
+    change(tag);
+    StampIfShownChanged(index, before);
     NotifyChanged(index);
     return true;
 }
 
 void TagTable::UpdateAll(const std::function<void(TDataChannel&, size_t)>& change) {
     std::lock_guard lock(m_mutex);
-    for (size_t i = 0; i < m_tags.size(); ++i)
+    for (size_t i = 0; i < m_tags.size(); ++i) {
+        const ShownState before = ShownStateOf(m_tags[i]);
         change(m_tags[i], i);
-    m_changedAt.assign(m_tags.size(), std::chrono::system_clock::now());
+        StampIfShownChanged(i, before);
+    }
     NotifyAllChanged();
 }
 
@@ -165,6 +170,7 @@ void TagTable::StoreOutcome(size_t index, const TDataChannel& outcome) {
     tag.FilterCountdown = outcome.FilterCountdown;
     if (!changed)
         return;
+    m_changedAt[index] = std::chrono::system_clock::now();
     if (tag.IsOutputTag() && !outcome.ValueValid)
         for (TagChangeListener* listener : m_listeners)
             listener->WriteFailed(index, outcome.Status);
@@ -183,8 +189,10 @@ bool TagTable::StoreReadBack(size_t index, const TDataChannel& outcome) {
     tag.ValueValid = outcome.ValueValid;
     tag.Status = outcome.Status;
     tag.FilterCountdown = outcome.FilterCountdown;
-    if (changed)
+    if (changed) {
+        m_changedAt[index] = std::chrono::system_clock::now();
         NotifyChanged(index);
+    }
     return true;
 }
 
@@ -204,8 +212,16 @@ void TagTable::RemoveChangeListener(TagChangeListener* listener) {
     std::erase(m_listeners, listener);
 }
 
+TagTable::ShownState TagTable::ShownStateOf(const TDataChannel& tag) {
+    return {tag.RealValue, tag.ValueValid, tag.Status};
+}
+
+void TagTable::StampIfShownChanged(size_t index, const ShownState& before) {
+    if (ShownStateOf(m_tags[index]) != before)
+        m_changedAt[index] = std::chrono::system_clock::now();
+}
+
 void TagTable::NotifyChanged(size_t index) {
-    m_changedAt[index] = std::chrono::system_clock::now();
     for (TagChangeListener* listener : m_listeners)
         listener->TagChanged(index);
 }

@@ -84,8 +84,8 @@ public:
     // Runs `read` on every tag under the lock, without copying the table.
     void ReadAll(const std::function<void(const TDataChannel&, size_t)>& read) const;
 
-    // When a tag last changed (its value, validity or status, or a preset): nothing for a
-    // tag that has not changed since the table was assigned.
+    // When a tag last changed what it shows (its value, validity or status, a preset among
+    // them): nothing for a tag that has not changed since the table was assigned.
     using ChangeTime = std::chrono::system_clock::time_point;
     using TimedRead =
         std::function<void(const TDataChannel&, size_t, std::optional<ChangeTime> changedAt)>;
@@ -110,6 +110,16 @@ public:
     void RemoveChangeListener(TagChangeListener* listener);
 
 private:
+    // What the views of a tag show: a change of it is a change of the tag.
+    struct ShownState {
+        double value = 0;
+        bool valid = false;
+        std::string status;
+        bool operator==(const ShownState&) const = default;
+    };
+    static ShownState ShownStateOf(const TDataChannel& tag);
+    void StampIfShownChanged(size_t index, const ShownState& before); // under the lock
+
     void NotifyChanged(size_t index);
     void NotifyAllChanged();
 

@@ -22,6 +22,12 @@ TDataChannel Tag(std::string name, std::string unit, double value, bool valid, i
     return tag;
 }
 
+TDataChannel WithLimits(TDataChannel tag, double low, double high) {
+    tag.WriteMin = low;
+    tag.WriteMax = high;
+    return tag;
+}
+
 AlarmInfo Alarm(size_t tag, AlarmKind kind, AlarmListState state) {
     AlarmInfo alarm;
     alarm.tagIndex = tag;
@@ -41,7 +47,8 @@ TEST(TagJson, ObjectsCarryWhatTheStationShows) {
     } cases[] = {
         {Tag("Tank level", "%", 95.2, true), at, AlarmKind::High,
          R"({"number":4,"name":"Tank level","value":95.2,"text":"95.20 %","unit":"%",)"
-         R"("valid":true,"status":"OK","alarm":"high","writable":false,"ts":")" +
+         R"("valid":true,"status":"OK","alarm":"high","writable":false,"min":null,"max":null,)"
+         R"("ts":")" +
              atText + "\"}"},
         // no value without a valid reading; stored bytes become UTF-8; quotes escaped
         {Tag("Temp \"A\" \xB0",
@@ -50,10 +57,11 @@ TEST(TagJson, ObjectsCarryWhatTheStationShows) {
              3, false),
          std::nullopt, AlarmKind::Low,
          R"({"number":4,"name":"Temp \"A\" °","value":null,"text":"3.00 °C","unit":"°C",)"
-         R"("valid":false,"status":"Timeout","alarm":"low","writable":false,"ts":null})"},
-        {Tag("Pump", "", 1, true, 5), std::nullopt, std::nullopt,
+         R"("valid":false,"status":"Timeout","alarm":"low","writable":false,"min":null,)"
+         R"("max":null,"ts":null})"},
+        {WithLimits(Tag("Pump", "", 1, true, 5), 0, 100), std::nullopt, std::nullopt,
          R"({"number":4,"name":"Pump","value":1,"text":"1.00","unit":"","valid":true,)"
-         R"("status":"OK","alarm":null,"writable":true,"ts":null})"},
+         R"("status":"OK","alarm":null,"writable":true,"min":0,"max":100,"ts":null})"},
     };
     for (const Case& c : cases) {
         std::string out;
@@ -79,6 +87,8 @@ TEST(TagJson, TheTableGivesEachTagTheTimeItLastChanged) {
     table.Assign({Tag("A", "", 1, true), Tag("B", "", 2, true)});
     EXPECT_EQ(TagListJson(table, {}).find("\"ts\":\""), std::string::npos);
 
+    // a connection marking the tags it polls changes nothing they show
+    table.Update(0, [](TDataChannel& tag) { tag.PollingNow = true; });
     const auto before = std::chrono::system_clock::now();
     table.Update(1, [](TDataChannel& tag) { tag.RealValue = 5; });
     std::vector<std::optional<TagTable::ChangeTime>> times;

@@ -5,6 +5,7 @@
 #include "JsonText.h"
 #include "StoredText.h"
 #include "ValueText.h"
+#include "WriteValue.h"
 
 #include <algorithm>
 
@@ -33,68 +34,126 @@ std::optional<AlarmKind> LimitAlarms::Of(size_t tagIndex) const {
     return found->second;
 }
 
-void AppendTagJson(std::string& out, const TDataChannel& tag, size_t index,
-                   std::optional<TagTable::ChangeTime> changedAt, std::optional<AlarmKind> alarm) {
-    std::string object = "{";
-    AppendJsonKey(object, "number");
-    object += std::to_string(index + 1);
-    AppendJsonKey(object, "name");
-    AppendJsonString(object, StoredTextToUtf8(tag.Name));
-    AppendJsonKey(object, "value");
-    if (tag.ValueValid)
-        AppendJsonNumber(object, tag.RealValue);
-    else
-        object += "null";
-    AppendJsonKey(object, "text");
-    AppendJsonString(object, WithUnit(ValueText(tag), tag));
-    AppendJsonKey(object, "unit");
-    AppendJsonString(object, StoredTextToUtf8(tag.Unit));
-    AppendJsonKey(object, "valid");
-    object += tag.ValueValid ? "true" : "false";
-    AppendJsonKey(object, "status");
-    AppendJsonString(object, StoredTextToUtf8(ShownStatus(tag.ValueValid, tag.Status)));
-    AppendJsonKey(object, "alarm");
-    if (alarm)
-        AppendJsonString(object, *alarm == AlarmKind::High ? "high" : "low");
-    else
-        object += "null";
-    AppendJsonKey(object, "writable");
-    object += tag.IsOutputTag() ? "true" : "false";
-    AppendJsonKey(object, "ts");
-    if (changedAt)
-        AppendJsonString(object, JournalTimeText(*changedAt));
-    else
-        object += "null";
-    object += '}';
-    out += object;
-}
-
 namespace {
 
-TagTable::TimedRead AppendTo(std::string& out, const LimitAlarms& alarms) {
-    return [&out, &alarms](const TDataChannel& tag, size_t index,
-                           std::optional<TagTable::ChangeTime> changedAt) {
+// What a tag's object shows, copied under the table's lock and written without it.
+struct TagFacts {
+    size_t index = 0;
+    std::string name;
+    std::string unit;
+    std::string format;
+    std::string status;
+    double value = 0;
+    bool valid = false;
+    std::optional<std::pair<double, double>> range; // of an output tag
+    std::optional<TagTable::ChangeTime> changedAt;
+};
+
+TagFacts FactsOf(const TDataChannel& tag, size_t index,
+                 std::optional<TagTable::ChangeTime> changedAt) {
+    TagFacts facts{index,
+                   tag.Name,
+                   tag.Unit,
+                   tag.Format,
+                   std::string(ShownStatus(tag.ValueValid, tag.Status)),
+                   tag.RealValue,
+                   tag.ValueValid,
+                   std::nullopt,
+                   changedAt};
+    if (tag.IsOutputTag())
+        facts.range = PresetRealRange(tag);
+    return facts;
+}
+
+void AppendNumberOrNull(std::string& out, std::optional<double> value) {
+    if (value)
+        AppendJsonNumber(out, *value);
+    else
+        out += "null";
+}
+
+void AppendFactsJson(std::string& out, const TagFacts& tag, std::optional<AlarmKind> alarm) {
+    const size_t start = out.size();
+    out += '{';
+    const auto key = [&](std::string_view name) {
+        if (out.size() > start + 1)
+            out += ',';
+        AppendJsonString(out, name);
+        out += ':';
+    };
+    key("number");
+    out += std::to_string(tag.index + 1);
+    key("name");
+    AppendJsonString(out, StoredTextToUtf8(tag.name));
+    key("value");
+    AppendNumberOrNull(out, tag.valid ? std::optional(tag.value) : std::nullopt);
+    key("text");
+    const std::string unit = StoredTextToUtf8(tag.unit);
+    const std::string text = FormatValue(tag.format, tag.value);
+    AppendJsonString(out, unit.empty() ? text : text + " " + unit);
+    key("unit");
+    AppendJsonString(out, unit);
+    key("valid");
+    out += tag.valid ? "true" : "false";
+    key("status");
+    AppendJsonString(out, StoredTextToUtf8(tag.status));
+    key("alarm");
+    if (alarm)
+        AppendJsonString(out, *alarm == AlarmKind::High ? "high" : "low");
+    else
+        out += "null";
+    key("writable");
+    out += tag.range ? "true" : "false";
+    key("min");
+    AppendNumberOrNull(out, tag.range ? std::optional(tag.range->first) : std::nullopt);
+    key("max");
+    AppendNumberOrNull(out, tag.range ? std::optional(tag.range->second) : std::nullopt);
+    key("ts");
+    if (tag.changedAt)
+        AppendJsonString(out, JournalTimeText(*tag.changedAt));
+    else
+        out += "null";
+    out += '}';
+}
+
+std::string ListJson(const std::vector<TagFacts>& tags, const LimitAlarms& alarms) {
+    std::string out = "[";
+    for (const TagFacts& tag : tags) {
         if (out.size() > 1)
             out += ',';
-        AppendTagJson(out, tag, index, changedAt, alarms.Of(index));
+        AppendFactsJson(out, tag, alarms.Of(tag.index));
+    }
+    out += ']';
+    return out;
+}
+
+TagTable::TimedRead CopyTo(std::vector<TagFacts>& facts) {
+    return [&facts](const TDataChannel& tag, size_t index,
+                    std::optional<TagTable::ChangeTime> changedAt) {
+        facts.push_back(FactsOf(tag, index, changedAt));
     };
 }
 
 } // namespace
 
+void AppendTagJson(std::string& out, const TDataChannel& tag, size_t index,
+                   std::optional<TagTable::ChangeTime> changedAt, std::optional<AlarmKind> alarm) {
+    AppendFactsJson(out, FactsOf(tag, index, changedAt), alarm);
+}
+
 std::string TagListJson(const TagTable& tags, const LimitAlarms& alarms) {
-    std::string out = "[";
-    tags.ReadAllTimed(AppendTo(out, alarms));
-    out += ']';
-    return out;
+    std::vector<TagFacts> facts;
+    facts.reserve(tags.Size());
+    tags.ReadAllTimed(CopyTo(facts));
+    return ListJson(facts, alarms);
 }
 
 std::string TagsJson(const TagTable& tags, std::span<const size_t> indices,
                      const LimitAlarms& alarms) {
-    std::string out = "[";
-    tags.ReadSomeTimed(indices, AppendTo(out, alarms));
-    out += ']';
-    return out;
+    std::vector<TagFacts> facts;
+    facts.reserve(indices.size());
+    tags.ReadSomeTimed(indices, CopyTo(facts));
+    return ListJson(facts, alarms);
 }
 
 } // namespace halvane

@@ -31,16 +31,18 @@ private:
 // One tag as a JSON object:
 //   {"number": 1, "name": "Tank level", "value": 95.2, "text": "95.20 %", "unit": "%",
 //    "valid": true, "status": "OK", "alarm": "high", "writable": false,
-//    "ts": "2026-12-10T20:05:01.123+01:00"}
+//    "min": null, "max": null, "ts": "2026-12-10T20:05:01.123+01:00"}
 // `number` is the tag number users see (index + 1); `value` is null while the tag has no
 // valid value; `text` is its value as the station shows it, with the unit; `status` is the
-// shown status; `alarm` is "high", "low" or null; `writable` tells an output tag; `ts` is
+// shown status; `alarm` is "high", "low" or null; `writable` tells an output tag, whose
+// `min` and `max` are the values an operator may set (null for an input tag); `ts` is
 // when the tag last changed (local time with its offset), null before its first change.
 // Texts are UTF-8.
 void AppendTagJson(std::string& out, const TDataChannel& tag, size_t index,
                    std::optional<TagTable::ChangeTime> changedAt, std::optional<AlarmKind> alarm);
 
-// Every tag of the table as a JSON array of those objects, in index order.
+// Every tag of the table as a JSON array of those objects, in index order. The table's lock
+// is held only to copy what the objects show, not while they are written.
 std::string TagListJson(const TagTable& tags, const LimitAlarms& alarms);
 // The tags at `indices` (those in the table), in their order.
 std::string TagsJson(const TagTable& tags, std::span<const size_t> indices,

@@ -172,7 +172,9 @@ void EventStream::AlarmsChanged() {
     m_wake.notify_one();
 }
 
-// The tags marked since the last batch, as JSON; nothing when none changed.
+// The tags marked since the last batch whose shown state differs from the one last sent
+// (the table also tells of changes that show nothing, such as a tag being polled), as JSON;
+// nothing when none changed.
 std::optional<std::string> EventStream::TakeTagsJson() {
     TagChangeSet::Taken taken;
     m_tags.Locked([&] {
@@ -182,7 +184,31 @@ std::optional<std::string> EventStream::TakeTagsJson() {
     if (taken.Empty())
         return std::nullopt;
     const LimitAlarms alarms = LimitAlarms::Now(m_alarms);
-    return taken.all ? TagListJson(m_tags, alarms) : TagsJson(m_tags, taken.changed, alarms);
+    if (taken.all) {
+        m_sent.clear();
+        m_sent.resize(m_tags.Size());
+    }
+    std::string json = "[";
+    const auto append = [&](const TDataChannel& tag, size_t index,
+                            std::optional<TagTable::ChangeTime> changedAt) {
+        if (index >= m_sent.size())
+            m_sent.resize(index + 1);
+        Shown shown{tag.RealValue, tag.ValueValid, tag.Status, alarms.Of(index)};
+        if (m_sent[index] == shown)
+            return;
+        m_sent[index] = std::move(shown);
+        if (json.size() > 1)
+            json += ',';
+        AppendTagJson(json, tag, index, changedAt, m_sent[index]->alarm);
+    };
+    if (taken.all)
+        m_tags.ReadAllTimed(append);
+    else
+        m_tags.ReadSomeTimed(taken.changed, append);
+    if (json.size() == 1)
+        return std::nullopt;
+    json += ']';
+    return json;
 }
 
 std::string EventStream::AlarmsJson() const {

@@ -126,6 +126,16 @@ private:
     AlarmService* const m_alarms;
     const EventStreamOptions m_options;
 
+    // What clients were last sent of a tag (the thread's).
+    struct Shown {
+        double value = 0;
+        bool valid = false;
+        std::string status;
+        std::optional<AlarmKind> alarm;
+        bool operator==(const Shown&) const = default;
+    };
+    std::vector<std::optional<Shown>> m_sent; // by tag index
+
     TagChangeSet m_changes;   // guarded by the table's lock
     bool m_tagsAsked = false; // likewise: the thread has been told of them
 

@@ -55,22 +55,31 @@ StreamClient::ReadResult StreamClient::Read(std::span<char> buffer) {
 }
 
 bool StreamClient::Push(const StreamFrame& frame, size_t maxUnsent) {
-    const std::lock_guard lock(m_mutex);
-    if (m_dropped || m_ended)
-        return !m_dropped;
-    m_unsent += frame->size();
-    if (m_unsent > maxUnsent) {
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_dropped || m_ended)
+            return !m_dropped;
+        m_unsent += frame->size();
+        if (m_unsent <= maxUnsent) {
+            m_frames.push_back(frame);
+            ResumeIfWaiting();
+            return true;
+        }
         m_dropped = true;
         m_frames = {};
         m_unsent = 0;
-        if (m_actions.shutDown)
-            m_actions.shutDown();
         ResumeIfWaiting();
-        return false;
     }
-    m_frames.push_back(frame);
-    ResumeIfWaiting();
-    return true;
+    ShutDown();
+    return false;
+}
+
+// Outside the queue's lock: the server's watch of the connections tells of a hang-up, which
+// ends the stream, under its own.
+void StreamClient::ShutDown() {
+    const std::lock_guard lock(m_shutDownMutex);
+    if (m_shutDown)
+        m_shutDown();
 }
 
 void StreamClient::End() {
@@ -80,6 +89,10 @@ void StreamClient::End() {
 }
 
 void StreamClient::Detach() {
+    {
+        const std::lock_guard lock(m_shutDownMutex);
+        m_shutDown = nullptr;
+    }
     const std::lock_guard lock(m_mutex);
     m_ended = true;
     m_waiting = false;

@@ -62,7 +62,8 @@ public:
         size_t bytes = 0;
     };
 
-    explicit StreamClient(Actions actions) : m_actions(std::move(actions)) {}
+    explicit StreamClient(Actions actions)
+        : m_actions(std::move(actions)), m_shutDown(std::move(m_actions.shutDown)) {}
 
     // Copies what waits into `buffer`; with nothing there the connection is suspended
     // (Waiting) until a frame comes or the stream ends.
@@ -78,6 +79,7 @@ public:
 
 private:
     void ResumeIfWaiting(); // under the lock
+    void ShutDown();
 
     mutable std::mutex m_mutex;
     Actions m_actions;
@@ -87,6 +89,9 @@ private:
     bool m_waiting = false;
     bool m_ended = false;
     bool m_dropped = false;
+
+    std::mutex m_shutDownMutex; // guards m_shutDown
+    std::function<void()> m_shutDown;
 };
 
 // The hub of the live stream's clients. It listens to the tag table and, when there is one,

@@ -105,6 +105,7 @@ bool IsStreamAnswer(const WebResponse& response) {
 EventStreamOptions StreamOptions(const WebServerLimits& limits) {
     EventStreamOptions options;
     options.keepAlive = limits.streamKeepAlive;
+    options.maxClients = limits.maxStreams;
     return options;
 }
 

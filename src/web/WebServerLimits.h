@@ -56,6 +56,8 @@ inline constexpr size_t kHistoryThreads = 2;
 inline constexpr size_t kStreamBlock = 16 * 1024;
 // Live streams are sent a comment this often while nothing else is sent.
 inline constexpr std::chrono::milliseconds kStreamKeepAlive{15'000};
+// Live streams open at once; beyond them a new one is refused (503).
+inline constexpr size_t kMaxStreams = 64;
 
 struct WebServerLimits {
     std::chrono::milliseconds requestTime = kRequestTime;
@@ -66,6 +68,7 @@ struct WebServerLimits {
     // each connection carries one request and is closed after its reply.
     bool keepAlive = false;
     std::chrono::milliseconds streamKeepAlive = kStreamKeepAlive;
+    size_t maxStreams = kMaxStreams;
 };
 
 } // namespace halvane

@@ -451,6 +451,8 @@ private:
         state.stream = std::move(client);
         MHD_add_response_header(response, "Content-Type", std::string(kEventStreamType).c_str());
         MHD_add_response_header(response, "Cache-Control", "no-cache");
+        if (!m_limits.keepAlive)
+            MHD_add_response_header(response, "Connection", "close");
         m_guard.Answered(connection);
         MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, 0u);
         const MHD_Result queued = MHD_queue_response(connection, 200, response);

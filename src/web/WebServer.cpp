@@ -236,7 +236,8 @@ public:
     }
 
     // Handlers at work are asked to stop and waited for; connections still waiting for an
-    // answer are resumed without one, so that the daemon can close them all.
+    // answer are resumed without one, and live streams ended, so that the daemon can close
+    // them all.
     ~Service() {
         {
             const std::lock_guard lock(m_pendingMutex);

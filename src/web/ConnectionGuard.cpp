@@ -103,8 +103,22 @@ void ConnectionGuard::Watch(const void* key, std::stop_source work, bool canProb
         link->watched = true;
         link->canProbe = canProbe;
         link->probed = false;
+        link->hangUpEnds = false;
     }
     Wake();
+}
+
+void ConnectionGuard::WatchStream(const void* key, std::stop_source stream) {
+    Watch(key, std::move(stream), false);
+    const std::lock_guard lock(m_mutex);
+    if (Link* link = Find(key))
+        link->hangUpEnds = true;
+}
+
+void ConnectionGuard::ShutDown(const void* key) {
+    const std::lock_guard lock(m_mutex);
+    if (const Link* link = Find(key))
+        ::shutdown(link->socket, SHUT_RDWR);
 }
 
 void ConnectionGuard::Answered(const void* key) {
@@ -178,9 +192,11 @@ void ConnectionGuard::ExpireDue(Clock::time_point now) {
     }
 }
 
-// The client has closed its sending side, or, once probed, reset or hung up: it has gone.
+// The client has closed its sending side, or, once probed, reset or hung up: it has gone. A
+// stream's client that closes its side has gone too.
 void ConnectionGuard::CheckClient(Link& link, short revents) {
-    bool gone = (revents & (POLLHUP | POLLERR)) != 0;
+    bool gone =
+        (revents & (POLLHUP | POLLERR)) != 0 || (link.hangUpEnds && (revents & POLLRDHUP) != 0);
     if (!gone && !link.probed && link.canProbe) {
         gone = ::send(link.socket, kProcessing.data(), kProcessing.size(),
                       MSG_NOSIGNAL | MSG_DONTWAIT) < 0 &&

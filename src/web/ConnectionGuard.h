@@ -41,6 +41,11 @@ public:
     void Watch(const void* key, std::stop_source work, bool canProbe);
     // The request is answered: the connection waits for its next request (kept) or closes.
     void Answered(const void* key);
+    // Its answer is a live stream, which ends (`stream` asked to stop) once the client closes
+    // its side; it is never probed.
+    void WatchStream(const void* key, std::stop_source stream);
+    // The client is dropped: its socket is shut down, and the library then closes it.
+    void ShutDown(const void* key);
 
 private:
     enum class Phase { Request, Body, Answering, Closing, Idle };
@@ -52,6 +57,7 @@ private:
         bool watched = false;
         bool canProbe = false;
         bool probed = false;
+        bool hangUpEnds = false;
     };
 
     Link* Find(const void* key); // under the lock

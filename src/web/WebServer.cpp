@@ -1,7 +1,9 @@
 #include "WebServer.h"
 
+#include "ApiEndpoint.h"
 #include "BasicAuthorization.h"
 #include "ConnectionGuard.h"
+#include "EventStream.h"
 #include "HandlerPool.h"
 #include "HttpReply.h"
 #include "WebLogin.h"
@@ -95,6 +97,18 @@ unsigned HeadIdleSeconds(const WebServerLimits& limits) {
     return static_cast<unsigned>(std::max(requestTime, limits.idleTime).count() + 1);
 }
 
+// The answer that lets a live stream be opened (StreamRoute).
+bool IsStreamAnswer(const WebResponse& response) {
+    return response.status == 200 && response.contentType == kEventStreamType;
+}
+
+EventStreamOptions StreamOptions(const WebServerLimits& limits) {
+    EventStreamOptions options;
+    options.keepAlive = limits.streamKeepAlive;
+    options.maxClients = limits.maxStreams;
+    return options;
+}
+
 WebRequest ToWebRequest(const HttpRequestHead& head) {
     const Credentials credentials = DecodeBasicAuthorization(head.authorization);
     WebRequest request{head.method,          head.path,  credentials.user,
@@ -180,6 +194,7 @@ struct PendingAnswer {
     std::stop_source stop;
     std::mutex mutex;
     std::optional<HttpReply> reply; // once made
+    bool stream = false;            // or, instead, the live stream is to be opened
     std::atomic<bool> resumed = false;
 };
 
@@ -190,6 +205,9 @@ struct RequestState {
     HttpRequestHead head;
     std::string body; // as it arrives, within the length the head announced
     std::shared_ptr<PendingAnswer> pending;
+    std::shared_ptr<StreamClient> stream; // once its answer is the live stream
+    std::stop_source hangUp;              // its client has gone: the stream ends
+    std::optional<std::stop_callback<std::function<void()>>> endOnHangUp;
 };
 
 } // namespace
@@ -225,7 +243,8 @@ public:
     }
 
     // Handlers at work are asked to stop and waited for; connections still waiting for an
-    // answer are resumed without one, so that the daemon can close them all.
+    // answer are resumed without one, and live streams ended, so that the daemon can close
+    // them all.
     ~Service() {
         {
             const std::lock_guard lock(m_pendingMutex);
@@ -237,6 +256,7 @@ public:
         m_history.reset();
         for (const auto& pending : m_pending)
             Resume(*pending);
+        m_stream.CloseAll();
         MHD_stop_daemon(m_daemon);
     }
 
@@ -262,18 +282,22 @@ private:
         MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
                                   HeadIdleSeconds(service.m_limits));
         try {
-            return std::make_unique<RequestState>(
-                       RequestState{target ? target : "", false, {}, {}, {}})
-                .release();
+            auto state = std::make_unique<RequestState>();
+            state->target = target ? target : "";
+            return state.release();
         } catch (...) {
             return nullptr; // out of memory: the request is refused
         }
     }
 
-    static void RequestCompleted(void*, MHD_Connection*, void** request,
+    static void RequestCompleted(void* self, MHD_Connection*, void** request,
                                  MHD_RequestTerminationCode) {
-        std::unique_ptr<RequestState>(static_cast<RequestState*>(*request));
+        const std::unique_ptr<RequestState> state(static_cast<RequestState*>(*request));
         *request = nullptr;
+        if (state && state->stream) {
+            state->stream->Detach();
+            static_cast<Service*>(self)->m_stream.Remove(state->stream);
+        }
     }
 
     static void ConnectionEvent(void* self, MHD_Connection* connection, void**,
@@ -309,7 +333,7 @@ private:
             return MHD_YES;
         }
         if (state->pending)
-            return TakeAnswer(connection, *state->pending);
+            return TakeAnswer(connection, *state);
         const bool http11 = std::string_view(version) == "HTTP/1.1";
         WebRequest request = ToWebRequest(state->head);
         request.body = std::move(state->body);
@@ -386,11 +410,14 @@ private:
                    answer = std::move(answer)](std::stop_token poolStop) {
             const std::stop_callback stopWithServer(
                 poolStop, [stop = pending->stop]() mutable { stop.request_stop(); });
-            HttpReply reply =
-                ComposeReply(head, Guarded([&] { return answer(pending->stop.get_token()); }));
+            WebResponse response = Guarded([&] { return answer(pending->stop.get_token()); });
+            const bool stream = IsStreamAnswer(response);
+            HttpReply reply = ComposeReply(head, std::move(response));
             {
                 const std::lock_guard replyLock(pending->mutex);
-                pending->reply = std::move(reply);
+                pending->stream = stream;
+                if (!stream)
+                    pending->reply = std::move(reply);
             }
             Resume(*pending);
             const std::lock_guard pendingLock(m_pendingMutex);
@@ -404,13 +431,73 @@ private:
             MHD_resume_connection(pending.connection);
     }
 
-    MHD_Result TakeAnswer(MHD_Connection* connection, PendingAnswer& pending) {
+    MHD_Result TakeAnswer(MHD_Connection* connection, RequestState& state) {
+        PendingAnswer& pending = *state.pending;
         std::optional<HttpReply> reply;
+        bool stream = false;
         {
             const std::lock_guard lock(pending.mutex);
             reply.swap(pending.reply);
+            stream = std::exchange(pending.stream, false);
         }
+        if (stream)
+            return OpenStream(connection, state);
         return reply ? Queue(connection, std::move(*reply)) : MHD_NO;
+    }
+
+    // A stream is answered by the hub's frames as they come: the connection is suspended
+    // while none waits. It has no idle time (the keep-alive comments show it alive; a client
+    // that stops reading is dropped by the hub). Beyond the hub's clients: 503.
+    MHD_Result OpenStream(MHD_Connection* connection, RequestState& state) {
+        auto client = m_stream.Open(StreamActions(connection));
+        if (!client)
+            return Queue(connection,
+                         ComposeReply(state.head, JsonError(503, "Too many live streams")));
+        auto reader = std::make_unique<std::shared_ptr<StreamClient>>(client);
+        MHD_Response* response = MHD_create_response_from_callback(
+            MHD_SIZE_UNKNOWN, kStreamBlock, &Service::ReadStream, reader.get(), &EndStream);
+        if (!response)
+            return MHD_NO;
+        reader.release(); // EndStream ends it
+        state.endOnHangUp.emplace(state.hangUp.get_token(), [client] { client->End(); });
+        state.stream = std::move(client);
+        MHD_add_response_header(response, "Content-Type", std::string(kEventStreamType).c_str());
+        MHD_add_response_header(response, "Cache-Control", "no-cache");
+        if (!m_limits.keepAlive)
+            MHD_add_response_header(response, "Connection", "close");
+        m_guard.Answered(connection);
+        MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, 0u);
+        const MHD_Result queued = MHD_queue_response(connection, 200, response);
+        MHD_destroy_response(response);
+        m_guard.WatchStream(connection, state.hangUp);
+        return queued;
+    }
+
+    StreamClient::Actions StreamActions(MHD_Connection* connection) {
+        return {[connection] { MHD_suspend_connection(connection); },
+                [connection] { MHD_resume_connection(connection); },
+                [this, connection] { m_guard.ShutDown(connection); }};
+    }
+
+    static ssize_t ReadStream(void* reader, uint64_t, char* buffer, size_t room) {
+        auto& client = **static_cast<std::shared_ptr<StreamClient>*>(reader);
+        const auto read = client.Read({buffer, room});
+        switch (read.state) {
+        case StreamClient::State::Data:
+            return static_cast<ssize_t>(read.bytes);
+        case StreamClient::State::Waiting:
+            return 0;
+        case StreamClient::State::Ended:
+            return MHD_CONTENT_READER_END_OF_STREAM;
+        case StreamClient::State::Dropped:
+            break;
+        }
+        return MHD_CONTENT_READER_END_WITH_ERROR;
+    }
+
+    static void EndStream(void* reader) {
+        std::unique_ptr<std::shared_ptr<StreamClient>>(
+            static_cast<std::shared_ptr<StreamClient>*>(reader));
     }
 
     MHD_Result Queue(MHD_Connection* connection, HttpReply reply) {
@@ -434,6 +521,7 @@ private:
     const WebServerLimits m_limits;
     ConnectionGuard m_guard;
     WebLogin m_login{UsersFile(), m_context.alarms};
+    EventStream m_stream{m_context.tags, m_context.alarms, StreamOptions(m_limits)};
     std::atomic<bool> m_stopping = false;
     std::mutex m_pendingMutex;
     std::set<std::shared_ptr<PendingAnswer>> m_pending;

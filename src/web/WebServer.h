@@ -13,7 +13,8 @@ namespace halvane {
 // limits keep connections, sending every body exactly as the handler made it (never
 // compressed). The transport is libmicrohttpd: one thread reads requests and writes replies
 // for all connections at once, each within its limits, so slow or hostile clients hold
-// neither the others nor a stop; a few threads run the handler for what takes long.
+// neither the others nor a stop; a few threads run the handler for what takes long. Live
+// streams ("/api/stream") stay open, fed by the hub of their clients (EventStream).
 // Created stopped; Start, Stop and the destructor belong to one thread.
 class WebServer final {
 public:

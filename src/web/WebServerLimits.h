@@ -52,6 +52,13 @@ inline constexpr std::chrono::milliseconds kHistoryReadTime{10'000};
 inline constexpr size_t kHandlerThreads = 4;
 inline constexpr size_t kHistoryThreads = 2;
 
+// A live stream's connection takes its frames in pieces of this size.
+inline constexpr size_t kStreamBlock = 16 * 1024;
+// Live streams are sent a comment this often while nothing else is sent.
+inline constexpr std::chrono::milliseconds kStreamKeepAlive{15'000};
+// Live streams open at once; beyond them a new one is refused (503).
+inline constexpr size_t kMaxStreams = 64;
+
 struct WebServerLimits {
     std::chrono::milliseconds requestTime = kRequestTime;
     std::chrono::seconds idleTime = kIdleTime;
@@ -60,6 +67,8 @@ struct WebServerLimits {
     // Connections kept for further requests (pipelined ones answered in order); without,
     // each connection carries one request and is closed after its reply.
     bool keepAlive = false;
+    std::chrono::milliseconds streamKeepAlive = kStreamKeepAlive;
+    size_t maxStreams = kMaxStreams;
 };
 
 } // namespace halvane

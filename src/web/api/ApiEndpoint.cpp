@@ -1,6 +1,7 @@
 #include "ApiEndpoint.h"
 
 #include "AlarmActions.h"
+#include "EventStream.h"
 #include "JsonText.h"
 #include "SessionEndpoint.h"
 #include "TagEndpoint.h"
@@ -13,7 +14,7 @@ namespace halvane {
 namespace {
 
 // The API's collections.
-constexpr std::array<std::string_view, 2> kCollections{"/api/tags", "/api/session"};
+constexpr std::array<std::string_view, 3> kCollections{"/api/tags", "/api/session", kStreamPath};
 // Below the alarm list: its actions.
 constexpr std::string_view kAlarmActions = "/api/alarms/";
 constexpr std::string_view kPngPrefix = "/screen.";
@@ -22,7 +23,7 @@ constexpr std::string_view kPngSuffix = ".png";
 // A route answers the requests it takes and leaves the others (nothing).
 using Route = std::optional<WebResponse> (*)(const WebRequest&, const WebContext&, std::stop_token);
 
-constexpr std::array<Route, 3> kRoutes{TagRoute, SessionRoute, AlarmActionRoute};
+constexpr std::array<Route, 4> kRoutes{TagRoute, SessionRoute, AlarmActionRoute, &StreamRoute};
 
 } // namespace
 

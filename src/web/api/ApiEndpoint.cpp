@@ -1,6 +1,7 @@
 #include "ApiEndpoint.h"
 
 #include "JsonText.h"
+#include "ScreenEndpoint.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +11,7 @@ namespace halvane {
 namespace {
 
 // The API's collections.
-constexpr std::array<std::string_view, 0> kCollections{};
+constexpr std::array<std::string_view, 1> kCollections{"/api/screens"};
 // Below the alarm list: its actions.
 constexpr std::string_view kAlarmActions = "/api/alarms/";
 constexpr std::string_view kPngPrefix = "/screen.";
@@ -19,7 +20,7 @@ constexpr std::string_view kPngSuffix = ".png";
 // A route answers the requests it takes and leaves the others (nothing).
 using Route = std::optional<WebResponse> (*)(const WebRequest&, const WebContext&, std::stop_token);
 
-constexpr std::array<Route, 0> kRoutes{};
+constexpr std::array<Route, 2> kRoutes{ScreenPngRoute, ScreenListRoute};
 
 } // namespace
 

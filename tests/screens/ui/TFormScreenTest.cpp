@@ -396,6 +396,9 @@ TEST_F(ScreenListTest, ScreensTellTheObjectsOfTheirLastFrame) {
     first.Objects() = DisplayAndButton();
     first.Objects().push_front(previous);
     first.Objects().push_back(exit);
+    // Drawn first, at the back:
+    for (const int32_t type : {kNumericInput, kBinaryDisplay, kMultiStateDisplay})
+        first.Objects().push_back(PlacedObject(type, {150, 70, 190, 90}));
     EXPECT_TRUE(m_list.ScreenObjects(0).empty()) << "not drawn yet";
     first.PaintScreen();
 
@@ -403,24 +406,32 @@ TEST_F(ScreenListTest, ScreensTellTheObjectsOfTheirLastFrame) {
     EXPECT_EQ(m_list.ScreenSizeOf(3), std::nullopt);
     EXPECT_TRUE(m_list.ScreenObjects(3).empty());
     const std::vector<ScreenObjectInfo> objects = m_list.ScreenObjects(0);
-    ASSERT_EQ(objects.size(), 3u);
+    std::vector<std::pair<std::string, std::string>> kinds;
+    for (const ScreenObjectInfo& object : objects)
+        kinds.emplace_back(object.type, object.action);
+    EXPECT_EQ(kinds, (std::vector<std::pair<std::string, std::string>>{
+                         {"Multi-state Display", ""},
+                         {"Binary Display", ""},
+                         {"Numeric Input", "input"},
+                         {"Numeric Display", ""},
+                         {"Preset Value Button", "preset"},
+                         {"Function Button", "goto"},
+                     }));
+    ASSERT_EQ(objects.size(), 6u);
+    const ScreenObjectInfo& shown = objects[3];
     const TScreenMarker& display = first.Objects()[2];
-    EXPECT_EQ(objects[0].type, "Numeric Display");
-    EXPECT_EQ(objects[0].tag, 1);
-    EXPECT_EQ(std::tuple(objects[0].x, objects[0].y, objects[0].x + objects[0].width,
-                         objects[0].y + objects[0].height),
+    EXPECT_EQ(shown.tag, 1);
+    EXPECT_EQ(std::tuple(shown.x, shown.y, shown.x + shown.width, shown.y + shown.height),
               std::tuple(display.Bounds.Left, display.Bounds.Top, display.Bounds.Right,
                          display.Bounds.Bottom));
-    EXPECT_EQ(objects[1].action, "preset");
-    EXPECT_EQ(objects[1].value, 1.0);
-    EXPECT_TRUE(objects[1].confirm);
-    EXPECT_EQ(objects[2].action, "goto");
-    EXPECT_EQ(objects[2].screen, 2) << "back from the first screen to the last";
+    EXPECT_EQ(objects[4].value, 1.0);
+    EXPECT_TRUE(objects[4].confirm);
+    EXPECT_EQ(objects[5].screen, 2) << "back from the first screen to the last";
 
     m_list.DeleteScreen(2);
-    EXPECT_EQ(m_list.ScreenObjects(0)[2].screen, 1) << "the list as it is now";
+    EXPECT_EQ(m_list.ScreenObjects(0)[5].screen, 1) << "the list as it is now";
     m_list.DeleteScreen(1);
-    EXPECT_EQ(m_list.ScreenObjects(0)[2].screen, std::nullopt) << "no other screen";
+    EXPECT_EQ(m_list.ScreenObjects(0)[5].screen, std::nullopt) << "no other screen";
 }
 
 TEST_F(ScreenListTest, LoadsTheScreensOfTheScreensSection) {

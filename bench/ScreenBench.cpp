@@ -1,12 +1,17 @@
 // Screen drawing on a large screen: one full paint of 500 text objects and 50 symbols on
 // a 1280 × 1024 frame, with every style key and label read from the stores as each paint
-// of a screen window does; and the BMP encoding that every web request for a screen picture costs.
+// of a screen window does; the BMP and PNG encodings of a frame, each done once per frame for
+// the web's requests; and the web's requests for the picture of such a frame in either format,
+// each on a new loopback connection.
 #include "DataRoot.h"
+#include "HttpGet.h"
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "ScreenPainter.h"
 #include "SymbolGraphic.h"
 #include "TDataChannel.h"
+#include "TagTable.h"
+#include "WebServer.h"
 
 #include <QGuiApplication>
 
@@ -139,6 +144,80 @@ void BM_EncodeBmp(benchmark::State& state) {
                             3);
 }
 BENCHMARK(BM_EncodeBmp)->Unit(benchmark::kMillisecond);
+
+// A frame of the screen above as the station serves it, painted once for the run.
+const QImage& PaintedFrame() {
+    static const QImage frame = [] {
+        const auto& root = BenchFolder();
+        ProfileStore config(root / "cfg" / "config.cfg");
+        WriteConfig(config);
+        ProfileStore screenFile(root / "cfg" / "screen.2.cfg");
+        screenFile.WriteInteger("General", "Background.Solid.Color", 0x404040);
+        ScreenView view;
+        view.clientSize = kFrameSize;
+        ObjectList objects = Objects();
+        return ScreenPainter(config).PaintScreen(view, screenFile, objects, Tags()).image;
+    }();
+    return frame;
+}
+
+enum PictureFormat { kBmp = 0, kPng = 1 };
+
+std::vector<uint8_t> Encoded(const QImage& frame, int64_t format) {
+    return format == kPng ? EncodePng(frame) : EncodeBmp(frame);
+}
+
+void BM_EncodeFrame(benchmark::State& state) {
+    const QImage& frame = PaintedFrame();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::vector<uint8_t> encoded = Encoded(frame, state.range(0));
+        bytes = encoded.size();
+        benchmark::DoNotOptimize(encoded.data());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.SetLabel(state.range(0) == kPng ? "PNG" : "BMP");
+}
+BENCHMARK(BM_EncodeFrame)->ArgName("png")->Arg(kBmp)->Arg(kPng)->Unit(benchmark::kMillisecond);
+
+// One screen whose frame is encoded already, as the station's screens hand out the
+// encoding of their frame to every request until the next paint.
+class PaintedScreen final : public ScreenSource {
+public:
+    size_t ScreenCount() const override { return 1; }
+    std::string ScreenCaption(size_t) const override { return "Plant"; }
+    SharedBmp ScreenBmp(size_t) const override { return m_bmp; }
+    SharedBmp ScreenPng(size_t) const override { return m_png; }
+
+private:
+    SharedBmp m_bmp = std::make_shared<const std::vector<uint8_t>>(EncodeBmp(PaintedFrame()));
+    SharedBmp m_png = std::make_shared<const std::vector<uint8_t>>(EncodePng(PaintedFrame()));
+};
+
+void BM_ScreenPictureRequest(benchmark::State& state) {
+    ProfileStore store(BenchFolder() / "cfg" / "web.cfg");
+    TagTable tags;
+    TemplateCounters counters;
+    const PaintedScreen screen;
+    WebServer server(WebContext{store, tags, &screen, counters});
+    const char* path = state.range(0) == kPng ? "/screen.0.png" : "/screen-image-0.bmp";
+    if (!server.Start(0) || bench::HttpGet(server.Port(), path).status != 200) {
+        state.SkipWithError("the picture is not served");
+        return;
+    }
+    size_t bytes = 0;
+    for (auto _ : state)
+        bytes = bench::HttpGet(server.Port(), path).bytes;
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(path);
+}
+BENCHMARK(BM_ScreenPictureRequest)
+    ->ArgName("png")
+    ->Arg(kBmp)
+    ->Arg(kPng)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

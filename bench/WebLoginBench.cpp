@@ -3,17 +3,13 @@
 // check. Each request is a new loopback connection, as without keep-alive.
 #include "Accounts.h"
 #include "DataRoot.h"
+#include "HttpGet.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
 #include "TempDir.h"
 #include "WebServer.h"
 
 #include <benchmark/benchmark.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -49,22 +45,7 @@ private:
 
 // The status of one GET of "/" on a new connection.
 int Get(int port, std::string_view authorization) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    const std::string request =
-        "GET / HTTP/1.1\r\nHost: bench\r\nAuthorization: " + std::string(authorization) +
-        "\r\nConnection: close\r\n\r\n";
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string reply;
-    char buffer[16384];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        reply.append(buffer, static_cast<size_t>(n));
-    ::close(fd);
-    return reply.size() > 12 ? std::stoi(reply.substr(9, 3)) : 0;
+    return bench::HttpGet(port, "/", authorization).status;
 }
 
 void BM_DemoPage(benchmark::State& state) {

@@ -96,5 +96,8 @@ void DrawFocusRect(QPainter& canvas, const MarkerRect& rect);
 
 // The bytes of a BMP file holding `image`; empty for a null image.
 std::vector<uint8_t> EncodeBmp(const QImage& image);
+// The bytes of a PNG file holding `image`, compressed for speed rather than size; empty for a
+// null image.
+std::vector<uint8_t> EncodePng(const QImage& image);
 
 } // namespace halvane

@@ -33,11 +33,15 @@ public:
     struct Screen {
         std::string caption;
         std::string bmp;
+        std::string png = {}; // none when empty, as before a screen's first paint
+        ScreenSize size = {};
+        std::vector<ScreenObjectInfo> objects = {};
     };
     explicit FakeScreens(std::vector<Screen> screens) : m_screens(std::move(screens)) {
-        for (const Screen& screen : m_screens)
-            m_bmps.push_back(
-                std::make_shared<const std::vector<uint8_t>>(screen.bmp.begin(), screen.bmp.end()));
+        for (const Screen& screen : m_screens) {
+            m_bmps.push_back(Shared(screen.bmp));
+            m_pngs.push_back(screen.png.empty() ? nullptr : Shared(screen.png));
+        }
     }
 
     size_t ScreenCount() const override { return m_screens.size(); }
@@ -48,10 +52,25 @@ public:
     SharedBmp ScreenBmp(size_t index) const override {
         return index < m_bmps.size() ? m_bmps[index] : nullptr;
     }
+    SharedBmp ScreenPng(size_t index) const override {
+        return index < m_pngs.size() ? m_pngs[index] : nullptr;
+    }
+    std::optional<ScreenSize> ScreenSizeOf(size_t index) const override {
+        return index < m_screens.size() ? std::optional(m_screens[index].size) : std::nullopt;
+    }
+    std::vector<ScreenObjectInfo> ScreenObjects(size_t index) const override {
+        return index < m_screens.size() ? m_screens[index].objects
+                                        : std::vector<ScreenObjectInfo>();
+    }
 
 private:
+    static SharedBmp Shared(const std::string& bytes) {
+        return std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+    }
+
     std::vector<Screen> m_screens;
     std::vector<SharedBmp> m_bmps;
+    std::vector<SharedBmp> m_pngs;
 };
 
 inline TDataChannel NamedTag(std::string name, std::string unit = "", double value = 0,

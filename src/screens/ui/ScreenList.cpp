@@ -135,17 +135,42 @@ std::string ScreenList::ScreenCaption(size_t index) const {
 
 // The frame is encoded outside the lock: a large one takes long, and neither the other
 // requests nor the user-interface thread may wait for it.
-SharedBmp ScreenList::ScreenBmp(size_t index) const {
+SharedBmp ScreenList::EncodedFrame(size_t index, FrameCacheOf cacheOf) const {
     QImage frame;
-    std::shared_ptr<FrameBmpCache> cache;
+    std::shared_ptr<EncodedFrameCache> cache;
     {
         const std::lock_guard lock(m_mutex);
         if (index >= m_screens.size())
             return nullptr;
         frame = m_screens[index]->Frame();
-        cache = m_screens[index]->BmpCache();
+        cache = (*m_screens[index].*cacheOf)();
     }
     return cache->Get(frame);
+}
+
+SharedBmp ScreenList::ScreenBmp(size_t index) const {
+    return EncodedFrame(index, &TFormScreen::BmpCache);
+}
+
+SharedBmp ScreenList::ScreenPng(size_t index) const {
+    return EncodedFrame(index, &TFormScreen::PngCache);
+}
+
+std::optional<ScreenSize> ScreenList::ScreenSizeOf(size_t index) const {
+    const std::lock_guard lock(m_mutex);
+    if (index >= m_screens.size())
+        return std::nullopt;
+    const QSize size = m_screens[index]->Frame().size();
+    return ScreenSize{std::max(size.width(), 0), std::max(size.height(), 0)};
+}
+
+// The goto targets depend on where the screen stands in the list, so they are worked out
+// under the same lock as the objects are read.
+std::vector<ScreenObjectInfo> ScreenList::ScreenObjects(size_t index) const {
+    const std::lock_guard lock(m_mutex);
+    if (index >= m_screens.size())
+        return {};
+    return ObjectsOfScreen(m_screens[index]->FrameObjects(), index, m_screens.size());
 }
 
 } // namespace halvane

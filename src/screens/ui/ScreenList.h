@@ -15,6 +15,7 @@ class QWidget;
 namespace halvane {
 
 class ProfileStore;
+class EncodedFrameCache;
 class ScreenActions;
 class TagTable;
 class TFormScreen;
@@ -54,8 +55,15 @@ public:
     size_t ScreenCount() const override;
     std::string ScreenCaption(size_t index) const override;
     SharedBmp ScreenBmp(size_t index) const override;
+    SharedBmp ScreenPng(size_t index) const override;
+    // The size of the last composed frame; zero before the first paint.
+    std::optional<ScreenSize> ScreenSizeOf(size_t index) const override;
+    // As the last composed frame drew them.
+    std::vector<ScreenObjectInfo> ScreenObjects(size_t index) const override;
 
 private:
+    using FrameCacheOf = std::shared_ptr<EncodedFrameCache> (TFormScreen::*)() const;
+    SharedBmp EncodedFrame(size_t index, FrameCacheOf cacheOf) const;
     std::unique_ptr<TFormScreen> NewWindow() const;
     void Append(std::unique_ptr<TFormScreen> screen);
     int DrawScreenNumber();

@@ -314,9 +314,11 @@ void TFormScreen::PaintScreen() {
     const ProfileStore::Batch configReads(m_config);
     const ProfileStore::Batch screenReads(*m_screenFile);
     ScreenFrame frame = m_painter.PaintScreen(view, *m_screenFile, m_objects, tags);
+    std::vector<ActingObject> acting = ActingObjects(m_objects, tags.size());
     {
         const std::lock_guard lock(m_publishedMutex);
         m_frame = frame.image;
+        m_frameObjects = std::move(acting);
     }
     m_paintBoxScreen->ShowFrame(std::move(frame.image), frame.stretch);
 }
@@ -741,8 +743,17 @@ QImage TFormScreen::Frame() const {
     return m_frame;
 }
 
+std::vector<ActingObject> TFormScreen::FrameObjects() const {
+    const std::lock_guard lock(m_publishedMutex);
+    return m_frameObjects;
+}
+
 SharedBmp TFormScreen::FrameBmp() const {
     return m_bmpCache->Get(Frame());
+}
+
+SharedBmp TFormScreen::FramePng() const {
+    return m_pngCache->Get(Frame());
 }
 
 void TFormScreen::showEvent(QShowEvent* event) {

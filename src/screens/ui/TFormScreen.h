@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ActingObjects.h"
 #include "EditHistory.h"
-#include "FrameBmpCache.h"
+#include "EncodedFrameCache.h"
 #include "ObjectArrangement.h"
 #include "ObjectList.h"
 #include "ScreenEditing.h"
@@ -102,15 +103,20 @@ public:
     // The station's one screen properties dialog; without it the item opens nothing.
     void SetPropertiesDialog(PropertiesDialog dialog) { m_propertiesDialog = std::move(dialog); }
 
-    // Safe from any thread: the caption as stored and the last composed frame.
+    // Safe from any thread: the caption as stored, the last composed frame and the objects
+    // that act or show a tag as that frame drew them (empty before the first paint).
     std::string Caption() const;
     QImage Frame() const;
+    std::vector<ActingObject> FrameObjects() const;
     // The last composed frame as the bytes of a BMP file, shared by its readers (see
-    // FrameBmpCache); null before the first paint.
+    // EncodedFrameCache); null before the first paint.
     SharedBmp FrameBmp() const;
-    // Where FrameBmp keeps its encodings, for a reader that must not hold the screen while
-    // it encodes; it outlives the screen for as long as the reader holds it.
-    std::shared_ptr<FrameBmpCache> BmpCache() const { return m_bmpCache; }
+    // Likewise as the bytes of a PNG file.
+    SharedBmp FramePng() const;
+    // Where FrameBmp and FramePng keep their encodings, for a reader that must not hold the
+    // screen while it encodes; they outlive the screen for as long as the reader holds them.
+    std::shared_ptr<EncodedFrameCache> BmpCache() const { return m_bmpCache; }
+    std::shared_ptr<EncodedFrameCache> PngCache() const { return m_pngCache; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -214,10 +220,14 @@ private:
     QMenu* m_alignMenu = nullptr;
     QMenu* m_distributeMenu = nullptr;
 
-    mutable std::mutex m_publishedMutex; // guards the two below, read by request threads
+    mutable std::mutex m_publishedMutex; // guards the three below, read by request threads
     std::string m_caption;
     QImage m_frame;
-    const std::shared_ptr<FrameBmpCache> m_bmpCache = std::make_shared<FrameBmpCache>(EncodeBmp);
+    std::vector<ActingObject> m_frameObjects;
+    const std::shared_ptr<EncodedFrameCache> m_bmpCache =
+        std::make_shared<EncodedFrameCache>(EncodeBmp);
+    const std::shared_ptr<EncodedFrameCache> m_pngCache =
+        std::make_shared<EncodedFrameCache>(EncodePng);
 };
 
 } // namespace halvane

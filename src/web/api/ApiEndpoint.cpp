@@ -3,6 +3,7 @@
 #include "AlarmActions.h"
 #include "EventStream.h"
 #include "JsonText.h"
+#include "ScreenEndpoint.h"
 #include "SessionEndpoint.h"
 #include "TagEndpoint.h"
 
@@ -14,7 +15,8 @@ namespace halvane {
 namespace {
 
 // The API's collections.
-constexpr std::array<std::string_view, 3> kCollections{"/api/tags", "/api/session", kStreamPath};
+constexpr std::array<std::string_view, 4> kCollections{"/api/tags", "/api/session", kStreamPath,
+                                                       "/api/screens"};
 // Below the alarm list: its actions.
 constexpr std::string_view kAlarmActions = "/api/alarms/";
 constexpr std::string_view kPngPrefix = "/screen.";
@@ -23,7 +25,8 @@ constexpr std::string_view kPngSuffix = ".png";
 // A route answers the requests it takes and leaves the others (nothing).
 using Route = std::optional<WebResponse> (*)(const WebRequest&, const WebContext&, std::stop_token);
 
-constexpr std::array<Route, 4> kRoutes{TagRoute, SessionRoute, AlarmActionRoute, &StreamRoute};
+constexpr std::array<Route, 6> kRoutes{TagRoute,     SessionRoute,   AlarmActionRoute,
+                                       &StreamRoute, ScreenPngRoute, ScreenListRoute};
 
 } // namespace
 

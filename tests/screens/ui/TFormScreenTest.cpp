@@ -341,10 +341,98 @@ TEST_F(TFormScreenTest, PublishedFrameIsABmpOfTheClientSize) {
     EXPECT_EQ(*screen->FrameBmp(), bmp);
 }
 
+// A numeric display of the tag and a preset button writing 1 to it, in front of a red
+// background.
+ObjectList DisplayAndButton() {
+    TScreenMarker display = PlacedObject(kNumericDisplay, {10, 10, 120, 30});
+    TScreenMarker button = PlacedObject(kPresetValueButton, {10, 40, 120, 60});
+    button.AttrStr1 = "Start";
+    button.AttrDouble1 = 1;
+    button.Confirm = true;
+    return {button, display};
+}
+
+TEST_F(TFormScreenTest, PublishedPngHoldsTheSamePixelsAsTheBmp) {
+    auto screen = Open(13, "[General]\nWidth=200\nHeight=90\nBackground.Solid.Color=255\n");
+    EXPECT_EQ(screen->FramePng(), nullptr) << "not painted yet";
+    screen->Objects() = DisplayAndButton();
+    screen->LoadGeneralSettings();
+    const SharedBmp png = screen->FramePng();
+    ASSERT_NE(png, nullptr);
+    const auto bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(png->data()),
+                                               static_cast<qsizetype>(png->size()));
+    const SharedBmp bmp = screen->FrameBmp();
+    const QImage fromBmp =
+        QImage::fromData(QByteArray::fromRawData(reinterpret_cast<const char*>(bmp->data()),
+                                                 static_cast<qsizetype>(bmp->size())),
+                         "BMP");
+    EXPECT_TRUE(bytes.startsWith("\x89PNG\r\n\x1a\n"));
+    const QImage fromPng = QImage::fromData(bytes, "PNG");
+    ASSERT_EQ(fromPng.size(), QSize(200, 90));
+    EXPECT_EQ(fromPng.convertToFormat(QImage::Format_RGB32),
+              fromBmp.convertToFormat(QImage::Format_RGB32));
+    EXPECT_LT(png->size(), bmp->size() / 4) << "flat screens compress well";
+    EXPECT_EQ(screen->FramePng(), png) << "every reader of one frame shares its bytes";
+}
+
 class ScreenListTest : public TFormScreenTest {
 protected:
     ScreenList m_list{m_config, m_tags, &m_dock, nullptr};
 };
+
+// The objects that a browser gets are those of the frame last composed, where that frame
+// drew them; the buttons that go to another screen name the one the station shows.
+TEST_F(ScreenListTest, ScreensTellTheObjectsOfTheirLastFrame) {
+    for (const int number : {1, 2, 3}) {
+        m_config.WriteInteger("Screens", "ScreenCfgId." + std::to_string(number - 1), number);
+        WriteText(ScreenFile(number), "[General]\nWidth=300\nHeight=100\n");
+    }
+    m_list.LoadScreens();
+    TFormScreen& first = *m_list.At(0);
+    TScreenMarker previous = PlacedObject(kFunctionButton, {200, 10, 240, 30});
+    previous.AttrInt1 = 0;
+    TScreenMarker exit = PlacedObject(kFunctionButton, {250, 10, 290, 30});
+    exit.AttrInt1 = 2;
+    first.Objects() = DisplayAndButton();
+    first.Objects().push_front(previous);
+    first.Objects().push_back(exit);
+    // Drawn first, at the back:
+    for (const int32_t type : {kNumericInput, kBinaryDisplay, kMultiStateDisplay})
+        first.Objects().push_back(PlacedObject(type, {150, 70, 190, 90}));
+    EXPECT_TRUE(m_list.ScreenObjects(0).empty()) << "not drawn yet";
+    first.PaintScreen();
+
+    EXPECT_EQ(m_list.ScreenSizeOf(0), (ScreenSize{300, 100}));
+    EXPECT_EQ(m_list.ScreenSizeOf(3), std::nullopt);
+    EXPECT_TRUE(m_list.ScreenObjects(3).empty());
+    const std::vector<ScreenObjectInfo> objects = m_list.ScreenObjects(0);
+    std::vector<std::pair<std::string, std::string>> kinds;
+    for (const ScreenObjectInfo& object : objects)
+        kinds.emplace_back(object.type, object.action);
+    EXPECT_EQ(kinds, (std::vector<std::pair<std::string, std::string>>{
+                         {"Multi-state Display", ""},
+                         {"Binary Display", ""},
+                         {"Numeric Input", "input"},
+                         {"Numeric Display", ""},
+                         {"Preset Value Button", "preset"},
+                         {"Function Button", "goto"},
+                     }));
+    ASSERT_EQ(objects.size(), 6u);
+    const ScreenObjectInfo& shown = objects[3];
+    const TScreenMarker& display = first.Objects()[2];
+    EXPECT_EQ(shown.tag, 1);
+    EXPECT_EQ(std::tuple(shown.x, shown.y, shown.x + shown.width, shown.y + shown.height),
+              std::tuple(display.Bounds.Left, display.Bounds.Top, display.Bounds.Right,
+                         display.Bounds.Bottom));
+    EXPECT_EQ(objects[4].value, 1.0);
+    EXPECT_TRUE(objects[4].confirm);
+    EXPECT_EQ(objects[5].screen, 2) << "back from the first screen to the last";
+
+    m_list.DeleteScreen(2);
+    EXPECT_EQ(m_list.ScreenObjects(0)[5].screen, 1) << "the list as it is now";
+    m_list.DeleteScreen(1);
+    EXPECT_EQ(m_list.ScreenObjects(0)[5].screen, std::nullopt) << "no other screen";
+}
 
 TEST_F(ScreenListTest, LoadsTheScreensOfTheScreensSection) {
     WriteText(ScreenFile(5), "[General]\nTitle=Five\nWidth=100\nHeight=50\n");
@@ -408,6 +496,43 @@ TEST_F(ScreenListTest, RequestThreadsReadFinishedFramesWhileScreensChange) {
     reader.join();
     EXPECT_EQ(bad, 0);
     EXPECT_EQ(m_list.ScreenCaption(0), "Title 39");
+}
+
+// Request threads read the objects, sizes and PNG pictures while the user-interface thread
+// edits the objects and the size of a screen and repaints it: every answer is one frame's,
+// whose objects all stand in one place.
+TEST_F(ScreenListTest, RequestThreadsReadFinishedObjectsWhileTheyAreEdited) {
+    m_config.WriteInteger("Screens", "ScreenCfgId.0", 21);
+    WriteText(ScreenFile(21), "[General]\nWidth=64\nHeight=32\n");
+    m_list.LoadScreens();
+    std::atomic<bool> done = false;
+    std::atomic<int> bad = 0;
+    std::atomic<int> reads = 0;
+    std::thread reader([&] {
+        while (!done) {
+            const auto objects = m_list.ScreenObjects(0);
+            const auto size = m_list.ScreenSizeOf(0);
+            const auto png = m_list.ScreenPng(0);
+            const bool oneFrame = std::ranges::all_of(objects, [&](const ScreenObjectInfo& o) {
+                return o.type == "Numeric Display" && o.tag == 1 && o == objects.front();
+            });
+            if (!oneFrame || !size || (png && png->size() < 8))
+                ++bad;
+            ++reads;
+        }
+    });
+    for (int i = 1; i <= 40 || reads < 100; ++i) {
+        TFormScreen& screen = *m_list.At(0);
+        screen.Objects().clear();
+        for (int n = 0; n < i % 7; ++n)
+            screen.Objects().push_back(
+                PlacedObject(kNumericDisplay, {i, 10 * i, i + 30, 10 * i + 20}));
+        screen.SetClientSize({64 + i, 32 + i});
+        screen.PaintScreen();
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(bad, 0);
 }
 
 } // namespace

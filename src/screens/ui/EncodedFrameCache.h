@@ -13,18 +13,18 @@
 
 namespace halvane {
 
-// The BMP bytes of a screen's latest frame for the web server's request threads, encoded
-// once per frame however many ask. While one caller encodes a newer frame, the others take
-// the last encoding at once instead of waiting or encoding the same frame again, so a large
-// frame that takes longer to encode than the screen takes to repaint is encoded by one
-// thread at a time. A newer frame is encoded only once as much time has passed since the last
-// encoding as that took, so that the encoding of a large frame takes at most half a thread
+// The bytes of a screen's latest frame in one file format (BMP, PNG: the encoder's) for the
+// web server's request threads, encoded once per frame however many ask. While one caller encodes a
+// newer frame, the others take the last encoding at once instead of waiting or encoding the same
+// frame again, so a large frame that takes longer to encode than the screen takes to repaint is
+// encoded by one thread at a time. A newer frame is encoded only once as much time has passed since
+// the last encoding as that took, so that the encoding of a large frame takes at most half a thread
 // and slow readers hold few distinct copies.
-class FrameBmpCache final {
+class EncodedFrameCache final {
 public:
     using Encoder = std::function<std::vector<uint8_t>(const QImage&)>;
 
-    explicit FrameBmpCache(Encoder encode);
+    explicit EncodedFrameCache(Encoder encode);
 
     // Null for a null frame.
     SharedBmp Get(const QImage& frame);
@@ -39,7 +39,7 @@ private:
     std::condition_variable m_encoded;
     bool m_encoding = false;
     qint64 m_frameKey = 0;
-    SharedBmp m_bmp;
+    SharedBmp m_bytes;
     Clock::time_point m_encodedAt;
     Clock::duration m_encodingTook{};
 };

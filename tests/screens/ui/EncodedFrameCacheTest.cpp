@@ -1,4 +1,4 @@
-#include "FrameBmpCache.h"
+#include "EncodedFrameCache.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ struct CountingEncoder {
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
 
-    FrameBmpCache::Encoder Function() {
+    EncodedFrameCache::Encoder Function() {
         return [this](const QImage& image) {
             ++calls;
             mostRunning = std::max(mostRunning.load(), ++running);
@@ -42,9 +42,9 @@ struct CountingEncoder {
     }
 };
 
-TEST(FrameBmpCache, EncodesEachFrameOnceAndSharesItsBytes) {
+TEST(EncodedFrameCache, EncodesEachFrameOnceAndSharesItsBytes) {
     CountingEncoder encoder;
-    FrameBmpCache cache(encoder.Function());
+    EncodedFrameCache cache(encoder.Function());
     EXPECT_EQ(cache.Get(QImage()), nullptr);
     const QImage first = Frame(qRgb(10, 0, 0));
     const SharedBmp a = cache.Get(first);
@@ -60,9 +60,9 @@ TEST(FrameBmpCache, EncodesEachFrameOnceAndSharesItsBytes) {
 
 // A frame that encodes slower than the screen repaints: while one thread encodes, the other
 // readers take the last encoding at once, and never a second encoding at the same time.
-TEST(FrameBmpCache, ReadersDuringAnEncodingTakeTheLastOneAtOnce) {
+TEST(EncodedFrameCache, ReadersDuringAnEncodingTakeTheLastOneAtOnce) {
     CountingEncoder encoder;
-    FrameBmpCache cache(encoder.Function());
+    EncodedFrameCache cache(encoder.Function());
     const SharedBmp old = cache.Get(Frame(qRgb(1, 0, 0)));
     encoder.gated = true;
     std::this_thread::sleep_for(2ms); // longer than the encoding took
@@ -78,10 +78,10 @@ TEST(FrameBmpCache, ReadersDuringAnEncodingTakeTheLastOneAtOnce) {
 }
 
 // A newer frame is encoded only once as long as the last encoding took has passed.
-TEST(FrameBmpCache, NewerFramesWaitAsLongAsTheLastEncodingTook) {
+TEST(EncodedFrameCache, NewerFramesWaitAsLongAsTheLastEncodingTook) {
     CountingEncoder encoder;
     encoder.takes = 100ms;
-    FrameBmpCache cache(encoder.Function());
+    EncodedFrameCache cache(encoder.Function());
     const SharedBmp first = cache.Get(Frame(qRgb(1, 0, 0)));
     EXPECT_EQ(cache.Get(Frame(qRgb(2, 0, 0))), first);
     std::this_thread::sleep_for(150ms);
@@ -89,10 +89,10 @@ TEST(FrameBmpCache, NewerFramesWaitAsLongAsTheLastEncodingTook) {
     EXPECT_EQ(encoder.calls, 2);
 }
 
-TEST(FrameBmpCache, TheFirstFrameIsWaitedForAndShared) {
+TEST(EncodedFrameCache, TheFirstFrameIsWaitedForAndShared) {
     CountingEncoder encoder;
     encoder.gated = true;
-    FrameBmpCache cache(encoder.Function());
+    EncodedFrameCache cache(encoder.Function());
     const QImage frame = Frame(qRgb(7, 0, 0));
     auto first = std::async(std::launch::async, [&] { return cache.Get(frame); });
     while (encoder.running == 0)

@@ -1,30 +1,30 @@
-#include "FrameBmpCache.h"
+#include "EncodedFrameCache.h"
 
 #include <utility>
 
 namespace halvane {
 
-FrameBmpCache::FrameBmpCache(Encoder encode) : m_encode(std::move(encode)) {}
+EncodedFrameCache::EncodedFrameCache(Encoder encode) : m_encode(std::move(encode)) {}
 
-SharedBmp FrameBmpCache::Get(const QImage& frame) {
+SharedBmp EncodedFrameCache::Get(const QImage& frame) {
     if (frame.isNull())
         return nullptr;
     std::unique_lock lock(m_mutex);
     // Only the first frame is waited for: there is nothing older to hand out.
-    m_encoded.wait(lock, [this] { return !m_encoding || m_bmp; });
-    if (m_bmp && (m_frameKey == frame.cacheKey() || m_encoding ||
-                  Clock::now() < m_encodedAt + m_encodingTook))
-        return m_bmp;
+    m_encoded.wait(lock, [this] { return !m_encoding || m_bytes; });
+    if (m_bytes && (m_frameKey == frame.cacheKey() || m_encoding ||
+                    Clock::now() < m_encodedAt + m_encodingTook))
+        return m_bytes;
     return Encode(frame, lock);
 }
 
-SharedBmp FrameBmpCache::Encode(const QImage& frame, std::unique_lock<std::mutex>& lock) {
+SharedBmp EncodedFrameCache::Encode(const QImage& frame, std::unique_lock<std::mutex>& lock) {
     m_encoding = true;
     lock.unlock();
     const auto started = Clock::now();
-    SharedBmp bmp;
+    SharedBmp bytes;
     try {
-        bmp = std::make_shared<const std::vector<uint8_t>>(m_encode(frame));
+        bytes = std::make_shared<const std::vector<uint8_t>>(m_encode(frame));
     } catch (...) {
         lock.lock();
         m_encoding = false;
@@ -32,13 +32,13 @@ SharedBmp FrameBmpCache::Encode(const QImage& frame, std::unique_lock<std::mutex
         throw;
     }
     lock.lock();
-    m_bmp = bmp;
+    m_bytes = bytes;
     m_frameKey = frame.cacheKey();
     m_encodedAt = Clock::now();
     m_encodingTook = m_encodedAt - started;
     m_encoding = false;
     m_encoded.notify_all();
-    return bmp;
+    return bytes;
 }
 
 } // namespace halvane

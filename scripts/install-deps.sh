@@ -12,6 +12,7 @@ packages=(
   fonts-liberation fonts-urw-base35
   wrk nginx-light imagemagick
   xvfb xauth xdotool
+  chromium nodejs npm
 )
 
 missing=()

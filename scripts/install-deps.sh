@@ -12,7 +12,13 @@ packages=(
   fonts-liberation fonts-urw-base35
   wrk nginx-light imagemagick
   xvfb xauth xdotool
+  chromium
 )
+
+# Node.js and npm for the browser tests: Debian's, unless the machine has them already (a
+# Node.js of another source ships its own npm and conflicts with Debian's npm package).
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

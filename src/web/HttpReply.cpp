@@ -1,5 +1,7 @@
 #include "HttpReply.h"
 
+#include "HmiFiles.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -124,6 +126,8 @@ HttpReply ComposeReply(const HttpRequestHead& request, WebResponse response) {
         reply.fields.emplace_back("Content-Type", response.contentType);
     if (!response.realm.empty())
         reply.fields.emplace_back("WWW-Authenticate", "Basic realm=\"" + response.realm + "\"");
+    if (IsHmiPath(request.path)) // a new version of the station brings a new page
+        reply.fields.emplace_back("Cache-Control", "no-cache");
     ByteRange range{ByteRange::Kind::Whole, 0, size};
     if (response.status == 200) {
         reply.fields.emplace_back("Accept-Ranges", "bytes");

@@ -5,6 +5,7 @@
 #include "DecimalIndex.h"
 #include "DocumentPath.h"
 #include "HistoryEndpoint.h"
+#include "HmiFiles.h"
 #include "MediaType.h"
 #include "PageText.h"
 #include "ProfileStore.h"
@@ -137,6 +138,10 @@ WebResponse Template(const std::filesystem::path& file, const WebContext& contex
     return {200, std::string(kPageType), std::move(body), {}, false, {}, {}};
 }
 
+WebResponse HmiPage(HmiFile file) {
+    return {200, std::string(file.mediaType), std::move(file.bytes), {}, false, {}, {}};
+}
+
 WebResponse ScreenPicture(int number, const WebContext& context) {
     SharedBmp bmp =
         context.screens ? context.screens->ScreenBmp(static_cast<size_t>(number)) : nullptr;
@@ -159,7 +164,7 @@ WebResponse FailureMessage(std::string_view message) {
 std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
                                                    const WebContext& context) {
     const std::string_view requestPath =
-        request.path == "/" ? std::string_view("/index.html") : std::string_view(request.path);
+        request.path == "/" ? std::string_view("/index.html") : HmiRequestPath(request.path);
     const auto number = ScreenNumber(requestPath);
     if (auto* error = std::get_if<RequestError>(&number))
         return ServerError(*error);
@@ -175,7 +180,10 @@ std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
     const auto alarmWork = isFile || isTemplate ? std::nullopt : AlarmWork(requestPath, context);
     const bool isApi = !isFile && !isTemplate && !isHistory && !alarmWork && screen < 0 &&
                        IsApiPath(requestPath, context);
-    if (!isFile && !isTemplate && !isHistory && !alarmWork && !isApi && screen < 0)
+    auto hmiFile = isFile || isTemplate || isHistory || alarmWork || isApi || screen >= 0
+                       ? std::nullopt
+                       : HmiFileAt(requestPath);
+    if (!isFile && !isTemplate && !isHistory && !alarmWork && !isApi && !hmiFile && screen < 0)
         return NotFound();
     if (!Authorized(request, context.store))
         return Unauthorized();
@@ -189,6 +197,8 @@ std::variant<WebResponse, WebWork> BeginWebRequest(const WebRequest& request,
         return WebWork{*alarmWork, {}, -1};
     if (isApi)
         return WebWork{WebWork::Kind::Api, {}, -1};
+    if (hmiFile)
+        return HmiPage(std::move(*hmiFile));
     return WebWork{WebWork::Kind::Picture, {}, screen};
 }
 

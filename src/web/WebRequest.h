@@ -79,8 +79,9 @@ WebResponse TooManyLogins();
 //    range fails with 500 and the message, whatever files there are.
 // 2. A path that names no document, no template (the page name + ".tpl"), not the history
 //    ("/history.csv"), not the alarms ("/api/alarms", "/api/events": only while the station
-//    has an alarm service), not the API (IsApiPath) and no screen number of 0 or more, or that
-//    tries to leave the document root, gets 404 before any credentials are asked for.
+//    has an alarm service), not the API (IsApiPath), no file of the operator page and no
+//    screen number of 0 or more, or that tries to leave the document root, gets 404 before
+//    any credentials are asked for.
 // 3. With a verdict of the station's accounts (accountLogin), that verdict, else when
 //    `Username` in `WebServer` is set, the request's user name and password must equal it
 //    and `Password`: 401 when they do not.
@@ -89,8 +90,9 @@ WebResponse TooManyLogins();
 //    name does not count) and 404 beyond the list, so that only those who may see the
 //    screens can count them; else the template, expanded; else "/api/alarms" is the alarm
 //    list (AlarmListResponse) and "/api/events" the journal (JournalCsvResponse); else a path
-//    of the API for browsers (IsApiPath) is answered by ApiResponse. A marker index that is
-//    not an integer fails with 500 and the message.
+//    of the API for browsers (IsApiPath) is answered by ApiResponse; else a file of the
+//    operator page (HmiFileAt; "/hmi" and "/hmi/" stand for "/hmi/index.html"). A marker
+//    index that is not an integer fails with 500 and the message.
 WebResponse HandleWebRequest(const WebRequest& request, const WebContext& context,
                              std::stop_token stop = {});
 

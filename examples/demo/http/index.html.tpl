@@ -21,7 +21,7 @@ img[src=""] { display: none; }
 </head>
 <body>
 <h1>Halvane</h1>
-<p><a href="history.html">History trends</a></p>
+<p><a href="/hmi/">Operator page</a> &middot; <a href="history.html">History trends</a></p>
 <h2>Tags (${tag_count})</h2>
 <table>
 <thead><tr><th>No.</th><th>Name</th><th>Value</th><th>Unit</th></tr></thead>

@@ -173,13 +173,23 @@
     return actions;
   }
 
+  // A time of today as its clock time, an older one with its date, both in the browser's
+  // local time; the full text stays in the cell's title.
+  function shortTime(text) {
+    const time = new Date(text);
+    if (!text || Number.isNaN(time.getTime()))
+      return text || '';
+    const today = new Date().toDateString() === time.toDateString();
+    return today ? time.toLocaleTimeString() : time.toLocaleString();
+  }
+
   function showAlarms(alarms) {
     const rows = alarms.map((alarm) => {
       const row = element('tr', { className: alarm.state }, [
         element('td', { textContent: alarm.name || alarm.text }),
-        element('td', { textContent: alarm.text || alarm.kind }),
-        element('td', { textContent: alarm.state }),
-        element('td', { textContent: alarm.since }),
+        element('td', {}, [alarm.text || alarm.kind,
+          element('span', { className: 'state', textContent: alarm.state })]),
+        element('td', { className: 'since', title: alarm.since, textContent: shortTime(alarm.since) }),
         element('td', { className: 'actions' }, alarmActions(alarm))]);
       if (alarm.tag !== null)
         row.dataset.tag = String(alarm.tag);
@@ -305,7 +315,8 @@
     for (const button of byId('screen-list').children)
       button.classList.toggle('current', Number(button.dataset.screen) === number);
     const areas = screen.objects.map((object) => objectArea(object, screen)).filter(Boolean);
-    byId('screen-areas').replaceChildren(...areas);
+    // Where objects overlap, the station acts on the first of the list: it goes on top.
+    byId('screen-areas').replaceChildren(...areas.reverse());
     byId('screen-image').alt = screen.title;
     byId('screen-frame').hidden = false;
     page.imageStale = false;

@@ -17,8 +17,10 @@ struct HttpAnswer {
     size_t bytes = 0; // of the whole reply, head included
 };
 
-// GET `path` from 127.0.0.1:`port` with `authorization` (none when empty), read to the end.
-inline HttpAnswer HttpGet(int port, std::string_view path, std::string_view authorization = {}) {
+// Sends a GET of `path` with `authorization` (none when empty) to 127.0.0.1:`port` on a new
+// connection and hands each piece of the reply, head included, to `take` until the end.
+template <typename Take>
+void HttpExchange(int port, std::string_view path, std::string_view authorization, Take take) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -30,16 +32,32 @@ inline HttpAnswer HttpGet(int port, std::string_view path, std::string_view auth
         request += "Authorization: " + std::string(authorization) + "\r\n";
     request += "Connection: close\r\n\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buffer[65536];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        take(std::string_view(buffer, static_cast<size_t>(n)));
+    ::close(fd);
+}
+
+// GET `path` from 127.0.0.1:`port` with `authorization` (none when empty), read to the end.
+inline HttpAnswer HttpGet(int port, std::string_view path, std::string_view authorization = {}) {
     std::string head;
     size_t bytes = 0;
-    char buffer[65536];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+    HttpExchange(port, path, authorization, [&](std::string_view piece) {
         if (head.size() < 12)
-            head.append(buffer, static_cast<size_t>(n));
-        bytes += static_cast<size_t>(n);
-    }
-    ::close(fd);
+            head += piece;
+        bytes += piece.size();
+    });
     return {head.size() >= 12 ? std::stoi(head.substr(9, 3)) : 0, bytes};
+}
+
+// The body of a GET of `path`; empty unless the status is 200.
+inline std::string HttpBody(int port, std::string_view path) {
+    std::string reply;
+    HttpExchange(port, path, {}, [&](std::string_view piece) { reply += piece; });
+    const size_t body = reply.find("\r\n\r\n");
+    if (!reply.starts_with("HTTP/1.1 200") || body == std::string::npos)
+        return {};
+    return reply.substr(body + 4);
 }
 
 } // namespace halvane::bench

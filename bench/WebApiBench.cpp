@@ -2,17 +2,13 @@
 // served from the http folder, in the same run. Each request is a new loopback connection,
 // as without keep-alive.
 #include "DataRoot.h"
+#include "HttpGet.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
 #include "TempDir.h"
 #include "WebServer.h"
 
 #include <benchmark/benchmark.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,28 +21,6 @@ namespace {
 constexpr size_t kTags = 10'000;
 constexpr std::string_view kTagsPath = "/api/tags";
 constexpr std::string_view kDocumentPath = "/tags.json";
-
-// The body of one GET of `path` on a new connection; empty unless the status is 200.
-std::string Get(int port, std::string_view path) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    const std::string request =
-        "GET " + std::string(path) + " HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n";
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string reply;
-    char buffer[65536];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        reply.append(buffer, static_cast<size_t>(n));
-    ::close(fd);
-    const size_t body = reply.find("\r\n\r\n");
-    if (!reply.starts_with("HTTP/1.1 200") || body == std::string::npos)
-        return {};
-    return reply.substr(body + 4);
-}
 
 // A station of kTags valid tags with names, units and formats, its web server started; the
 // http folder holds a copy of the tag list as a document.
@@ -70,7 +44,7 @@ public:
         m_tags.Assign(std::move(tags));
         m_server = std::make_unique<WebServer>(WebContext{*m_store, m_tags, nullptr, m_counters});
         m_server->Start(0);
-        std::ofstream(m_dir / "http" / kDocumentPath.substr(1)) << Get(Port(), kTagsPath);
+        std::ofstream(m_dir / "http" / kDocumentPath.substr(1)) << bench::HttpBody(Port(), kTagsPath);
     }
     int Port() const { return m_server->Port(); }
 
@@ -86,13 +60,13 @@ private:
 void BM_TagList(benchmark::State& state) {
     const TagStation station;
     const std::string_view path = state.range(0) != 0 ? kTagsPath : kDocumentPath;
-    const size_t bytes = Get(station.Port(), path).size();
+    const size_t bytes = bench::HttpBody(station.Port(), path).size();
     if (bytes == 0) {
         state.SkipWithError("nothing is served");
         return;
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(Get(station.Port(), path));
+        benchmark::DoNotOptimize(bench::HttpGet(station.Port(), path));
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
     state.counters["reply_bytes"] = static_cast<double>(bytes);

@@ -1,5 +1,6 @@
 #include "SymbolStates.h"
 
+#include "NumberFormat.h"
 #include "TDataChannel.h"
 #include "TScreenMarker.h"
 
@@ -9,13 +10,6 @@
 
 namespace halvane {
 namespace {
-
-std::string_view Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 std::optional<int64_t> WholeNumber(std::string_view text) {
     int64_t value = 0;
@@ -43,7 +37,7 @@ ParsedSymbolPictures ParseSymbolPictures(std::string_view text) {
     ParsedSymbolPictures parsed;
     while (!text.empty()) {
         const size_t semicolon = text.find(';');
-        const std::string_view pair = Trimmed(text.substr(0, semicolon));
+        const std::string_view pair = TrimBlanks(text.substr(0, semicolon));
         text =
             semicolon == std::string_view::npos ? std::string_view() : text.substr(semicolon + 1);
         if (pair.empty())
@@ -56,10 +50,10 @@ ParsedSymbolPictures ParseSymbolPictures(std::string_view text) {
         };
         if (equals == std::string_view::npos)
             return refuse("a pair is a whole number, \"=\" and a picture, as in 1=pumps/on.svg");
-        const std::optional<int64_t> value = WholeNumber(Trimmed(pair.substr(0, equals)));
+        const std::optional<int64_t> value = WholeNumber(TrimBlanks(pair.substr(0, equals)));
         if (!value)
             return refuse("the value is not a whole number");
-        const std::string_view picture = Trimmed(pair.substr(equals + 1));
+        const std::string_view picture = TrimBlanks(pair.substr(equals + 1));
         if (picture.empty())
             return refuse("no picture is given");
         if (std::ranges::any_of(parsed.Pairs, [&](const auto& p) { return p.Value == *value; }))

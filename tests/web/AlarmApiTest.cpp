@@ -53,14 +53,7 @@ protected:
 
     std::filesystem::path JournalFolder() const { return web.JournalFolder(); }
 
-    void Read(size_t index, double value) {
-        TDataChannel tag = station.Tags().Snapshot(index);
-        tag.RealValue = value;
-        tag.ValueValid = true;
-        tag.Status = "OK";
-        station.Tags().StoreOutcome(index, tag);
-        web.alarms->Flush();
-    }
+    void Read(size_t index, double value) { web.Read(index, value); }
 
     HttpReply Get(const std::string& path, const std::vector<std::string>& options = {}) {
         return Curl(web.server->Port(), path, options);

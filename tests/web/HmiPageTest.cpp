@@ -12,17 +12,7 @@ namespace {
 using test::Curl;
 using test::HttpReply;
 
-class HmiPageTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.Start(0)) << server.LastError(); }
-
-    HttpReply Get(const std::string& path, const std::vector<std::string>& options = {}) {
-        return Curl(server.Port(), path, options);
-    }
-
-    test::WebStation station;
-    WebServer server{station.Context()};
-};
+class HmiPageTest : public test::WebServerFixture {};
 
 TEST_F(HmiPageTest, FilesComeWithTheirTypesAndAreNotKeptAcrossVersions) {
     struct Case {

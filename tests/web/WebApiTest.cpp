@@ -86,14 +86,7 @@ protected:
         return test::Curl(Port(), path, options);
     }
 
-    void Read(size_t index, double value) {
-        TDataChannel tag = station.Tags().Snapshot(index);
-        tag.RealValue = value;
-        tag.ValueValid = true;
-        tag.Status = "OK";
-        station.Tags().StoreOutcome(index, tag);
-        web.alarms->Flush();
-    }
+    void Read(size_t index, double value) { web.Read(index, value); }
 
     std::string Journal() {
         web.alarms->Flush();

@@ -28,17 +28,7 @@ const std::string kUnauthorizedPage =
 const std::string kPageType = "text/html; charset=ISO-8859-1";
 const std::string kMessageType = "text/plain; charset=UTF-8";
 
-class WebServerTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.Start(0)) << server.LastError(); }
-
-    HttpReply Get(const std::string& path, const std::vector<std::string>& options = {}) {
-        return Curl(server.Port(), path, options);
-    }
-
-    test::WebStation station;
-    WebServer server{station.Context()};
-};
+class WebServerTest : public test::WebServerFixture {};
 
 TEST_F(WebServerTest, DocumentsAreSentWithTheTypeOfTheirExtension) {
     const std::string binary("\x00\x01\xFF\r\n\x80", 6);

@@ -9,6 +9,8 @@
 #include "WebContext.h"
 #include "WebServer.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -148,6 +150,16 @@ public:
         return server->Start(0);
     }
     std::filesystem::path JournalFolder() const { return m_station.Dir().Path() / "events"; }
+
+    // Stores a valid reading of `value` as a connection does, judged by the alarms at once.
+    void Read(size_t index, double value) {
+        TDataChannel tag = m_station.Tags().Snapshot(index);
+        tag.RealValue = value;
+        tag.ValueValid = true;
+        tag.Status = "OK";
+        m_station.Tags().StoreOutcome(index, tag);
+        alarms->Flush();
+    }
 
     std::optional<AlarmService> alarms;
     std::optional<WebServer> server;
@@ -302,6 +314,19 @@ private:
     int m_fd;
     bool m_connected = false;
     bool m_closed = false;
+};
+
+// A test with a station of its own and its web server started on a free port.
+class WebServerFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Start(0)) << server.LastError(); }
+
+    HttpReply Get(const std::string& path, const std::vector<std::string>& options = {}) {
+        return Curl(server.Port(), path, options);
+    }
+
+    WebStation station;
+    WebServer server{station.Context()};
 };
 
 } // namespace halvane::test

@@ -2,6 +2,7 @@
 
 #include "ApiEndpoint.h"
 #include "DecimalIndex.h"
+#include "NumberFormat.h"
 #include "Session.h"
 #include "TagTable.h"
 
@@ -17,13 +18,6 @@ namespace halvane {
 
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return std::ranges::equal(a, b, [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) ==
@@ -33,14 +27,14 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 // "application/json", in any letter case, with or without parameters ("; charset=utf-8").
 bool IsJsonMediaType(std::string_view contentType) {
-    return EqualsIgnoringCase(Trimmed(contentType.substr(0, contentType.find(';'))),
+    return EqualsIgnoringCase(TrimBlanks(contentType.substr(0, contentType.find(';'))),
                               "application/json");
 }
 
 // The scheme and authority the client asked for: "http://" + Host, or the scheme the proxy
 // in front took the request with (the first one when proxies listed several).
 std::string OwnOrigin(const WebRequest& request) {
-    const std::string_view forwarded = Trimmed(
+    const std::string_view forwarded = TrimBlanks(
         std::string_view(request.forwardedProto).substr(0, request.forwardedProto.find(',')));
     const std::string scheme = forwarded.empty() ? "http" : std::string(forwarded);
     return scheme + "://" + request.host;

@@ -204,6 +204,27 @@ TEST_F(EventStreamTest, SendsTheChangedTagsAloneAtOnce) {
     EXPECT_FALSE(reader.NextNamed("tags", 600ms));
 }
 
+TEST_F(EventStreamTest, AClientThatComesLaterHearsAChangeBackToAnEarlierValue) {
+    station.SetTags(NumberedTags(1));
+    Start();
+    {
+        StreamReader first(Port());
+        ASSERT_TRUE(first.Opened());
+        Read(station.Tags(), 0, 5);
+        ASSERT_TRUE(first.NextNamed("tags", 2s));
+    }
+    std::this_thread::sleep_for(300ms); // the first client has gone
+    Read(station.Tags(), 0, 7);         // heard by nobody
+    std::this_thread::sleep_for(300ms);
+
+    StreamReader second(Port());
+    ASSERT_TRUE(second.Opened());
+    Read(station.Tags(), 0, 5);
+    const auto event = second.NextNamed("tags", 2s);
+    ASSERT_TRUE(event);
+    EXPECT_EQ(JsonArray(event->data)[0].toObject()["value"], 5) << event->data;
+}
+
 TEST_F(EventStreamTest, SendsAtMostOneBatchEveryQuarterSecondWithTheLatestValue) {
     station.SetTags(NumberedTags(3));
     Start();

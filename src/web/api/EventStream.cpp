@@ -194,32 +194,38 @@ std::optional<std::string> EventStream::TakeTagsJson() {
         taken = m_changes.Take();
         m_tagsAsked = false;
     });
-    if (taken.Empty())
-        return std::nullopt;
-    const LimitAlarms alarms = LimitAlarms::Now(m_alarms);
-    if (taken.all) {
+    // Without clients nothing is compared or written; the next client learns every change.
+    if (taken.all || ClientCount() == 0) {
         m_sent.clear();
         m_sent.resize(m_tags.Size());
     }
-    std::string json = "[";
-    const auto append = [&](const TDataChannel& tag, size_t index,
-                            std::optional<TagTable::ChangeTime> changedAt) {
+    if (taken.Empty() || ClientCount() == 0)
+        return std::nullopt;
+    const LimitAlarms alarms = LimitAlarms::Now(m_alarms);
+    std::vector<std::pair<TagFacts, std::optional<AlarmKind>>> changed;
+    const auto take = [&](const TDataChannel& tag, size_t index,
+                          std::optional<TagTable::ChangeTime> changedAt) {
         if (index >= m_sent.size())
             m_sent.resize(index + 1);
         Shown shown{tag.RealValue, tag.ValueValid, tag.Status, alarms.Of(index)};
         if (m_sent[index] == shown)
             return;
         m_sent[index] = std::move(shown);
-        if (json.size() > 1)
-            json += ',';
-        AppendTagJson(json, tag, index, changedAt, m_sent[index]->alarm);
+        changed.emplace_back(TagFactsOf(tag, index, changedAt), m_sent[index]->alarm);
     };
     if (taken.all)
-        m_tags.ReadAllTimed(append);
+        m_tags.ReadAllTimed(take);
     else
-        m_tags.ReadSomeTimed(taken.changed, append);
-    if (json.size() == 1)
+        m_tags.ReadSomeTimed(taken.changed, take);
+    if (changed.empty())
         return std::nullopt;
+    // written without the table's lock
+    std::string json = "[";
+    for (const auto& [facts, alarm] : changed) {
+        if (json.size() > 1)
+            json += ',';
+        AppendTagJson(json, facts, alarm);
+    }
     json += ']';
     return json;
 }

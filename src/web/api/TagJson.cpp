@@ -36,21 +36,17 @@ std::optional<AlarmKind> LimitAlarms::Of(size_t tagIndex) const {
 
 namespace {
 
-// What a tag's object shows, copied under the table's lock and written without it.
-struct TagFacts {
-    size_t index = 0;
-    std::string name;
-    std::string unit;
-    std::string format;
-    std::string status;
-    double value = 0;
-    bool valid = false;
-    std::optional<std::pair<double, double>> range; // of an output tag
-    std::optional<TagTable::ChangeTime> changedAt;
-};
+void AppendNumberOrNull(std::string& out, std::optional<double> value) {
+    if (value)
+        AppendJsonNumber(out, *value);
+    else
+        out += "null";
+}
 
-TagFacts FactsOf(const TDataChannel& tag, size_t index,
-                 std::optional<TagTable::ChangeTime> changedAt) {
+} // namespace
+
+TagFacts TagFactsOf(const TDataChannel& tag, size_t index,
+                    std::optional<TagTable::ChangeTime> changedAt) {
     TagFacts facts{index,
                    tag.Name,
                    tag.Unit,
@@ -65,14 +61,7 @@ TagFacts FactsOf(const TDataChannel& tag, size_t index,
     return facts;
 }
 
-void AppendNumberOrNull(std::string& out, std::optional<double> value) {
-    if (value)
-        AppendJsonNumber(out, *value);
-    else
-        out += "null";
-}
-
-void AppendFactsJson(std::string& out, const TagFacts& tag, std::optional<AlarmKind> alarm) {
+void AppendTagJson(std::string& out, const TagFacts& tag, std::optional<AlarmKind> alarm) {
     const size_t start = out.size();
     out += '{';
     const auto key = [&](std::string_view name) {
@@ -116,12 +105,14 @@ void AppendFactsJson(std::string& out, const TagFacts& tag, std::optional<AlarmK
     out += '}';
 }
 
+namespace {
+
 std::string ListJson(const std::vector<TagFacts>& tags, const LimitAlarms& alarms) {
     std::string out = "[";
     for (const TagFacts& tag : tags) {
         if (out.size() > 1)
             out += ',';
-        AppendFactsJson(out, tag, alarms.Of(tag.index));
+        AppendTagJson(out, tag, alarms.Of(tag.index));
     }
     out += ']';
     return out;
@@ -130,7 +121,7 @@ std::string ListJson(const std::vector<TagFacts>& tags, const LimitAlarms& alarm
 TagTable::TimedRead CopyTo(std::vector<TagFacts>& facts) {
     return [&facts](const TDataChannel& tag, size_t index,
                     std::optional<TagTable::ChangeTime> changedAt) {
-        facts.push_back(FactsOf(tag, index, changedAt));
+        facts.push_back(TagFactsOf(tag, index, changedAt));
     };
 }
 
@@ -138,7 +129,7 @@ TagTable::TimedRead CopyTo(std::vector<TagFacts>& facts) {
 
 void AppendTagJson(std::string& out, const TDataChannel& tag, size_t index,
                    std::optional<TagTable::ChangeTime> changedAt, std::optional<AlarmKind> alarm) {
-    AppendFactsJson(out, FactsOf(tag, index, changedAt), alarm);
+    AppendTagJson(out, TagFactsOf(tag, index, changedAt), alarm);
 }
 
 std::string TagListJson(const TagTable& tags, const LimitAlarms& alarms) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace halvane {
@@ -40,6 +41,23 @@ private:
 // Texts are UTF-8.
 void AppendTagJson(std::string& out, const TDataChannel& tag, size_t index,
                    std::optional<TagTable::ChangeTime> changedAt, std::optional<AlarmKind> alarm);
+
+// What a tag's object shows, copied from the table under its lock so that the object can be
+// written without it.
+struct TagFacts {
+    size_t index = 0;
+    std::string name;
+    std::string unit;
+    std::string format;
+    std::string status; // as shown
+    double value = 0;
+    bool valid = false;
+    std::optional<std::pair<double, double>> range; // what an output tag may be set to
+    std::optional<TagTable::ChangeTime> changedAt;
+};
+TagFacts TagFactsOf(const TDataChannel& tag, size_t index,
+                    std::optional<TagTable::ChangeTime> changedAt);
+void AppendTagJson(std::string& out, const TagFacts& tag, std::optional<AlarmKind> alarm);
 
 // Every tag of the table as a JSON array of those objects, in index order. The table's lock
 // is held only to copy what the objects show, not while they are written.

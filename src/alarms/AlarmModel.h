@@ -47,6 +47,9 @@ constexpr size_t kNoTag = std::numeric_limits<size_t>::max();
 constexpr size_t kMaxListedAlarms = 10000;
 // The longest reason for shelving an alarm, in UTF-16 code units (the length of a line edit).
 constexpr int kMaxShelveReasonLength = 200;
+// The latest end a shelving may have: later than any plant needs, well within the range of
+// the alarms' clock (which ends in 2262).
+inline constexpr AlarmTime kLatestShelveEnd{std::chrono::sys_days{std::chrono::year{2200} / 1 / 1}};
 
 // One transition, for the journal and the publishers. The limit is the threshold passed;
 // for a communication alarm the delay in seconds. A TooMany event names no tag (kNoTag).

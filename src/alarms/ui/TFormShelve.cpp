@@ -41,6 +41,7 @@ void TFormShelve::BuildWindow() {
     m_dateTimeEditUntil->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
     m_dateTimeEditUntil->setCalendarPopup(true);
     m_dateTimeEditUntil->setDateTime(LocalDateTime(m_now + hours(1)));
+    m_dateTimeEditUntil->setMaximumDateTime(LocalDateTime(kLatestShelveEnd));
     m_dateTimeEditUntil->setEnabled(false);
     connect(m_radioButtonUntil, &QRadioButton::toggled, this, &TFormShelve::RadioButtonUntilToggle);
 

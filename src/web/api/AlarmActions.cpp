@@ -4,11 +4,9 @@
 #include "ApiEndpoint.h"
 #include "ApiRequest.h"
 
-#include <QDateTime>
 #include <QJsonValue>
 #include <QString>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -45,16 +43,6 @@ WebResponse Done(std::string_view result, size_t count) {
                                std::to_string(count) + "}");
 }
 
-// The latest end of a shelving: the latest time the shelve dialog's date and time field
-// takes (its own maximum), unless the clock of the alarms ends sooner.
-AlarmTime LatestShelveEnd() {
-    using std::chrono::milliseconds;
-    const QDateTime dialogLatest(QDate(9999, 12, 31), QTime(23, 59, 59, 999));
-    const auto clockLatest =
-        std::chrono::duration_cast<milliseconds>(AlarmTime::max().time_since_epoch());
-    return AlarmTime(std::min(milliseconds(dialogLatest.toMSecsSinceEpoch()), clockLatest));
-}
-
 struct Shelving {
     AlarmTime until;
     std::string reason;
@@ -62,7 +50,7 @@ struct Shelving {
 
 std::variant<Shelving, WebResponse> ShelvingOf(const QJsonObject& body, AlarmTime now) {
     const QJsonValue minutes = body.value("minutes");
-    const std::chrono::duration<double, std::ratio<60>> latest = LatestShelveEnd() - now;
+    const std::chrono::duration<double, std::ratio<60>> latest = kLatestShelveEnd - now;
     if (!minutes.isDouble() || !(minutes.toDouble() > 0) || minutes.toDouble() > latest.count())
         return JsonError(400, "\"minutes\" must be a number above 0 and at most " +
                                   std::to_string(static_cast<int64_t>(latest.count())) + ".");

@@ -220,6 +220,10 @@ TEST_F(TFormAlarmsTest, ShelveDialogRefusesATimePassedAndKeepsTheReasonShort) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.Reason(), std::string(200, 'x'));
     EXPECT_GT(dialog.Until(), now + std::chrono::hours(23));
+
+    // The field's own latest date lies beyond the alarms' clock: it stops at the latest end.
+    until->setDateTime(QDateTime(QDate(9999, 12, 31), QTime(23, 59)));
+    EXPECT_EQ(dialog.Until(), kLatestShelveEnd);
 }
 
 TEST_F(TFormAlarmsTest, AFloodOfChangesRepaintsAtMostFourTimesASecond) {

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev qt6-multimedia-dev libwmf-dev libemf2svg-dev
   libmodbus-dev libmosquitto-dev libmicrohttpd-dev libsodium-dev mosquitto mosquitto-clients openssl
   python3-pymodbus python3-serial python3-serial-asyncio socat curl
+  libcurl4-openssl-dev python3-aiosmtpd
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-urw-base35
   wrk nginx-light imagemagick

@@ -159,11 +159,12 @@ void Notifier::Queue(const Notice& notice, AlarmTime now) {
     m_sentTimes.push_back(now);
     const std::string title = NoticeSubject(notice, m_station);
     for (Channel& channel : m_channels) {
-        auto added = channel.spool.Add(now, title, channel.render(notice));
+        std::string payload = channel.render(notice);
+        auto added = channel.spool.Add(now, title, payload);
         if (auto* failure = std::get_if<std::string>(&added)) {
             // Not in the spool, it is still sent while the station runs.
             Journal("notify-failed", channel, title + ": " + *failure);
-            channel.waiting.push_back({{}, now, title, channel.render(notice)});
+            channel.waiting.push_back({{}, now, title, std::move(payload)});
         } else {
             channel.waiting.push_back(std::get<SpooledMessage>(std::move(added)));
         }

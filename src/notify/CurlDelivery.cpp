@@ -165,7 +165,8 @@ std::optional<std::string> PostWebhook(const NotifyOptions& options, std::string
     Exchange exchange;
     exchange.abort = abort;
     CommonSetup(curl.get(), options, exchange);
-    List headers = Append(List(), "Content-Type: application/json");
+    // No "Expect: 100-continue": a receiver that does not answer it would cost a second.
+    List headers = Append(Append(List(), "Content-Type: application/json"), "Expect:");
     // A header holding a line break would start lines of its own: it is not sent.
     if (!options.webhookHeader.empty() && OneLine(options.webhookHeader) == options.webhookHeader)
         headers = Append(std::move(headers), options.webhookHeader);

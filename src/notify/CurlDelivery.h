@@ -25,8 +25,8 @@ std::optional<std::string> PostWebhook(const NotifyOptions& options, std::string
                                        const std::atomic<bool>* abort = nullptr);
 
 // A test message through every channel the options set (mail, then webhook), waiting for
-// the outcome: nothing when each took it, else the first failure ("Mail: ..." or
-// "Webhook: ..."), or why the options cannot be used.
+// the outcome (up to 10 s each: call it off the window's thread): nothing when each took it, else
+// the first failure ("Mail: ..." or "Webhook: ..."), or why the options cannot be used.
 std::optional<std::string> SendTestMessage(const NotifyOptions& options, std::string_view station);
 
 } // namespace halvane

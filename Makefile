@@ -33,8 +33,8 @@ $(TSAN_DIR)/build.ninja:
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVANE_TSAN=ON -DHALVANE_BENCH=OFF
 
 tsan: deps $(TSAN_DIR)/build.ninja
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target comm_peer_tests config_tests web_tests web_peer_tests mqtt_tests mqtt_broker_tests alarms_tests alarms_peer_tests tags_tests halvane-sim
-	cd $(TSAN_DIR) && ctest --output-on-failure -R '^(comm_peer_tests|config_tests|web_tests|web_peer_tests|mqtt_tests|mqtt_broker_tests|alarms_tests|alarms_peer_tests|tags_tests)$$'
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target comm_peer_tests config_tests web_tests web_peer_tests notify_tests mqtt_tests mqtt_broker_tests alarms_tests alarms_peer_tests tags_tests halvane-sim
+	cd $(TSAN_DIR) && ctest --output-on-failure -R '^(comm_peer_tests|config_tests|web_tests|web_peer_tests|notify_tests|mqtt_tests|mqtt_broker_tests|alarms_tests|alarms_peer_tests|tags_tests)$$'
 
 # The demo data root is copied once; later runs keep what the user changed in it.
 $(DEMO_ROOT)/cfg/config.cfg:

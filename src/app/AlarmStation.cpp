@@ -2,6 +2,7 @@
 
 #include "AlarmBanner.h"
 #include "AlarmSound.h"
+#include "Notifier.h"
 #include "ProfileStore.h"
 #include "StationAccess.h"
 #include "TFormAlarms.h"
@@ -28,10 +29,11 @@ std::optional<std::string> LinkEventName(std::optional<LinkStatus> before, LinkS
 
 AlarmStation::AlarmStation(TagTable& tags, const ProfileStore& store, QMainWindow& window,
                            TagScreenOpener openTagScreen, StationAccess& access)
-    : m_window(window), m_openTagScreen(std::move(openTagScreen)), m_access(access),
-      m_service(std::make_unique<AlarmService>(
-          tags, ReadAlarmOptions(store),
-          [this](const std::string& message) { ReportJournalFailure(message); })) {
+    : m_tags(tags), m_store(store), m_window(window), m_openTagScreen(std::move(openTagScreen)),
+      m_access(access), m_service(std::make_unique<AlarmService>(
+                            tags, ReadAlarmOptions(store), [this](const std::string& message) {
+                                ReportJournalFailure(message);
+                            })) {
     BuildWindows();
 }
 
@@ -120,11 +122,13 @@ void AlarmStation::Start() {
         return;
     m_service->Record(EventNow("started", "station"), true);
     m_service->Start();
+    StartNotifier();
 }
 
 void AlarmStation::Stop() {
     if (!std::exchange(m_started, false))
         return;
+    m_notifier.reset();
     m_service->Stop();
     m_service->Record(EventNow("stopped", "station"), true);
 }
@@ -156,6 +160,30 @@ void AlarmStation::LinkChanged(int connection, LinkStatus status, const std::str
 
 void AlarmStation::ConfigSaved(const std::string& dialog) {
     m_service->Record(EventNow("config-saved", "station", m_access.User(), dialog), true);
+}
+
+// Options that are on but cannot be used are told once, at the start that refused them.
+void AlarmStation::StartNotifier() {
+    m_notifyOptions = LoadNotifyOptions(m_store);
+    if (!m_notifyOptions.enabled)
+        return;
+    m_notifier = std::make_unique<Notifier>(*m_service, m_tags, m_notifyOptions,
+                                            NotifyStationName(), NotifySpoolFolder());
+    const std::optional<std::string> problem = m_notifier->Start();
+    if (!problem)
+        return;
+    m_notifier.reset();
+    const std::string text = "Notifications not started: " + *problem;
+    std::fprintf(stderr, "halvane: %s\n", text.c_str());
+    m_window.statusBar()->showMessage(QString::fromStdString(text));
+}
+
+// A delivery under way is cut short only when the options changed.
+void AlarmStation::NotifyOptionsSaved() {
+    if (!m_started || LoadNotifyOptions(m_store) == m_notifyOptions)
+        return;
+    m_notifier.reset();
+    StartNotifier();
 }
 
 // Told on the thread that failed to write: stderr at once, the status bar when the

@@ -3,6 +3,7 @@
 #include "AlarmListHost.h"
 #include "AlarmService.h"
 #include "Connections.h"
+#include "NotifyOptions.h"
 
 #include <QObject>
 
@@ -20,6 +21,7 @@ namespace halvane {
 
 class AlarmBanner;
 class AlarmSound;
+class Notifier;
 class ProfileStore;
 class StationAccess;
 class TFormAlarms;
@@ -33,7 +35,8 @@ std::optional<std::string> LinkEventName(std::optional<LinkStatus> before, LinkS
 
 // The alarms and the journal of the running station, beside the main window: the service,
 // the alarm list docked at the bottom, the banner and the sound in the status bar, the
-// journal viewer and their menu items.
+// journal viewer and their menu items; and, when `[Notify]` enables it, the notifier that
+// sends the alarms of the tags marked for it.
 class AlarmStation final : public QObject, public AlarmListHost {
     Q_OBJECT
 public:
@@ -53,11 +56,13 @@ public:
     // "Alarms" (F9), "Journal" and "Silence alarm sound" in `menu`.
     void AddMenuItems(QMenu& menu);
 
-    // Journals "started" and starts judging the tags.
+    // Journals "started" and starts judging the tags and the notifier.
     void Start();
-    // Journals "stopped" and stops judging and journaling link changes (before the tag table
-    // and the connections go).
+    // Stops the notifier; journals "stopped" and stops judging and journaling link changes
+    // (before the tag table and the connections go).
     void Stop();
+    // The notifier starts over with the stored options when they changed.
+    void NotifyOptionsSaved();
     // Communication (re)started: which connections are in use.
     void ConnectionsStarted(const Connections& connections, bool demo);
     void SetDemo(bool demo);
@@ -76,11 +81,16 @@ public:
 private:
     void BuildWindows();
     void ReportJournalFailure(const std::string& message);
+    void StartNotifier();
 
+    const TagTable& m_tags;
+    const ProfileStore& m_store;
     QMainWindow& m_window;
     TagScreenOpener m_openTagScreen;
     StationAccess& m_access;
     std::unique_ptr<AlarmService> m_service;
+    std::unique_ptr<Notifier> m_notifier; // listens to m_service: goes before it
+    NotifyOptions m_notifyOptions;        // as the notifier was last started with
     std::array<std::optional<LinkStatus>, kConnectionCount> m_links;
     bool m_started = false;
     // The windows follow the service: they go before it.

@@ -933,12 +933,15 @@ void TFormMain::Points1Click() {
         m_tabSetScreens->setCurrentIndex(tagsPage);
 }
 
-// A changed "MQTT" section takes effect at once: the client starts over with it.
+// A changed "MQTT" or "Notify" section takes effect at once: the client or the notifier
+// starts over with it.
 void TFormMain::Advancedsettings1Click() {
     if (!Permit(Role::Engineer) || m_settings->exec() != QDialog::Accepted)
         return;
-    if (m_alarms)
+    if (m_alarms) {
         m_alarms->ConfigSaved("Settings");
+        m_alarms->NotifyOptionsSaved();
+    }
     const MqttOptions options = LoadMqttOptions(*m_store);
     if (m_mqtt ? m_mqtt->Options() == options : !options.enabled)
         return;

@@ -1,9 +1,11 @@
 #include "TFormSettings.h"
 
 #include "CLog.h"
+#include "CurlDelivery.h"
 #include "DialogWidgets.h"
 #include "DocumentPath.h"
 #include "MessageBox.h"
+#include "Notifier.h"
 #include "OpenWithDesktop.h"
 #include "ProfileStore.h"
 #include "TFormEditStyles.h"
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -32,6 +35,7 @@ namespace {
 constexpr int kMinimumWidth = 480;
 constexpr int kNumberWidth = 80;
 constexpr int kSeparatorWidth = 50;
+constexpr int kMostMessagesPerHour = 1'000'000;
 
 QLabel* NewText(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -110,6 +114,7 @@ TFormSettings::TFormSettings(ProfileStore& config, TFormEditStyles& styleEditor,
     m_pageControlSettings->addTab(BuildOthersPage(), tr("Others"));
     m_pageControlSettings->addTab(BuildMqttPage(), tr("MQTT"));
     m_pageControlSettings->addTab(BuildAlarmsPage(), tr("Alarms"));
+    m_pageControlSettings->addTab(BuildNotifyPage(), tr("Notifications"));
     m_pageControlSettings->setCurrentWidget(history); // in front when the dialog first opens
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pageControlSettings);
@@ -117,6 +122,8 @@ TFormSettings::TFormSettings(ProfileStore& config, TFormEditStyles& styleEditor,
     connect(m_pageControlSettings, &QTabWidget::currentChanged, this,
             &TFormSettings::PageControlSettingsChange);
 }
+
+TFormSettings::~TFormSettings() = default;
 
 QWidget* TFormSettings::BuildStylesPage() {
     auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetStyles");
@@ -297,6 +304,58 @@ QWidget* TFormSettings::BuildAlarmsPage() {
     return page;
 }
 
+QWidget* TFormSettings::BuildNotifyPage() {
+    auto* page = Named(new QWidget(m_pageControlSettings), "TabSheetNotify");
+    m_checkBoxEnableNotify =
+        Named(new QCheckBox(tr("Send notifications of alarms"), page), "CheckBoxEnableNotify");
+    const auto newEdit = [page](const char* name) { return Named(new QLineEdit(page), name); };
+    m_editNotifySmtpUrl = newEdit("EditNotifySmtpUrl");
+    m_editNotifySmtpUrl->setPlaceholderText("smtp://host:587");
+    m_comboBoxNotifyStartTls = Named(new QComboBox(page), "ComboBoxNotifyStartTls");
+    for (const StartTls mode : {StartTls::Required, StartTls::Optional, StartTls::Off})
+        m_comboBoxNotifyStartTls->addItem(Shown(std::string(StartTlsName(mode))),
+                                          static_cast<int>(mode));
+    m_editNotifySmtpUser = newEdit("EditNotifySmtpUser");
+    m_editNotifySmtpPassword = newEdit("EditNotifySmtpPassword");
+    m_editNotifySmtpPassword->setEchoMode(QLineEdit::Password);
+    m_editNotifyFrom = newEdit("EditNotifyFrom");
+    m_editNotifyTo = newEdit("EditNotifyTo");
+    m_editNotifyTo->setPlaceholderText(tr("addresses separated by ,"));
+    m_editNotifyWebhookUrl = newEdit("EditNotifyWebhookUrl");
+    m_editNotifyWebhookUrl->setPlaceholderText("https://host/path");
+    m_editNotifyWebhookHeader = newEdit("EditNotifyWebhookHeader");
+    m_editNotifyWebhookHeader->setPlaceholderText(tr("Name: value"));
+    m_comboBoxNotifyMinPriority = Named(new QComboBox(page), "ComboBoxNotifyMinPriority");
+    for (int priority = 1; priority <= kLowestPriority; ++priority)
+        m_comboBoxNotifyMinPriority->addItem(QString::number(priority), priority);
+    m_spinBoxNotifyMaxPerHour = Named(new QSpinBox(page), "SpinBoxNotifyMaxPerHour");
+    m_spinBoxNotifyMaxPerHour->setRange(1, kMostMessagesPerHour);
+    m_buttonNotifyTest = NewButton(tr("Send test message"), "ButtonNotifyTest", page, false);
+    auto* mail = new QGridLayout;
+    AddField(mail, tr("Mail server:"), m_editNotifySmtpUrl);
+    AddField(mail, tr("STARTTLS:"), m_comboBoxNotifyStartTls);
+    AddField(mail, tr("Username:"), m_editNotifySmtpUser);
+    AddField(mail, tr("Password:"), m_editNotifySmtpPassword);
+    AddField(mail, tr("From:"), m_editNotifyFrom);
+    AddField(mail, tr("To:"), m_editNotifyTo);
+    AddField(mail, tr("Webhook address:"), m_editNotifyWebhookUrl);
+    AddField(mail, tr("Webhook header:"), m_editNotifyWebhookHeader);
+    AddField(mail, tr("Priorities 1 up to:"), m_comboBoxNotifyMinPriority);
+    AddField(mail, tr("At most:"), m_spinBoxNotifyMaxPerHour, tr("messages an hour"));
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_checkBoxEnableNotify);
+    layout->addLayout(mail);
+    layout->addWidget(m_buttonNotifyTest, 0, Qt::AlignLeft);
+    layout->addWidget(NewText(tr("A mail and a webhook call (each when its address is set) are "
+                                 "sent when an alarm of a tag marked for notifications is raised "
+                                 "and when it ends. Changes take effect when they are saved."),
+                              page));
+    layout->addStretch(1);
+    connect(m_buttonNotifyTest, &QPushButton::clicked, this, &TFormSettings::ButtonNotifyTestClick);
+    return page;
+}
+
 QWidget* TFormSettings::BuildButtonsRow() {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
@@ -318,6 +377,7 @@ void TFormSettings::LoadSettings() {
     ShowSettings(m_shown);
     ShowMqttSettings(LoadMqttSettings(m_config));
     ShowAlarmFields(LoadAlarmFields(m_config));
+    ShowNotifyOptions(LoadNotifyOptions(m_config));
     RebuildStyleList();
 }
 
@@ -397,6 +457,38 @@ AlarmFields TFormSettings::TypedAlarmFields() const {
     return settings;
 }
 
+void TFormSettings::ShowNotifyOptions(const NotifyOptions& options) {
+    m_checkBoxEnableNotify->setChecked(options.enabled);
+    m_editNotifySmtpUrl->setText(Shown(options.smtpUrl));
+    m_comboBoxNotifyStartTls->setCurrentIndex(
+        m_comboBoxNotifyStartTls->findData(static_cast<int>(options.smtpStartTls)));
+    m_editNotifySmtpUser->setText(Shown(options.smtpUser));
+    m_editNotifySmtpPassword->setText(Shown(options.smtpPassword));
+    m_editNotifyFrom->setText(Shown(options.from));
+    m_editNotifyTo->setText(Shown(options.to));
+    m_editNotifyWebhookUrl->setText(Shown(options.webhookUrl));
+    m_editNotifyWebhookHeader->setText(Shown(options.webhookHeader));
+    m_comboBoxNotifyMinPriority->setCurrentIndex(
+        m_comboBoxNotifyMinPriority->findData(options.minPriority));
+    m_spinBoxNotifyMaxPerHour->setValue(options.maxPerHour);
+}
+
+NotifyOptions TFormSettings::TypedNotifyOptions() const {
+    NotifyOptions options;
+    options.enabled = m_checkBoxEnableNotify->isChecked();
+    options.smtpUrl = Typed(m_editNotifySmtpUrl->text());
+    options.smtpStartTls = static_cast<StartTls>(m_comboBoxNotifyStartTls->currentData().toInt());
+    options.smtpUser = Typed(m_editNotifySmtpUser->text());
+    options.smtpPassword = Typed(m_editNotifySmtpPassword->text());
+    options.from = Typed(m_editNotifyFrom->text());
+    options.to = Typed(m_editNotifyTo->text());
+    options.webhookUrl = Typed(m_editNotifyWebhookUrl->text());
+    options.webhookHeader = Typed(m_editNotifyWebhookHeader->text());
+    options.minPriority = m_comboBoxNotifyMinPriority->currentData().toInt();
+    options.maxPerHour = m_spinBoxNotifyMaxPerHour->value();
+    return options;
+}
+
 void TFormSettings::RebuildStyleList() {
     QStringList names;
     std::ranges::transform(StyleListNames(m_config), std::back_inserter(names), Shown);
@@ -434,6 +526,28 @@ void TFormSettings::ButtonOpenEventsFolderClick() {
     OpenWithDesktop(this, EventsFolderPath(Typed(m_editEventsFolder->text())));
 }
 
+// The values as typed, saved or not, off the window's thread: a server that does not answer
+// holds up only the button, which comes back with the outcome.
+void TFormSettings::ButtonNotifyTestClick() {
+    m_buttonNotifyTest->setEnabled(false);
+    setCursor(Qt::WaitCursor);
+    m_notifyTest = std::jthread([this, options = TypedNotifyOptions()] {
+        const std::optional<std::string> failure = SendTestMessage(options, NotifyStationName());
+        QMetaObject::invokeMethod(
+            this, [this, failure] { NotifyTestDone(failure); }, Qt::QueuedConnection);
+    });
+}
+
+void TFormSettings::NotifyTestDone(const std::optional<std::string>& failure) {
+    unsetCursor();
+    m_buttonNotifyTest->setEnabled(true);
+    if (failure)
+        MessageBox::Warning(this, tr("Test message not sent"), Shown(*failure));
+    else
+        MessageBox::Show(this, QMessageBox::Information, tr("Test message"),
+                         tr("Test message sent."));
+}
+
 // Every value is written even when a number is refused, all in one file write; the dialog then
 // stays open with what the user typed.
 void TFormSettings::ButtonSaveClick() {
@@ -447,6 +561,11 @@ void TFormSettings::ButtonSaveClick() {
     const MqttSaveOutcome mqtt = typedMqtt == LoadMqttSettings(m_config)
                                      ? MqttSaveOutcome{}
                                      : SaveMqttSettings(m_config, typedMqtt);
+    // Notifications are stored whole or not at all: a refused value keeps every stored one.
+    const NotifyOptions typedNotify = TypedNotifyOptions();
+    const std::optional<std::string> notifyProblem = NotifyOptionsProblem(typedNotify);
+    if (!notifyProblem && typedNotify != LoadNotifyOptions(m_config))
+        SaveNotifyOptions(m_config, typedNotify);
     const bool written = batch.Commit();
     if (!outcome.timesValid)
         MessageBox::Show(
@@ -468,11 +587,14 @@ void TFormSettings::ButtonSaveClick() {
     if (!mqtt.prefixValid)
         MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid topic prefix"),
                          tr("The MQTT topic prefix must not be empty nor hold \"+\" or \"#\"."));
+    if (notifyProblem)
+        MessageBox::Show(this, QMessageBox::NoIcon, tr("Invalid notification settings"),
+                         Shown(*notifyProblem));
     if (!written)
         MessageBox::Warning(this, tr("Configuration not saved"),
                             QString::fromStdString(m_config.LastError()));
     if (written && outcome == SettingsSaveOutcome{} && alarms == AlarmSaveOutcome{} &&
-        mqtt == MqttSaveOutcome{})
+        mqtt == MqttSaveOutcome{} && !notifyProblem)
         accept();
 }
 

@@ -2,14 +2,21 @@
 
 #include "AlarmSettingsFields.h"
 #include "MqttSettings.h"
+#include "NotifyOptions.h"
 #include "StationSettings.h"
 
 #include <QDialog>
+
+#include <optional>
+#include <string>
+#include <thread>
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace halvane {
@@ -18,14 +25,17 @@ class ProfileStore;
 class TFormEditStyles;
 
 // The program-wide options ("Settings"): history, web server, the CRC switch, MQTT
-// publishing, alarms and the text styles. Each show reads the configuration; "&Save" writes it
-// in one file write and closes unless a number was refused or the file could not be written, so
-// that the user's input stays. The style actions write at once, whatever closes the dialog; the
-// style editor is the station's one, shared with the object editor. Run modally.
+// publishing, alarms, notifications and the text styles. Each show reads the configuration; "&Save"
+// writes it in one file write and closes unless a number was refused or the file could not be
+// written, so that the user's input stays. The style actions write at once, whatever closes the
+// dialog; the style editor is the station's one, shared with the object editor. The notifications'
+// test message is sent on a thread of its own while the dialog stays usable. Run modally.
 class TFormSettings final : public QDialog {
     Q_OBJECT
 public:
     TFormSettings(ProfileStore& config, TFormEditStyles& styleEditor, QWidget* parent = nullptr);
+    // Waits for a test message under way (at most the delivery's own time limits).
+    ~TFormSettings() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -37,6 +47,7 @@ private:
     QWidget* BuildOthersPage();
     QWidget* BuildMqttPage();
     QWidget* BuildAlarmsPage();
+    QWidget* BuildNotifyPage();
     QWidget* BuildButtonsRow();
 
     void ShowSettings(const StationSettings& settings);
@@ -45,6 +56,8 @@ private:
     MqttSettings TypedMqttSettings() const;
     void ShowAlarmFields(const AlarmFields& settings);
     AlarmFields TypedAlarmFields() const;
+    void ShowNotifyOptions(const NotifyOptions& options);
+    NotifyOptions TypedNotifyOptions() const;
     void RebuildStyleList();
 
     void PageControlSettingsChange(int index);
@@ -53,6 +66,8 @@ private:
     void ButtonOpenHistoryFolderClick();
     void ButtonOpenWebRootClick();
     void ButtonOpenEventsFolderClick();
+    void ButtonNotifyTestClick();
+    void NotifyTestDone(const std::optional<std::string>& failure);
     void ButtonSaveClick();
 
     void LoadSettings();
@@ -90,6 +105,19 @@ private:
     QLineEdit* m_editMqttKeyFile = nullptr;
     QLineEdit* m_editAlarmCommDelay = nullptr;
     QCheckBox* m_checkBoxAlarmSound = nullptr;
+    QCheckBox* m_checkBoxEnableNotify = nullptr;
+    QLineEdit* m_editNotifySmtpUrl = nullptr;
+    QComboBox* m_comboBoxNotifyStartTls = nullptr;
+    QLineEdit* m_editNotifySmtpUser = nullptr;
+    QLineEdit* m_editNotifySmtpPassword = nullptr;
+    QLineEdit* m_editNotifyFrom = nullptr;
+    QLineEdit* m_editNotifyTo = nullptr;
+    QLineEdit* m_editNotifyWebhookUrl = nullptr;
+    QLineEdit* m_editNotifyWebhookHeader = nullptr;
+    QComboBox* m_comboBoxNotifyMinPriority = nullptr;
+    QSpinBox* m_spinBoxNotifyMaxPerHour = nullptr;
+    QPushButton* m_buttonNotifyTest = nullptr;
+    std::jthread m_notifyTest; // the test message under way; joined before the widgets go
 };
 
 } // namespace halvane

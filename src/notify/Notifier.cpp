@@ -4,7 +4,10 @@
 #include "DataRoot.h"
 #include "TagTable.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <variant>
 
 namespace halvane {
@@ -19,6 +22,13 @@ constexpr auto kHour = std::chrono::hours(1);
 
 std::filesystem::path NotifySpoolFolder() {
     return ResolveDataPath("notify");
+}
+
+std::string NotifyStationName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0)
+        return {};
+    return name.data();
 }
 
 Notifier::Notifier(AlarmService& alarms, const TagTable& tags, NotifyOptions options,

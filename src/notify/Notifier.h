@@ -37,6 +37,9 @@ struct NotifyTiming {
 // The "notify" folder of the data root.
 std::filesystem::path NotifySpoolFolder();
 
+// The station's name in the messages: the host name.
+std::string NotifyStationName();
+
 // Sends a mail and a webhook call (each when its options are set) when an alarm of a tag
 // with `SMSAlert` and a priority within MinPriority is raised and when its condition ends,
 // on a thread of its own. Each message is first written to the spool (one folder per

@@ -146,7 +146,8 @@ TEST_F(TFormSettingsTest, OpensOnTheHistoryPageWithTheDefaults) {
     QStringList pages;
     for (int i = 0; i < Pages()->count(); ++i)
         pages << Pages()->tabText(i);
-    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others", "MQTT", "Alarms"}));
+    EXPECT_EQ(pages, QStringList({"Styles", "History", "Web server", "Others", "MQTT", "Alarms",
+                                  "Notifications"}));
     EXPECT_EQ(Pages()->currentWidget()->objectName(), "TabSheetHistory");
 
     EXPECT_FALSE(Checked("CheckBoxEnableHistory"));

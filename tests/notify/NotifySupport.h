@@ -27,7 +27,7 @@ namespace notify_test {
 
 using namespace std::chrono_literals;
 
-inline const std::string kPeers = PEERS_DIR;
+inline const std::string kPeers = NOTIFY_PEERS_DIR;
 
 // A child process, ended with SIGTERM when it goes out of scope.
 class Child final {

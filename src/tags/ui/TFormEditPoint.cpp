@@ -3,6 +3,7 @@
 #include "ConnectionDisplay.h"
 #include "DialogWidgets.h"
 #include "MessageBox.h"
+#include "NotifyOptions.h"
 #include "TFormFunction.h"
 #include "TagVocabulary.h"
 #include "WindowPlacement.h"
@@ -334,6 +335,7 @@ void TFormEditPoint::showEvent(QShowEvent* event) {
     for (const DataTypeInfo& type : DataTypes())
         m_comboBoxDataType->addItem(QString::fromStdString(DataTypeItemText(type)));
     LoadControls(EditorValuesFromTag(m_tag));
+    ShowNotifyChoice();
     CheckBoxEnableAlertClick();
     ComboBoxDataTypeChange();
     ComboBoxFunctionChange();
@@ -433,6 +435,15 @@ void TFormEditPoint::ComboBoxFunctionChange() {
 void TFormEditPoint::EditRegisterAddrChange() {
     if (const auto hex = RegisterHexText(m_editRegisterAddr->text().toStdString()))
         m_labelRegHex->setText(QString::fromStdString(*hex));
+}
+
+// The flag is kept whether or not it is shown: hidden, it still saves the stored value.
+void TFormEditPoint::ShowNotifyChoice() {
+    const bool notify = LoadNotifyOptions(m_config).enabled;
+    m_checkBoxSMSAlert->setText(
+        notify ? tr("Send a notification when the alarm is raised and when it ends")
+               : tr("Send SMS notification when threshold exceeded"));
+    m_checkBoxSMSAlert->setVisible(notify);
 }
 
 void TFormEditPoint::CheckBoxEnableAlertClick() {

@@ -37,6 +37,8 @@ private:
     void BuildWindow();
     void BuildOutputPage(QTabWidget& pages);
     void LoadControls(const TagEditorValues& values);
+    // The notification check box, shown with its caption while notifications are on.
+    void ShowNotifyChoice();
     TagEditorValues ReadControls() const;
     void ComboBoxCommunicationChange();
     void ComboBoxDataTypeChange();

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """A mail server on loopback that keeps each message it takes as a file.
 
-smtp_sink.py PORT FOLDER [--starttls CERT KEY] [--login USER PASSWORD]
+smtp_sink.py PORT FOLDER [--starttls CERT KEY] [--login USER PASSWORD] [--plain-login]
+
+--plain-login takes the login without TLS too.
 
 Each message becomes FOLDER/NNNN.eml (written whole, then renamed): the envelope's
 "MAIL FROM" and "RCPT TO" lines, an empty line, and the message as received. Runs until
@@ -51,6 +53,8 @@ def main():
             return AuthResult(success=ok, handled=False)
 
         options.update(authenticator=authenticator, auth_required=True)
+        if "--plain-login" in args:
+            options.update(auth_require_tls=False)
     controller = Controller(Keeper(folder), hostname="127.0.0.1", port=port, **options)
     controller.start()
     done = threading.Event()

@@ -288,6 +288,35 @@ TEST_F(TFormEditPointTest, AlarmFieldsAreSavedAndShownAgain) {
     EXPECT_EQ(FileText().find("Alarm"), std::string::npos) << FileText();
 }
 
+// The notification check box is offered only while notifications are on; hidden, it still
+// carries the tag's stored flag through a save.
+TEST_F(TFormEditPointTest, TheNotificationCheckBoxFollowsTheNotifySwitch) {
+    const struct {
+        const char* section;
+        bool shown;
+    } cases[] = {{"", false}, {"[Notify]\nEnabled=0\n", false}, {"[Notify]\nEnabled=1\n", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section);
+        WriteText(m_file, c.section);
+        for (const bool stored : {true, false}) {
+            TDataChannel tag;
+            tag.EnableAlert = true;
+            tag.SMSAlert = stored;
+            Open(tag);
+            test::ClickTab(*Get<QTabWidget>("PageControl1"), "TabSheetAlarms");
+            auto* box = Get<QCheckBox>("CheckBoxSMSAlert");
+            EXPECT_EQ(box->isVisible(), c.shown);
+            EXPECT_EQ(box->isChecked(), stored);
+            if (c.shown) {
+                EXPECT_EQ(box->text(), "Send a notification when the alarm is raised and when "
+                                       "it ends");
+                test::MouseClick(m_editor, "CheckBoxSMSAlert");
+            }
+            EXPECT_EQ(Save().SMSAlert, c.shown ? !stored : stored);
+        }
+    }
+}
+
 // Like the thresholds, the alarm fields take input only while alarms are enabled.
 TEST_F(TFormEditPointTest, AlarmFieldsFollowTheAlarmCheckBox) {
     Open(TDataChannel{});

@@ -9,6 +9,7 @@
 #include "StationSupport.h"
 #include "TFormAlarms.h"
 #include "TFormSettings.h"
+#include "TankOnSimulator.h"
 #include "WebTestSupport.h"
 #include "WidgetInput.h"
 
@@ -29,12 +30,10 @@ using test::WaitUntil;
 
 namespace {
 
-class TFormMainAlarmsTest : public ::testing::Test {
+class TFormMainAlarmsTest : public test::TankOnSimulator {
 protected:
     void SetUp() override {
-        m_sim = std::make_unique<peers::Child>(std::vector<std::string>{
-            HALVANE_SIM, "--tcp", "127.0.0.1:" + std::to_string(m_simPort), "--static"});
-        SetRegister(50); // also waits until the simulator answers
+        TankOnSimulator::SetUp();
         // The tank level in holding register 0, listed on the second screen only.
         WriteStation(m_root,
                      "[WebServer]\nEnabled=1\nPort=" + std::to_string(m_webPort) +
@@ -49,32 +48,6 @@ protected:
         WriteText(m_root / "cfg/screen.2.cfg",
                   "[General]\nTitle=Tank\nWidth=320\nHeight=200\nNoOfMarkers=1\n"
                   "[Marker.0]\nTL=0,40\nBR=320,80\nType=0\nChannel=0\nUseStyle=0\n");
-    }
-
-    // The independent client writes holding register 0 of unit 1.
-    void SetRegister(int value) const {
-        ASSERT_EQ(peers::RunPymodbus(m_simPort, "assert not c.write_register(0, " +
-                                                    std::to_string(value) + ", slave=1).isError()"),
-                  0);
-    }
-
-    // Starts the station on the data root and waits for its first reading of the level.
-    std::unique_ptr<TFormMain> Start() const {
-        auto form = StartStation(m_root);
-        if (form) {
-            EXPECT_TRUE(WaitUntil([&] { return form->Tags().Snapshot(0).ValueValid; }));
-        }
-        return form;
-    }
-
-    // Moves the register and waits until the station has polled and judged the new value.
-    void Set(TFormMain& form, int value) const {
-        SetRegister(value);
-        EXPECT_TRUE(WaitUntil([&] {
-            const TDataChannel tag = form.Tags().Snapshot(0);
-            return tag.ValueValid && tag.RealValue == value;
-        }));
-        form.Alarms()->Service().Flush();
     }
 
     // The state of each alarm that /api/alarms lists, in its order; "no answer" when none came.
@@ -126,10 +99,7 @@ protected:
         return static_cast<size_t>(Grid(form)->model()->rowCount());
     }
 
-    const int m_simPort = peers::FreePort();
     const int m_webPort = peers::FreePort();
-    TempDir m_root;
-    std::unique_ptr<peers::Child> m_sim;
 };
 
 } // namespace

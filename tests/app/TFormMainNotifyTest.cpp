@@ -7,6 +7,7 @@
 #include "PeerSupport.h"
 #include "StationSupport.h"
 #include "TFormSettings.h"
+#include "TankOnSimulator.h"
 #include "WidgetInput.h"
 #include "WidgetTestSupport.h"
 
@@ -21,12 +22,10 @@ using testing::HasSubstr;
 
 namespace {
 
-class TFormMainNotifyTest : public ::testing::Test {
+class TFormMainNotifyTest : public test::TankOnSimulator {
 protected:
     void SetUp() override {
-        m_sim = std::make_unique<peers::Child>(std::vector<std::string>{
-            HALVANE_SIM, "--tcp", "127.0.0.1:" + std::to_string(m_simPort), "--static"});
-        SetRegister(50); // also waits until the simulator answers
+        TankOnSimulator::SetUp();
         ASSERT_TRUE(m_mail->Start());
         ASSERT_TRUE(m_web->Start());
     }
@@ -50,34 +49,11 @@ protected:
                std::to_string(m_web->Port()) + "/alarm\n";
     }
 
-    void SetRegister(int value) const {
-        ASSERT_EQ(peers::RunPymodbus(m_simPort, "assert not c.write_register(0, " +
-                                                    std::to_string(value) + ", slave=1).isError()"),
-                  0);
-    }
-    std::unique_ptr<TFormMain> Start() const {
-        auto form = StartStation(m_root);
-        if (form) {
-            EXPECT_TRUE(WaitUntil([&] { return form->Tags().Snapshot(0).ValueValid; }));
-        }
-        return form;
-    }
-    void Set(TFormMain& form, int value) const {
-        SetRegister(value);
-        EXPECT_TRUE(WaitUntil([&] {
-            const TDataChannel tag = form.Tags().Snapshot(0);
-            return tag.ValueValid && tag.RealValue == value;
-        }));
-        form.Alarms()->Service().Flush();
-    }
     static std::string Subject(std::string_view event) {
         return "\r\nSubject: [Halvane " + NotifyStationName() + "] P1 " + std::string(event) +
                ": Tank level high 95 % > 90 %\r\n";
     }
 
-    const int m_simPort = peers::FreePort();
-    TempDir m_root;
-    std::unique_ptr<peers::Child> m_sim;
     std::unique_ptr<notify_test::Receiver> m_mail = notify_test::MailServer();
     std::unique_ptr<notify_test::Receiver> m_web = notify_test::WebReceiver();
 };

@@ -109,7 +109,7 @@ class SilentServer final {
 public:
     SilentServer() {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = notify_test::Loopback(0);
+        sockaddr_in address = peers::Loopback(0);
         socklen_t length = sizeof address;
         ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length);
         ::listen(m_fd, 4);

@@ -5,6 +5,7 @@
 
 #include "Connections.h"
 #include "DataRoot.h"
+#include "LoopbackPeers.h"
 #include "NumberFormat.h"
 #include "ProfileStore.h"
 #include "TagTable.h"
@@ -28,48 +29,11 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace peers {
 
 using namespace std::chrono_literals;
 
-// A child process, ended with SIGTERM when it goes out of scope.
-class Child final {
-public:
-    explicit Child(std::vector<std::string> args) {
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-    }
-    ~Child() { Stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    void Stop() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-};
-
 inline const std::string kPeersDir = PEERS_DIR;
-
-inline sockaddr_in Loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    return address;
-}
 
 // A plain TCP listener on a free loopback port that accepts only when told to.
 class Listener final {

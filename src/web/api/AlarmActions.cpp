@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,17 +48,17 @@ struct Shelving {
 };
 
 std::variant<Shelving, WebResponse> ShelvingOf(const QJsonObject& body, AlarmTime now) {
-    const QJsonValue minutes = body.value("minutes");
-    const std::chrono::duration<double, std::ratio<60>> latest = kLatestShelveEnd - now;
-    if (!minutes.isDouble() || !(minutes.toDouble() > 0) || minutes.toDouble() > latest.count())
+    using Minutes = std::chrono::duration<double, std::ratio<60>>;
+    const std::optional<double> minutes = JsonNumber(body, u"minutes");
+    const Minutes latest = kLatestShelveEnd - now;
+    if (!minutes || !(*minutes > 0) || *minutes > latest.count())
         return JsonError(400, "\"minutes\" must be a number above 0 and at most " +
                                   std::to_string(static_cast<int64_t>(latest.count())) + ".");
     const QString reason = body.value("reason").toString().trimmed();
     if (reason.isEmpty() || reason.size() > kMaxShelveReasonLength)
         return JsonError(400, "\"reason\" must say why the alarm is shelved, in at most " +
                                   std::to_string(kMaxShelveReasonLength) + " characters.");
-    const auto length = std::chrono::duration<double, std::ratio<60>>(minutes.toDouble());
-    return Shelving{now + std::chrono::duration_cast<AlarmTime::duration>(length),
+    return Shelving{now + std::chrono::duration_cast<AlarmTime::duration>(Minutes(*minutes)),
                     reason.toStdString()};
 }
 

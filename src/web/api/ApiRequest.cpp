@@ -9,9 +9,11 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QJsonValue>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
 
 namespace halvane {
@@ -87,6 +89,13 @@ std::variant<QJsonObject, WebResponse> JsonBodyObject(const WebRequest& request)
     if (!document.isObject())
         return JsonError(400, "The body is not a JSON object.");
     return document.object();
+}
+
+std::optional<double> JsonNumber(const QJsonObject& body, QStringView key) {
+    const QJsonValue value = body.value(key);
+    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+        return std::nullopt;
+    return value.toDouble();
 }
 
 } // namespace halvane

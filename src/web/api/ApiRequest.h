@@ -36,4 +36,7 @@ std::optional<WebResponse> ActionRefusal(const WebRequest& request);
 // The request's body as a JSON object, or the 400 answer that refuses it.
 std::variant<QJsonObject, WebResponse> JsonBodyObject(const WebRequest& request);
 
+// The finite number under `key` of a JSON body; nothing for a missing key or another value.
+std::optional<double> JsonNumber(const QJsonObject& body, QStringView key);
+
 } // namespace halvane

@@ -7,9 +7,6 @@
 #include "TagTable.h"
 #include "WriteValue.h"
 
-#include <QJsonValue>
-
-#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -48,22 +45,19 @@ WebResponse Preset(const WebRequest& request, std::string_view number, const Web
     auto body = JsonBodyObject(request);
     if (auto* refusal = std::get_if<WebResponse>(&body))
         return std::move(*refusal);
-    const QJsonValue value = std::get<QJsonObject>(body).value("value");
-    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+    const std::optional<double> value = JsonNumber(std::get<QJsonObject>(body), u"value");
+    if (!value)
         return JsonError(400, "The body must give the value as a number: {\"value\": 12.5}.");
-    if (auto refusal = PresetRefusal(*index, value.toDouble(), context.tags))
+    if (auto refusal = PresetRefusal(*index, *value, context.tags))
         return std::move(*refusal);
-    switch (PresetValue(context.tags, context.store, *index, value.toDouble(),
-                        WriteOrigin(WriteSource::Web, request.account->name))) {
-    case PresetOutcome::Stored:
+    const PresetOutcome outcome = PresetValue(context.tags, context.store, *index, *value,
+                                              WriteOrigin(WriteSource::Web, request.account->name));
+    if (outcome == PresetOutcome::Stored)
         return JsonAnswer(200, R"({"result":"accepted"})");
-    case PresetOutcome::OutOfRange: // the tag changed since it was checked
-        if (auto refusal = PresetRefusal(*index, value.toDouble(), context.tags))
+    // Out of range now: the tag changed between the check and the preset.
+    if (outcome == PresetOutcome::OutOfRange)
+        if (auto refusal = PresetRefusal(*index, *value, context.tags))
             return std::move(*refusal);
-        break;
-    case PresetOutcome::NotSaved:
-        break;
-    }
     return JsonError(500, context.store.LastError());
 }
 
